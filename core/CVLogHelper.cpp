@@ -1,0 +1,84 @@
+#include "core/CVLogHelper.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QMutexLocker>
+
+Q_LOGGING_CATEGORY(lcQuarrow, "quarrow")
+
+namespace {
+QString detailsText(const QVariantMap& details)
+{
+    if (details.isEmpty())
+        return {};
+    return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(details)).toJson(QJsonDocument::Compact));
+}
+}
+
+CVLogHelper& CVLogHelper::sharedInstance()
+{
+    static CVLogHelper instance;
+    return instance;
+}
+
+void CVLogHelper::logMessage(const QString& message)
+{
+    logMessageType(MessageType, message);
+}
+
+void CVLogHelper::logMessageType(int type, const QString& message)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_delegate)
+        m_delegate->logMessageType(type, message);
+    else
+        qCInfo(lcQuarrow).noquote() << message;
+}
+
+void CVLogHelper::logEvent(const QString& name, const QVariantMap& details)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_delegate)
+        m_delegate->logEvent(name, details);
+    else
+        qCInfo(lcQuarrow).noquote() << "Event" << name << detailsText(details);
+}
+
+void CVLogHelper::logError(const QString& error, const QVariantMap& details)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_delegate)
+        m_delegate->logError(error, details);
+    else
+        qCWarning(lcQuarrow).noquote() << "Error" << error << detailsText(details);
+}
+
+void CVLogHelper::logErrorMessage(const QString& message, const QString& domain, const QVariantMap& details,
+                                  double timeTaken, double threshold)
+{
+    if (timeTaken <= threshold)
+        return;
+    QVariantMap all = details;
+    all.insert(QStringLiteral("domain"), domain);
+    all.insert(QStringLiteral("timeTaken"), timeTaken);
+    logError(message, all);
+}
+
+bool CVLogHelper::extraSecure() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_extraSecure;
+}
+
+void CVLogHelper::setExtraSecure(bool extraSecure)
+{
+    QMutexLocker lock(&m_mutex);
+    m_extraSecure = extraSecure;
+}
+
+void CVLogHelper::setDelegate(CVLogHelperDelegate* delegate)
+{
+    QMutexLocker lock(&m_mutex);
+    m_delegate = delegate;
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+#   scripts/test.sh                     # normal build in build/
+#   QUARROW_SANITIZE=thread scripts/test.sh     # ThreadSanitizer build in build-thread/
+#   QUARROW_SANITIZE=address scripts/test.sh    # ASan+UBSan build in build-address/
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh"
+
+sanitize=${QUARROW_SANITIZE:-}
+build="$here/build${sanitize:+-$sanitize}"
+cmake -S "$here" -B "$build" -G Ninja -DQUARROW_SANITIZE="$sanitize"
+cmake --build "$build" --parallel "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+if [ "$sanitize" = thread ]; then
+  # JavaScriptCore's collector uses signals and uninstrumented threads.
+  export TSAN_OPTIONS="${TSAN_OPTIONS:-second_deadlock_stack=1 halt_on_error=0}"
+fi
+cd "$build"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 300
