@@ -100,7 +100,19 @@ QString MUDPreservation::urlForConnection(const MUDConnection& connection)
         CVLog(QStringLiteral("%1 Cannot use it as a folder name.").arg(reason));
         return {};
     }
-    return QDir(rootDirectoryForConnections()).filePath(title + QLatin1Char('.') + kConnectionExtension);
+    const QDir connections(rootDirectoryForConnections());
+    const QString folder = connections.filePath(title + QLatin1Char('.') + kConnectionExtension);
+    if (QFileInfo::exists(folder))
+        return folder;
+    // Folders are recognised by an extension in any case ("Old.MUD"), and
+    // this file system tells cases apart: use such a folder when it exists.
+    const QStringList candidates = connections.entryList({title + QStringLiteral(".*")}, QDir::Dirs | QDir::Hidden);
+    for (const QString& name : candidates) {
+        if (QFileInfo(name).completeBaseName() == title
+            && QFileInfo(name).suffix().compare(kConnectionExtension, Qt::CaseInsensitive) == 0)
+            return connections.filePath(name);
+    }
+    return folder;
 }
 
 QString MUDPreservation::imageURLForConnection(const MUDConnection& connection)
@@ -139,9 +151,12 @@ MUDConnectionList MUDPreservation::loadConnections(CVError* error)
         if (entry.suffix().compare(kConnectionExtension, Qt::CaseInsensitive) != 0)
             continue;
         const QString file = QDir(entry.filePath()).filePath(kConnectionFile);
-        auto connection = loadConnection(file, error);
+        CVError loadError;
+        auto connection = loadConnection(file, &loadError);
         if (!connection) {
-            CVLog(QStringLiteral("MUDPreservation - skipped %1: %2").arg(file, error ? error->description : QString()));
+            CVLog(QStringLiteral("MUDPreservation - skipped %1: %2").arg(file, loadError.description));
+            if (error)
+                *error = loadError;
             continue;
         }
         if (connection->connectionId().isEmpty()) {

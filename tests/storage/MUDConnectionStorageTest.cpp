@@ -129,6 +129,8 @@ TEST_F(MUDConnectionStorage, ListingKeepsOnlyMudFoldersSortedAndGivesMissingIden
               id)
         << "written back at once";
     EXPECT_EQ(MUDPreservation::loadConnections()[2]->connectionId(), id) << "stable on the next load";
+    writeFile(connections() + "/gamma.MUD/triggers/hp.trigger", "{}");
+    EXPECT_EQ(all[2]->triggers().value_or(MUDTriggerList()).size(), 1) << "its own folder, whatever the case of .MUD";
     EXPECT_EQ(readFile(connections() + "/broken.mud/connection.json"), broken) << "unparsable file left alone";
 }
 
