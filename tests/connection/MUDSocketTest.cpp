@@ -283,10 +283,12 @@ TEST_F(MUDSocketTest, ThreeQueuedLinesGoOutInOrderInOnePass)
 TEST_F(MUDSocketTest, AQueuedLineWakesAnIdleLoop)
 {
     auto socket = connectedSocket();
-    // Idle gaps of 130 ms shift each line's phase against the 100 ms read, so
-    // without the wake-up some line would wait for a read to run out.
-    for (int i = 0; i < 5; ++i) {
-        spinEventLoop(130);
+    // Gaps of 130 ms shift each line's phase against the 100 ms read, so
+    // without the wake-up some line would wait for a read to run out; gaps of
+    // 20 ms fall into the read and pause that follow the previous send.
+    const int gapsMs[] = {130, 130, 130, 130, 130, 20, 20, 20, 20, 20};
+    for (int i = 0; i < 10; ++i) {
+        spinEventLoop(gapsMs[i]);
         const auto queuedAt = LoopbackServer::Clock::now();
         socket->sendText("score");
         ASSERT_TRUE(waitUntil([&] { return m_server.receivedLines().size() == i + 1; }));
