@@ -26,7 +26,8 @@ struct Calls {
     QByteArray receivedData() const
     {
         QMutexLocker lock(&mutex);
-        return data;
+        // Deep copies keep buffers from being shared between the loop and main thread.
+        return QByteArray(data.constData(), data.size());
     }
 };
 
@@ -53,7 +54,7 @@ public:
             ++m_calls.dataOnMainThread;
         {
             QMutexLocker lock(&m_calls.mutex);
-            m_calls.data += data;
+            m_calls.data.append(data.constData(), data.size());
         }
         // Stands in for a session that takes time to decode each read.
         std::this_thread::sleep_for(m_delayPerRead);
