@@ -62,6 +62,27 @@ private:
     struct Run {
         qsizetype start;
         QTextCharFormat attributes;
+
+        Run(int runStart, const QTextCharFormat& runAttributes)
+            : start(runStart)
+            , attributes(runAttributes)
+        {
+        }
+        // QTextFormat has no move constructor; swapping keeps vector growth
+        // from copying (and reference counting) every format.
+        Run(Run&& other) noexcept
+            : start(other.start)
+        {
+            attributes.swap(other.attributes);
+        }
+        Run& operator=(Run&& other) noexcept
+        {
+            start = other.start;
+            attributes.swap(other.attributes);
+            return *this;
+        }
+        Run(const Run&) = default;
+        Run& operator=(const Run&) = default;
     };
 
     CVRange clipped(CVRange range) const;
