@@ -4,8 +4,11 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "core/CVCopyingObject.h"
+#include "core/CVError.h"
+#include "engine/automation/MUDScriptLists.h"
 
 // The record of one saved game server. Its identity is `connectionId`, never
 // the title. Plain record: not synchronised; the main thread owns it, and
@@ -54,8 +57,14 @@ public:
     QStringList ignoreKeywords() const { return m_fields.ignoreKeywords; }
     void setIgnoreKeywords(const QStringList& value);
 
-    // The trigger and alias lists join this record with storage, which loads
-    // them on demand; a copy will leave them out like `modifiedInstance`.
+    // The connection's triggers and aliases, loaded from storage on first
+    // read (main thread). A failed load leaves none, so the next read tries
+    // again. Neither is stored in the dictionary form nor copied.
+    std::optional<MUDTriggerList> triggers();
+    std::optional<MUDAliasList> aliases();
+    // Replace the held list with what storage holds now; always succeed.
+    bool forceLoadTriggers(CVError* error = nullptr);
+    bool forceLoadAliases(CVError* error = nullptr);
 
 private:
     // Everything a copy carries, in declared order.
@@ -73,4 +82,6 @@ private:
 
     Fields m_fields;
     std::shared_ptr<MUDConnection> m_modifiedInstance;
+    std::optional<MUDTriggerList> m_triggers;
+    std::optional<MUDAliasList> m_aliases;
 };

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QUuid>
 
 #include "core/CVJSONHelpers.h"
 #include "core/CVLogHelper.h"
@@ -12,6 +13,7 @@
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDNote.h"
 #include "engine/automation/MUDTrigger.h"
+#include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDRecordFiles.h"
 #include "engine/storage/MUDStorageRoot.h"
 
@@ -20,6 +22,24 @@ namespace {
 const QString kTriggerExtension = QStringLiteral("trigger");
 const QString kAliasExtension = QStringLiteral("alias");
 const QString kNoteExtension = QStringLiteral("txt");
+
+const QString kConnectionExtension = QStringLiteral("mud");
+const QString kConnectionFile = QStringLiteral("connection.json");
+constexpr QFileDevice::Permissions kOwnerOnlyFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+QString folderIn(const QString& folder, const QString& name)
+{
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(name);
+}
+
+// Creates a connection folder readable by its owner only: connection.json
+// holds the password in clear text.
+void makeOwnerOnlyFolder(const QString& folder)
+{
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, kOwnerOnlyFolder);
+}
 
 QByteArray prettyJSON(const QJsonObject& object)
 {
@@ -50,6 +70,264 @@ QString MUDPreservation::rootDirectoryPreservation()
 QString MUDPreservation::rootDirectoryForConnections()
 {
     return QDir(rootDirectoryPreservation()).filePath(QStringLiteral("connections"));
+}
+
+bool MUDPreservation::isValidConnectionTitle(const QString& title, QString* reason)
+{
+    QString why;
+    if (title.trimmed().isEmpty())
+        why = QStringLiteral("The connection title is empty.");
+    else if (title.contains(QLatin1Char('/')))
+        why = QStringLiteral("The connection title cannot contain \"/\".");
+    else if (title.contains(QChar(0)))
+        why = QStringLiteral("The connection title cannot contain a NUL character.");
+    else if (title == QLatin1String(".") || title == QLatin1String(".."))
+        why = QStringLiteral("The connection title cannot be \".\" or \"..\".");
+    if (reason)
+        *reason = why;
+    return why.isEmpty();
+}
+
+QString MUDPreservation::urlForConnection(const MUDConnection& connection)
+{
+    const QString title = connection.title();
+    if (title.isEmpty()) {
+        CVLog(QStringLiteral("No connection title. Cannot save."));
+        return {};
+    }
+    QString reason;
+    if (!isValidConnectionTitle(title, &reason)) {
+        CVLog(QStringLiteral("%1 Cannot use it as a folder name.").arg(reason));
+        return {};
+    }
+    const QDir connections(rootDirectoryForConnections());
+    const QString folder = connections.filePath(title + QLatin1Char('.') + kConnectionExtension);
+    if (QFileInfo::exists(folder))
+        return folder;
+    // Folders are recognised by an extension in any case ("Old.MUD"), and
+    // this file system tells cases apart: use such a folder when it exists.
+    const QStringList candidates = connections.entryList({title + QStringLiteral(".*")}, QDir::Dirs | QDir::Hidden);
+    for (const QString& name : candidates) {
+        if (QFileInfo(name).completeBaseName() == title
+            && QFileInfo(name).suffix().compare(kConnectionExtension, Qt::CaseInsensitive) == 0)
+            return connections.filePath(name);
+    }
+    return folder;
+}
+
+QString MUDPreservation::imageURLForConnection(const MUDConnection& connection)
+{
+    QString folder;
+    if (connection.title().isEmpty() && connection.modifiedInstance())
+        folder = urlForConnection(*connection.modifiedInstance());
+    else
+        folder = urlForConnection(connection);
+    return folderIn(folder, QStringLiteral("image.png"));
+}
+
+QString MUDPreservation::urlForTriggersInConnection(const MUDConnection& connection)
+{
+    return folderIn(urlForConnection(connection), QStringLiteral("triggers"));
+}
+
+QString MUDPreservation::urlForAliasesInConnection(const MUDConnection& connection)
+{
+    return folderIn(urlForConnection(connection), QStringLiteral("aliases"));
+}
+
+QString MUDPreservation::urlForNotesInConnection(const MUDConnection& connection)
+{
+    return folderIn(urlForConnection(connection), QStringLiteral("notes"));
+}
+
+MUDConnectionList MUDPreservation::loadConnections(CVError* error)
+{
+    const QString root = rootDirectoryForConnections();
+    if (!QFileInfo(root).isDir())
+        QDir().mkpath(root);
+    MUDConnectionList connections;
+    const QFileInfoList entries = QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (entry.suffix().compare(kConnectionExtension, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString file = QDir(entry.filePath()).filePath(kConnectionFile);
+        CVError loadError;
+        auto connection = loadConnection(file, &loadError);
+        if (!connection) {
+            CVLog(QStringLiteral("MUDPreservation - skipped %1: %2").arg(file, loadError.description));
+            if (error)
+                *error = loadError;
+            continue;
+        }
+        if (connection->connectionId().isEmpty()) {
+            // Written into the folder it was read from, whose extension may
+            // differ in case from the one new folders get.
+            auto copy = connection->copy();
+            copy->setConnectionId(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+            if (saveData(prettyJSON(copy->dictionaryRepresentation()), file, error, true)) {
+                if (auto reloaded = loadConnection(file, error))
+                    copy = reloaded;
+            } else {
+                CVLog(QStringLiteral("MUDPreservation - could not store a new identity in %1").arg(file));
+            }
+            connection = copy;
+        }
+        connections.append(connection);
+    }
+    MUDRecordFiles::sortByTitle(connections);
+    return connections;
+}
+
+std::shared_ptr<MUDConnection> MUDPreservation::loadConnectionById(const QString& connectionId, CVError* error)
+{
+    for (const auto& connection : loadConnections(error)) {
+        if (connection->connectionId() == connectionId)
+            return connection;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<MUDConnection> MUDPreservation::loadConnection(const QString& path, CVError* error)
+{
+    const auto dictionary = dictionaryFromJSONURL(path, error);
+    if (!dictionary)
+        return nullptr;
+    const QString title = QFileInfo(QFileInfo(path).path()).completeBaseName();
+    return MUDConnection::connectionFromDictionaryRepresentation(*dictionary, title);
+}
+
+bool MUDPreservation::saveConnection(MUDConnection& connection, CVError* error)
+{
+    const auto copy = connection.modifiedInstance();
+    if (!copy)
+        return false;
+    QString reason;
+    if (!copy->title().isEmpty() && !isValidConnectionTitle(copy->title(), &reason)) {
+        CVLog(QStringLiteral("MUDPreservation:saveConnection %1").arg(reason));
+        CVSetError(error, reason);
+        return false;
+    }
+    QString target = urlForConnection(*copy);
+    if (target.isEmpty())
+        target = urlForConnection(connection);
+    if (target.isEmpty()) {
+        CVLog(QStringLiteral("MUDPreservation:saveConnection No connection URL. Cannot save."));
+        CVSetError(error, QStringLiteral("Could not create URL for connection."));
+        return false;
+    }
+    if (!connection.title().isEmpty() && connection.title() != copy->title()) {
+        const QString source = urlForConnection(connection);
+        if (source.isEmpty() || !QDir().rename(source, target))
+            CVSetError(error, QStringLiteral("Could not move %1 to %2.").arg(source, target));
+    }
+    makeOwnerOnlyFolder(target);
+    return saveData(prettyJSON(copy->dictionaryRepresentation()), QDir(target).filePath(kConnectionFile), error, true);
+}
+
+bool MUDPreservation::removeConnection(const MUDConnection& connection, CVError* error)
+{
+    if (connection.modifiedInstance()) {
+        const QString message = QStringLiteral("Failed to remove connection. Cannot remove a connection with modifications.");
+        CVLog(message);
+        CVSetError(error, message);
+        return false;
+    }
+    const QString folder = urlForConnection(connection);
+    if (folder.isEmpty()) {
+        const QString message = QStringLiteral("MUDPreservation:removeConnection No connection URL. Cannot save.");
+        CVLog(message);
+        CVSetError(error, message);
+        return false;
+    }
+    if (!QDir(folder).removeRecursively()) {
+        CVSetError(error, QStringLiteral("Could not remove %1.").arg(folder));
+        return false;
+    }
+    return true;
+}
+
+std::optional<MUDTriggerList> MUDPreservation::loadTriggersForConnection(const MUDConnection& connection,
+                                                                         CVError* error)
+{
+    if (urlForTriggersInConnection(connection).isEmpty()) {
+        CVLog(QStringLiteral("MUDPreservation:loadTriggersForConnection No triggersURL. Cannot load."));
+        CVSetError(error, QStringLiteral("No triggersURL. Cannot load."));
+        return std::nullopt;
+    }
+    return loadTriggersForConnection(connection, QString(), true, error);
+}
+
+std::optional<MUDTriggerList> MUDPreservation::loadTriggersForConnection(const MUDConnection& connection,
+                                                                         const QString& folder, bool recursive,
+                                                                         CVError*)
+{
+    const QString where = folder.isEmpty() ? urlForTriggersInConnection(connection) : folder;
+    if (where.isEmpty())
+        return std::nullopt;
+    return loadTriggersInFolder(where, recursive);
+}
+
+std::optional<MUDAliasList> MUDPreservation::loadAliasForConnection(const MUDConnection& connection,
+                                                                    const QString& folder, bool recursive, CVError*)
+{
+    const QString where = folder.isEmpty() ? urlForAliasesInConnection(connection) : folder;
+    if (where.isEmpty())
+        return std::nullopt;
+    return loadAliasesInFolder(where, recursive);
+}
+
+std::optional<MUDNoteList> MUDPreservation::loadNotesForConnection(const MUDConnection& connection,
+                                                                   const QString& folder, bool recursive, CVError*)
+{
+    const QString where = folder.isEmpty() ? urlForNotesInConnection(connection) : folder;
+    if (where.isEmpty())
+        return std::nullopt;
+    return loadNotesInFolder(where, recursive);
+}
+
+bool MUDPreservation::saveTriggers(const MUDTriggerList& triggers, const MUDConnection& connection, CVError* error)
+{
+    const QString folder = urlForTriggersInConnection(connection);
+    if (folder.isEmpty()) {
+        CVSetError(error, QStringLiteral("No triggersURL. Cannot save."));
+        return false;
+    }
+    QDir().mkpath(folder);
+    const auto login = std::find_if(triggers.begin(), triggers.end(),
+                                    [](const auto& trigger) { return trigger && trigger->isLoginTrigger(); });
+    if (login != triggers.end()) {
+        if (auto stored = loadConnectionById(connection.connectionId(), error)) {
+            const auto loginCopy = (*login)->modifiedInstance();
+            auto copy = stored->copy();
+            copy->setLoginScript(loginCopy ? loginCopy->action() : (*login)->action());
+            stored->setModifiedInstance(copy);
+            saveConnection(*stored, error);
+        }
+    }
+    saveTriggerChanges(triggers);
+    return true;
+}
+
+bool MUDPreservation::saveAliases(const MUDAliasList& aliases, const MUDConnection& connection, CVError* error)
+{
+    const QString folder = urlForAliasesInConnection(connection);
+    if (folder.isEmpty()) {
+        CVSetError(error, QStringLiteral("No aliasesURL. Cannot save."));
+        return false;
+    }
+    QDir().mkpath(folder);
+    saveAliasChanges(aliases);
+    return true;
+}
+
+bool MUDPreservation::saveNotes(const MUDNoteList& notes, const MUDConnection& connection, CVError* error)
+{
+    if (urlForConnection(connection).isEmpty()) {
+        CVSetError(error, QStringLiteral("No connection URL. Cannot save."));
+        return false;
+    }
+    saveNoteChanges(notes);
+    return true;
 }
 
 QString MUDPreservation::escapeFileName(const QString& title)

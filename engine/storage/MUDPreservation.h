@@ -8,13 +8,10 @@
 
 #include "core/CVError.h"
 
-class MUDAlias;
-class MUDNote;
-class MUDTrigger;
+#include "engine/automation/MUDScriptLists.h"
 
-using MUDTriggerList = QList<std::shared_ptr<MUDTrigger>>;
-using MUDAliasList = QList<std::shared_ptr<MUDAlias>>;
-using MUDNoteList = QList<std::shared_ptr<MUDNote>>;
+class MUDConnection;
+using MUDConnectionList = QList<std::shared_ptr<MUDConnection>>;
 
 // The user's files: connections, and per connection its triggers, aliases
 // and notes, as a folder tree under the storage root. Stateless class
@@ -25,6 +22,51 @@ class MUDPreservation {
 public:
     static QString rootDirectoryPreservation();
     static QString rootDirectoryForConnections();
+
+    // connections/T.mud for the connection titled T; none (null) when the
+    // title is empty or not a safe folder name.
+    static QString urlForConnection(const MUDConnection& connection);
+    // The connection's picture; a connection without title uses its working copy's.
+    static QString imageURLForConnection(const MUDConnection& connection);
+    static QString urlForTriggersInConnection(const MUDConnection& connection);
+    static QString urlForAliasesInConnection(const MUDConnection& connection);
+    static QString urlForNotesInConnection(const MUDConnection& connection);
+
+    // Whether `title` can name a connection folder: not empty after
+    // trimming, no "/" or NUL, not "." or "..". `reason` says why not.
+    static bool isValidConnectionTitle(const QString& title, QString* reason = nullptr);
+
+    // Every stored connection, sorted by title without regard to case;
+    // connections without an identity get one, written back at once.
+    static MUDConnectionList loadConnections(CVError* error = nullptr);
+    static std::shared_ptr<MUDConnection> loadConnectionById(const QString& connectionId, CVError* error = nullptr);
+    // One connection.json; the title is its folder's name.
+    static std::shared_ptr<MUDConnection> loadConnection(const QString& path, CVError* error = nullptr);
+    // Writes the working copy (renaming the folder when the title changed).
+    // False when there is no working copy, the title is refused, or
+    // connection.json could not be written.
+    static bool saveConnection(MUDConnection& connection, CVError* error = nullptr);
+    // Deletes the connection's folder; refused while it has a working copy.
+    static bool removeConnection(const MUDConnection& connection, CVError* error = nullptr);
+
+    // The connection's records (its own folder when `folder` is null); none
+    // when the connection has no folder.
+    static std::optional<MUDTriggerList> loadTriggersForConnection(const MUDConnection& connection,
+                                                                   CVError* error = nullptr);
+    static std::optional<MUDTriggerList> loadTriggersForConnection(const MUDConnection& connection,
+                                                                   const QString& folder, bool recursive,
+                                                                   CVError* error = nullptr);
+    static std::optional<MUDAliasList> loadAliasForConnection(const MUDConnection& connection, const QString& folder,
+                                                              bool recursive, CVError* error = nullptr);
+    static std::optional<MUDNoteList> loadNotesForConnection(const MUDConnection& connection, const QString& folder,
+                                                             bool recursive, CVError* error = nullptr);
+
+    // Write the changes of the records. Triggers also carry the login
+    // script: the first login pseudo-trigger's action is saved into the
+    // stored connection. False when the connection has no folder.
+    static bool saveTriggers(const MUDTriggerList& triggers, const MUDConnection& connection, CVError* error = nullptr);
+    static bool saveAliases(const MUDAliasList& aliases, const MUDConnection& connection, CVError* error = nullptr);
+    static bool saveNotes(const MUDNoteList& notes, const MUDConnection& connection, CVError* error = nullptr);
 
     // A record's file name from its title: /\?%*|"<> removed.
     static QString escapeFileName(const QString& title);
