@@ -2,6 +2,8 @@
 
 #include <QMutexLocker>
 
+#include "core/CVSemaphore.h"
+
 MUDJavascriptActionSource::MUDJavascriptActionSource(std::shared_ptr<MUDJavascriptActionSource> parent)
     : m_parentActionSource(std::move(parent))
 {
@@ -128,13 +130,13 @@ void MUDJavascriptActionSource::setWaitingForData(bool waiting)
     m_waitingForData = waiting;
 }
 
-std::shared_ptr<QSemaphore> MUDJavascriptActionSource::waitingForDataSemaphore() const
+std::shared_ptr<CVSemaphore> MUDJavascriptActionSource::waitingForDataSemaphore() const
 {
     QMutexLocker lock(&m_mutex);
     return m_waitingForDataSemaphore;
 }
 
-void MUDJavascriptActionSource::setWaitingForDataSemaphore(std::shared_ptr<QSemaphore> semaphore)
+void MUDJavascriptActionSource::setWaitingForDataSemaphore(std::shared_ptr<CVSemaphore> semaphore)
 {
     QMutexLocker lock(&m_mutex);
     m_waitingForDataSemaphore = std::move(semaphore);

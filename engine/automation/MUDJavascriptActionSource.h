@@ -2,11 +2,11 @@
 
 #include <QList>
 #include <QMutex>
-#include <QSemaphore>
 #include <QString>
 #include <functional>
 #include <memory>
 
+class CVSemaphore;
 class MUDAlias;
 
 // Who issued an action: a trigger, alias, timer or the login script (none
@@ -59,8 +59,8 @@ public:
 
     bool waitingForData() const;
     void setWaitingForData(bool waiting);
-    std::shared_ptr<QSemaphore> waitingForDataSemaphore() const;
-    void setWaitingForDataSemaphore(std::shared_ptr<QSemaphore> semaphore);
+    std::shared_ptr<CVSemaphore> waitingForDataSemaphore() const;
+    void setWaitingForDataSemaphore(std::shared_ptr<CVSemaphore> semaphore);
     // None (a null QString) until data arrives.
     QString waitingForDataResult() const;
     void setWaitingForDataResult(const QString& result);
@@ -81,6 +81,6 @@ private:
     std::shared_ptr<void> m_targetObject;
     std::function<bool()> m_targetIsDebug;
     quint64 m_dataStartLocation = 0;
-    std::shared_ptr<QSemaphore> m_waitingForDataSemaphore;
+    std::shared_ptr<CVSemaphore> m_waitingForDataSemaphore;
     QString m_waitingForDataResult;
 };

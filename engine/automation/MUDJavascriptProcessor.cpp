@@ -3,6 +3,7 @@
 #include <QMutexLocker>
 
 #include "core/CVLogHelper.h"
+#include "core/CVSemaphore.h"
 #include "core/LVDebounce.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptScriptRun.h"
@@ -98,7 +99,7 @@ void MUDJavascriptProcessor::actionSourceHasReceivedData(const std::shared_ptr<M
 {
     CVLog(QStringLiteral("actionSourceHasReceivedData (%1)").arg(source->actionName()));
     if (auto semaphore = source->waitingForDataSemaphore())
-        semaphore->release();
+        semaphore->signal();
 }
 
 QVariant MUDJavascriptProcessor::evaluateScript(const QString& script, MUDJavascriptContext& context,

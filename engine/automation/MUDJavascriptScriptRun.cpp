@@ -5,6 +5,7 @@
 
 #include "core/CVLogHelper.h"
 #include "core/CVMainThread.h"
+#include "core/CVSemaphore.h"
 #include "engine/automation/MUDBeepSound.h"
 #include "engine/automation/MUDExit.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
@@ -392,7 +393,7 @@ QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const QVariantList& ar
     QElapsedTimer waited;
     waited.start();
     const QString text = argumentText(arguments);
-    auto semaphore = std::make_shared<QSemaphore>(0);
+    auto semaphore = std::make_shared<CVSemaphore>(QString(), 0);
     fc_executeOnMainThreadSync([&] {
         m_source->setWaitingForData(true);
         m_source->setWaitingForDataSemaphore(semaphore);
@@ -401,7 +402,7 @@ QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const QVariantList& ar
             delegate->javascriptProcessorRequestsCommand(&m_processor, text, m_source);
     });
     CVLog(QStringLiteral("Going to start waiting for action source (%1) data").arg(m_source->description()));
-    if (!semaphore->tryAcquire(1, MUDJavascriptProcessor::ReadFromServerTimeoutMs))
+    if (semaphore->wait(QDeadlineTimer(MUDJavascriptProcessor::ReadFromServerTimeoutMs)) != 0)
         CVLog(QStringLiteral("Timeout. Received no data."));
     const QString result = m_source->waitingForDataResult();
     m_source->setWaitingForDataResult(QString());

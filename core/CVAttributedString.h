@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QTextCharFormat>
+#include <QVariant>
+#include <functional>
+#include <vector>
+
+#include "core/CVRange.h"
+
+// Text plus attribute runs. The text is UTF-16 and every index and range
+// counts UTF-16 code units. Attributes are stored per run, not per
+// character: each run holds a QTextCharFormat (colours, font, underline,
+// anchor and user properties), adjacent runs never hold equal formats, and
+// runs of equal formats share one format object when built by append.
+// A plain value used from one thread at a time.
+class CVAttributedString {
+public:
+    using RunBlock = std::function<void(const QTextCharFormat& attributes, CVRange range, bool& stop)>;
+    using ValueBlock = std::function<void(const QVariant& value, CVRange range, bool& stop)>;
+
+    CVAttributedString() = default;
+    explicit CVAttributedString(const QString& string, const QTextCharFormat& attributes = {});
+
+    const QString& string() const { return m_string; }
+    int length() const { return int(m_string.size()); }
+    bool isEmpty() const { return m_string.isEmpty(); }
+    int runCount() const { return int(m_runs.size()); }
+
+    void append(QStringView text, const QTextCharFormat& attributes);
+    void append(const CVAttributedString& other);
+
+    // The attributes at `index` and, when asked, the whole run around it.
+    // Out of range: empty attributes and an empty range.
+    QTextCharFormat attributesAtIndex(int index, CVRange* effectiveRange = nullptr) const;
+
+    // Calls `block` for each run within `range` (clipped to it), in order,
+    // until it sets stop.
+    void enumerateAttributes(CVRange range, const RunBlock& block) const;
+    // Calls `block` for each stretch within `range` over which the property
+    // `propertyId` keeps one value (an invalid QVariant where it is absent).
+    void enumerateAttribute(int propertyId, CVRange range, const ValueBlock& block) const;
+
+    // Replaces every attribute over `range`.
+    void setAttributes(const QTextCharFormat& attributes, CVRange range);
+    // Merges `attributes` into those over `range` (their properties win).
+    void addAttributes(const QTextCharFormat& attributes, CVRange range);
+    void addAttribute(int propertyId, const QVariant& value, CVRange range);
+    void removeAttribute(int propertyId, CVRange range);
+
+    // Plain text takes the attributes of the first replaced character, or
+    // for an empty range those of the character before it (else after it).
+    void replaceCharacters(CVRange range, const QString& text);
+    void replaceCharacters(CVRange range, const CVAttributedString& replacement);
+
+    CVAttributedString substring(CVRange range) const;
+
+    bool operator==(const CVAttributedString& other) const;
+
+private:
+    struct Run {
+        int start;
+        QTextCharFormat attributes;
+    };
+
+    CVRange clipped(CVRange range) const;
+    int runEnd(size_t run) const;
+    size_t runIndexAt(int index) const;
+    // Makes a run boundary at `index` and returns the index of the run
+    // starting there (m_runs.size() when index is the end).
+    size_t splitAt(int index);
+    // Joins equal neighbours among runs [first, last].
+    void mergeRuns(size_t first, size_t last);
+    void modifyRuns(CVRange range, const std::function<void(QTextCharFormat&)>& change);
+
+    QString m_string;
+    std::vector<Run> m_runs;
+};

@@ -1,0 +1,33 @@
+#include "core/CVSemaphore.h"
+
+#include <algorithm>
+#include <limits>
+
+CVSemaphore::CVSemaphore(const QString& identifier, int initialValue)
+    : m_identifier(identifier)
+    , m_semaphore(std::max(0, initialValue))
+{
+}
+
+int CVSemaphore::wait(QDeadlineTimer deadline)
+{
+    if (deadline.isForever()) {
+        m_semaphore.acquire();
+        return 0;
+    }
+    // QSemaphore of Qt 6.4 takes an int of milliseconds: wait in slices so
+    // that far deadlines do not overflow.
+    for (;;) {
+        const qint64 remaining = deadline.remainingTime();
+        const int slice = static_cast<int>(std::min<qint64>(remaining, std::numeric_limits<int>::max()));
+        if (m_semaphore.tryAcquire(1, slice))
+            return 0;
+        if (deadline.hasExpired())
+            return 1;
+    }
+}
+
+void CVSemaphore::signal()
+{
+    m_semaphore.release();
+}

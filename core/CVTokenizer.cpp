@@ -1,0 +1,8 @@
+#include "core/CVTokenizer.h"
+
+QList<CVTokenizerTokenPtr> CVTokenizer::allTokens()
+{
+    QList<CVTokenizerTokenPtr> tokens;
+    enumerateTokens([&tokens](const CVTokenizerTokenPtr& token, bool&) { tokens.append(token); });
+    return tokens;
+}

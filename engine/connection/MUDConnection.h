@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "core/CVCopyingObject.h"
+
+// The record of one saved game server. Its identity is `connectionId`, never
+// the title. Plain record: not synchronised; the main thread owns it, and
+// records handed to other threads are shared read-only (editors change a
+// working copy, `modifiedInstance`, instead of the record itself).
+class MUDConnection : public CVCopyingObject {
+public:
+    MUDConnection();
+    // A copy carries every property except `modifiedInstance`, so copies
+    // never chain.
+    MUDConnection(const MUDConnection& other);
+    MUDConnection& operator=(const MUDConnection& other);
+
+    // A new record titled `title`, read from the stored dictionary form.
+    // Never fails: a missing or unusable value leaves its field at the default.
+    static std::shared_ptr<MUDConnection> connectionFromDictionaryRepresentation(const QJsonObject& dictionary,
+                                                                                 const QString& title);
+    // The stored form: exactly the seven keys of connection.json; the title is
+    // the folder name and is not part of it.
+    QJsonObject dictionaryRepresentation() const;
+
+    QStringList propertiesToSkipForCopy() const override { return {QStringLiteral("modifiedInstance")}; }
+    // A working copy for an editor (see the copy constructor).
+    std::shared_ptr<MUDConnection> copy() const { return std::make_shared<MUDConnection>(*this); }
+
+    bool automaticallyReconnect() const { return m_fields.automaticallyReconnect; }
+    void setAutomaticallyReconnect(bool value) { m_fields.automaticallyReconnect = value; }
+    std::shared_ptr<MUDConnection> modifiedInstance() const { return m_modifiedInstance; }
+    void setModifiedInstance(std::shared_ptr<MUDConnection> value) { m_modifiedInstance = std::move(value); }
+    // String fields are null ("none") until set; a loaded record has "" instead.
+    QString connectionId() const { return m_fields.connectionId; }
+    void setConnectionId(const QString& value) { m_fields.connectionId = value; }
+    QString title() const { return m_fields.title; }
+    void setTitle(const QString& value) { m_fields.title = value; }
+    QString host() const { return m_fields.host; }
+    void setHost(const QString& value) { m_fields.host = value; }
+    quint64 port() const { return m_fields.port; }
+    void setPort(quint64 value) { m_fields.port = value; }
+    QString user() const { return m_fields.user; }
+    void setUser(const QString& value) { m_fields.user = value; }
+    QString password() const { return m_fields.password; }
+    void setPassword(const QString& value) { m_fields.password = value; }
+    QString loginScript() const { return m_fields.loginScript; }
+    void setLoginScript(const QString& value) { m_fields.loginScript = value; }
+    // An ordered set: duplicates are dropped on set, order is kept.
+    QStringList ignoreKeywords() const { return m_fields.ignoreKeywords; }
+    void setIgnoreKeywords(const QStringList& value);
+
+    // The trigger and alias lists join this record with storage, which loads
+    // them on demand; a copy will leave them out like `modifiedInstance`.
+
+private:
+    // Everything a copy carries, in declared order.
+    struct Fields {
+        bool automaticallyReconnect = false;
+        QString connectionId;
+        QString title;
+        QString host;
+        quint64 port = 0;
+        QString user;
+        QString password;
+        QString loginScript;
+        QStringList ignoreKeywords;
+    };
+
+    Fields m_fields;
+    std::shared_ptr<MUDConnection> m_modifiedInstance;
+};

@@ -1,0 +1,236 @@
+#include "engine/connection/MUDSocket.h"
+
+#include <QDateTime>
+#include <QMutexLocker>
+#include <chrono>
+#include <thread>
+
+#include "core/CVLogHelper.h"
+#include "core/CVMainThread.h"
+#include "core/CVSocket.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocketDelegate.h"
+
+namespace {
+constexpr int kConnectWaitMs = 1000;
+constexpr int kIdleMs = 100;
+constexpr auto kPauseAfterSend = std::chrono::milliseconds(10);
+constexpr auto kClosePollInterval = std::chrono::milliseconds(250);
+
+double now()
+{
+    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
+}
+
+struct Registry {
+    QMutex mutex;
+    QList<std::shared_ptr<MUDSocket>> sockets;
+};
+
+Registry& registry()
+{
+    static Registry instance;
+    return instance;
+}
+}
+
+MUDSocket::MUDSocket(std::shared_ptr<MUDConnection> connection)
+    : m_connection(std::move(connection))
+{
+}
+
+MUDSocket::~MUDSocket() = default;
+
+void MUDSocket::connect()
+{
+    if (m_isConnecting) {
+        CVLog(QStringLiteral("Is already attempting to connect. Doing nothing."));
+        return;
+    }
+    if (isConnected()) {
+        CVLog(QStringLiteral("Is already connected. Doing nothing."));
+        return;
+    }
+    std::shared_ptr<MUDSocket> self = weak_from_this().lock();
+    if (!self) {
+        CVLog(QStringLiteral("MUDSocket - cannot connect a socket that no std::shared_ptr owns"));
+        return;
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_wantsToDisconnect = false;
+    }
+    m_isConnecting = true;
+    // Read on this thread: the worker must not race with edits of the record.
+    const QString host = m_connection ? m_connection->host() : QString();
+    const quint64 port = m_connection ? m_connection->port() : 0;
+    std::thread([self, host, port] { self->connectOnWorker(host, port); }).detach();
+}
+
+bool MUDSocket::isConnected() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_socket && m_socket->isConnected();
+}
+
+bool MUDSocket::sendText(const QString& text)
+{
+    const QString line = text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n');
+    QMutexLocker lock(&m_mutex);
+    m_sendDataQueue.append(line);
+    // A waiting read returns at once, so the line goes out in this pass
+    // unless the server is sending.
+    if (m_socket)
+        m_socket->wake();
+    return true;
+}
+
+void MUDSocket::disconnect()
+{
+    QMutexLocker lock(&m_mutex);
+    m_wantsToDisconnect = true;
+    if (m_socket)
+        m_socket->wake();
+}
+
+QList<std::shared_ptr<MUDSocket>> MUDSocket::allConnectedSockets()
+{
+    QMutexLocker lock(&registry().mutex);
+    return registry().sockets;
+}
+
+std::shared_ptr<MUDSocketDelegate> MUDSocket::delegate() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_delegate.lock();
+}
+
+void MUDSocket::setDelegate(std::weak_ptr<MUDSocketDelegate> delegate)
+{
+    QMutexLocker lock(&m_mutex);
+    m_delegate = std::move(delegate);
+}
+
+QString MUDSocket::connectionFailedMessage(const QStringList& reasons)
+{
+    QString message = reasons.join(QLatin1Char(' ')).trimmed();
+    if (!message.endsWith(QLatin1Char('.')))
+        message.append(QLatin1Char('.'));
+    return message;
+}
+
+void MUDSocket::connectOnWorker(const QString& host, quint64 port)
+{
+    auto socket = std::make_shared<CVSocket>();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_socket = socket;
+    }
+    if (!socket->connect(host, port, kConnectWaitMs)) {
+        CVLog(QStringLiteral("Failed to connect"));
+        const QString message = connectionFailedMessage(socket->connectFailReasons());
+        postToDelegate([message](MUDSocketDelegate& delegate, MUDSocket* self) {
+            delegate.MUDSocketConnectionFailed(self, message);
+        });
+        return;
+    }
+    socket->setMaxReadIdleMs(kIdleMs);
+    socket->setMaxSendIdleMs(kIdleMs);
+    postToDelegate([](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketHasConnected(self); });
+    m_lastSendTimeInterval = now();
+    registerConnected(shared_from_this(), true);
+    // This worker goes on as the connection loop.
+    connectionLoop(socket);
+}
+
+void MUDSocket::connectionLoop(const std::shared_ptr<CVSocket>& socket)
+{
+    bool closeStarted = false;
+    for (;;) {
+        bool closing = false;
+        {
+            QMutexLocker lock(&m_mutex);
+            closing = m_wantsToDisconnect;
+            if (closing && !closeStarted) {
+                CVLog(QStringLiteral("Closing a MUDSocket."));
+                socket->close();
+                closeStarted = true;
+            }
+        }
+        if (!closing)
+            dataPass(*socket);
+        if (!socket->isConnected()) {
+            registerConnected(shared_from_this(), false);
+            postToDelegate([](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketHasDisconnected(self); });
+            return;
+        }
+        if (closing)
+            std::this_thread::sleep_for(kClosePollInterval);
+    }
+}
+
+void MUDSocket::dataPass(CVSocket& socket)
+{
+    // Queued lines wait for a pass in which no data arrived, so commands never
+    // interleave with a burst the server is still sending.
+    if (receiveAndDeliver(socket))
+        return;
+
+    QStringList lines;
+    {
+        QMutexLocker lock(&m_mutex);
+        lines.swap(m_sendDataQueue);
+        socket.clearWake();
+    }
+    if (!lines.isEmpty()) {
+        for (const QString& line : std::as_const(lines)) {
+            if (!socket.sendString(line))
+                CVLog(QStringLiteral("Failed to send (%1 length)").arg(line.size()));
+        }
+        m_lastSendTimeInterval = now();
+        receiveAndDeliver(socket);
+        if (!wantsToDisconnect())
+            std::this_thread::sleep_for(kPauseAfterSend);
+        return;
+    }
+    const double last = m_lastSendTimeInterval;
+    if (last == 0 || now() - last > m_keepAliveInterval) {
+        socket.sendString(QString());
+        m_lastSendTimeInterval = now();
+    }
+}
+
+bool MUDSocket::receiveAndDeliver(CVSocket& socket)
+{
+    QByteArray data = socket.receiveBytes();
+    if (data.isEmpty())
+        return false;
+    if (std::shared_ptr<MUDSocketDelegate> target = delegate())
+        target->MUDSocketReceivedData(this, data);
+    return true;
+}
+
+bool MUDSocket::wantsToDisconnect() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_wantsToDisconnect;
+}
+
+void MUDSocket::postToDelegate(std::function<void(MUDSocketDelegate&, MUDSocket*)> call)
+{
+    // The socket stays alive until the call has run; the delegate is looked
+    // up only then, so one released meanwhile is never called.
+    fc_executeOnMainThread([self = shared_from_this(), call = std::move(call)] {
+        if (std::shared_ptr<MUDSocketDelegate> target = self->delegate())
+            call(*target, self.get());
+    });
+}
+
+void MUDSocket::registerConnected(const std::shared_ptr<MUDSocket>& socket, bool connected)
+{
+    QMutexLocker lock(&registry().mutex);
+    if (connected)
+        registry().sockets.append(socket);
+    else
+        registry().sockets.removeAll(socket);
+}

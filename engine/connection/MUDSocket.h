@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class CVSocket;
+class MUDConnection;
+class MUDSocketDelegate;
+
+// Carries one session's bytes to and from the game server of a MUDConnection:
+// a worker connects, then runs the connection loop that reads, sends queued
+// lines and keeps the line alive, reporting to a weakly held delegate.
+// Serves exactly one connect attempt; sessions make a new one per connect.
+//
+// Threads: connect(), sendText(), disconnect() and isConnected() from the main
+// thread (or any thread); one worker thread per socket connects and then runs
+// the loop, holding the socket alive until the loop ends. The send queue,
+// the disconnect request, the library socket pointer and the delegate are
+// guarded by m_mutex; the registry by its own lock. Must be owned by a
+// std::shared_ptr (the worker keeps a reference).
+class MUDSocket : public std::enable_shared_from_this<MUDSocket> {
+public:
+    static constexpr double DefaultKeepAliveInterval = 20.0;
+
+    explicit MUDSocket(std::shared_ptr<MUDConnection> connection);
+    ~MUDSocket();
+    MUDSocket(const MUDSocket&) = delete;
+    MUDSocket& operator=(const MUDSocket&) = delete;
+
+    std::shared_ptr<MUDConnection> connection() const { return m_connection; }
+
+    // Starts the connect attempt on a worker and returns at once; a second
+    // call only logs.
+    void connect();
+    bool isConnected() const;
+    // Queues one line (a final "\n" is added when missing) and wakes the loop.
+    // Always succeeds.
+    bool sendText(const QString& text);
+    // Asks the loop to close the connection; returns at once.
+    void disconnect();
+
+    // Sockets that connected and whose loop has not ended. Any thread.
+    static QList<std::shared_ptr<MUDSocket>> allConnectedSockets();
+
+    std::shared_ptr<MUDSocketDelegate> delegate() const;
+    void setDelegate(std::weak_ptr<MUDSocketDelegate> delegate);
+
+    // Seconds since 1970 of the last send pass or keep-alive; 0 before any.
+    double lastSendTimeInterval() const { return m_lastSendTimeInterval.load(); }
+    // Seconds of silence after which an empty keep-alive send is made.
+    void setKeepAliveInterval(double seconds) { m_keepAliveInterval = seconds; }
+
+    // The failure text for the delegate: the reasons joined by " ", trimmed,
+    // ending in "." (so no reason at all gives ".").
+    static QString connectionFailedMessage(const QStringList& reasons);
+
+private:
+    void connectOnWorker(const QString& host, quint64 port);
+    void connectionLoop(const std::shared_ptr<CVSocket>& socket);
+    void dataPass(CVSocket& socket);
+    bool receiveAndDeliver(CVSocket& socket);
+    bool wantsToDisconnect() const;
+    void postToDelegate(std::function<void(MUDSocketDelegate&, MUDSocket*)> call);
+    static void registerConnected(const std::shared_ptr<MUDSocket>& socket, bool connected);
+
+    const std::shared_ptr<MUDConnection> m_connection;
+    std::atomic<double> m_lastSendTimeInterval{0};
+    std::atomic<double> m_keepAliveInterval{DefaultKeepAliveInterval};
+    std::atomic<bool> m_isConnecting{false};
+
+    mutable QMutex m_mutex;
+    QStringList m_sendDataQueue;
+    bool m_wantsToDisconnect = false;
+    std::shared_ptr<CVSocket> m_socket;
+    std::weak_ptr<MUDSocketDelegate> m_delegate;
+};

@@ -1,0 +1,478 @@
+#include "engine/decoding/ANSIDataProcessor.h"
+
+#include <array>
+#include <cstring>
+
+#include "core/CVByteHelpers.h"
+#include "core/CVLogHelper.h"
+#include "engine/decoding/ANSIDataProcessorDelegate.h"
+#include "engine/decoding/MUDStringColoring.h"
+
+namespace {
+constexpr uchar kEscape = 0x1b;
+constexpr uchar kBell = 0x07;
+constexpr uchar kIac = 255;
+constexpr uchar kSb = 250;
+constexpr uchar kSe = 240;
+
+// How a byte behaves in text.
+enum class TextClass : quint8 { Keep, Drop, LineFeed, CarriageReturn, Escape, Iac };
+
+// Tab, line feed and printable bytes stay; other C0 controls, DEL and the
+// bytes 249 to 252 (never part of UTF-8) are dropped.
+constexpr std::array<TextClass, 256> makeTextClasses()
+{
+    std::array<TextClass, 256> classes{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const bool drop = byte < 32 || byte == 127 || (byte >= 249 && byte <= 252);
+        classes[byte] = drop ? TextClass::Drop : TextClass::Keep;
+    }
+    classes['\t'] = TextClass::Keep;
+    classes['\n'] = TextClass::LineFeed;
+    classes['\r'] = TextClass::CarriageReturn;
+    classes[kEscape] = TextClass::Escape;
+    classes[kIac] = TextClass::Iac;
+    return classes;
+}
+constexpr std::array<TextClass, 256> kTextClasses = makeTextClasses();
+
+bool isIntermediate(uchar c) { return c >= 0x20 && c <= 0x2f; }
+bool isParameter(uchar c) { return c >= 0x30 && c <= 0x3f; }
+bool isCsiFinal(uchar c) { return c >= 0x40 && c <= 0x7e; }
+bool isEscapeFinal(uchar c) { return c >= 0x30 && c <= 0x7e; }
+// OSC, DCS, SOS, PM and APC: strings ended by BEL or ST.
+bool opensControlString(uchar c) { return c == ']' || c == 'P' || c == 'X' || c == '^' || c == '_'; }
+
+// Number of bytes of an incomplete UTF-8 character at the end of [begin, end), or 0.
+qsizetype incompleteUtf8Tail(const char* begin, const char* end)
+{
+    for (const char* q = end - 1; q >= begin && end - q <= 3; --q) {
+        const uchar c = uchar(*q);
+        if ((c & 0xc0) == 0x80)
+            continue;
+        if (c < 0xc2 || c > 0xf4)
+            return 0;
+        const qsizetype needed = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : 2;
+        return end - q < needed ? end - q : 0;
+    }
+    return 0;
+}
+
+// Turns decoded chunks into styled text for createAttributedStringWithData.
+class AttributedStringBuilder : public ANSIDataProcessorDelegate {
+public:
+    explicit AttributedStringBuilder(const QFont& font)
+        : m_font(font)
+    {
+    }
+
+    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
+    {
+        for (const ANSIDataProcessorResult result : results) {
+            if (result.type() == ANSIResultTypeText)
+                receivedData(result.data());
+            else if (result.type() == ANSIResultTypeCommand)
+                m_coloring.prepareANSI(result.data(), m_font);
+        }
+    }
+
+    CVAttributedString m_string;
+
+private:
+    void receivedData(QByteArrayView bytes)
+    {
+        QByteArray kept;
+        kept.reserve(bytes.size());
+        for (char byte : bytes) {
+            if ((uchar(byte) >= 32 && uchar(byte) <= 127) || byte == '\n')
+                kept.append(byte);
+        }
+        m_coloring.appendColoredText(m_string, QString::fromUtf8(kept), m_font);
+    }
+
+    QFont m_font;
+    MUDStringColoring m_coloring;
+};
+}
+
+struct ANSIDataProcessor::Pass {
+    const uchar* p;
+    const uchar* end;
+    // Where the open sequence begins in this read (the read's start when it
+    // began in an earlier one).
+    const uchar* sequenceStart;
+
+    QByteArray bytes;
+    char* out;
+    QList<ANSIDataProcessorResults::Span> spans;
+
+    bool textOpen = false;
+    char* textStart = nullptr;
+    bool textChanged = false;
+    // Carriage returns not yet known to touch a line feed; a CR next to a
+    // LF is a line end and goes silently, a lone one counts as dropped.
+    int pendingCarriageReturns = 0;
+    bool afterLineFeed = false;
+
+    void push(const char* start, qsizetype length, qint32 type)
+    {
+        spans.append({start - bytes.constData(), length, type});
+    }
+    void dropTextByte()
+    {
+        textChanged = true;
+        pendingCarriageReturns = 0;
+        afterLineFeed = false;
+    }
+};
+
+ANSIDataProcessor::ANSIDataProcessor(ANSIDataProcessorDelegate* delegate)
+    : m_delegate(delegate)
+{
+}
+
+bool ANSIDataProcessor::processData(QByteArrayView data)
+{
+    Pass pass;
+    pass.p = reinterpret_cast<const uchar*>(data.data());
+    pass.end = pass.p + data.size();
+    pass.sequenceStart = pass.p;
+    // Every output byte comes from the carried bytes or this read, so one
+    // buffer of that size holds the whole batch.
+    pass.bytes.resize(m_waitingServerOutput.size() + m_heldText.size() + data.size());
+    pass.out = pass.bytes.data();
+
+    while (pass.p < pass.end) {
+        if (m_state == State::Ground)
+            ground(pass);
+        else
+            sequenceByte(pass);
+    }
+    closeText(pass, true);
+    if (m_state != State::Ground)
+        m_waitingServerOutput.append(reinterpret_cast<const char*>(pass.sequenceStart), pass.end - pass.sequenceStart);
+
+    if (pass.spans.isEmpty()) {
+        CVLog(QStringLiteral("No results"));
+        return true;
+    }
+    pass.bytes.truncate(pass.out - pass.bytes.constData());
+    if (m_delegate)
+        m_delegate->ANSIDataProcessorReceived(this, ANSIDataProcessorResults(std::move(pass.bytes), std::move(pass.spans)));
+    return true;
+}
+
+void ANSIDataProcessor::ground(Pass& pass)
+{
+    while (pass.p < pass.end) {
+        const TextClass textClass = kTextClasses[*pass.p];
+        if (textClass == TextClass::Escape) {
+            closeText(pass, false);
+            beginSequence(pass, State::Escape);
+            return;
+        }
+        if (textClass == TextClass::Iac) {
+            // The text goes on if this turns out to be IAC IAC.
+            beginSequence(pass, State::TelnetCommand);
+            return;
+        }
+        if (!pass.textOpen)
+            openText(pass);
+        switch (textClass) {
+        case TextClass::Keep: {
+            const uchar* p = pass.p;
+            char* out = pass.out;
+            while (p < pass.end && kTextClasses[*p] == TextClass::Keep)
+                *out++ = char(*p++);
+            pass.p = p;
+            pass.out = out;
+            if (pass.pendingCarriageReturns)
+                pass.textChanged = true;
+            pass.pendingCarriageReturns = 0;
+            pass.afterLineFeed = false;
+            break;
+        }
+        case TextClass::LineFeed:
+            *pass.out++ = '\n';
+            ++pass.p;
+            pass.pendingCarriageReturns = 0;
+            pass.afterLineFeed = true;
+            break;
+        case TextClass::CarriageReturn:
+            if (!pass.afterLineFeed)
+                ++pass.pendingCarriageReturns;
+            ++pass.p;
+            break;
+        default:
+            if (pass.pendingCarriageReturns)
+                pass.textChanged = true;
+            pass.dropTextByte();
+            ++pass.p;
+            break;
+        }
+    }
+}
+
+void ANSIDataProcessor::sequenceByte(Pass& pass)
+{
+    const uchar c = *pass.p;
+    auto consume = [&] { ++pass.p; };
+    auto escapeInsideSequence = [&] {
+        CVLog(QStringLiteral("????"));
+        emitSequence(pass, ANSIResultTypeCommand);
+        beginSequence(pass, State::Escape);
+    };
+
+    switch (m_state) {
+    case State::Ground:
+        return;
+    case State::Escape:
+        if (c == '[') {
+            consume();
+            m_state = State::CsiParameter;
+        } else if (opensControlString(c)) {
+            consume();
+            m_state = State::ControlString;
+        } else if (isIntermediate(c)) {
+            consume();
+            m_state = State::EscapeIntermediate;
+        } else if (isEscapeFinal(c)) {
+            consume();
+            emitSequence(pass, ANSIResultTypeCommand);
+        } else if (c == kEscape) {
+            escapeInsideSequence();
+        } else {
+            abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
+        }
+        break;
+    case State::EscapeIntermediate:
+        if (isIntermediate(c)) {
+            consume();
+        } else if (isEscapeFinal(c)) {
+            consume();
+            emitSequence(pass, ANSIResultTypeCommand);
+        } else if (c == kEscape) {
+            escapeInsideSequence();
+        } else {
+            abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
+        }
+        break;
+    case State::CsiParameter:
+    case State::CsiIntermediate:
+        if (isParameter(c) && m_state == State::CsiParameter) {
+            consume();
+        } else if (isIntermediate(c)) {
+            consume();
+            m_state = State::CsiIntermediate;
+        } else if (isCsiFinal(c)) {
+            consume();
+            emitSequence(pass, ANSIResultTypeCommand);
+        } else if (c == kEscape) {
+            escapeInsideSequence();
+        } else {
+            abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
+        }
+        break;
+    case State::ControlString:
+        consume();
+        if (c == kBell)
+            emitSequence(pass, ANSIResultTypeCommand);
+        else if (c == kEscape)
+            m_state = State::ControlStringEscape;
+        break;
+    case State::ControlStringEscape:
+        if (c == '\\') {
+            consume();
+            emitSequence(pass, ANSIResultTypeCommand);
+        } else {
+            // Any other ESC ends the string unterminated and starts a new sequence.
+            CVLog(QStringLiteral("????"));
+            restartAtPreviousByte(pass, ANSIResultTypeCommand, State::Escape);
+        }
+        break;
+    case State::TelnetCommand:
+        consume();
+        if (c == kIac) {
+            // IAC IAC is the data byte 255, which the text filter drops.
+            m_waitingServerOutput.clear();
+            m_state = State::Ground;
+            if (!pass.textOpen)
+                openText(pass);
+            if (pass.pendingCarriageReturns)
+                pass.textChanged = true;
+            pass.dropTextByte();
+            return;
+        }
+        closeText(pass, false);
+        if (c >= 251 && c <= 254)
+            m_state = State::TelnetOption;
+        else if (c == kSb)
+            m_state = State::Subnegotiation;
+        else
+            emitSequence(pass, ANSIResultTypeTelnet);
+        break;
+    case State::TelnetOption:
+        consume();
+        emitSequence(pass, ANSIResultTypeTelnet);
+        break;
+    case State::Subnegotiation:
+        consume();
+        if (c == kIac)
+            m_state = State::SubnegotiationIac;
+        break;
+    case State::SubnegotiationIac:
+        if (c == kSe) {
+            consume();
+            emitSequence(pass, ANSIResultTypeTelnet);
+        } else if (c == kIac) {
+            consume();
+            m_state = State::Subnegotiation;
+        } else {
+            CVLog(QStringLiteral("Telnet subnegotiation ended without IAC SE"));
+            restartAtPreviousByte(pass, ANSIResultTypeTelnet, State::TelnetCommand);
+        }
+        break;
+    }
+
+    const bool subnegotiation = m_state == State::Subnegotiation || m_state == State::SubnegotiationIac;
+    const qsizetype cap = subnegotiation ? kMaximumSubnegotiationLength : kMaximumEscapeSequenceLength;
+    if (m_state != State::Ground && sequenceLength(pass) > cap) {
+        CVLog(subnegotiation ? QStringLiteral("Telnet subnegotiation longer than %1 bytes dropped").arg(cap)
+                             : QStringLiteral("Escape sequence longer than %1 bytes dropped").arg(cap));
+        m_waitingServerOutput.clear();
+        m_state = State::Ground;
+    }
+}
+
+void ANSIDataProcessor::openText(Pass& pass)
+{
+    pass.textOpen = true;
+    pass.textStart = pass.out;
+    pass.textChanged = false;
+    pass.pendingCarriageReturns = 0;
+    pass.afterLineFeed = false;
+    if (!m_heldText.isEmpty()) {
+        std::memcpy(pass.out, m_heldText.constData(), m_heldText.size());
+        pass.out += m_heldText.size();
+        m_heldText.clear();
+    }
+}
+
+void ANSIDataProcessor::closeText(Pass& pass, bool endOfRead)
+{
+    if (!pass.textOpen) {
+        // A character held from the last read still comes before what follows.
+        if (m_heldText.isEmpty() || endOfRead)
+            return;
+        openText(pass);
+    }
+    if (pass.pendingCarriageReturns)
+        pass.textChanged = true;
+    if (endOfRead) {
+        const qsizetype tail = incompleteUtf8Tail(pass.textStart, pass.out);
+        m_heldText = QByteArray(pass.out - tail, tail);
+        pass.out -= tail;
+    }
+    const qsizetype length = pass.out - pass.textStart;
+    if (length > 0 || pass.textChanged) {
+        if (pass.textChanged)
+            CVLog(QStringLiteral("Length changed"));
+        pass.push(pass.textStart, length, ANSIResultTypeText);
+    }
+    pass.textOpen = false;
+}
+
+void ANSIDataProcessor::beginSequence(Pass& pass, State state)
+{
+    m_state = state;
+    pass.sequenceStart = pass.p;
+    ++pass.p;
+}
+
+qsizetype ANSIDataProcessor::sequenceLength(const Pass& pass) const
+{
+    return m_waitingServerOutput.size() + (pass.p - pass.sequenceStart);
+}
+
+void ANSIDataProcessor::emitSequence(Pass& pass, qint32 type, qsizetype dropTail)
+{
+    const qsizetype total = sequenceLength(pass) - dropTail;
+    char* start = pass.out;
+    const qsizetype carried = std::min(total, m_waitingServerOutput.size());
+    std::memcpy(pass.out, m_waitingServerOutput.constData(), carried);
+    std::memcpy(pass.out + carried, pass.sequenceStart, total - carried);
+    pass.out += total;
+    pass.push(start, total, type);
+    m_waitingServerOutput.clear();
+    m_state = State::Ground;
+
+    if (type == ANSIResultTypeTelnet) {
+        const QByteArrayView command(start, total);
+        const QString name = total > 1 ? textForTelnetCommand(uchar(command[1])) : QStringLiteral("-");
+        const QString option = total > 2 ? textForTelnetOption(uchar(command[2])) : QStringLiteral("-");
+        CVLog(QStringLiteral("Telnet command: %1, %2 (%3)").arg(name, option, hexval(command)));
+    }
+}
+
+void ANSIDataProcessor::restartAtPreviousByte(Pass& pass, qint32 type, State state)
+{
+    // The previous byte (ESC or IAC) ends the sequence before it and begins
+    // the next one; the current byte is read again in the new state.
+    if (pass.p > pass.sequenceStart) {
+        emitSequence(pass, type, 1);
+        pass.sequenceStart = pass.p - 1;
+    } else {
+        const char previous = m_waitingServerOutput.back();
+        emitSequence(pass, type, 1);
+        m_waitingServerOutput = QByteArray(1, previous);
+        pass.sequenceStart = pass.p;
+    }
+    m_state = state;
+}
+
+void ANSIDataProcessor::abortSequence(Pass& pass, const QString& reason)
+{
+    // A byte that cannot continue the sequence: deliver what came so far
+    // (it changes no style) and read the byte again as ordinary input.
+    const char* start = pass.out;
+    emitSequence(pass, ANSIResultTypeCommand);
+    CVLog(reason.arg(hexval(QByteArrayView(start, pass.out - start))));
+}
+
+QString ANSIDataProcessor::textForTelnetCommand(int code)
+{
+    switch (code) {
+    case 250: return QStringLiteral("SB");
+    case 251: return QStringLiteral("WILL");
+    case 252: return QStringLiteral("WONT");
+    case 253: return QStringLiteral("DO");
+    case 254: return QStringLiteral("DONT");
+    default: return QString::number(code);
+    }
+}
+
+QString ANSIDataProcessor::textForTelnetOption(int code)
+{
+    switch (code) {
+    case 0: return QStringLiteral("Transmit binary");
+    case 1: return QStringLiteral("Echo");
+    case 3: return QStringLiteral("Suppress go ahead");
+    case 5: return QStringLiteral("Status");
+    case 6: return QStringLiteral("Timing mark");
+    case 24: return QStringLiteral("Terminal type");
+    case 31: return QStringLiteral("Window size");
+    case 32: return QStringLiteral("Terminal speed");
+    case 33: return QStringLiteral("Remote Flow Control");
+    case 34: return QStringLiteral("Linemode");
+    case 36: return QStringLiteral("Environment Variables");
+    default: return QString::number(code);
+    }
+}
+
+CVAttributedString ANSIDataProcessor::createAttributedStringWithData(QByteArrayView data, const QFont& font)
+{
+    AttributedStringBuilder builder(font);
+    ANSIDataProcessor processor(&builder);
+    processor.processData(data);
+    return builder.m_string;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFont>
+#include <QList>
+#include <QString>
+
+#include "core/CVAttributedString.h"
+#include "engine/decoding/ANSIDataProcessorResults.h"
+
+class ANSIDataProcessorDelegate;
+
+// Splits the bytes a game server sends into telnet commands (RFC 854/855),
+// escape sequences (ECMA-48: CSI, control strings such as OSC, short ESC
+// forms) and filtered text, in order, and hands each read's chunks to its
+// delegate in one call. A single pass over each read with explicit states;
+// a sequence, telnet command or UTF-8 character that a read cuts in two is
+// carried over, so the output does not depend on where reads end. Hostile
+// input is clamped: a sequence past its cap is dropped with a log line.
+// It never answers the server. Socket loop thread (one thread at a time).
+class ANSIDataProcessor {
+public:
+    static constexpr qsizetype kMaximumEscapeSequenceLength = 4096;
+    static constexpr qsizetype kMaximumSubnegotiationLength = 64 * 1024;
+
+    explicit ANSIDataProcessor(ANSIDataProcessorDelegate* delegate);
+
+    // Decodes one read; always true.
+    bool processData(QByteArrayView data);
+
+    static QString textForTelnetCommand(int code);
+    static QString textForTelnetOption(int code);
+
+    // The whole buffer as styled text: escape sequences set the style,
+    // telnet commands are ignored and only printable ASCII and line feeds
+    // of the text are kept.
+    static CVAttributedString createAttributedStringWithData(QByteArrayView data, const QFont& font);
+
+private:
+    enum class State : quint8 {
+        Ground,
+        Escape,             // after ESC
+        EscapeIntermediate, // ESC, intermediate bytes, awaiting the final byte
+        CsiParameter,       // ESC [ and parameter bytes
+        CsiIntermediate,    // CSI intermediate bytes
+        ControlString,      // OSC, DCS, SOS, PM or APC body
+        ControlStringEscape, // ESC inside a control string (ST is ESC \)
+        TelnetCommand,      // after IAC
+        TelnetOption,       // after IAC WILL/WONT/DO/DONT
+        Subnegotiation,     // IAC SB body
+        SubnegotiationIac,  // IAC inside a subnegotiation
+    };
+
+    // Per-read decoding context: where output goes and where the open
+    // sequence began.
+    struct Pass;
+
+    void ground(Pass& pass);
+    void sequenceByte(Pass& pass);
+    void openText(Pass& pass);
+    void closeText(Pass& pass, bool endOfRead);
+    void beginSequence(Pass& pass, State state);
+    void emitSequence(Pass& pass, qint32 type, qsizetype dropTail = 0);
+    void restartAtPreviousByte(Pass& pass, qint32 type, State state);
+    void abortSequence(Pass& pass, const QString& reason);
+    bool overCap(const Pass& pass) const;
+    qsizetype sequenceLength(const Pass& pass) const;
+
+    ANSIDataProcessorDelegate* m_delegate;
+    State m_state = State::Ground;
+    // Bytes of a sequence or telnet command begun in an earlier read.
+    QByteArray m_waitingServerOutput;
+    // The start of a UTF-8 character cut off at the end of the last read.
+    QByteArray m_heldText;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <array>
+
+class MUDColorDetails;
+
+// The shared ANSI palette: the eight 16-colour codes in normal and bold
+// form and the standard 256-colour table. Built once on first use (safe for
+// concurrent first use) and only read afterwards, so any thread.
+class MUDColors {
+public:
+    static const MUDColors& sharedInstance();
+
+    // The foreground for `details`, stored back as its last used foreground.
+    // `backgroundColor` receives the background when one is set and is left
+    // untouched otherwise.
+    QColor colorFromDetails(MUDColorDetails& details, QColor* backgroundColor) const;
+    // Invalid QColor when the code names no colour (30 and 40 as background included).
+    QColor colorFromCode(quint64 code, bool bold, bool isBackground) const;
+    // Entry index modulo 256.
+    QColor colorFrom8Bit(quint64 index) const;
+
+private:
+    MUDColors();
+
+    std::array<QColor, 8> m_normal;
+    std::array<QColor, 8> m_bold;
+    std::array<QColor, 256> m_table;
+};

@@ -1,0 +1,194 @@
+#include "engine/decoding/MUDStringColoring.h"
+
+#include <QStringList>
+#include <QVariantMap>
+#include <vector>
+
+#include "core/CVAttributedString.h"
+#include "core/CVLogHelper.h"
+#include "engine/decoding/MUDColors.h"
+#include "engine/decoding/MUDTextAttributes.h"
+
+namespace {
+// A true-colour server can name millions of styles; past this many the cache starts over.
+constexpr qsizetype kMaximumCachedStyles = 1024;
+// Codes beyond this are unknown anyway; saturating keeps the arithmetic defined.
+constexpr qint64 kMaximumCode = 999999999;
+constexpr char kEscape = 0x1b;
+
+QColor whitespaceColor()
+{
+    QColor color(Qt::white);
+    color.setAlphaF(0.05f);
+    return color;
+}
+
+bool isWhitespace(char16_t c)
+{
+    if (c < 128)
+        return c == u' ' || (c >= u'\t' && c <= u'\r');
+    return QChar::isSpace(c);
+}
+}
+
+MUDStringColoring::MUDStringColoring()
+    : m_current(plainStyles(m_font))
+{
+}
+
+void MUDStringColoring::prepareANSI(QByteArrayView sequence, const QFont& font)
+{
+    // ECMA-48 CSI form: ESC [ parameters final. Anything else (other CSI
+    // finals, private markers, intermediates, OSC, short ESC forms) leaves
+    // the style alone.
+    if (sequence.size() < 3 || sequence[0] != kEscape || sequence[1] != '[' || sequence.back() != 'm')
+        return;
+    const QByteArrayView parameters = sequence.sliced(2, sequence.size() - 3);
+    std::vector<qint64> codes(1, 0);
+    bool inSubParameter = false;
+    for (char c : parameters) {
+        if (c == ';') {
+            codes.push_back(0);
+            inSubParameter = false;
+        } else if (c == ':') {
+            inSubParameter = true;
+        } else if (c >= '0' && c <= '9') {
+            if (!inSubParameter)
+                codes.back() = std::min(codes.back() * 10 + (c - '0'), kMaximumCode);
+        } else {
+            return;
+        }
+    }
+    m_details.applyGraphicRendition(codes.data(), int(codes.size()));
+    useFont(font);
+    m_current = derivedStyles();
+    m_hasLastAttributes = true;
+}
+
+void MUDStringColoring::colorAttributedString(CVAttributedString& string, const QFont& font)
+{
+    CVAttributedString styled;
+    appendColoredText(styled, string.string(), font);
+    string = std::move(styled);
+}
+
+void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringView text, const QFont& font)
+{
+    useFont(font);
+    const char16_t* characters = text.utf16();
+    const qsizetype length = text.size();
+    qsizetype start = 0;
+    while (start < length) {
+        const bool space = isWhitespace(characters[start]);
+        qsizetype end = start + 1;
+        while (end < length && isWhitespace(characters[end]) == space)
+            ++end;
+        output.append(text.sliced(start, end - start), space ? m_current.whitespace : m_current.text);
+        start = end;
+    }
+}
+
+void MUDStringColoring::clearCache()
+{
+    m_details.clear();
+    m_hasLastAttributes = false;
+    m_current = plainStyles(m_font);
+}
+
+QString MUDStringColoring::description() const
+{
+    if (!m_hasLastAttributes)
+        CVLog(QStringLiteral("MUDStringColoring: <nil>"));
+    QStringList items;
+    if (m_details.hasFlag(MUDColorDetails::Bold))
+        items << QStringLiteral("Bold");
+    if (m_details.hasFlag(MUDColorDetails::Underline))
+        items << QStringLiteral("Underline");
+    if (m_details.hasFlag(MUDColorDetails::Italic))
+        items << QStringLiteral("Italic");
+    if (m_details.foregroundColorCode() != 0)
+        items << QStringLiteral("Foreground: %1").arg(m_details.foregroundColorCode());
+    if (m_details.backgroundColorCode() != 0)
+        items << QStringLiteral("Background: %1").arg(m_details.backgroundColorCode());
+    return QStringLiteral("MUDStringColoring: %1").arg(items.join(QStringLiteral(", ")));
+}
+
+void MUDStringColoring::useFont(const QFont& font)
+{
+    if (font == m_font)
+        return;
+    m_font = font;
+    m_cache.clear();
+    m_current = m_hasLastAttributes ? derivedStyles() : plainStyles(m_font);
+}
+
+MUDStringColoring::Styles MUDStringColoring::derivedStyles()
+{
+    const QColor trueForeground = m_details.trueColorForeground();
+    const QColor trueBackground = m_details.trueColorBackground();
+    const StyleKey key{m_details.flags(),
+                       m_details.foregroundColorCode(),
+                       m_details.eightBitForegroundColorCode(),
+                       m_details.backgroundColorCode(),
+                       m_details.eightBitBackgroundColorCode(),
+                       trueForeground.rgba(),
+                       trueBackground.rgba(),
+                       m_details.lastUsedForegroundColor().rgba(),
+                       trueForeground.isValid(),
+                       trueBackground.isValid()};
+    if (auto cached = m_cache.constFind(key); cached != m_cache.constEnd()) {
+        m_details.setLastUsedForegroundColor(cached->foreground);
+        return *cached;
+    }
+
+    QColor background;
+    const QColor foreground = MUDColors::sharedInstance().colorFromDetails(m_details, &background);
+    QColor drawnForeground = foreground;
+    QColor drawnBackground = background;
+    if (m_details.hasFlag(MUDColorDetails::Reverse)) {
+        drawnForeground = background.isValid() ? background : QColor(Qt::black);
+        drawnBackground = foreground;
+    }
+    if (m_details.hasFlag(MUDColorDetails::Hidden))
+        drawnForeground = QColor(Qt::transparent);
+
+    QTextCharFormat format;
+    QFont font = m_font;
+    if (m_details.hasFlag(MUDColorDetails::Italic))
+        font.setItalic(true);
+    // Bold picks the bright colours only; it never changes the font.
+    format.setFont(font);
+    format.setForeground(drawnForeground);
+    if (drawnBackground.isValid())
+        format.setBackground(drawnBackground);
+    if (m_details.hasFlag(MUDColorDetails::Underline)) {
+        format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        format.setUnderlineColor(drawnForeground);
+    } else {
+        format.setUnderlineStyle(QTextCharFormat::NoUnderline);
+    }
+    format.setFontStrikeOut(m_details.hasFlag(MUDColorDetails::StrikeThrough));
+    format.setProperty(MUDSectionDetailsProperty,
+                       QVariantMap{{QStringLiteral("fg"), qulonglong(m_details.foregroundColorCode())},
+                                   {QStringLiteral("bg"), qulonglong(m_details.backgroundColorCode())},
+                                   {QStringLiteral("flags"), quint32(m_details.flags())}});
+    format.setProperty(MUDBlinkingProperty, m_details.hasFlag(MUDColorDetails::Blink) ? 1 : 0);
+
+    Styles styles{format, format, foreground};
+    styles.whitespace.setForeground(whitespaceColor());
+    if (m_cache.size() >= kMaximumCachedStyles)
+        m_cache.clear();
+    m_cache.insert(key, styles);
+    return styles;
+}
+
+MUDStringColoring::Styles MUDStringColoring::plainStyles(const QFont& font)
+{
+    Styles styles;
+    styles.text.setFont(font);
+    styles.text.setForeground(QColor(Qt::white));
+    styles.whitespace = styles.text;
+    styles.whitespace.setForeground(whitespaceColor());
+    styles.foreground = QColor(Qt::white);
+    return styles;
+}

@@ -1,0 +1,7 @@
+#include "engine/storage/MirefoldUserPreferences.h"
+
+MirefoldUserPreferences& MirefoldUserPreferences::sharedInstance()
+{
+    static MirefoldUserPreferences instance;
+    return instance;
+}

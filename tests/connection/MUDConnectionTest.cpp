@@ -1,0 +1,143 @@
+#include "engine/connection/MUDConnection.h"
+
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace {
+const QStringList kIgnoreKeywordOrder{"a", "bruised", "HP", "killed", "missed", "perfect", "slightly", "target", "the", "you"};
+
+std::shared_ptr<MUDConnection> fromJson(const char* json, const QString& title = QStringLiteral("Game"))
+{
+    return MUDConnection::connectionFromDictionaryRepresentation(QJsonDocument::fromJson(json).object(), title);
+}
+
+std::shared_ptr<MUDConnection> savedAndLoaded(const MUDConnection& connection, const QString& title)
+{
+    const QByteArray file = QJsonDocument(connection.dictionaryRepresentation()).toJson(QJsonDocument::Indented);
+    return MUDConnection::connectionFromDictionaryRepresentation(QJsonDocument::fromJson(file).object(), title);
+}
+}
+
+TEST(MUDConnection, CreationSetsEveryDefault)
+{
+    const MUDConnection connection;
+    EXPECT_FALSE(connection.automaticallyReconnect());
+    EXPECT_EQ(connection.modifiedInstance(), nullptr);
+    for (const QString& text : {connection.connectionId(), connection.title(), connection.host(), connection.user(),
+                                connection.password(), connection.loginScript()})
+        EXPECT_TRUE(text.isNull());
+    EXPECT_EQ(connection.port(), 0u);
+    EXPECT_EQ(connection.ignoreKeywords(), kIgnoreKeywordOrder);
+}
+
+TEST(MUDConnection, DictionaryHoldsExactlyTheSevenStoredKeys)
+{
+    MUDConnection connection;
+    connection.setTitle("Discworld");
+    connection.setConnectionId("A1B2");
+    connection.setHost("127.0.0.1");
+    connection.setPort(4242);
+    connection.setAutomaticallyReconnect(true);
+    const QJsonObject dictionary = connection.dictionaryRepresentation();
+    QStringList keys = dictionary.keys();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"automaticallyReconnect", "connectionId", "host", "loginScript", "password", "port", "user"}));
+    EXPECT_EQ(dictionary.value("port").toInteger(), 4242);
+    EXPECT_TRUE(dictionary.value("port").isDouble());
+    EXPECT_EQ(dictionary.value("automaticallyReconnect").toBool(), true);
+}
+
+TEST(MUDConnection, SaveAndLoadKeepsFieldsAndTurnsNoneIntoEmptyText)
+{
+    MUDConnection connection;
+    connection.setTitle("Old title");
+    connection.setConnectionId("0F1E2D3C-UUID");
+    connection.setHost("mud.example.org");
+    connection.setPort(23);
+    connection.setAutomaticallyReconnect(true);
+    // No user, password or login script.
+    const auto loaded = savedAndLoaded(connection, "New title");
+    EXPECT_EQ(loaded->title(), "New title");
+    EXPECT_EQ(loaded->connectionId(), "0F1E2D3C-UUID");
+    EXPECT_EQ(loaded->host(), "mud.example.org");
+    EXPECT_EQ(loaded->port(), 23u);
+    EXPECT_TRUE(loaded->automaticallyReconnect());
+    for (const QString& text : {loaded->user(), loaded->password(), loaded->loginScript()}) {
+        EXPECT_FALSE(text.isNull());
+        EXPECT_EQ(text, "");
+    }
+    EXPECT_EQ(connection.dictionaryRepresentation().value("user").toString(), "");
+    EXPECT_TRUE(connection.dictionaryRepresentation().value("user").isString());
+}
+
+TEST(MUDConnection, MissingPortAndReconnectGiveZeroAndFalse)
+{
+    const auto loaded = fromJson(R"({"host": "h", "user": "u"})");
+    EXPECT_EQ(loaded->port(), 0u);
+    EXPECT_FALSE(loaded->automaticallyReconnect());
+    EXPECT_TRUE(loaded->password().isNull());
+    EXPECT_EQ(loaded->ignoreKeywords(), kIgnoreKeywordOrder);
+}
+
+// Values of the wrong type are left at the default with a log line instead
+// of ending up in a field that cannot hold them.
+TEST(MUDConnection, ValuesOfTheWrongTypeFallBackToDefaults)
+{
+    struct Row {
+        const char* json;
+        quint64 port;
+        bool reconnect;
+        bool hostIsNull;
+        int logLines;
+    };
+    const Row rows[] = {
+        {R"({"port": 4000, "automaticallyReconnect": true, "host": "h"})", 4000, true, false, 0},
+        {R"({"port": "4000", "host": "h"})", 0, false, false, 1},
+        {R"({"port": -1, "host": "h"})", 0, false, false, 1},
+        {R"({"port": 2.7, "host": "h"})", 2, false, false, 0},
+        {R"({"automaticallyReconnect": 1, "host": "h"})", 0, true, false, 0},
+        {R"({"automaticallyReconnect": "yes", "host": "h"})", 0, false, false, 1},
+        {R"({"host": 5})", 0, false, true, 1},
+        {R"({"host": null})", 0, false, true, 1},
+    };
+    for (const Row& row : rows) {
+        LogRecorder log;
+        const auto loaded = fromJson(row.json);
+        EXPECT_EQ(loaded->port(), row.port) << row.json;
+        EXPECT_EQ(loaded->automaticallyReconnect(), row.reconnect) << row.json;
+        EXPECT_EQ(loaded->host().isNull(), row.hostIsNull) << row.json;
+        EXPECT_EQ(log.lines().size(), row.logLines) << row.json;
+    }
+}
+
+TEST(MUDConnection, CopyLeavesOutTheWorkingCopy)
+{
+    auto connection = std::make_shared<MUDConnection>();
+    connection->setTitle("T");
+    connection->setHost("h");
+    connection->setPort(7);
+    connection->setUser("u");
+    connection->setPassword("p");
+    connection->setLoginScript("connect u p");
+    connection->setConnectionId("ID");
+    connection->setIgnoreKeywords({"zeta", "alpha", "zeta"});
+    connection->setModifiedInstance(connection->copy());
+    ASSERT_NE(connection->modifiedInstance(), nullptr);
+    EXPECT_EQ(connection->modifiedInstance()->modifiedInstance(), nullptr);
+
+    const auto copy = connection->copy();
+    EXPECT_EQ(copy->modifiedInstance(), nullptr);
+    EXPECT_EQ(copy->dictionaryRepresentation(), connection->dictionaryRepresentation());
+    EXPECT_EQ(copy->title(), "T");
+    EXPECT_EQ(copy->ignoreKeywords(), QStringList({"zeta", "alpha"}));
+    EXPECT_EQ(connection->propertiesToSkipForCopy(), QStringList{"modifiedInstance"});
+
+    MUDConnection assigned;
+    assigned.setModifiedInstance(std::make_shared<MUDConnection>());
+    const auto ownWorkingCopy = assigned.modifiedInstance();
+    assigned = *connection;
+    EXPECT_EQ(assigned.host(), "h");
+    EXPECT_EQ(assigned.modifiedInstance(), ownWorkingCopy);
+}

@@ -1,0 +1,316 @@
+#include "engine/connection/MUDSocket.h"
+
+#include <QMutexLocker>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "LoopbackServer.h"
+#include "TestSupport.h"
+#include "core/CVMainThread.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocketDelegate.h"
+
+namespace {
+// Records every callback; counts live outside so a test can drop the
+// delegate and still see that nothing reached it.
+struct Calls {
+    std::atomic<int> connected{0};
+    std::atomic<int> failed{0};
+    std::atomic<int> disconnected{0};
+    std::atomic<int> offMainThread{0};
+    std::atomic<int> dataOnMainThread{0};
+    mutable QMutex mutex;
+    QString failureMessage;
+    QByteArray data;
+
+    QByteArray receivedData() const
+    {
+        QMutexLocker lock(&mutex);
+        return data;
+    }
+};
+
+class RecordingDelegate : public MUDSocketDelegate {
+public:
+    explicit RecordingDelegate(Calls& calls, std::chrono::milliseconds delayPerRead = {})
+        : m_calls(calls)
+        , m_delayPerRead(delayPerRead)
+    {
+    }
+
+    void MUDSocketHasConnected(MUDSocket*) override { record(m_calls.connected); }
+    void MUDSocketConnectionFailed(MUDSocket*, const QString& errorMessage) override
+    {
+        {
+            QMutexLocker lock(&m_calls.mutex);
+            m_calls.failureMessage = errorMessage;
+        }
+        record(m_calls.failed);
+    }
+    void MUDSocketReceivedData(MUDSocket*, QByteArray& data) override
+    {
+        if (fc_isMainThread())
+            ++m_calls.dataOnMainThread;
+        {
+            QMutexLocker lock(&m_calls.mutex);
+            m_calls.data += data;
+        }
+        // Stands in for a session that takes time to decode each read.
+        std::this_thread::sleep_for(m_delayPerRead);
+    }
+    void MUDSocketHasDisconnected(MUDSocket*) override { record(m_calls.disconnected); }
+
+private:
+    void record(std::atomic<int>& counter)
+    {
+        if (!fc_isMainThread())
+            ++m_calls.offMainThread;
+        ++counter;
+    }
+
+    Calls& m_calls;
+    std::chrono::milliseconds m_delayPerRead;
+};
+
+bool isRegistered(const std::shared_ptr<MUDSocket>& socket)
+{
+    return MUDSocket::allConnectedSockets().contains(socket);
+}
+
+class MUDSocketTest : public ::testing::Test {
+protected:
+    std::shared_ptr<MUDSocket> makeSocket(quint64 port, std::chrono::milliseconds delayPerRead = {})
+    {
+        auto connection = std::make_shared<MUDConnection>();
+        connection->setHost("127.0.0.1");
+        connection->setPort(port);
+        auto socket = std::make_shared<MUDSocket>(connection);
+        m_delegate = std::make_shared<RecordingDelegate>(m_calls, delayPerRead);
+        socket->setDelegate(m_delegate);
+        return socket;
+    }
+
+    std::shared_ptr<MUDSocket> connectedSocket(std::chrono::milliseconds delayPerRead = {})
+    {
+        auto socket = makeSocket(m_server.port(), delayPerRead);
+        socket->connect();
+        EXPECT_TRUE(waitUntil([&] { return m_calls.connected == 1 && m_server.hasClient(); }));
+        return socket;
+    }
+
+    // Leaves no loop running into the next test.
+    void TearDown() override
+    {
+        for (const auto& socket : MUDSocket::allConnectedSockets())
+            socket->disconnect();
+        EXPECT_TRUE(waitUntil([] { return MUDSocket::allConnectedSockets().isEmpty(); }));
+        spinEventLoop(20);
+        EXPECT_EQ(m_calls.offMainThread, 0);
+        EXPECT_EQ(m_calls.dataOnMainThread, 0);
+    }
+
+    LoopbackServer m_server;
+    Calls m_calls;
+    std::shared_ptr<RecordingDelegate> m_delegate;
+    LogRecorder m_log;
+};
+}
+
+TEST(MUDSocketFailureMessage, JoinsTrimsAndEndsInAPeriod)
+{
+    struct Row {
+        QStringList reasons;
+        QString message;
+    };
+    const Row rows[] = {
+        {{}, "."},
+        {{"\r\n "}, "."},
+        {{"Connection refused"}, "Connection refused."},
+        {{" Name or service not known\n"}, "Name or service not known."},
+        {{"Connection refused", "Connection timed out"}, "Connection refused Connection timed out."},
+        {{"Already said."}, "Already said."},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(MUDSocket::connectionFailedMessage(row.reasons), row.message) << row.reasons.join('|').toStdString();
+}
+
+TEST_F(MUDSocketTest, RefusedPortReportsOneFailureEndingInAPeriod)
+{
+    quint16 closedPort = 0;
+    {
+        LoopbackServer gone;
+        closedPort = gone.port();
+    }
+    auto socket = makeSocket(closedPort);
+    socket->connect();
+    ASSERT_TRUE(waitUntil([&] { return m_calls.failed == 1; }));
+    spinEventLoop(150);
+    EXPECT_EQ(m_calls.failed, 1);
+    EXPECT_EQ(m_calls.connected, 0);
+    EXPECT_EQ(m_calls.disconnected, 0);
+    EXPECT_EQ(m_calls.failureMessage, "Connection refused.");
+    EXPECT_EQ(m_log.count("Failed to connect"), 1);
+    EXPECT_FALSE(socket->isConnected());
+    EXPECT_FALSE(isRegistered(socket));
+}
+
+TEST_F(MUDSocketTest, DisconnectIsReportedExactlyOnceAndEmptiesTheRegistry)
+{
+    auto socket = connectedSocket();
+    EXPECT_TRUE(socket->isConnected());
+    EXPECT_TRUE(isRegistered(socket));
+
+    socket->disconnect();
+    ASSERT_TRUE(waitUntil([&] { return m_calls.disconnected == 1; }));
+    EXPECT_FALSE(isRegistered(socket));
+    EXPECT_FALSE(socket->isConnected());
+    EXPECT_TRUE(waitUntil([&] { return m_server.clientClosed(); }));
+    socket->disconnect();
+    spinEventLoop(400);
+    EXPECT_EQ(m_calls.disconnected, 1);
+    EXPECT_EQ(m_log.count("Closing a MUDSocket."), 1);
+}
+
+TEST_F(MUDSocketTest, ServerDropIsReportedOnceWithoutAClose)
+{
+    auto socket = connectedSocket();
+    m_server.dropClient();
+    ASSERT_TRUE(waitUntil([&] { return m_calls.disconnected == 1; }));
+    EXPECT_FALSE(isRegistered(socket));
+    EXPECT_FALSE(socket->isConnected());
+    spinEventLoop(300);
+    EXPECT_EQ(m_calls.disconnected, 1);
+    EXPECT_EQ(m_log.count("Closing a MUDSocket."), 0);
+}
+
+TEST_F(MUDSocketTest, SecondConnectIsRefusedWithALogLine)
+{
+    auto socket = connectedSocket();
+    socket->connect();
+    EXPECT_EQ(m_log.count("Is already attempting to connect. Doing nothing."), 1);
+    spinEventLoop(200);
+    EXPECT_EQ(m_calls.connected, 1);
+    EXPECT_EQ(m_server.acceptedCount(), 1);
+}
+
+TEST_F(MUDSocketTest, ReceivedBytesReachTheDelegateUnchangedOnTheLoopThread)
+{
+    auto socket = connectedSocket();
+    const QByteArray bytes("\xff\xfb\x01Welcome\0to\x1b[31m the game\r\n", 31);
+    m_server.send(bytes);
+    ASSERT_TRUE(waitUntil([&] { return m_calls.receivedData().size() >= bytes.size(); }));
+    EXPECT_EQ(m_calls.receivedData(), bytes);
+}
+
+TEST_F(MUDSocketTest, SendTextEndsEveryLineWithOneLineFeed)
+{
+    auto socket = connectedSocket();
+    EXPECT_TRUE(socket->sendText("look"));
+    EXPECT_TRUE(socket->sendText("say hi\n"));
+    EXPECT_TRUE(socket->sendText(""));
+    EXPECT_TRUE(socket->sendText("say \u00e9t\u00e9"));
+    ASSERT_TRUE(waitUntil([&] { return m_server.receivedLines().size() >= 4; }));
+    spinEventLoop(100);
+    EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>({"look", "say hi", "", "say \xc3\xa9t\xc3\xa9"}));
+}
+
+TEST_F(MUDSocketTest, KeepAliveIsOneEmptySendAfterTheIntervalThenTheCountRestarts)
+{
+    auto socket = makeSocket(m_server.port());
+    socket->setKeepAliveInterval(0.3);
+    socket->connect();
+    ASSERT_TRUE(waitUntil([&] { return m_calls.connected == 1 && socket->lastSendTimeInterval() > 0; }));
+    const double connectedAt = socket->lastSendTimeInterval();
+    ASSERT_TRUE(waitUntil([&] { return socket->lastSendTimeInterval() != connectedAt; }, 2000));
+    const double firstKeepAlive = socket->lastSendTimeInterval();
+    ASSERT_TRUE(waitUntil([&] { return socket->lastSendTimeInterval() != firstKeepAlive; }, 2000));
+    const double secondKeepAlive = socket->lastSendTimeInterval();
+    // Passes are 100 ms apart when idle, so each keep-alive comes 0.3 s to
+    // about 0.4 s (plus scheduling) after the previous send.
+    EXPECT_GT(firstKeepAlive - connectedAt, 0.3);
+    EXPECT_LT(firstKeepAlive - connectedAt, 0.9);
+    EXPECT_GT(secondKeepAlive - firstKeepAlive, 0.3);
+    EXPECT_LT(secondKeepAlive - firstKeepAlive, 0.9);
+    EXPECT_EQ(m_server.receivedByteCount(), 0);
+    EXPECT_TRUE(socket->isConnected());
+}
+
+TEST_F(MUDSocketTest, DefaultKeepAliveWaitsTwentySeconds)
+{
+    auto socket = connectedSocket();
+    const double connectedAt = socket->lastSendTimeInterval();
+    spinEventLoop(600);
+    EXPECT_EQ(socket->lastSendTimeInterval(), connectedAt);
+    EXPECT_EQ(MUDSocket::DefaultKeepAliveInterval, 20.0);
+}
+
+// A delegate that takes 2 ms per read keeps the socket's receive buffer full
+// while the server floods, so every read in that time returns data.
+TEST_F(MUDSocketTest, QueuedLinesWaitWhileTheServerFloods)
+{
+    auto socket = connectedSocket(std::chrono::milliseconds(2));
+    m_server.startFlood();
+    ASSERT_TRUE(waitUntil([&] { return m_calls.receivedData().size() > 256 * 1024; }));
+    socket->sendText("flee");
+    const qint64 floodedBefore = m_server.floodBytesSent();
+    spinEventLoop(300);
+    EXPECT_GT(m_server.floodBytesSent(), floodedBefore) << "the flood must go on while the line waits";
+    EXPECT_TRUE(m_server.receivedLines().isEmpty());
+    m_server.stopFlood();
+    ASSERT_TRUE(waitUntil([&] { return !m_server.receivedLines().isEmpty(); }));
+    EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>{"flee"});
+}
+
+TEST_F(MUDSocketTest, ThreeQueuedLinesGoOutInOrderInOnePass)
+{
+    auto socket = connectedSocket(std::chrono::milliseconds(2));
+    // The flood holds the loop in passes that end with data, so all three
+    // lines are queued before the pass that sends them.
+    m_server.startFlood();
+    ASSERT_TRUE(waitUntil([&] { return m_calls.receivedData().size() > 256 * 1024; }));
+    socket->sendText("north");
+    socket->sendText("east");
+    socket->sendText("south");
+    spinEventLoop(50);
+    m_server.stopFlood();
+    ASSERT_TRUE(waitUntil([&] { return m_server.receivedLines().size() >= 3; }));
+    const auto lines = m_server.receivedLines();
+    EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>({"north", "east", "south"}));
+    // Separate passes lie at least 10 ms (plus a read of up to 100 ms) apart.
+    EXPECT_LT(lines.last().arrival - lines.first().arrival, std::chrono::milliseconds(8));
+}
+
+TEST_F(MUDSocketTest, AQueuedLineWakesAnIdleLoop)
+{
+    auto socket = connectedSocket();
+    // Idle gaps of 130 ms shift each line's phase against the 100 ms read, so
+    // without the wake-up some line would wait for a read to run out.
+    for (int i = 0; i < 5; ++i) {
+        spinEventLoop(130);
+        const auto queuedAt = LoopbackServer::Clock::now();
+        socket->sendText("score");
+        ASSERT_TRUE(waitUntil([&] { return m_server.receivedLines().size() == i + 1; }));
+        EXPECT_LT(m_server.receivedLines().last().arrival - queuedAt, std::chrono::milliseconds(30)) << "line " << i;
+    }
+}
+
+TEST_F(MUDSocketTest, ASocketOutlivingItsDelegateCallsNothing)
+{
+    auto socket = connectedSocket();
+    m_delegate.reset();
+    m_server.send("text nobody reads\r\n");
+    spinEventLoop(150);
+    m_server.dropClient();
+    ASSERT_TRUE(waitUntil([&] { return !isRegistered(socket); }));
+    spinEventLoop(50);
+    EXPECT_EQ(m_calls.disconnected, 0);
+    EXPECT_TRUE(m_calls.receivedData().isEmpty());
+}
+
+TEST_F(MUDSocketTest, ASocketNotOwnedBySharedPointerRefusesToConnect)
+{
+    MUDSocket socket(std::make_shared<MUDConnection>());
+    socket.connect();
+    EXPECT_EQ(m_log.lines().size(), 1);
+    EXPECT_FALSE(socket.isConnected());
+}
