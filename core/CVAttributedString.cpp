@@ -24,12 +24,12 @@ void CVAttributedString::append(const CVAttributedString& other)
 {
     m_string.reserve(m_string.size() + other.m_string.size());
     for (size_t i = 0; i < other.m_runs.size(); ++i) {
-        const int start = other.m_runs[i].start;
+        const qsizetype start = other.m_runs[i].start;
         append(QStringView(other.m_string).mid(start, other.runEnd(i) - start), other.m_runs[i].attributes);
     }
 }
 
-QTextCharFormat CVAttributedString::attributesAtIndex(int index, CVRange* effectiveRange) const
+QTextCharFormat CVAttributedString::attributesAtIndex(qsizetype index, CVRange* effectiveRange) const
 {
     if (index < 0 || index >= length()) {
         if (effectiveRange)
@@ -49,8 +49,8 @@ void CVAttributedString::enumerateAttributes(CVRange range, const RunBlock& bloc
         return;
     bool stop = false;
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end() && !stop; ++run) {
-        const int start = std::max(m_runs[run].start, r.location);
-        const int end = std::min(runEnd(run), r.end());
+        const qsizetype start = std::max(m_runs[run].start, r.location);
+        const qsizetype end = std::min(runEnd(run), r.end());
         block(m_runs[run].attributes, {start, end - start}, stop);
     }
 }
@@ -62,8 +62,8 @@ void CVAttributedString::enumerateAttribute(int propertyId, CVRange range, const
         return;
     bool stop = false;
     QVariant value;
-    int stretchStart = -1;
-    int stretchEnd = r.location;
+    qsizetype stretchStart = -1;
+    qsizetype stretchEnd = r.location;
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end(); ++run) {
         const QVariant runValue = m_runs[run].attributes.property(propertyId);
         if (stretchStart >= 0 && !(runValue == value)) {
@@ -121,7 +121,7 @@ void CVAttributedString::replaceCharacters(CVRange range, const CVAttributedStri
     const size_t first = splitAt(r.location);
     const size_t last = splitAt(r.end());
     m_runs.erase(m_runs.begin() + first, m_runs.begin() + last);
-    const int delta = replacement.length() - r.length;
+    const qsizetype delta = replacement.length() - r.length;
     for (size_t run = first; run < m_runs.size(); ++run)
         m_runs[run].start += delta;
     std::vector<Run> inserted = replacement.m_runs;
@@ -140,7 +140,7 @@ CVAttributedString CVAttributedString::substring(CVRange range) const
         return result;
     result.m_string = m_string.mid(r.location, r.length);
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end(); ++run)
-        result.m_runs.push_back({std::max(m_runs[run].start - r.location, 0), m_runs[run].attributes});
+        result.m_runs.push_back({std::max(m_runs[run].start - r.location, qsizetype(0)), m_runs[run].attributes});
     return result;
 }
 
@@ -157,24 +157,24 @@ bool CVAttributedString::operator==(const CVAttributedString& other) const
 
 CVRange CVAttributedString::clipped(CVRange range) const
 {
-    const int location = std::clamp(range.location, 0, length());
-    const int end = std::clamp(range.end(), location, length());
+    const qsizetype location = std::clamp(range.location, qsizetype(0), length());
+    const qsizetype end = std::clamp(range.end(), location, length());
     return {location, end - location};
 }
 
-int CVAttributedString::runEnd(size_t run) const
+qsizetype CVAttributedString::runEnd(size_t run) const
 {
     return run + 1 < m_runs.size() ? m_runs[run + 1].start : length();
 }
 
-size_t CVAttributedString::runIndexAt(int index) const
+size_t CVAttributedString::runIndexAt(qsizetype index) const
 {
     auto after = std::upper_bound(m_runs.begin(), m_runs.end(), index,
-                                  [](int value, const Run& run) { return value < run.start; });
+                                  [](qsizetype value, const Run& run) { return value < run.start; });
     return after == m_runs.begin() ? 0 : size_t(after - m_runs.begin() - 1);
 }
 
-size_t CVAttributedString::splitAt(int index)
+size_t CVAttributedString::splitAt(qsizetype index)
 {
     if (index >= length())
         return m_runs.size();

@@ -24,7 +24,7 @@ public:
     explicit CVAttributedString(const QString& string, const QTextCharFormat& attributes = {});
 
     const QString& string() const { return m_string; }
-    int length() const { return int(m_string.size()); }
+    qsizetype length() const { return m_string.size(); }
     bool isEmpty() const { return m_string.isEmpty(); }
     int runCount() const { return int(m_runs.size()); }
 
@@ -33,7 +33,7 @@ public:
 
     // The attributes at `index` and, when asked, the whole run around it.
     // Out of range: empty attributes and an empty range.
-    QTextCharFormat attributesAtIndex(int index, CVRange* effectiveRange = nullptr) const;
+    QTextCharFormat attributesAtIndex(qsizetype index, CVRange* effectiveRange = nullptr) const;
 
     // Calls `block` for each run within `range` (clipped to it), in order,
     // until it sets stop.
@@ -60,16 +60,37 @@ public:
 
 private:
     struct Run {
-        int start;
+        qsizetype start;
         QTextCharFormat attributes;
+
+        Run(int runStart, const QTextCharFormat& runAttributes)
+            : start(runStart)
+            , attributes(runAttributes)
+        {
+        }
+        // QTextFormat has no move constructor; swapping keeps vector growth
+        // from copying (and reference counting) every format.
+        Run(Run&& other) noexcept
+            : start(other.start)
+        {
+            attributes.swap(other.attributes);
+        }
+        Run& operator=(Run&& other) noexcept
+        {
+            start = other.start;
+            attributes.swap(other.attributes);
+            return *this;
+        }
+        Run(const Run&) = default;
+        Run& operator=(const Run&) = default;
     };
 
     CVRange clipped(CVRange range) const;
-    int runEnd(size_t run) const;
-    size_t runIndexAt(int index) const;
+    qsizetype runEnd(size_t run) const;
+    size_t runIndexAt(qsizetype index) const;
     // Makes a run boundary at `index` and returns the index of the run
     // starting there (m_runs.size() when index is the end).
-    size_t splitAt(int index);
+    size_t splitAt(qsizetype index);
     // Joins equal neighbours among runs [first, last].
     void mergeRuns(size_t first, size_t last);
     void modifyRuns(CVRange range, const std::function<void(QTextCharFormat&)>& change);

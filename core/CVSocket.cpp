@@ -206,6 +206,12 @@ void CVSocket::wake()
     [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
 }
 
+void CVSocket::waitForWake(int ms)
+{
+    pollfd waiting{m_wakeFd, POLLIN, 0};
+    poll(&waiting, m_wakeFd >= 0 ? 1 : 0, ms);
+}
+
 void CVSocket::clearWake()
 {
     if (m_wakeFd < 0)

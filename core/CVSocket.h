@@ -48,6 +48,8 @@ public:
     // Any thread.
     void wake();
     void clearWake();
+    // Pauses up to `ms`, or less when a wake-up is or becomes pending.
+    void waitForWake(int ms);
 
     // The last failure as one line of text, and the reasons a connect failed
     // (for example "Connection refused", "Name or service not known").

@@ -29,6 +29,8 @@ public:
         cancel(key);
         auto timer = std::make_shared<QTimer>();
         timer->setSingleShot(true);
+        // Coarse timers may fire up to 5 % early; a delay here is a promise.
+        timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(ms);
         QObject::connect(timer.get(), &QTimer::timeout, QCoreApplication::instance(),
                          [this, key, action = std::move(action), weak = std::weak_ptr<QTimer>(timer)] {

@@ -14,7 +14,7 @@
 namespace {
 constexpr int kConnectWaitMs = 1000;
 constexpr int kIdleMs = 100;
-constexpr auto kPauseAfterSend = std::chrono::milliseconds(10);
+constexpr int kPauseAfterSendMs = 10;
 constexpr auto kClosePollInterval = std::chrono::milliseconds(250);
 
 double now()
@@ -189,8 +189,9 @@ void MUDSocket::dataPass(CVSocket& socket)
         }
         m_lastSendTimeInterval = now();
         receiveAndDeliver(socket);
+        // A line queued meanwhile ends the pause, like it ends a read.
         if (!wantsToDisconnect())
-            std::this_thread::sleep_for(kPauseAfterSend);
+            socket.waitForWake(kPauseAfterSendMs);
         return;
     }
     const double last = m_lastSendTimeInterval;

@@ -1,5 +1,6 @@
 #include "engine/decoding/ANSIDataProcessor.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -141,6 +142,7 @@ bool ANSIDataProcessor::processData(QByteArrayView data)
     // buffer of that size holds the whole batch.
     pass.bytes.resize(m_waitingServerOutput.size() + m_heldText.size() + data.size());
     pass.out = pass.bytes.data();
+    pass.spans.reserve(64);
 
     while (pass.p < pass.end) {
         if (m_state == State::Ground)
@@ -260,7 +262,14 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     case State::CsiParameter:
     case State::CsiIntermediate:
         if (isParameter(c) && m_state == State::CsiParameter) {
-            consume();
+            // Parameters are most of a colour sequence: take them in one go.
+            // Stop at the byte that passes the cap, as the byte-wise path would.
+            const qsizetype room = kMaximumEscapeSequenceLength - sequenceLength(pass) + 1;
+            const uchar* limit = pass.p + std::min<qsizetype>(pass.end - pass.p, room);
+            const uchar* p = pass.p + 1;
+            while (p < limit && isParameter(*p))
+                ++p;
+            pass.p = p;
         } else if (isIntermediate(c)) {
             consume();
             m_state = State::CsiIntermediate;

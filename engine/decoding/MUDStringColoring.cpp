@@ -59,8 +59,13 @@ void MUDStringColoring::prepareANSI(QByteArrayView sequence, const QFont& font)
             return;
         }
     }
+    const MUDColorDetails before = m_details;
     m_details.applyGraphicRendition(codes.data(), int(codes.size()));
+    const bool fontChanged = !(font == m_font);
     useFont(font);
+    // Servers often repeat the style in force; it needs no new formats.
+    if (m_hasLastAttributes && !fontChanged && m_details == before)
+        return;
     m_current = derivedStyles();
     m_hasLastAttributes = true;
 }

@@ -67,7 +67,7 @@ private:
 
     MUDColorDetails m_details;
     bool m_hasLastAttributes = false;
-    Styles m_current;
     QFont m_font;
+    Styles m_current;
     QHash<StyleKey, Styles> m_cache;
 };

@@ -26,7 +26,8 @@ struct Calls {
     QByteArray receivedData() const
     {
         QMutexLocker lock(&mutex);
-        return data;
+        // Deep copies keep buffers from being shared between the loop and main thread.
+        return QByteArray(data.constData(), data.size());
     }
 };
 
@@ -53,7 +54,7 @@ public:
             ++m_calls.dataOnMainThread;
         {
             QMutexLocker lock(&m_calls.mutex);
-            m_calls.data += data;
+            m_calls.data.append(data.constData(), data.size());
         }
         // Stands in for a session that takes time to decode each read.
         std::this_thread::sleep_for(m_delayPerRead);
@@ -283,10 +284,12 @@ TEST_F(MUDSocketTest, ThreeQueuedLinesGoOutInOrderInOnePass)
 TEST_F(MUDSocketTest, AQueuedLineWakesAnIdleLoop)
 {
     auto socket = connectedSocket();
-    // Idle gaps of 130 ms shift each line's phase against the 100 ms read, so
-    // without the wake-up some line would wait for a read to run out.
-    for (int i = 0; i < 5; ++i) {
-        spinEventLoop(130);
+    // Gaps of 130 ms shift each line's phase against the 100 ms read, so
+    // without the wake-up some line would wait for a read to run out; gaps of
+    // 20 ms fall into the read and pause that follow the previous send.
+    const int gapsMs[] = {130, 130, 130, 130, 130, 20, 20, 20, 20, 20};
+    for (int i = 0; i < 10; ++i) {
+        spinEventLoop(gapsMs[i]);
         const auto queuedAt = LoopbackServer::Clock::now();
         socket->sendText("score");
         ASSERT_TRUE(waitUntil([&] { return m_server.receivedLines().size() == i + 1; }));

@@ -83,7 +83,8 @@ void LoopbackServer::send(const QByteArray& bytes)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_outgoing += bytes;
+        // A deep copy: no buffer is shared with the caller's thread.
+        m_outgoing.append(bytes.constData(), bytes.size());
     }
     wakeServer();
 }

@@ -1,0 +1,141 @@
+// Decoder throughput on typical coloured game text, single core:
+//   1. decoder alone (bytes in, chunk batches out);
+//   2. decoder plus style state producing styled text, as the session does.
+// Prints MB/s (1 MB = 10^6 bytes of server output).
+#include <QFont>
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include "core/CVAttributedString.h"
+#include "core/CVLogHelper.h"
+#include "engine/decoding/ANSIDataProcessor.h"
+#include "engine/decoding/ANSIDataProcessorDelegate.h"
+#include "engine/decoding/MUDStringColoring.h"
+
+namespace {
+class SilentLog : public CVLogHelperDelegate {
+public:
+    void logMessageType(int, const QString&) override {}
+    void logEvent(const QString&, const QVariantMap&) override {}
+    void logError(const QString&, const QVariantMap&) override {}
+};
+
+// Deterministic game-like output: words and punctuation, an SGR sequence
+// every 10 to 40 bytes, CR LF line ends and now and then a prompt with IAC GA.
+QByteArray gameText(qsizetype size)
+{
+    quint32 state = 12345;
+    auto next = [&](quint32 bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    };
+    const char* words[] = {"the", "goblin", "swings", "at", "you", "with", "a", "rusty", "sword", "and", "misses",
+                           "You", "see", "an", "old", "chest", "here.", "north", "south", "gold", "coins", "Exits:"};
+    const char* styles[] = {"\x1b[0m", "\x1b[1;31m", "\x1b[32m", "\x1b[1;33m", "\x1b[36m", "\x1b[0;37m",
+                            "\x1b[38;5;208m", "\x1b[1;34;40m", "\x1b[4m", "\x1b[0;35m"};
+    QByteArray out;
+    out.reserve(size + 256);
+    qsizetype nextStyle = 0;
+    int lineLength = 0;
+    int lines = 0;
+    while (out.size() < size) {
+        if (out.size() >= nextStyle) {
+            out += styles[next(std::size(styles))];
+            nextStyle = out.size() + 10 + next(31);
+        }
+        out += words[next(std::size(words))];
+        lineLength += 6;
+        if (lineLength > 70 || next(12) == 0) {
+            out += "\r\n";
+            lineLength = 0;
+            if (++lines % 40 == 0)
+                out += "\x1b[0m<100hp 80mv> \xff\xf9";
+        } else {
+            out += ' ';
+        }
+    }
+    return out;
+}
+
+class CountingDelegate : public ANSIDataProcessorDelegate {
+public:
+    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
+    {
+        chunks += results.size();
+    }
+    qsizetype chunks = 0;
+};
+
+// What the session does with a batch: escape sequences set the style, text
+// is decoded and appended with it.
+class StylingDelegate : public ANSIDataProcessorDelegate {
+public:
+    explicit StylingDelegate(const QFont& font)
+        : m_font(font)
+    {
+    }
+    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
+    {
+        for (const ANSIDataProcessorResult result : results) {
+            if (result.type() == ANSIResultTypeCommand)
+                m_coloring.prepareANSI(result.data(), m_font);
+            else if (result.type() == ANSIResultTypeText)
+                m_coloring.appendColoredText(output, QString::fromUtf8(result.data()), m_font);
+        }
+    }
+    CVAttributedString output;
+
+private:
+    QFont m_font;
+    MUDStringColoring m_coloring;
+};
+
+template <typename MakeDelegate>
+double bestMegabytesPerSecond(const QByteArray& input, int readSize, MakeDelegate makeDelegate, qsizetype* detail)
+{
+    double best = 0;
+    for (int round = 0; round < 7; ++round) {
+        auto delegate = makeDelegate();
+        ANSIDataProcessor processor(delegate.get());
+        // CPU time, not wall time: on a shared machine the wall clock also
+        // counts the time other processes held the core.
+        const std::clock_t start = std::clock();
+        for (qsizetype offset = 0; offset < input.size(); offset += readSize)
+            processor.processData(QByteArrayView(input).sliced(offset, std::min<qsizetype>(readSize, input.size() - offset)));
+        const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+        best = std::max(best, double(input.size()) / 1e6 / seconds);
+        *detail = delegate->detail();
+    }
+    return best;
+}
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    SilentLog silent;
+    CVLogHelper::sharedInstance().setDelegate(&silent);
+
+    const QByteArray input = gameText(8 * 1000 * 1000);
+    const QFont font(QStringLiteral("DejaVu Sans Mono"), 13);
+    std::printf("input: %.1f MB of coloured game text, reads of 4096 bytes, best of 7 runs, CPU time of one core\n", input.size() / 1e6);
+
+    struct Counting : CountingDelegate {
+        qsizetype detail() const { return chunks; }
+    };
+    struct Styling : StylingDelegate {
+        using StylingDelegate::StylingDelegate;
+        qsizetype detail() const { return output.runCount(); }
+    };
+    qsizetype chunks = 0;
+    const double decoder = bestMegabytesPerSecond(input, 4096, [] { return std::make_unique<Counting>(); }, &chunks);
+    std::printf("decoder alone:                 %7.1f MB/s  (%lld chunks)\n", decoder, qlonglong(chunks));
+    qsizetype runs = 0;
+    const double styled = bestMegabytesPerSecond(input, 4096, [&] { return std::make_unique<Styling>(font); }, &runs);
+    std::printf("decoder + style, styled text:  %7.1f MB/s  (%lld runs)\n", styled, qlonglong(runs));
+    return 0;
+}

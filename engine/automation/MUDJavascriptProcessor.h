@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QVariantMap>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+#include "engine/automation/MUDJavascriptParameterSubstitution.h"
+
+class MUDJavascriptActionSource;
+class MUDJavascriptContext;
+class MUDJavascriptContextGroup;
+class MUDJavascriptProcessorDelegate;
+
+// A session's JavaScript runtime: runs each action as a script in a fresh
+// context of the runtime's one context group, keeps the session's script
+// variables, the scripts waiting for server data and the stop mark.
+// Create with std::make_shared. Scripts run on their caller's thread; the
+// delegate and the variables are used on the main thread only; the waiting
+// list is guarded by its own lock; the stop mark is atomic.
+class MUDJavascriptProcessor : public std::enable_shared_from_this<MUDJavascriptProcessor> {
+public:
+    // Seconds of JavaScript a script may run before it is terminated; time
+    // spent in wait and commandAndReadFromServer does not count.
+    static constexpr double DefaultExecutionTimeLimit = 10.0;
+    // Seconds commandAndReadFromServer waits for the first answer.
+    static constexpr int ReadFromServerTimeoutMs = 5000;
+    // Seconds of server silence after which a waiting script wakes.
+    static constexpr double ReadFromServerSilence = 0.25;
+
+    explicit MUDJavascriptProcessor(MUDJavascriptProcessorDelegate* delegate);
+    ~MUDJavascriptProcessor();
+    MUDJavascriptProcessor(const MUDJavascriptProcessor&) = delete;
+    MUDJavascriptProcessor& operator=(const MUDJavascriptProcessor&) = delete;
+
+    // Main thread. The session clears it when it goes away.
+    MUDJavascriptProcessorDelegate* delegate() const { return m_delegate; }
+    void setDelegate(MUDJavascriptProcessorDelegate* delegate) { m_delegate = delegate; }
+
+    // Main thread.
+    QVariantMap variables() const { return m_currentValues; }
+    void setVariable(const QString& name, const QVariant& value);
+    void removeVariable(const QString& name);
+
+    quint64 stopIndex() const { return m_stopIndex.load(); }
+    void setStopIndex(quint64 commandIndex);
+    void continueAnyWaits(quint64 commandIndex);
+
+    // A snapshot taken under the list's lock.
+    QList<std::shared_ptr<MUDJavascriptActionSource>> waitingActions() const;
+    void addWaitingAction(const std::shared_ptr<MUDJavascriptActionSource>& source);
+    void removeWaitingAction(const std::shared_ptr<MUDJavascriptActionSource>& source);
+
+    // Runs `action` as a script on the calling thread and returns when it has
+    // finished. A null action logs "Break" and runs nothing.
+    void processActionAsJavascript(const QString& action, std::shared_ptr<MUDJavascriptActionSource> actionSource,
+                                   const std::optional<MUDScriptParameters>& parameters, quint64 commandIndex);
+
+    // Main thread: server text for every script waiting in commandAndReadFromServer.
+    void processWaitingString(const QString& text);
+    // Main thread: wakes one waiting script.
+    void actionSourceHasReceivedData(const std::shared_ptr<MUDJavascriptActionSource>& source);
+
+    // Substitutes `parameters` into `script` and evaluates it in `context`.
+    // An exception's text goes to `exception` when given.
+    QVariant evaluateScript(const QString& script, MUDJavascriptContext& context,
+                            const std::optional<MUDScriptParameters>& parameters,
+                            std::optional<QString>* exception = nullptr);
+
+    static QString replaceParametersInString(const QString& text, const std::optional<MUDScriptParameters>& parameters);
+
+    // The context group every script of this runtime runs in.
+    MUDJavascriptContextGroup& group() const { return *m_group; }
+
+    // Injectable for tests; any thread.
+    double executionTimeLimit() const { return m_executionTimeLimit.load(); }
+    void setExecutionTimeLimit(double seconds) { m_executionTimeLimit.store(seconds); }
+
+private:
+    MUDJavascriptProcessorDelegate* m_delegate = nullptr;
+    QVariantMap m_currentValues;
+    std::atomic<quint64> m_stopIndex{0};
+    mutable QMutex m_waitingLock;
+    QList<std::shared_ptr<MUDJavascriptActionSource>> m_waitingActions;
+    std::unique_ptr<MUDJavascriptContextGroup> m_group;
+    std::atomic<double> m_executionTimeLimit{DefaultExecutionTimeLimit};
+};

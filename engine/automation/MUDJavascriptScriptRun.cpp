@@ -1,0 +1,414 @@
+#include "engine/automation/MUDJavascriptScriptRun.h"
+
+#include <QThread>
+#include <cstdlib>
+
+#include "core/CVLogHelper.h"
+#include "core/CVMainThread.h"
+#include "core/CVSemaphore.h"
+#include "engine/automation/MUDBeepSound.h"
+#include "engine/automation/MUDExit.h"
+#include "engine/automation/MUDJavascriptActionSource.h"
+#include "engine/automation/MUDJavascriptError.h"
+#include "engine/automation/MUDJavascriptProcessor.h"
+#include "engine/automation/MUDJavascriptProcessorDelegate.h"
+#include "engine/automation/MUDMessage.h"
+#include "engine/automation/javascript/MUDJavascriptContext.h"
+
+namespace {
+
+const QString kNil = QStringLiteral("<nil>");
+
+QString wrapScript(const QString& action)
+{
+    return QStringLiteral("function QuarrowTempFunction() {\r\n%1\r\n}\r\n\r\nQuarrowTempFunction();").arg(action);
+}
+
+QString argumentText(const QVariantList& arguments, int index = 0)
+{
+    return arguments.value(index).toString();
+}
+
+// Reads a leading number the way a lenient text-to-number conversion does:
+// "1.5s" is 1.5, text without a number is 0.
+double leadingNumber(const QString& text)
+{
+    const QByteArray latin = text.trimmed().toLatin1();
+    return std::strtod(latin.constData(), nullptr);
+}
+
+// Calls the delegate on the main thread and waits; does nothing without one.
+template <class Call>
+void onDelegate(MUDJavascriptProcessor& processor, Call call)
+{
+    fc_executeOnMainThreadSync([&processor, &call] {
+        if (auto* delegate = processor.delegate())
+            call(delegate);
+    });
+}
+
+}
+
+MUDJavascriptScriptRun::MUDJavascriptScriptRun(MUDJavascriptProcessor& processor,
+                                               std::shared_ptr<MUDJavascriptActionSource> source,
+                                               const std::optional<MUDScriptParameters>& parameters,
+                                               quint64 commandIndex)
+    : m_processor(processor)
+    , m_source(std::move(source))
+    , m_parameters(parameters)
+    , m_commandIndex(commandIndex)
+    , m_actionName(m_source->actionName())
+{
+}
+
+MUDJavascriptScriptRun::~MUDJavascriptScriptRun() = default;
+
+QStringList MUDJavascriptScriptRun::functionNames()
+{
+    return {QStringLiteral("log"),      QStringLiteral("command"),  QStringLiteral("wait"),
+            QStringLiteral("beep"),     QStringLiteral("notify"),   QStringLiteral("badge"),
+            QStringLiteral("status"),   QStringLiteral("getVar"),   QStringLiteral("getvar"),
+            QStringLiteral("getValue"), QStringLiteral("setValue"), QStringLiteral("setvalue"),
+            QStringLiteral("setVar"),   QStringLiteral("setAlias"), QStringLiteral("addComm"),
+            QStringLiteral("setExits"), QStringLiteral("processForAutocomplete"),
+            QStringLiteral("isEmpty"),  QStringLiteral("unset"),    QStringLiteral("commandAndReadFromServer")};
+}
+
+void MUDJavascriptScriptRun::run(const QString& action)
+{
+    m_clock.start();
+    m_context = std::make_unique<MUDJavascriptContext>(m_processor.group());
+    m_context->setUserData(this);
+    m_context->evaluate(QStringLiteral("var global = this;"), nullptr, nullptr);
+
+    m_rawScript = wrapScript(action);
+    m_processedScript = m_processor.replaceParametersInString(m_rawScript, m_parameters);
+
+    if (m_source->isDebug()) {
+        const MUDJavascriptError report{m_actionName, m_rawScript, m_processedScript, m_parameters,
+                                        QStringLiteral("Debug")};
+        onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+            delegate->javascriptProcessorHasError(&m_processor, report);
+        });
+    }
+
+    m_processor.evaluateScript(QStringLiteral("var console = {}; var app = {};"), *m_context, m_parameters);
+    installFunctions();
+
+    if (action.isNull()) {
+        CVLog(QStringLiteral("Break"));
+        return;
+    }
+    std::optional<QString> exception;
+    m_processor.evaluateScript(m_processedScript, *m_context, {}, &exception);
+    if (!exception)
+        return;
+    switch (m_termination) {
+    case Termination::TimeLimit:
+        reportError(QStringLiteral("Script terminated: its JavaScript ran for more than %1 seconds.")
+                        .arg(m_processor.executionTimeLimit()));
+        break;
+    case Termination::Stopped:
+        reportError(QStringLiteral("Script terminated: scripts were stopped."));
+        break;
+    case Termination::None:
+        reportError(*exception);
+        break;
+    }
+}
+
+void MUDJavascriptScriptRun::reportError(const QString& message)
+{
+    CVLog(QStringLiteral("%1 (%2) has error: %3")
+              .arg(QStringLiteral("MUDJavascriptProcessor:processActionAsJavascript"), m_source->description(),
+                   message));
+    const MUDJavascriptError error{m_actionName, m_rawScript, m_processedScript, m_parameters, message};
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorHasError(&m_processor, error);
+    });
+}
+
+bool MUDJavascriptScriptRun::shouldTerminate()
+{
+    if (m_commandIndex < m_processor.stopIndex())
+        m_termination = Termination::Stopped;
+    else if (javascriptSeconds() > m_processor.executionTimeLimit())
+        m_termination = Termination::TimeLimit;
+    return m_termination != Termination::None;
+}
+
+double MUDJavascriptScriptRun::javascriptSeconds() const
+{
+    return double(m_clock.nsecsElapsed() - m_excludedNs) / 1e9;
+}
+
+bool MUDJavascriptScriptRun::isStopping()
+{
+    if (m_commandIndex >= m_processor.stopIndex())
+        return false;
+    if (!m_reportedStopping) {
+        m_reportedStopping = true;
+        const QString text = QStringLiteral("%1 is stopping.").arg(m_actionName);
+        onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+            delegate->javascriptProcessorRequestsLog(&m_processor, text);
+        });
+    }
+    return true;
+}
+
+void MUDJavascriptScriptRun::installFunctions()
+{
+    using Method = QVariant (MUDJavascriptScriptRun::*)(const QVariantList&);
+    const std::pair<const char*, Method> table[] = {
+        {"log", &MUDJavascriptScriptRun::log},
+        {"command", &MUDJavascriptScriptRun::command},
+        {"wait", &MUDJavascriptScriptRun::wait},
+        {"beep", &MUDJavascriptScriptRun::beep},
+        {"notify", &MUDJavascriptScriptRun::notify},
+        {"badge", &MUDJavascriptScriptRun::badge},
+        {"status", &MUDJavascriptScriptRun::status},
+        {"getVar", &MUDJavascriptScriptRun::getVar},
+        {"getvar", &MUDJavascriptScriptRun::getVar},
+        {"getValue", &MUDJavascriptScriptRun::getVar},
+        {"setValue", &MUDJavascriptScriptRun::setVar},
+        {"setvalue", &MUDJavascriptScriptRun::setVar},
+        {"setVar", &MUDJavascriptScriptRun::setVar},
+        {"setAlias", &MUDJavascriptScriptRun::setAlias},
+        {"addComm", &MUDJavascriptScriptRun::addComm},
+        {"setExits", &MUDJavascriptScriptRun::setExits},
+        {"processForAutocomplete", &MUDJavascriptScriptRun::processForAutocomplete},
+        {"isEmpty", &MUDJavascriptScriptRun::isEmpty},
+        {"unset", &MUDJavascriptScriptRun::unset},
+        {"commandAndReadFromServer", &MUDJavascriptScriptRun::commandAndReadFromServer},
+    };
+    for (const auto& [name, method] : table) {
+        m_context->setFunction(QString::fromLatin1(name), [this, method](const QVariantList& arguments) {
+            return (this->*method)(arguments);
+        });
+    }
+    m_context->aliasFunction(QStringLiteral("console"), QStringLiteral("log"), QStringLiteral("log"));
+    m_context->aliasFunction(QStringLiteral("app"), QStringLiteral("command"), QStringLiteral("command"));
+}
+
+QVariant MUDJavascriptScriptRun::log(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = argumentText(arguments);
+    CVLog(QStringLiteral("Source (%1) log: %2").arg(m_actionName, text));
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorRequestsLog(&m_processor, text);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::command(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = argumentText(arguments);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorRequestsCommand(&m_processor, text, m_source);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::wait(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const double seconds = leadingNumber(argumentText(arguments));
+    if (!(seconds > 0))
+        return {};
+    QElapsedTimer waited;
+    waited.start();
+    const qint64 endNs = qint64(seconds * 1e9);
+    while (waited.nsecsElapsed() < endNs && !isStopping()) {
+        const qint64 sliceMs = std::min<qint64>(1000, (endNs - waited.nsecsElapsed()) / 1000000 + 1);
+        QThread::msleep(static_cast<unsigned long>(sliceMs));
+    }
+    m_excludedNs += waited.nsecsElapsed();
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::beep(const QVariantList&)
+{
+    if (isStopping())
+        return {};
+    fc_executeOnMainThreadSync([] { MUDBeepSound::play(); });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::notify(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString message = argumentText(arguments);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorRequestsNotification(&m_processor, m_actionName, message);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::badge(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = argumentText(arguments);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorSetBadge(&m_processor, text);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::status(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = argumentText(arguments);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorSetStatus(&m_processor, text);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::getVar(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString name = argumentText(arguments);
+    QVariant value;
+    fc_executeOnMainThreadSync([&] {
+        if (!m_processor.variables().contains(name))
+            m_processor.setVariable(name, kNil);
+        value = m_processor.variables().value(name);
+    });
+    return value;
+}
+
+QVariant MUDJavascriptScriptRun::setVar(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString name = argumentText(arguments);
+    const QVariant value = arguments.value(1);
+    fc_executeOnMainThreadSync([&] { m_processor.setVariable(name, value); });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::setAlias(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString name = argumentText(arguments);
+    const QVariant commandValue = arguments.value(1);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorSetAlias(&m_processor, name, commandValue);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::addComm(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = argumentText(arguments);
+    if (text.trimmed().isEmpty())
+        return {};
+    const MUDMessage message(text);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorReceivedMessage(&m_processor, message);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::setExits(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QVariant list = arguments.value(0);
+    QVariantList names;
+    if (list.typeId() == QMetaType::QVariantList)
+        names = list.toList();
+    else if (list.isValid())
+        names.append(list);
+    QList<MUDExit> exits;
+    for (const QVariant& name : std::as_const(names))
+        exits.append(MUDExit(name.toString().trimmed(), QString()));
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorSetExits(&m_processor, exits);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::processForAutocomplete(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = argumentText(arguments);
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorProcessForAutocomplete(&m_processor, text);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::isEmpty(const QVariantList& arguments)
+{
+    if (isStopping())
+        return false;
+    const QString name = argumentText(arguments);
+    bool empty = true;
+    fc_executeOnMainThreadSync([&] {
+        if (name == kNil)
+            return;
+        const QVariantMap variables = m_processor.variables();
+        auto it = variables.constFind(name);
+        if (it == variables.cend())
+            return;
+        if (it->typeId() == QMetaType::QString) {
+            const QString text = it->toString();
+            empty = text == kNil || text.trimmed().isEmpty();
+        } else {
+            empty = false;
+        }
+    });
+    return empty;
+}
+
+QVariant MUDJavascriptScriptRun::unset(const QVariantList& arguments)
+{
+    if (isStopping())
+        return {};
+    const QVariant name = arguments.value(0);
+    if (name.typeId() != QMetaType::QString || name.toString().isEmpty())
+        return {};
+    fc_executeOnMainThreadSync([&] { m_processor.removeVariable(name.toString()); });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const QVariantList& arguments)
+{
+    if (isStopping())
+        return QString(QLatin1String(""));
+    QElapsedTimer waited;
+    waited.start();
+    const QString text = argumentText(arguments);
+    auto semaphore = std::make_shared<CVSemaphore>(QString(), 0);
+    fc_executeOnMainThreadSync([&] {
+        m_source->setWaitingForData(true);
+        m_source->setWaitingForDataSemaphore(semaphore);
+        m_processor.addWaitingAction(m_source);
+        if (auto* delegate = m_processor.delegate())
+            delegate->javascriptProcessorRequestsCommand(&m_processor, text, m_source);
+    });
+    CVLog(QStringLiteral("Going to start waiting for action source (%1) data").arg(m_source->description()));
+    if (semaphore->wait(QDeadlineTimer(MUDJavascriptProcessor::ReadFromServerTimeoutMs)) != 0)
+        CVLog(QStringLiteral("Timeout. Received no data."));
+    const QString result = m_source->waitingForDataResult();
+    m_source->setWaitingForDataResult(QString());
+    m_source->setWaitingForData(false);
+    m_source->setWaitingForDataSemaphore(nullptr);
+    m_processor.removeWaitingAction(m_source);
+    m_excludedNs += waited.nsecsElapsed();
+    return result.isNull() ? QVariant() : QVariant(result);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <vector>
+
+struct OpaqueJSContext;
+class MUDJavascriptContextGroup;
+
+// One fresh JavaScript global context in a group, with the group's native
+// functions bound to Qt callables. Values cross as QVariant: undefined and
+// null as an invalid QVariant, booleans, numbers (double), strings, and
+// arrays and objects as QVariantList / QVariantMap. Used by one thread at a
+// time (the thread that runs the script); never shared between threads.
+class MUDJavascriptContext {
+public:
+    using Function = std::function<QVariant(const QVariantList& arguments)>;
+
+    explicit MUDJavascriptContext(MUDJavascriptContextGroup& group);
+    ~MUDJavascriptContext();
+    MUDJavascriptContext(const MUDJavascriptContext&) = delete;
+    MUDJavascriptContext& operator=(const MUDJavascriptContext&) = delete;
+
+    // Binds the group's global function `name`; unknown names are ignored.
+    void setFunction(const QString& name, Function function);
+
+    // Makes `object.property` (object a global variable) the same function as
+    // the global function `functionName`. False when `object` is no object.
+    bool aliasFunction(const QString& object, const QString& property, const QString& functionName);
+
+    // Evaluates `script`. False when it threw (or was terminated); the
+    // exception's text form then goes to `exception`.
+    bool evaluate(const QString& script, QVariant* result, QString* exception);
+
+    // Whether `script` parses, without running it; the error text on failure.
+    static bool checkSyntax(const QString& script, QString* error);
+
+    MUDJavascriptContextGroup& group() const { return m_group; }
+
+    // Free for the owner of the context (the run it belongs to).
+    void setUserData(void* data) { m_userData = data; }
+    void* userData() const { return m_userData; }
+
+private:
+    friend class MUDJavascriptContextGroup;
+    template <int Index>
+    friend struct MUDJavascriptCallback;
+    QVariant call(int index, const QVariantList& arguments);
+
+    MUDJavascriptContextGroup& m_group;
+    OpaqueJSContext* m_context = nullptr;
+    std::vector<Function> m_functions;
+    void* m_userData = nullptr;
+};

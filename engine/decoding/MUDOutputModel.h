@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringView>
+#include <QTextCharFormat>
+#include <deque>
+
+#include "core/CVAttributedString.h"
+#include "core/CVRange.h"
+#include "engine/decoding/MUDChunkedText.h"
+#include "engine/decoding/MUDFormatTable.h"
+
+// A session's output: styled text that grows as the server talks, read by
+// the output view (visible lines), the trigger pass (the recent window),
+// the countdown (one run near the end) and the HTML export (every run).
+//
+// Every index and range counts UTF-16 code units over the whole output.
+// The text sits in fixed-size chunks; an index of lines (each ends after its
+// "\n", the last one is open) gives each line's start; each line's runs hold
+// a 32-bit start within the line and an index into a table of interned
+// formats, so a run costs 8 bytes and equal formats are stored once. Runs
+// never cross a line end, but every reader sees runs merged across lines, as
+// a CVAttributedString holding the same text would have them.
+//
+// Appending costs the length of the appended text; replacing costs the
+// length of the text after the replaced range (it is cut off and appended
+// again), which suits the countdown line at the end of the output.
+//
+// Main thread only: the model is not locked; readers on other threads get
+// copies (attributedSubstring()).
+class MUDOutputModel : public QObject {
+    Q_OBJECT
+public:
+    enum class Direction { Forward, Reverse };
+
+    explicit MUDOutputModel(QObject* parent = nullptr);
+
+    qsizetype length() const { return m_text.length(); }
+    bool isEmpty() const { return m_text.length() == 0; }
+    // The code unit at `index`, or 0 outside the text.
+    char16_t characterAt(qsizetype index) const;
+
+    // Each append is one change, however many runs and lines it holds.
+    void append(const CVAttributedString& text);
+    void append(QStringView text, const QTextCharFormat& attributes);
+    // Ranges are clipped to the text.
+    void replaceCharacters(CVRange range, const CVAttributedString& replacement);
+    // Plain text takes the attributes of the first replaced character, or
+    // for an empty range those of the character before it (else after it).
+    void replaceCharacters(CVRange range, const QString& text);
+    void clear();
+
+    QString text(CVRange range) const;
+    CVAttributedString attributedSubstring(CVRange range) const;
+    // The attributes at `index` and, when asked, the longest range around it
+    // with equal attributes. Out of range: empty attributes and an empty range.
+    QTextCharFormat attributesAtIndex(qsizetype index, CVRange* effectiveRange = nullptr) const;
+    // Calls `block` for each run within `range` (clipped to it), front to
+    // back or back to front, until it sets stop. The block must not change
+    // the model.
+    void enumerateAttributes(CVRange range, const CVAttributedString::RunBlock& block,
+                             Direction direction = Direction::Forward) const;
+
+    // Lines end after "\n"; the last line is the text after the last "\n"
+    // (possibly empty), so there is always at least one line.
+    qsizetype lineCount() const { return qsizetype(m_lines.size()); }
+    // The line's characters including its "\n"; empty for a line out of range.
+    CVRange lineRange(qsizetype line) const;
+    // The line holding `offset` (clamped to the text; the end of the text
+    // belongs to the last line).
+    qsizetype lineForOffset(qsizetype offset) const;
+
+    // Distinct formats in use.
+    qsizetype formatCount() const { return m_formats.count(); }
+
+signals:
+    // Like QTextDocument::contentsChange: at `position`, `charsRemoved`
+    // code units were replaced by `charsAdded`. An append reports the old
+    // length as position and nothing removed.
+    void contentsChanged(qsizetype position, qsizetype charsRemoved, qsizetype charsAdded);
+
+private:
+    struct Line {
+        qsizetype start;
+        qsizetype firstRun;
+    };
+    struct Run {
+        quint32 start; // within its line
+        quint32 format;
+    };
+    // A stored run: its index in m_runs and the line it belongs to.
+    struct RunPosition {
+        qsizetype line;
+        qsizetype run;
+    };
+
+    CVRange clipped(CVRange range) const;
+    qsizetype lineEnd(qsizetype line) const;
+    qsizetype lineRunEnd(qsizetype line) const;
+    RunPosition runPositionAt(qsizetype index) const;
+    CVRange runRange(RunPosition position) const;
+    bool nextRun(RunPosition& position) const;
+    bool previousRun(RunPosition& position) const;
+
+    void appendStored(QStringView text, quint32 format);
+    void appendStored(const CVAttributedString& text);
+    void truncate(qsizetype length);
+
+    MUDChunkedText m_text;
+    std::deque<Line> m_lines;
+    std::deque<Run> m_runs;
+    MUDFormatTable m_formats;
+};

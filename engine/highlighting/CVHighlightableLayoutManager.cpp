@@ -1,0 +1,114 @@
+#include "engine/highlighting/CVHighlightableLayoutManager.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+
+namespace {
+using Formats = QList<QTextLayout::FormatRange>;
+
+// Splits the formats so none straddles `from` or `to`; returns nothing, the
+// formats inside [from, to) are then whole ranges.
+void splitAt(Formats& formats, int from, int to)
+{
+    Formats result;
+    result.reserve(formats.size() + 2);
+    for (const QTextLayout::FormatRange& range : formats) {
+        const int end = range.start + range.length;
+        int start = range.start;
+        for (int cut : {from, to}) {
+            if (cut > start && cut < end) {
+                result.append({start, cut - start, range.format});
+                start = cut;
+            }
+        }
+        result.append({start, end - start, range.format});
+    }
+    formats = result;
+}
+
+bool inside(const QTextLayout::FormatRange& range, int from, int to)
+{
+    return range.start >= from && range.start + range.length <= to;
+}
+}
+
+CVHighlightableLayoutManager::CVHighlightableLayoutManager(QTextDocument* document) : m_document(document) {}
+
+CVHighlightableLayoutManager::~CVHighlightableLayoutManager()
+{
+    m_editing = false;
+    flush();
+}
+
+void CVHighlightableLayoutManager::endEditing()
+{
+    m_editing = false;
+    flush();
+}
+
+qsizetype CVHighlightableLayoutManager::length() const
+{
+    return m_document ? m_document->characterCount() - 1 : 0;
+}
+
+template <typename Edit> void CVHighlightableLayoutManager::editBlocks(CVRange range, Edit edit)
+{
+    if (!m_document || range.length <= 0)
+        return;
+    for (QTextBlock block = m_document->findBlock(int(range.location)); block.isValid() && block.position() < range.end();
+         block = block.next()) {
+        const int from = int(std::max<qsizetype>(range.location - block.position(), 0));
+        const int to = int(std::min<qsizetype>(range.end() - block.position(), block.length()));
+        if (from >= to)
+            continue;
+        QTextLayout* layout = block.layout();
+        Formats formats = layout->formats();
+        splitAt(formats, from, to);
+        edit(formats, from, to);
+        layout->setFormats(formats);
+        m_dirtyFrom = m_dirtyFrom < 0 ? block.position() : std::min<qsizetype>(m_dirtyFrom, block.position());
+        m_dirtyTo = std::max<qsizetype>(m_dirtyTo, block.position() + block.length());
+    }
+    if (!m_editing)
+        flush();
+}
+
+void CVHighlightableLayoutManager::addAttribute(int attribute, const QVariant& value, CVRange range)
+{
+    editBlocks(range, [&](Formats& formats, int from, int to) {
+        formats.removeIf([&](const QTextLayout::FormatRange& r) { return inside(r, from, to); });
+        QTextCharFormat format;
+        format.setProperty(attribute, value);
+        formats.append({from, to - from, format});
+    });
+}
+
+void CVHighlightableLayoutManager::removeAttribute(int attribute, CVRange range)
+{
+    editBlocks(range, [&](Formats& formats, int from, int to) {
+        for (QTextLayout::FormatRange& r : formats)
+            if (inside(r, from, to))
+                r.format.clearProperty(attribute);
+        formats.removeIf([](const QTextLayout::FormatRange& r) { return r.format.properties().isEmpty(); });
+    });
+}
+
+QString CVHighlightableLayoutManager::substringWithRange(CVRange range) const
+{
+    if (!m_document)
+        return {};
+    QTextCursor cursor(m_document);
+    cursor.setPosition(int(range.location));
+    cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
+    return cursor.selectedText().replace(QChar::ParagraphSeparator, u'\n');
+}
+
+void CVHighlightableLayoutManager::flush()
+{
+    if (m_editing || m_dirtyFrom < 0)
+        return;
+    if (m_document)
+        m_document->markContentsDirty(int(m_dirtyFrom), int(m_dirtyTo - m_dirtyFrom));
+    m_dirtyFrom = m_dirtyTo = -1;
+}

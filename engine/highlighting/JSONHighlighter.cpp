@@ -1,0 +1,77 @@
+#include "engine/highlighting/JSONHighlighter.h"
+
+#include <QBrush>
+#include <QTextFormat>
+
+#include "engine/highlighting/CVHighlightable.h"
+#include "engine/highlighting/JSONMetadataTokenizer.h"
+#include "engine/highlighting/JSONParserTokenizerToken.h"
+
+namespace {
+using Token = JSONParserTokenizerToken;
+
+// A string token is closed when it ends with its own quote, that quote is not
+// the opening one and no odd run of backslashes escapes it.
+bool isClosedString(QStringView text, QChar quote)
+{
+    if (text.size() < 2 || text.back() != quote)
+        return false;
+    qsizetype backslashes = 0;
+    for (qsizetype i = text.size() - 2; i > 0 && text[i] == u'\\'; --i)
+        ++backslashes;
+    return backslashes % 2 == 0;
+}
+}
+
+QColor JSONHighlighter::colorForType(int type)
+{
+    switch (type) {
+    case Token::Keyword:
+        return QColor(0xb2, 0xdf, 0xb2);
+    case Token::Variable:
+        return QColor(0xb5, 0xd3, 0xdd);
+    case Token::Function:
+        return QColor(0x66, 0xd0, 0xfb);
+    case Token::SingleQuotedString:
+    case Token::DoubleQuotedString:
+        return QColor(0xf0, 0x7b, 0x86);
+    case Token::SingleLineComment:
+    case Token::MultiLineComment:
+        return QColor(0x91, 0x9d, 0xa3);
+    case Token::Numeric:
+        return QColor(0xed, 0xbb, 0x75);
+    default:
+        return labelColor();
+    }
+}
+
+QList<CVTokenizerTokenPtr> JSONHighlighter::parseString(const QString& string) const
+{
+    // A fresh tokenizer: declared variables come only from the text parsed.
+    return JSONMetadataTokenizer(string).allTokens();
+}
+
+void JSONHighlighter::highlightParserStringType(const CVTokenizerToken& token, CVHighlightable& highlightable,
+                                                const QVariant&) const
+{
+    highlightable.addAttribute(QTextFormat::ForegroundBrush, QBrush(colorForType(token.type())), token.range());
+}
+
+bool JSONHighlighter::needsToExpandParserStringType(const CVTokenizerToken& token, QStringView targetString) const
+{
+    switch (token.type()) {
+    case Token::SingleQuotedString:
+        return !isClosedString(targetString, u'\'');
+    case Token::DoubleQuotedString:
+        return !isClosedString(targetString, u'"');
+    // A comment that is last in the re-scanned piece may now swallow text
+    // past it: a block comment unless closed, a line comment always (a
+    // closed one would be followed by its line feed).
+    case Token::MultiLineComment:
+        return !(targetString.size() >= 4 && targetString.endsWith(QLatin1String("*/")));
+    case Token::SingleLineComment:
+        return true;
+    default:
+        return false;
+    }
+}

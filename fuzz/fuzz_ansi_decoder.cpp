@@ -1,0 +1,75 @@
+// Feeds the decoder one stream in reads whose sizes come from the input,
+// and checks that the chunks equal those of the same stream in one read.
+#include <QByteArray>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "engine/decoding/ANSIDataProcessor.h"
+#include "engine/decoding/ANSIDataProcessorDelegate.h"
+
+namespace {
+struct Chunk {
+    qint32 type;
+    QByteArray data;
+    bool operator==(const Chunk&) const = default;
+};
+
+// Collects chunks with adjacent text joined and empty text left out, the
+// form that does not depend on read boundaries.
+class Collector : public ANSIDataProcessorDelegate {
+public:
+    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
+    {
+        if (results.isEmpty())
+            abort();
+        for (const ANSIDataProcessorResult result : results) {
+            if (result.type() == ANSIResultTypeCommand && result.data().size() > ANSIDataProcessor::kMaximumEscapeSequenceLength)
+                abort();
+            if (result.type() == ANSIResultTypeText) {
+                if (result.data().isEmpty())
+                    continue;
+                if (!chunks.empty() && chunks.back().type == ANSIResultTypeText) {
+                    chunks.back().data += result.data();
+                    continue;
+                }
+            }
+            chunks.push_back({result.type(), result.data().toByteArray()});
+        }
+    }
+    std::vector<Chunk> chunks;
+};
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    setUpFuzzing();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const size_t boundaryCount = std::min<size_t>(data[0] % 16, size - 1);
+    const uint8_t* sizes = data + 1;
+    const char* stream = reinterpret_cast<const char*>(data + 1 + boundaryCount);
+    const qsizetype streamSize = qsizetype(size - 1 - boundaryCount);
+
+    Collector whole;
+    ANSIDataProcessor(&whole).processData(QByteArrayView(stream, streamSize));
+
+    Collector pieces;
+    ANSIDataProcessor processor(&pieces);
+    qsizetype offset = 0;
+    for (size_t read = 0; offset < streamSize; ++read) {
+        const qsizetype length = boundaryCount ? 1 + sizes[read % boundaryCount] % 64 : streamSize;
+        const qsizetype take = std::min(length, streamSize - offset);
+        processor.processData(QByteArrayView(stream + offset, take));
+        offset += take;
+    }
+    if (!(whole.chunks == pieces.chunks))
+        abort();
+    return 0;
+}

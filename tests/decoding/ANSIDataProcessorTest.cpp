@@ -1,0 +1,197 @@
+#include "engine/decoding/ANSIDataProcessor.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+#include "DecoderTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+std::vector<RecordedChunk> decodeReads(const std::vector<QByteArray>& reads, RecordingDelegate* delegate = nullptr)
+{
+    RecordingDelegate local;
+    RecordingDelegate& target = delegate ? *delegate : local;
+    ANSIDataProcessor processor(&target);
+    for (const QByteArray& read : reads)
+        EXPECT_TRUE(processor.processData(read));
+    return target.chunks;
+}
+
+QByteArray bytes(const char* data, int size) { return QByteArray(data, size); }
+
+struct Row {
+    QByteArray input;
+    QString expected;
+    QStringList logLines; // each must appear
+};
+}
+
+// Each row is named by its input bytes; one read per row.
+TEST(ANSIDataProcessor, SplitsOneReadIntoChunks)
+{
+    const std::vector<Row> rows = {
+        // Line ends and the text filter.
+        {"ab\r\ncd", R"(T"ab\ncd")", {}},
+        {"ab\n\rcd", R"(T"ab\ncd")", {}},
+        {"ab\r\n\r\ncd", R"(T"ab\n\ncd")", {}},
+        {"ab\r", R"(T"ab")", {"Length changed"}},
+        {"\r", R"(T"")", {"Length changed"}},
+        {"a\x07" "b\tc", R"(T"ab\x09c")", {"Length changed"}},
+        {"a\xf9\xfa\xfb\xfc\xfd\xfe" "b", R"(T"a\xfd\xfeb")", {"Length changed"}},
+        {"\xc3\xa9t\xe2\x82\xac", R"(T"\xc3\xa9t\xe2\x82\xac")", {}},
+        // Escape sequences.
+        {"\x1b[1;31mhi", R"(C"\e[1;31m" T"hi")", {}},
+        {"text\x1b[0m", R"(T"text" C"\e[0m")", {}},
+        {"\x1b[?25hX", R"(C"\e[?25h" T"X")", {}},
+        {"\x1b[K\x1b[4D", R"(C"\e[K" C"\e[4D")", {}},
+        {"\x1b[1 q", R"(C"\e[1 q")", {}},
+        {"\x1b(Bx\x1b" "7\x1b" "8\x1bM", R"(C"\e(B" T"x" C"\e7" C"\e8" C"\eM")", {}},
+        {"\x1b]0;title\x07rest", R"(C"\e]0;title\x07" T"rest")", {}},
+        {"\x1b]8;;http://x/\x1b\\link\x1b]8;;\x1b\\", R"(C"\e]8;;http://x/\e\" T"link" C"\e]8;;\e\")", {}},
+        {"\x1b]0;a\x1b[1mx", R"(C"\e]0;a" C"\e[1m" T"x")", {"????"}},
+        {"\x1b[1;\x1b[31mx", R"(C"\e[1;" C"\e[31m" T"x")", {"????"}},
+        {"\x1b\x1b[0m", R"(C"\e" C"\e[0m")", {"????"}},
+        {"\x1b[3\n1m", R"(C"\e[3" T"\n1m")", {"Unfinished escape sequence: 1b5b33"}},
+        {"\x1b\xc3\xa9", R"(C"\e" T"\xc3\xa9")", {"Unfinished escape sequence: 1b"}},
+        // Telnet.
+        {"\xff\xfb\x01", "Nfffb01", {"Telnet command: WILL, Echo (fffb01)"}},
+        {"\xff\xfd\x18ok", R"(Nfffd18 T"ok")", {"Telnet command: DO, Terminal type (fffd18)"}},
+        {"\xff\xf9hi", R"(Nfff9 T"hi")", {"Telnet command: 249, - (fff9)"}},
+        {"a\xff\xf1" "b", R"(T"a" Nfff1 T"b")", {}},
+        {"\xff\xfa\x18\x01\xff\xf0x", R"(Nfffa1801fff0 T"x")", {"Telnet command: SB, Terminal type (fffa1801fff0)"}},
+        {"\xff\xfa\x18\xff\xff\x01\xff\xf0", "Nfffa18ffff01fff0", {}},
+        {"\xff\xfa\x18\x01\xff\xf9x", R"(Nfffa1801 Nfff9 T"x")", {"Telnet subnegotiation ended without IAC SE"}},
+        {"a\xff\xff" "b", R"(T"ab")", {"Length changed"}},
+        {"\xff\xff", R"(T"")", {"Length changed"}},
+    };
+    for (const Row& row : rows) {
+        LogRecorder log;
+        RecordingDelegate delegate;
+        decodeReads({row.input}, &delegate);
+        EXPECT_EQ(describeChunks(delegate.chunks).toStdString(), row.expected.toStdString()) << row.input.toHex().constData();
+        EXPECT_EQ(delegate.batches, 1) << row.input.toHex().constData();
+        for (const QString& line : row.logLines)
+            EXPECT_TRUE(log.contains(line)) << line.toStdString() << " for " << row.input.toHex().constData()
+                                            << "; got " << log.lines().join(" | ").toStdString();
+        if (!row.logLines.contains("Length changed"))
+            EXPECT_FALSE(log.contains("Length changed")) << row.input.toHex().constData();
+    }
+}
+
+// Each row is named by its reads, separated by "|".
+TEST(ANSIDataProcessor, CarriesCutSequencesAndCharactersToTheNextRead)
+{
+    struct CarryRow {
+        std::vector<QByteArray> reads;
+        QString expected;
+    };
+    const std::vector<CarryRow> rows = {
+        {{"\x1b[1;3", "1mhi"}, R"(C"\e[1;31m" T"hi")"},
+        {{"ab\x1b", "[0m"}, R"(T"ab" C"\e[0m")"},
+        {{"\x1b]0;ti", "tle\x1b", "\\x"}, R"(C"\e]0;title\e\" T"x")"},
+        {{"\xc3", "\xa9x"}, R"(T"\xc3\xa9x")"},
+        {{"a\xe2\x82", "\xac"}, R"(T"a" T"\xe2\x82\xac")"},
+        {{"a\xe2", "\x82", "\xac" "b"}, R"(T"a" T"\xe2\x82\xacb")"},
+        {{"\xc3", "\x1b[0m"}, R"(T"\xc3" C"\e[0m")"},
+        {{"\xff", "\xf9hi"}, R"(Nfff9 T"hi")"},
+        {{"\xff\xfb", "\x01"}, "Nfffb01"},
+        {{"\xff\xfa\x18", "\x01\xff", "\xf0"}, "Nfffa1801fff0"},
+        {{"a\xff", "\xff" "b"}, R"(T"a" T"b")"},
+        {{"\xc3\xff", "\xff\xa9"}, R"(T"\xc3\xa9")"},
+    };
+    for (const CarryRow& row : rows) {
+        QStringList name;
+        for (const QByteArray& read : row.reads)
+            name << QString::fromLatin1(read.toHex());
+        EXPECT_EQ(describeChunks(decodeReads(row.reads)).toStdString(), row.expected.toStdString()) << name.join('|').toStdString();
+    }
+}
+
+TEST(ANSIDataProcessor, ReadWithNothingToDeliverLogsNoResults)
+{
+    for (const QByteArray& read : {QByteArray(), QByteArray("\x1b[1;3"), QByteArray("\xff\xfa\x18"), QByteArray("\xe2\x82")}) {
+        LogRecorder log;
+        RecordingDelegate delegate;
+        decodeReads({read}, &delegate);
+        EXPECT_EQ(delegate.batches, 0) << read.toHex().constData();
+        EXPECT_TRUE(log.contains("No results")) << read.toHex().constData();
+    }
+}
+
+TEST(ANSIDataProcessor, HostileSequencesAreDroppedAtTheirCap)
+{
+    struct CapRow {
+        const char* name;
+        QByteArray stream;
+        QString logLine;
+    };
+    const std::vector<CapRow> rows = {
+        {"CSI with 5000 parameter bytes", "\x1b[" + QByteArray(5000, '1') + "mok", "Escape sequence longer than 4096 bytes dropped"},
+        {"OSC without end", "\x1b]0;" + QByteArray(5000, 'x') + "\x07ok", "Escape sequence longer than 4096 bytes dropped"},
+        {"subnegotiation without end", "\xff\xfa\x18" + QByteArray(70000, 'x') + "\xff\xf0ok",
+         "Telnet subnegotiation longer than 65536 bytes dropped"},
+    };
+    for (const CapRow& row : rows) {
+        for (int readSize : {int(row.stream.size()), 100}) {
+            LogRecorder log;
+            std::vector<QByteArray> reads;
+            for (int offset = 0; offset < row.stream.size(); offset += readSize)
+                reads.push_back(row.stream.mid(offset, readSize));
+            const std::vector<RecordedChunk> chunks = normalized(decodeReads(reads));
+            EXPECT_TRUE(log.contains(row.logLine)) << row.name << " in reads of " << readSize;
+            ASSERT_FALSE(chunks.empty());
+            EXPECT_TRUE(chunks.back().data.endsWith("ok")) << row.name;
+            for (const RecordedChunk& chunk : chunks) {
+                if (chunk.type == ANSIResultTypeCommand)
+                    EXPECT_LE(chunk.data.size(), ANSIDataProcessor::kMaximumEscapeSequenceLength) << row.name;
+                if (chunk.type == ANSIResultTypeTelnet)
+                    EXPECT_LE(chunk.data.size(), ANSIDataProcessor::kMaximumSubnegotiationLength) << row.name;
+            }
+        }
+    }
+}
+
+TEST(ANSIDataProcessor, LongLineWithoutLineFeedIsDeliveredAtOnce)
+{
+    RecordingDelegate delegate;
+    ANSIDataProcessor processor(&delegate);
+    processor.processData(QByteArray(10 * 1024 * 1024, 'a'));
+    ASSERT_EQ(delegate.chunks.size(), 1u);
+    EXPECT_EQ(delegate.chunks[0].data.size(), 10 * 1024 * 1024);
+}
+
+// The chunks must not depend on where reads end: every two-way split and
+// many random splits of one stream give the chunks of the whole stream.
+TEST(ANSIDataProcessor, ReadBoundariesDoNotChangeTheChunks)
+{
+    const QByteArray stream = QByteArray("ab\r\ncd\x1b[1;31mred\x1b[0m \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 ") +
+                              "\xff\xfb\x01\xff\xfa\x18\x01\xff\xff\xff\xf0x\xff\xf9y\xff\xff" +
+                              "\x1b]0;title\x07\x1b]8;;u\x1b\\l\x1b(B\x1b" "7\x1b[?25h\x1b[38;5;196m\r\n\n\r" +
+                              "\x1b[1;\x1b[2J\x1b\x1b[m\x1b[3\n1mz\x07\r\x1b]0;a\x1b[1m\xff\xfa\x18\x01\xff\xf9!";
+    LogRecorder quiet;
+    const std::vector<RecordedChunk> whole = normalized(decodeReads({stream}));
+    ASSERT_GT(whole.size(), 20u);
+    for (int split = 1; split < stream.size(); ++split)
+        ASSERT_EQ(normalized(decodeReads({stream.left(split), stream.mid(split)})), whole) << "split at " << split;
+
+    QRandomGenerator random(42);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<QByteArray> reads;
+        for (int offset = 0; offset < stream.size();) {
+            const int length = random.bounded(1, 12);
+            reads.push_back(stream.mid(offset, length));
+            offset += length;
+        }
+        ASSERT_EQ(normalized(decodeReads(reads)), whole) << "round " << round;
+    }
+}
+
+TEST(ANSIDataProcessor, TelnetNamesFollowTheTables)
+{
+    EXPECT_EQ(ANSIDataProcessor::textForTelnetCommand(250), "SB");
+    EXPECT_EQ(ANSIDataProcessor::textForTelnetCommand(254), "DONT");
+    EXPECT_EQ(ANSIDataProcessor::textForTelnetCommand(249), "249");
+    EXPECT_EQ(ANSIDataProcessor::textForTelnetOption(3), "Suppress go ahead");
+    EXPECT_EQ(ANSIDataProcessor::textForTelnetOption(36), "Environment Variables");
+    EXPECT_EQ(ANSIDataProcessor::textForTelnetOption(201), "201");
+}
