@@ -8,7 +8,7 @@ target=${1:?usage: fuzz/run.sh TARGET [SECONDS]}
 seconds=${2:-60}
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUARROW_BUILD_FUZZ=ON -DQUARROW_BUILD_TESTS=OFF -DQUARROW_BUILD_BENCH=OFF -DQUARROW_BUILD_APP=OFF >/dev/null
-cmake --build "$build" --target "$target"
+cmake --build "$build" --parallel "$(nproc)" --target "$target"
 corpus="$build/corpus/$target"
 mkdir -p "$corpus"
 seeds="$here/fuzz/seeds/$target"
