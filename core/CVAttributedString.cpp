@@ -49,8 +49,8 @@ void CVAttributedString::enumerateAttributes(CVRange range, const RunBlock& bloc
         return;
     bool stop = false;
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end() && !stop; ++run) {
-        const int start = std::max(m_runs[run].start, r.location);
-        const int end = std::min(runEnd(run), r.end());
+        const int start = std::max(m_runs[run].start, int(r.location));
+        const int end = std::min(runEnd(run), int(r.end()));
         block(m_runs[run].attributes, {start, end - start}, stop);
     }
 }
@@ -73,10 +73,10 @@ void CVAttributedString::enumerateAttribute(int propertyId, CVRange range, const
             stretchStart = -1;
         }
         if (stretchStart < 0) {
-            stretchStart = std::max(m_runs[run].start, r.location);
+            stretchStart = std::max(m_runs[run].start, int(r.location));
             value = runValue;
         }
-        stretchEnd = std::min(runEnd(run), r.end());
+        stretchEnd = std::min(runEnd(run), int(r.end()));
     }
     if (stretchStart >= 0)
         block(value, {stretchStart, stretchEnd - stretchStart}, stop);
@@ -140,7 +140,7 @@ CVAttributedString CVAttributedString::substring(CVRange range) const
         return result;
     result.m_string = m_string.mid(r.location, r.length);
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end(); ++run)
-        result.m_runs.push_back({std::max(m_runs[run].start - r.location, 0), m_runs[run].attributes});
+        result.m_runs.push_back({std::max(m_runs[run].start - int(r.location), 0), m_runs[run].attributes});
     return result;
 }
 
@@ -157,8 +157,8 @@ bool CVAttributedString::operator==(const CVAttributedString& other) const
 
 CVRange CVAttributedString::clipped(CVRange range) const
 {
-    const int location = std::clamp(range.location, 0, length());
-    const int end = std::clamp(range.end(), location, length());
+    const int location = int(std::clamp<qsizetype>(range.location, 0, length()));
+    const int end = int(std::clamp<qsizetype>(range.end(), location, length()));
     return {location, end - location};
 }
 
