@@ -27,6 +27,13 @@ void CVWhitespaceTokenizer::enumerateTokens(const TokenCallback& callback)
 
 void CVWhitespaceTokenizer::enumerateTokens(const TokenCallback& callback, CVRange range)
 {
+    enumerateRanges([&callback](CVRange piece, int type, bool& stop) {
+        callback(std::make_shared<CVTokenizerToken>(piece, type), stop);
+    }, range);
+}
+
+void CVWhitespaceTokenizer::enumerateRanges(const RangeCallback& callback, CVRange range) const
+{
     if (range.location < 0 || range.length < 0 || range.location >= m_string.size())
         return;
     const qsizetype end = std::min(range.location + range.length, m_string.size());
@@ -40,13 +47,13 @@ void CVWhitespaceTokenizer::enumerateTokens(const TokenCallback& callback, CVRan
             continue;
         }
         if (m_splitBySymbols && isSymbolCharacter(c)) {
-            callback(std::make_shared<CVTokenizerToken>(CVRange{i, 1}, SymbolType), stop);
+            callback(CVRange{i, 1}, SymbolType, stop);
             ++i;
             continue;
         }
         const qsizetype start = i;
         while (i < end && !separatesWords(text[i]))
             ++i;
-        callback(std::make_shared<CVTokenizerToken>(CVRange{start, i - start}, WordType), stop);
+        callback(CVRange{start, i - start}, WordType, stop);
     }
 }

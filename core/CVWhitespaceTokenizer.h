@@ -23,6 +23,11 @@ public:
     // Tokens lying in `range`; a range reaching past the text is clipped.
     void enumerateTokens(const TokenCallback& callback, CVRange range) override;
 
+    // The same enumeration without token objects, for scanners that only
+    // classify the pieces.
+    using RangeCallback = std::function<void(CVRange range, int type, bool& stop)>;
+    void enumerateRanges(const RangeCallback& callback, CVRange range) const;
+
     const QString& string() const { return m_string; }
 
     // True for the characters that form one-character tokens when splitting by symbols.

@@ -9,6 +9,7 @@
 #include <QTextFormat>
 
 #include "core/CVLogHelper.h"
+#include "engine/highlighting/CVHighlightableAttributedString.h"
 #include "engine/highlighting/CVHighlightableLayoutManager.h"
 
 namespace {
@@ -369,14 +370,26 @@ bool CVSyntaxHighlighter::processDeltaInRange(CVRange range, qsizetype firstEntr
     }
     for (const CVTokenizerTokenPtr& token : tokens)
         token->setRange({token->range().location + range.location, token->range().length});
-    if (!extended) {
-        qsizetype end = firstEntryIndex;
-        while (end < m_entries.count() && m_entries[end]->range().location < range.end())
-            ++end;
-        removeEntries(firstEntryIndex, end);
-    }
-    m_entries.insertObjects(tokens, std::min(firstEntryIndex, m_entries.count()));
+    qsizetype end = firstEntryIndex;
+    while (!extended && end < m_entries.count() && m_entries[end]->range().location < range.end())
+        ++end;
+    replaceEntries(std::min(firstEntryIndex, m_entries.count()), end, tokens);
     return extended;
+}
+
+void CVSyntaxHighlighter::replaceEntries(qsizetype from, qsizetype to, const QList<CVTokenizerTokenPtr>& tokens)
+{
+    to = std::max(from, std::min(to, m_entries.count()));
+    for (qsizetype i = from; i < to; ++i)
+        m_rendered.erase(m_entries[i]);
+    // Overwrite in place so the tail of a long array moves at most once.
+    const qsizetype common = std::min(to - from, tokens.size());
+    for (qsizetype i = 0; i < common; ++i)
+        m_entries.setObject(tokens[i], from + i);
+    if (to - from > common)
+        m_entries.removeObjectsInRange({from + common, to - from - common});
+    else
+        m_entries.insertObjects(tokens.mid(common), from + common);
 }
 
 void CVSyntaxHighlighter::removeEntries(qsizetype from, qsizetype to)
@@ -460,6 +473,25 @@ void CVSyntaxHighlighter::highlightRange(CVRange range, CVHighlightable& highlig
     while (last + 1 < m_entries.count() && m_entries[last + 1]->range().intersects(range))
         ++last;
     highlightStringTypes(first, last, highlightable, range, useCache);
+}
+
+CVAttributedString CVSyntaxHighlighter::highlightedAttributedStringForRange(CVRange range)
+{
+    CVAttributedString copy(m_text);
+    CVHighlightableAttributedString target(copy);
+    highlightRange(range, target, false);
+    return copy.substring(range);
+}
+
+CVAttributedString CVSyntaxHighlighter::highlightString(const QString& string, const QVariant& theme) const
+{
+    CVAttributedString result(string);
+    CVHighlightableAttributedString target(result);
+    target.beginEditing();
+    for (const CVTokenizerTokenPtr& token : parseString(string))
+        highlightParserStringType(*token, target, theme);
+    target.endEditing();
+    return result;
 }
 
 void CVSyntaxHighlighter::highlightStringTypes(qsizetype first, qsizetype last, CVHighlightable& highlightable,

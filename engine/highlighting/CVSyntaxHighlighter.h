@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <unordered_set>
 
+#include "core/CVAttributedString.h"
 #include "engine/highlighting/CVTokenizerTokenArray.h"
 
 class CVHighlightable;
@@ -62,6 +63,11 @@ public:
     // Paints `range` into any target; with useCache entries already painted are skipped.
     void highlightRange(CVRange range, CVHighlightable& highlightable, bool useCache);
 
+    // A coloured copy of `range` of the watched text, painted without the cache.
+    CVAttributedString highlightedAttributedStringForRange(CVRange range);
+    // Any text, fully tokenised and coloured with `theme`.
+    CVAttributedString highlightString(const QString& string, const QVariant& theme) const;
+
     const CVTokenizerTokenArray& syntaxHighlightEntries() const { return m_entries; }
     bool isRendered(const CVTokenizerTokenPtr& entry) const { return m_rendered.count(entry) > 0; }
     qsizetype renderedCount() const { return qsizetype(m_rendered.size()); }
@@ -107,6 +113,8 @@ private:
     void updateTextHighlightRanges(qsizetype index, qsizetype change, CVRange editedRange);
     bool processDeltaInRange(CVRange range, qsizetype firstEntryIndex);
     void removeEntries(qsizetype from, qsizetype to);
+    // Replaces entries [from, to) with `tokens`.
+    void replaceEntries(qsizetype from, qsizetype to, const QList<CVTokenizerTokenPtr>& tokens);
     bool isTilingAround(qsizetype from, qsizetype to) const;
     void logRescanError(const QString& description, const QString& domain, CVRange targetRange,
                         CVRange editedRange, int errorCode);

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QTextFormat>
 
+#include "core/CVColorHelpers.h"
 #include "engine/highlighting/CVHighlightable.h"
 #include "engine/highlighting/JSONMetadataTokenizer.h"
 #include "engine/highlighting/JSONParserTokenizerToken.h"
@@ -27,19 +28,19 @@ QColor JSONHighlighter::colorForType(int type)
 {
     switch (type) {
     case Token::Keyword:
-        return QColor(0xb2, 0xdf, 0xb2);
+        return hexToColor(u"b2dfb2");
     case Token::Variable:
-        return QColor(0xb5, 0xd3, 0xdd);
+        return hexToColor(u"b5d3dd");
     case Token::Function:
-        return QColor(0x66, 0xd0, 0xfb);
+        return hexToColor(u"66d0fb");
     case Token::SingleQuotedString:
     case Token::DoubleQuotedString:
-        return QColor(0xf0, 0x7b, 0x86);
+        return hexToColor(u"f07b86");
     case Token::SingleLineComment:
     case Token::MultiLineComment:
-        return QColor(0x91, 0x9d, 0xa3);
+        return hexToColor(u"919da3");
     case Token::Numeric:
-        return QColor(0xed, 0xbb, 0x75);
+        return hexToColor(u"edbb75");
     default:
         return labelColor();
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/CVStringHelpers.h"
 #include "core/CVWhitespaceTokenizer.h"
 #include "engine/highlighting/JSONParserTokenizerToken.h"
 
@@ -28,27 +29,6 @@ bool isSymbol(QChar c)
 }
 
 bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-
-bool isHexDigit(QChar c)
-{
-    return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-// A word is a number when it is decimal digits with an optional exponent, or
-// a 0x, 0b or 0o literal. Signs and decimal points arrive as separate symbols.
-bool isNumber(QStringView word)
-{
-    if (word.size() > 2 && word[0] == u'0' && QStringView(u"xXbBoO").contains(word[1]))
-        return std::all_of(word.begin() + 2, word.end(), isHexDigit);
-    qsizetype i = 0;
-    while (i < word.size() && isAsciiDigit(word[i]))
-        ++i;
-    if (i == 0)
-        return false;
-    if (i < word.size() && (word[i] == u'e' || word[i] == u'E') && i + 1 < word.size())
-        return std::all_of(word.begin() + i + 1, word.end(), isAsciiDigit);
-    return i == word.size();
-}
 }
 
 // The state of one enumeration. Tokens are handed out one step late so the
@@ -63,14 +43,14 @@ public:
     void run()
     {
         CVWhitespaceTokenizer splitter(m_text, true, true);
-        splitter.enumerateTokens([this](const CVTokenizerTokenPtr& word, bool& stopSplitter) {
+        splitter.enumerateRanges([this](CVRange word, int, bool& stopSplitter) {
             if (m_consumerStopped || m_splitterStopped) {
                 stopSplitter = true;
                 return;
             }
-            handle(word->range());
+            handle(word);
             stopSplitter = m_consumerStopped || m_splitterStopped;
-        });
+        }, {0, m_text.size()});
         if (m_consumerStopped)
             return;
         if (m_pendingLocation < m_text.size())
@@ -127,7 +107,9 @@ private:
 
     void handleWord(CVRange range, QStringView text)
     {
-        if (isNumber(text)) {
+        // Raw views over the scanned text: no copy per word.
+        const QString word = QString::fromRawData(text.data(), text.size());
+        if (isNumber(word)) {
             emitAs(range, Token::Numeric);
             return;
         }
@@ -135,9 +117,8 @@ private:
             emitAs(range, Token::Keyword);
             return;
         }
-        const QString word = text.toString();
         if (isDeclarationWord(m_previousWord))
-            m_variables.insert(word);
+            m_variables.insert(text.toString());
         if (m_variables.contains(word))
             emitAs(range, Token::Variable);
     }

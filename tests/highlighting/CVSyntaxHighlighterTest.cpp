@@ -264,3 +264,18 @@ TEST(JSONHighlighter, ExpansionRule)
     EXPECT_EQ(JSONHighlighter::colorForType(Token::Keyword), QColor("#b2dfb2"));
     EXPECT_EQ(JSONHighlighter::colorForType(Token::Symbol), CVSyntaxHighlighter::labelColor());
 }
+
+TEST(CVSyntaxHighlighter, AttributedCopiesCarryTheTokenColours)
+{
+    Editor editor;
+    editor.document.setPlainText("x = 'a'; // c");
+    const CVAttributedString part = editor.highlighter.highlightedAttributedStringForRange({4, 9});
+    ASSERT_EQ(part.string(), "'a'; // c");
+    EXPECT_EQ(part.attributesAtIndex(0).foreground().color(), JSONHighlighter::colorForType(Token::SingleQuotedString));
+    EXPECT_EQ(part.attributesAtIndex(3).foreground().color(), CVSyntaxHighlighter::labelColor());
+    EXPECT_EQ(part.attributesAtIndex(8).foreground().color(), JSONHighlighter::colorForType(Token::SingleLineComment));
+    const CVAttributedString whole = editor.highlighter.highlightString("var n = 5", {});
+    EXPECT_EQ(whole.attributesAtIndex(0).foreground().color(), JSONHighlighter::colorForType(Token::Keyword));
+    EXPECT_EQ(whole.attributesAtIndex(4).foreground().color(), JSONHighlighter::colorForType(Token::Variable));
+    EXPECT_EQ(whole.attributesAtIndex(8).foreground().color(), JSONHighlighter::colorForType(Token::Numeric));
+}
