@@ -3,7 +3,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
-#include <QMutexLocker>
 
 Q_LOGGING_CATEGORY(lcQuarrow, "quarrow")
 
@@ -29,7 +28,7 @@ void CVLogHelper::logMessage(const QString& message)
 
 void CVLogHelper::logMessageType(int type, const QString& message)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     if (m_delegate)
         m_delegate->logMessageType(type, message);
     else
@@ -38,7 +37,7 @@ void CVLogHelper::logMessageType(int type, const QString& message)
 
 void CVLogHelper::logEvent(const QString& name, const QVariantMap& details)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     if (m_delegate)
         m_delegate->logEvent(name, details);
     else
@@ -47,7 +46,7 @@ void CVLogHelper::logEvent(const QString& name, const QVariantMap& details)
 
 void CVLogHelper::logError(const QString& error, const QVariantMap& details)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     if (m_delegate)
         m_delegate->logError(error, details);
     else
@@ -67,18 +66,18 @@ void CVLogHelper::logErrorMessage(const QString& message, const QString& domain,
 
 bool CVLogHelper::extraSecure() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     return m_extraSecure;
 }
 
 void CVLogHelper::setExtraSecure(bool extraSecure)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_extraSecure = extraSecure;
 }
 
 void CVLogHelper::setDelegate(CVLogHelperDelegate* delegate)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_delegate = delegate;
 }

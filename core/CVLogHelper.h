@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QRecursiveMutex>
+#include <mutex>
 #include <QString>
 #include <QVariantMap>
 
@@ -43,7 +43,9 @@ private:
     CVLogHelper() = default;
 
     // Recursive so a delegate that logs while handling a line does not deadlock.
-    mutable QRecursiveMutex m_mutex;
+    // A standard mutex (not QRecursiveMutex, which locks inside libQt6Core)
+    // so ThreadSanitizer sees it.
+    mutable std::recursive_mutex m_mutex;
     CVLogHelperDelegate* m_delegate = nullptr;
     bool m_extraSecure = false;
 };

@@ -10,7 +10,6 @@ struct CVOperationQueue::State {
     std::deque<std::function<void()>> pending;
     int maxWorkers = 1;
     int workers = 0;
-    int running = 0;
 };
 
 CVOperationQueue::CVOperationQueue(int maxConcurrentOperationCount)
@@ -44,12 +43,6 @@ void CVOperationQueue::cancelAllOperations()
     // Released outside the lock: an operation's captures may own anything.
 }
 
-int CVOperationQueue::operationCount() const
-{
-    QMutexLocker lock(&m_state->mutex);
-    return static_cast<int>(m_state->pending.size()) + m_state->running;
-}
-
 void CVOperationQueue::work(const std::shared_ptr<State>& state)
 {
     for (;;) {
@@ -62,11 +55,7 @@ void CVOperationQueue::work(const std::shared_ptr<State>& state)
             }
             operation = std::move(state->pending.front());
             state->pending.pop_front();
-            ++state->running;
         }
         operation();
-        operation = nullptr;
-        QMutexLocker lock(&state->mutex);
-        --state->running;
     }
 }

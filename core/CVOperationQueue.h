@@ -20,8 +20,6 @@ public:
 
     void addOperation(std::function<void()> operation);
     void cancelAllOperations();
-    // Operations queued or running.
-    int operationCount() const;
 
 private:
     struct State;

@@ -12,6 +12,7 @@
 #include "LoopbackServer.h"
 #include "TestSupport.h"
 #include "core/CVMainThread.h"
+#include "core/CVNetworkActivityHelper.h"
 #include "engine/connection/CVFTPortTesterDelegate.h"
 
 namespace {
@@ -133,7 +134,9 @@ TEST_F(CVFTPortTesterTest, AnEntryQueuedOrRunningIsNotProbedAgain)
     tester->addConnections({entry, CVFTPortTesterEntry(QString(), "127.0.0.1", stalled.port())});
     EXPECT_TRUE(waitUntil([&] { return log.contains("Added 0 entries for port testing."); }));
     EXPECT_TRUE(tester->busy());
+    EXPECT_TRUE(waitUntil([] { return CVNetworkActivityHelper::isNetworkActivityIndicatorVisible(); }));
     ASSERT_TRUE(waitUntil([&] { return !delegate->identifiers.isEmpty(); }));
+    EXPECT_TRUE(waitUntil([] { return !CVNetworkActivityHelper::isNetworkActivityIndicatorVisible(); }));
     // The probe really waited for its time-out, so the second add met it running.
     EXPECT_GE(timer.elapsed(), 900);
     spinEventLoop(200);

@@ -29,7 +29,14 @@ LogRecorder::~LogRecorder() { CVLogHelper::sharedInstance().setDelegate(nullptr)
 QStringList LogRecorder::lines() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_lines;
+    // A fresh list, not a shared copy: a logging thread that appends later
+    // must not reallocate a buffer the caller still shares (implicit sharing
+    // checks its count inside libQt6Core, where ThreadSanitizer cannot see).
+    QStringList copy;
+    copy.reserve(m_lines.size());
+    for (const QString& line : m_lines)
+        copy.append(line);
+    return copy;
 }
 
 int LogRecorder::count(const QString& line) const
