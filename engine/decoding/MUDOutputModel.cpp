@@ -253,8 +253,8 @@ void MUDOutputModel::appendStored(QStringView text, quint32 format)
 
 void MUDOutputModel::appendStored(const CVAttributedString& text)
 {
-    text.enumerateAttributes({0, text.length()}, [&](const QTextCharFormat& attributes, CVRange run, bool&) {
-        appendStored(QStringView(text.string()).sliced(run.location, run.length), m_formats.indexOf(attributes));
+    text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
+        appendStored(QStringView(text.string()).sliced(run.location, run.length), m_formats.indexOf(attributes, id));
     });
 }
 
