@@ -13,17 +13,20 @@ void CVAttributedString::append(QStringView text, const QTextCharFormat& attribu
 {
     if (text.isEmpty())
         return;
-    // Styled output alternates between a few formats run by run; their ids
-    // settle most comparisons without looking at a single property.
-    if (m_runs.empty()) {
-        m_runs.emplace_back(0, attributes, id);
-    } else {
-        const Run& last = m_runs.back();
-        const bool same = id.isComparableWith(last.id) ? id.index == last.id.index : last.attributes == attributes;
-        if (!same)
-            m_runs.emplace_back(length(), attributes, id);
-    }
+    continueRuns(length(), attributes, id);
     m_string.append(text);
+}
+
+void CVAttributedString::append(QStringView text, std::span<const Piece> pieces)
+{
+    qsizetype start = length();
+    m_string.append(text);
+    for (const Piece& piece : pieces) {
+        if (piece.length == 0)
+            continue;
+        continueRuns(start, *piece.attributes, piece.id);
+        start += piece.length;
+    }
 }
 
 void CVAttributedString::append(const CVAttributedString& other)
@@ -158,6 +161,18 @@ bool CVAttributedString::operator==(const CVAttributedString& other) const
             return false;
     }
     return true;
+}
+
+void CVAttributedString::continueRuns(qsizetype start, const QTextCharFormat& attributes, CVFormatId id)
+{
+    // Styled output alternates between a few formats run by run; their ids
+    // settle most comparisons without looking at a single property.
+    if (!m_runs.empty()) {
+        const Run& last = m_runs.back();
+        if (id.isComparableWith(last.id) ? id.index == last.id.index : last.attributes == attributes)
+            return;
+    }
+    m_runs.emplace_back(start, attributes, id);
 }
 
 bool CVAttributedString::sameFormat(const Run& a, const Run& b)

@@ -5,6 +5,7 @@
 #include <QTextCharFormat>
 #include <QVariant>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "core/CVFormatId.h"
@@ -31,8 +32,18 @@ public:
     bool isEmpty() const { return m_string.isEmpty(); }
     int runCount() const { return int(m_runs.size()); }
 
-    // `id`, when valid, must identify `attributes` (see CVFormatId).
+    // One stretch of text to append with its format; `id`, when valid,
+    // must identify `attributes` (see CVFormatId).
+    struct Piece {
+        qsizetype length;
+        const QTextCharFormat* attributes;
+        CVFormatId id;
+    };
+
     void append(QStringView text, const QTextCharFormat& attributes, CVFormatId id = {});
+    // Appends `text` cut into `pieces` (their lengths add up to its size):
+    // the same result as appending piece by piece, with one text copy.
+    void append(QStringView text, std::span<const Piece> pieces);
     void append(const CVAttributedString& other);
 
     // Calls `block(range, attributes, id)` for each run in order; the id is
@@ -103,6 +114,8 @@ private:
     };
 
     static bool sameFormat(const Run& a, const Run& b);
+    // Starts a run at `start` unless the last run has the same format.
+    void continueRuns(qsizetype start, const QTextCharFormat& attributes, CVFormatId id);
 
     CVRange clipped(CVRange range) const;
     qsizetype runEnd(size_t run) const;

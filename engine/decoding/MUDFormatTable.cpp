@@ -11,8 +11,10 @@ quint32 MUDFormatTable::indexOf(const QTextCharFormat& format, CVFormatId id)
     if (!id.isValid())
         return indexOfFormat(format);
     const quint64 key = id.key();
-    if (key == m_lastId)
-        return m_lastIdIndex;
+    for (const RecentId& recent : m_recentIds) {
+        if (recent.key == key)
+            return recent.index;
+    }
     quint32 index;
     if (auto found = m_byId.constFind(key); found != m_byId.constEnd()) {
         index = *found;
@@ -21,8 +23,9 @@ quint32 MUDFormatTable::indexOf(const QTextCharFormat& format, CVFormatId id)
         m_byId.insert(key, index);
         m_entries[index].ids.push_back(key);
     }
-    m_lastId = key;
-    m_lastIdIndex = index;
+    // Round robin: styled text alternates between a few formats.
+    m_recentIds[m_nextRecentId] = {key, index};
+    m_nextRecentId = (m_nextRecentId + 1) % kRecentCount;
     return index;
 }
 
@@ -69,8 +72,10 @@ void MUDFormatTable::removeUse(quint32 index)
     m_byHash.remove(entry.hash, index);
     for (quint64 key : entry.ids)
         m_byId.remove(key);
-    if (std::find(entry.ids.begin(), entry.ids.end(), m_lastId) != entry.ids.end())
-        m_lastId = 0;
+    for (RecentId& recent : m_recentIds) {
+        if (recent.index == index)
+            recent = {};
+    }
     entry.ids.clear();
     entry.format = QTextCharFormat();
     m_free.push_back(index);
@@ -86,7 +91,7 @@ void MUDFormatTable::clear()
     m_byHash.clear();
     m_recentSize = 0;
     m_byId.clear();
-    m_lastId = 0;
+    m_recentIds = {};
 }
 
 size_t MUDFormatTable::hashOf(const QTextCharFormat& format)

@@ -53,8 +53,13 @@ private:
     static constexpr int kRecentCount = 8;
     std::array<quint32, kRecentCount> m_recent{};
     int m_recentSize = 0;
-    // Format id (CVFormatId::key) to entry; the last hit is tried first.
+    // Format id (CVFormatId::key) to entry; recent hits are tried first
+    // (key 0, never a valid id, marks an empty slot).
     QHash<quint64, quint32> m_byId;
-    quint64 m_lastId = 0;
-    quint32 m_lastIdIndex = 0;
+    struct RecentId {
+        quint64 key = 0;
+        quint32 index = 0;
+    };
+    std::array<RecentId, kRecentCount> m_recentIds{};
+    int m_nextRecentId = 0;
 };

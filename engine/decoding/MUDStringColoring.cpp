@@ -45,7 +45,8 @@ void MUDStringColoring::prepareANSI(QByteArrayView sequence, const QFont& font)
     if (sequence.size() < 3 || sequence[0] != kEscape || sequence[1] != '[' || sequence.back() != 'm')
         return;
     const QByteArrayView parameters = sequence.sliced(2, sequence.size() - 3);
-    std::vector<qint64> codes(1, 0);
+    std::vector<qint64>& codes = m_codes;
+    codes.assign(1, 0);
     bool inSubParameter = false;
     for (char c : parameters) {
         if (c == ';') {
@@ -83,6 +84,7 @@ void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringVie
     useFont(font);
     const char16_t* characters = text.utf16();
     const qsizetype length = text.size();
+    m_pieces.clear();
     qsizetype start = 0;
     while (start < length) {
         const bool space = isWhitespace(characters[start]);
@@ -90,9 +92,10 @@ void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringVie
         while (end < length && isWhitespace(characters[end]) == space)
             ++end;
         const IdentifiedFormat& format = space ? m_current.whitespace : m_current.text;
-        output.append(text.sliced(start, end - start), format.format, format.id);
+        m_pieces.push_back({end - start, &format.format, format.id});
         start = end;
     }
+    output.append(text, m_pieces);
 }
 
 void MUDStringColoring::clearCache()

@@ -6,11 +6,11 @@
 #include <QString>
 #include <QStringView>
 #include <QTextCharFormat>
+#include <vector>
 
+#include "core/CVAttributedString.h"
 #include "core/CVFormatId.h"
 #include "engine/decoding/MUDColorDetails.h"
-
-class CVAttributedString;
 
 // The style in force for one output stream. The session feeds it every
 // escape sequence in order (prepareANSI) and styles every text chunk with
@@ -102,4 +102,8 @@ private:
     Styles m_current;
     QHash<StyleKey, Styles> m_cache;
     QHash<FormatSpec, IdentifiedFormat> m_formats;
+    // Scratch space of prepareANSI and appendColoredText, kept to spare an
+    // allocation per call.
+    std::vector<qint64> m_codes;
+    std::vector<CVAttributedString::Piece> m_pieces;
 };
