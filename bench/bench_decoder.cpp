@@ -1,11 +1,15 @@
 // Decoder throughput on typical coloured game text, single core:
 //   1. decoder alone (bytes in, chunk batches out);
-//   2. decoder plus style state producing styled text, as the session does.
-// Prints MB/s (1 MB = 10^6 bytes of server output).
+//   2. decoder plus style state producing styled text;
+//   3. the same appended batch by batch to an output model, as the session does.
+// Prints MB/s (1 MB = 10^6 bytes of server output). Optional arguments: the
+// input size in MB (default 8) and the number of runs (default 7), so a
+// profiler can run a short pass.
 #include <QFont>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -13,6 +17,7 @@
 #include "core/CVLogHelper.h"
 #include "engine/decoding/ANSIDataProcessor.h"
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
+#include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
 
 namespace {
@@ -88,16 +93,31 @@ public:
     }
     CVAttributedString output;
 
-private:
+protected:
     QFont m_font;
     MUDStringColoring m_coloring;
 };
 
+// The session's path: each batch's styled text goes to the output model in
+// one append.
+class ModelDelegate : public StylingDelegate {
+public:
+    using StylingDelegate::StylingDelegate;
+    void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override
+    {
+        output = CVAttributedString();
+        StylingDelegate::ANSIDataProcessorReceived(processor, results);
+        model.append(output);
+    }
+    MUDOutputModel model;
+};
+
 template <typename MakeDelegate>
-double bestMegabytesPerSecond(const QByteArray& input, int readSize, MakeDelegate makeDelegate, qsizetype* detail)
+double bestMegabytesPerSecond(const QByteArray& input, int readSize, int rounds, MakeDelegate makeDelegate,
+                              qsizetype* detail)
 {
     double best = 0;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         auto delegate = makeDelegate();
         ANSIDataProcessor processor(delegate.get());
         // CPU time, not wall time: on a shared machine the wall clock also
@@ -120,9 +140,12 @@ int main(int argc, char** argv)
     SilentLog silent;
     CVLogHelper::sharedInstance().setDelegate(&silent);
 
-    const QByteArray input = gameText(8 * 1000 * 1000);
+    const double megabytes = argc > 1 ? std::max(0.1, std::atof(argv[1])) : 8.0;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    const QByteArray input = gameText(qsizetype(megabytes * 1e6));
     const QFont font(QStringLiteral("DejaVu Sans Mono"), 13);
-    std::printf("input: %.1f MB of coloured game text, reads of 4096 bytes, best of 7 runs, CPU time of one core\n", input.size() / 1e6);
+    std::printf("input: %.1f MB of coloured game text, reads of 4096 bytes, best of %d runs, CPU time of one core\n",
+                input.size() / 1e6, rounds);
 
     struct Counting : CountingDelegate {
         qsizetype detail() const { return chunks; }
@@ -131,11 +154,18 @@ int main(int argc, char** argv)
         using StylingDelegate::StylingDelegate;
         qsizetype detail() const { return output.runCount(); }
     };
+    struct Model : ModelDelegate {
+        using ModelDelegate::ModelDelegate;
+        qsizetype detail() const { return model.formatCount(); }
+    };
     qsizetype chunks = 0;
-    const double decoder = bestMegabytesPerSecond(input, 4096, [] { return std::make_unique<Counting>(); }, &chunks);
+    const double decoder = bestMegabytesPerSecond(input, 4096, rounds, [] { return std::make_unique<Counting>(); }, &chunks);
     std::printf("decoder alone:                 %7.1f MB/s  (%lld chunks)\n", decoder, qlonglong(chunks));
     qsizetype runs = 0;
-    const double styled = bestMegabytesPerSecond(input, 4096, [&] { return std::make_unique<Styling>(font); }, &runs);
+    const double styled = bestMegabytesPerSecond(input, 4096, rounds, [&] { return std::make_unique<Styling>(font); }, &runs);
     std::printf("decoder + style, styled text:  %7.1f MB/s  (%lld runs)\n", styled, qlonglong(runs));
+    qsizetype formats = 0;
+    const double modelled = bestMegabytesPerSecond(input, 4096, rounds, [&] { return std::make_unique<Model>(font); }, &formats);
+    std::printf("decoder + style + output model:%7.1f MB/s  (%lld formats)\n", modelled, qlonglong(formats));
     return 0;
 }

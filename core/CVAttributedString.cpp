@@ -9,24 +9,32 @@ CVAttributedString::CVAttributedString(const QString& string, const QTextCharFor
         m_runs.push_back({0, attributes});
 }
 
-void CVAttributedString::append(QStringView text, const QTextCharFormat& attributes)
+void CVAttributedString::append(QStringView text, const QTextCharFormat& attributes, CVFormatId id)
 {
     if (text.isEmpty())
         return;
-    // Comparing formats is cheap when both share one format object, the
-    // common case for styled output appended piece by piece.
-    if (m_runs.empty() || !(m_runs.back().attributes == attributes))
-        m_runs.push_back({length(), attributes});
+    continueRuns(length(), attributes, id);
     m_string.append(text);
+}
+
+void CVAttributedString::append(QStringView text, std::span<const Piece> pieces)
+{
+    qsizetype start = length();
+    m_string.append(text);
+    for (const Piece& piece : pieces) {
+        if (piece.length == 0)
+            continue;
+        continueRuns(start, *piece.attributes, piece.id);
+        start += piece.length;
+    }
 }
 
 void CVAttributedString::append(const CVAttributedString& other)
 {
     m_string.reserve(m_string.size() + other.m_string.size());
-    for (size_t i = 0; i < other.m_runs.size(); ++i) {
-        const qsizetype start = other.m_runs[i].start;
-        append(QStringView(other.m_string).mid(start, other.runEnd(i) - start), other.m_runs[i].attributes);
-    }
+    other.forEachRun([&](CVRange range, const QTextCharFormat& attributes, CVFormatId id) {
+        append(QStringView(other.m_string).sliced(range.location, range.length), attributes, id);
+    });
 }
 
 QTextCharFormat CVAttributedString::attributesAtIndex(qsizetype index, CVRange* effectiveRange) const
@@ -140,7 +148,7 @@ CVAttributedString CVAttributedString::substring(CVRange range) const
         return result;
     result.m_string = m_string.mid(r.location, r.length);
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end(); ++run)
-        result.m_runs.push_back({std::max(m_runs[run].start - r.location, qsizetype(0)), m_runs[run].attributes});
+        result.m_runs.push_back({std::max(m_runs[run].start - r.location, qsizetype(0)), m_runs[run].attributes, m_runs[run].id});
     return result;
 }
 
@@ -149,10 +157,27 @@ bool CVAttributedString::operator==(const CVAttributedString& other) const
     if (m_string != other.m_string || m_runs.size() != other.m_runs.size())
         return false;
     for (size_t i = 0; i < m_runs.size(); ++i) {
-        if (m_runs[i].start != other.m_runs[i].start || !(m_runs[i].attributes == other.m_runs[i].attributes))
+        if (m_runs[i].start != other.m_runs[i].start || !sameFormat(m_runs[i], other.m_runs[i]))
             return false;
     }
     return true;
+}
+
+void CVAttributedString::continueRuns(qsizetype start, const QTextCharFormat& attributes, CVFormatId id)
+{
+    // Styled output alternates between a few formats run by run; their ids
+    // settle most comparisons without looking at a single property.
+    if (!m_runs.empty()) {
+        const Run& last = m_runs.back();
+        if (id.isComparableWith(last.id) ? id.index == last.id.index : last.attributes == attributes)
+            return;
+    }
+    m_runs.emplace_back(start, attributes, id);
+}
+
+bool CVAttributedString::sameFormat(const Run& a, const Run& b)
+{
+    return a.id.isComparableWith(b.id) ? a.id.index == b.id.index : a.attributes == b.attributes;
 }
 
 CVRange CVAttributedString::clipped(CVRange range) const
@@ -181,7 +206,7 @@ size_t CVAttributedString::splitAt(qsizetype index)
     const size_t run = runIndexAt(index);
     if (m_runs[run].start == index)
         return run;
-    m_runs.insert(m_runs.begin() + run + 1, Run{index, m_runs[run].attributes});
+    m_runs.insert(m_runs.begin() + run + 1, Run{index, m_runs[run].attributes, m_runs[run].id});
     return run + 1;
 }
 
@@ -194,7 +219,7 @@ void CVAttributedString::mergeRuns(size_t first, size_t last)
         return;
     size_t kept = first;
     for (size_t run = first + 1; run <= last; ++run) {
-        if (m_runs[run].attributes == m_runs[kept].attributes)
+        if (sameFormat(m_runs[run], m_runs[kept]))
             continue;
         ++kept;
         if (kept != run)
@@ -210,7 +235,10 @@ void CVAttributedString::modifyRuns(CVRange range, const std::function<void(QTex
         return;
     const size_t first = splitAt(r.location);
     const size_t last = splitAt(r.end());
-    for (size_t run = first; run < last; ++run)
+    for (size_t run = first; run < last; ++run) {
         change(m_runs[run].attributes);
+        // The changed format is no longer the one the id names.
+        m_runs[run].id = {};
+    }
     mergeRuns(first > 0 ? first - 1 : 0, last);
 }

@@ -5,8 +5,10 @@
 #include <QTextCharFormat>
 #include <QVariant>
 #include <functional>
+#include <span>
 #include <vector>
 
+#include "core/CVFormatId.h"
 #include "core/CVRange.h"
 
 // Text plus attribute runs. The text is UTF-16 and every index and range
@@ -14,6 +16,8 @@
 // character: each run holds a QTextCharFormat (colours, font, underline,
 // anchor and user properties), adjacent runs never hold equal formats, and
 // runs of equal formats share one format object when built by append.
+// A run appended with a format id keeps it while its format is unchanged,
+// so appending and merging compare ids instead of formats where they can.
 // A plain value used from one thread at a time.
 class CVAttributedString {
 public:
@@ -28,8 +32,28 @@ public:
     bool isEmpty() const { return m_string.isEmpty(); }
     int runCount() const { return int(m_runs.size()); }
 
-    void append(QStringView text, const QTextCharFormat& attributes);
+    // One stretch of text to append with its format; `id`, when valid,
+    // must identify `attributes` (see CVFormatId).
+    struct Piece {
+        qsizetype length;
+        const QTextCharFormat* attributes;
+        CVFormatId id;
+    };
+
+    void append(QStringView text, const QTextCharFormat& attributes, CVFormatId id = {});
+    // Appends `text` cut into `pieces` (their lengths add up to its size):
+    // the same result as appending piece by piece, with one text copy.
+    void append(QStringView text, std::span<const Piece> pieces);
     void append(const CVAttributedString& other);
+
+    // Calls `block(range, attributes, id)` for each run in order; the id is
+    // invalid for runs whose format was not appended with one.
+    template <typename Block>
+    void forEachRun(Block&& block) const
+    {
+        for (size_t run = 0; run < m_runs.size(); ++run)
+            block(CVRange{m_runs[run].start, runEnd(run) - m_runs[run].start}, m_runs[run].attributes, m_runs[run].id);
+    }
 
     // The attributes at `index` and, when asked, the whole run around it.
     // Out of range: empty attributes and an empty range.
@@ -62,28 +86,36 @@ private:
     struct Run {
         qsizetype start;
         QTextCharFormat attributes;
+        CVFormatId id;
 
-        Run(int runStart, const QTextCharFormat& runAttributes)
+        Run(qsizetype runStart, const QTextCharFormat& runAttributes, CVFormatId runId = {})
             : start(runStart)
             , attributes(runAttributes)
+            , id(runId)
         {
         }
         // QTextFormat has no move constructor; swapping keeps vector growth
         // from copying (and reference counting) every format.
         Run(Run&& other) noexcept
             : start(other.start)
+            , id(other.id)
         {
             attributes.swap(other.attributes);
         }
         Run& operator=(Run&& other) noexcept
         {
             start = other.start;
+            id = other.id;
             attributes.swap(other.attributes);
             return *this;
         }
         Run(const Run&) = default;
         Run& operator=(const Run&) = default;
     };
+
+    static bool sameFormat(const Run& a, const Run& b);
+    // Starts a run at `start` unless the last run has the same format.
+    void continueRuns(qsizetype start, const QTextCharFormat& attributes, CVFormatId id);
 
     CVRange clipped(CVRange range) const;
     qsizetype runEnd(size_t run) const;

@@ -6,7 +6,30 @@
 #include <QVariant>
 #include <algorithm>
 
-quint32 MUDFormatTable::indexOf(const QTextCharFormat& format)
+quint32 MUDFormatTable::indexOf(const QTextCharFormat& format, CVFormatId id)
+{
+    if (!id.isValid())
+        return indexOfFormat(format);
+    const quint64 key = id.key();
+    for (const RecentId& recent : m_recentIds) {
+        if (recent.key == key)
+            return recent.index;
+    }
+    quint32 index;
+    if (auto found = m_byId.constFind(key); found != m_byId.constEnd()) {
+        index = *found;
+    } else {
+        index = indexOfFormat(format);
+        m_byId.insert(key, index);
+        m_entries[index].ids.push_back(key);
+    }
+    // Round robin: styled text alternates between a few formats.
+    m_recentIds[m_nextRecentId] = {key, index};
+    m_nextRecentId = (m_nextRecentId + 1) % kRecentCount;
+    return index;
+}
+
+quint32 MUDFormatTable::indexOfFormat(const QTextCharFormat& format)
 {
     for (int i = 0; i < m_recentSize; ++i) {
         const quint32 index = m_recent[i];
@@ -31,10 +54,10 @@ quint32 MUDFormatTable::indexOf(const QTextCharFormat& format)
     if (!m_free.empty()) {
         index = m_free.back();
         m_free.pop_back();
-        m_entries[index] = {format, hash, 0};
+        m_entries[index] = {format, hash, 0, {}};
     } else {
         index = quint32(m_entries.size());
-        m_entries.push_back({format, hash, 0});
+        m_entries.push_back({format, hash, 0, {}});
     }
     m_byHash.insert(hash, index);
     remember(index);
@@ -47,6 +70,13 @@ void MUDFormatTable::removeUse(quint32 index)
     if (--entry.uses > 0)
         return;
     m_byHash.remove(entry.hash, index);
+    for (quint64 key : entry.ids)
+        m_byId.remove(key);
+    for (RecentId& recent : m_recentIds) {
+        if (recent.index == index)
+            recent = {};
+    }
+    entry.ids.clear();
     entry.format = QTextCharFormat();
     m_free.push_back(index);
     const auto recentEnd = m_recent.begin() + m_recentSize;
@@ -60,6 +90,8 @@ void MUDFormatTable::clear()
     m_free.clear();
     m_byHash.clear();
     m_recentSize = 0;
+    m_byId.clear();
+    m_recentIds = {};
 }
 
 size_t MUDFormatTable::hashOf(const QTextCharFormat& format)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QHash>
 #include <QMultiHash>
 #include <QTextCharFormat>
 #include <array>
 #include <vector>
+
+#include "core/CVFormatId.h"
 
 // The distinct character formats of one output, each stored once and named
 // by a small index, so a run costs an index instead of a format. Entries
@@ -15,7 +18,9 @@ class MUDFormatTable {
 public:
     // The index of the entry equal to `format` (QTextFormat equality),
     // added when new. The entry is not counted as used until addUse().
-    quint32 indexOf(const QTextCharFormat& format);
+    // A valid `id` (which must identify `format`) is remembered with the
+    // entry, so later lookups with it compare no format.
+    quint32 indexOf(const QTextCharFormat& format, CVFormatId id = {});
     void addUse(quint32 index) { ++m_entries[index].uses; }
     // Frees the entry when its last use goes.
     void removeUse(quint32 index);
@@ -30,7 +35,11 @@ private:
         QTextCharFormat format;
         size_t hash = 0;
         quint32 uses = 0;
+        // Ids known to name this entry's format.
+        std::vector<quint64> ids;
     };
+
+    quint32 indexOfFormat(const QTextCharFormat& format);
 
     static size_t hashOf(const QTextCharFormat& format);
     void remember(quint32 index);
@@ -44,4 +53,13 @@ private:
     static constexpr int kRecentCount = 8;
     std::array<quint32, kRecentCount> m_recent{};
     int m_recentSize = 0;
+    // Format id (CVFormatId::key) to entry; recent hits are tried first
+    // (key 0, never a valid id, marks an empty slot).
+    QHash<quint64, quint32> m_byId;
+    struct RecentId {
+        quint64 key = 0;
+        quint32 index = 0;
+    };
+    std::array<RecentId, kRecentCount> m_recentIds{};
+    int m_nextRecentId = 0;
 };

@@ -231,31 +231,41 @@ bool MUDOutputModel::previousRun(RunPosition& position) const
 
 void MUDOutputModel::appendStored(QStringView text, quint32 format)
 {
-    const char16_t* data = text.utf16();
-    qsizetype remaining = text.size();
-    while (remaining > 0) {
-        const Line& line = m_lines.back();
-        const qsizetype lineLength = length() - line.start;
-        const QStringView piece(data, std::min(remaining, kMaximumLineLength - lineLength));
-        const qsizetype lineFeed = piece.indexOf(u'\n');
-        const qsizetype count = lineFeed >= 0 ? lineFeed + 1 : piece.size();
-        if (qsizetype(m_runs.size()) == line.firstRun || m_runs.back().format != format) {
-            m_runs.push_back({quint32(lineLength), format});
-            m_formats.addUse(format);
-        }
-        m_text.append(piece.first(count));
-        data += count;
-        remaining -= count;
-        if (lineFeed >= 0 || lineLength + count == kMaximumLineLength)
-            m_lines.push_back({length(), qsizetype(m_runs.size())});
-    }
+    const qsizetype position = length();
+    m_text.append(text);
+    indexStored(text, position, format);
 }
 
 void MUDOutputModel::appendStored(const CVAttributedString& text)
 {
-    text.enumerateAttributes({0, text.length()}, [&](const QTextCharFormat& attributes, CVRange run, bool&) {
-        appendStored(QStringView(text.string()).sliced(run.location, run.length), m_formats.indexOf(attributes));
+    // One copy of the text, then the runs and line starts of each run.
+    const qsizetype position = length();
+    m_text.append(text.string());
+    text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
+        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location,
+                    m_formats.indexOf(attributes, id));
     });
+}
+
+void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 format)
+{
+    const char16_t* data = text.utf16();
+    const char16_t* const end = data + text.size();
+    while (data < end) {
+        const Line& line = m_lines.back();
+        const qsizetype lineLength = position - line.start;
+        const char16_t* pieceEnd = data + std::min<qsizetype>(end - data, kMaximumLineLength - lineLength);
+        const char16_t* lineFeed = std::find(data, pieceEnd, u'\n');
+        const qsizetype count = (lineFeed < pieceEnd ? lineFeed + 1 : pieceEnd) - data;
+        if (qsizetype(m_runs.size()) == line.firstRun || m_runs.back().format != format) {
+            m_runs.push_back({quint32(lineLength), format});
+            m_formats.addUse(format);
+        }
+        data += count;
+        position += count;
+        if (lineFeed < pieceEnd || lineLength + count == kMaximumLineLength)
+            m_lines.push_back({position, qsizetype(m_runs.size())});
+    }
 }
 
 void MUDOutputModel::truncate(qsizetype newLength)

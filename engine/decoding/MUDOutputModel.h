@@ -105,6 +105,8 @@ private:
 
     void appendStored(QStringView text, quint32 format);
     void appendStored(const CVAttributedString& text);
+    // Records the runs and line starts of `text`, already stored at `position`.
+    void indexStored(QStringView text, qsizetype position, quint32 format);
     void truncate(qsizetype length);
 
     MUDChunkedText m_text;

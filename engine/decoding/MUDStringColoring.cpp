@@ -32,8 +32,9 @@ bool isWhitespace(char16_t c)
 }
 
 MUDStringColoring::MUDStringColoring()
-    : m_current(plainStyles(m_font))
 {
+    startOver();
+    m_current = plainStyles();
 }
 
 void MUDStringColoring::prepareANSI(QByteArrayView sequence, const QFont& font)
@@ -44,7 +45,8 @@ void MUDStringColoring::prepareANSI(QByteArrayView sequence, const QFont& font)
     if (sequence.size() < 3 || sequence[0] != kEscape || sequence[1] != '[' || sequence.back() != 'm')
         return;
     const QByteArrayView parameters = sequence.sliced(2, sequence.size() - 3);
-    std::vector<qint64> codes(1, 0);
+    std::vector<qint64>& codes = m_codes;
+    codes.assign(1, 0);
     bool inSubParameter = false;
     for (char c : parameters) {
         if (c == ';') {
@@ -82,22 +84,25 @@ void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringVie
     useFont(font);
     const char16_t* characters = text.utf16();
     const qsizetype length = text.size();
+    m_pieces.clear();
     qsizetype start = 0;
     while (start < length) {
         const bool space = isWhitespace(characters[start]);
         qsizetype end = start + 1;
         while (end < length && isWhitespace(characters[end]) == space)
             ++end;
-        output.append(text.sliced(start, end - start), space ? m_current.whitespace : m_current.text);
+        const IdentifiedFormat& format = space ? m_current.whitespace : m_current.text;
+        m_pieces.push_back({end - start, &format.format, format.id});
         start = end;
     }
+    output.append(text, m_pieces);
 }
 
 void MUDStringColoring::clearCache()
 {
     m_details.clear();
     m_hasLastAttributes = false;
-    m_current = plainStyles(m_font);
+    m_current = plainStyles();
 }
 
 QString MUDStringColoring::description() const
@@ -123,8 +128,8 @@ void MUDStringColoring::useFont(const QFont& font)
     if (font == m_font)
         return;
     m_font = font;
-    m_cache.clear();
-    m_current = m_hasLastAttributes ? derivedStyles() : plainStyles(m_font);
+    startOver();
+    m_current = m_hasLastAttributes ? derivedStyles() : plainStyles();
 }
 
 MUDStringColoring::Styles MUDStringColoring::derivedStyles()
@@ -157,43 +162,79 @@ MUDStringColoring::Styles MUDStringColoring::derivedStyles()
     if (m_details.hasFlag(MUDColorDetails::Hidden))
         drawnForeground = QColor(Qt::transparent);
 
-    QTextCharFormat format;
-    QFont font = m_font;
-    if (m_details.hasFlag(MUDColorDetails::Italic))
-        font.setItalic(true);
-    // Bold picks the bright colours only; it never changes the font.
-    format.setFont(font);
-    format.setForeground(drawnForeground);
-    if (drawnBackground.isValid())
-        format.setBackground(drawnBackground);
-    if (m_details.hasFlag(MUDColorDetails::Underline)) {
-        format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-        format.setUnderlineColor(drawnForeground);
-    } else {
-        format.setUnderlineStyle(QTextCharFormat::NoUnderline);
-    }
-    format.setFontStrikeOut(m_details.hasFlag(MUDColorDetails::StrikeThrough));
-    format.setProperty(MUDSectionDetailsProperty,
-                       QVariantMap{{QStringLiteral("fg"), qulonglong(m_details.foregroundColorCode())},
-                                   {QStringLiteral("bg"), qulonglong(m_details.backgroundColorCode())},
-                                   {QStringLiteral("flags"), quint32(m_details.flags())}});
-    format.setProperty(MUDBlinkingProperty, m_details.hasFlag(MUDColorDetails::Blink) ? 1 : 0);
-
-    Styles styles{format, format, foreground};
-    styles.whitespace.setForeground(whitespaceColor());
     if (m_cache.size() >= kMaximumCachedStyles)
-        m_cache.clear();
+        startOver();
+    const bool underline = m_details.hasFlag(MUDColorDetails::Underline);
+    const FormatSpec spec{true,
+                          drawnForeground,
+                          drawnBackground,
+                          underline ? drawnForeground : QColor(),
+                          m_details.flags(),
+                          m_details.foregroundColorCode(),
+                          m_details.backgroundColorCode()};
+    const Styles styles = stylesFor(spec, foreground);
     m_cache.insert(key, styles);
     return styles;
 }
 
-MUDStringColoring::Styles MUDStringColoring::plainStyles(const QFont& font)
+MUDStringColoring::Styles MUDStringColoring::plainStyles()
+{
+    return stylesFor({false, QColor(Qt::white), {}, {}, 0, 0, 0}, QColor(Qt::white));
+}
+
+MUDStringColoring::Styles MUDStringColoring::stylesFor(FormatSpec spec, const QColor& foreground)
 {
     Styles styles;
-    styles.text.setFont(font);
-    styles.text.setForeground(QColor(Qt::white));
-    styles.whitespace = styles.text;
-    styles.whitespace.setForeground(whitespaceColor());
-    styles.foreground = QColor(Qt::white);
+    styles.text = intern(spec);
+    spec.foreground = whitespaceColor();
+    styles.whitespace = intern(spec);
+    styles.foreground = foreground;
     return styles;
+}
+
+MUDStringColoring::IdentifiedFormat MUDStringColoring::intern(const FormatSpec& spec)
+{
+    if (auto found = m_formats.constFind(spec); found != m_formats.constEnd())
+        return *found;
+    const IdentifiedFormat format{build(spec), {m_generation, quint32(m_formats.size())}};
+    m_formats.insert(spec, format);
+    return format;
+}
+
+QTextCharFormat MUDStringColoring::build(const FormatSpec& spec) const
+{
+    QTextCharFormat format;
+    if (!spec.styled) {
+        format.setFont(m_font);
+        format.setForeground(spec.foreground);
+        return format;
+    }
+    QFont font = m_font;
+    if (spec.flags & MUDColorDetails::Italic)
+        font.setItalic(true);
+    // Bold picks the bright colours only; it never changes the font.
+    format.setFont(font);
+    format.setForeground(spec.foreground);
+    if (spec.background.isValid())
+        format.setBackground(spec.background);
+    if (spec.flags & MUDColorDetails::Underline) {
+        format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        format.setUnderlineColor(spec.underlineColor);
+    } else {
+        format.setUnderlineStyle(QTextCharFormat::NoUnderline);
+    }
+    format.setFontStrikeOut(spec.flags & MUDColorDetails::StrikeThrough);
+    format.setProperty(MUDSectionDetailsProperty,
+                       QVariantMap{{QStringLiteral("fg"), qulonglong(spec.foregroundColorCode)},
+                                   {QStringLiteral("bg"), qulonglong(spec.backgroundColorCode)},
+                                   {QStringLiteral("flags"), quint32(spec.flags)}});
+    format.setProperty(MUDBlinkingProperty, (spec.flags & MUDColorDetails::Blink) ? 1 : 0);
+    return format;
+}
+
+void MUDStringColoring::startOver()
+{
+    m_cache.clear();
+    m_formats.clear();
+    m_generation = CVFormatId::newGeneration();
 }

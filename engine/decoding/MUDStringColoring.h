@@ -6,16 +6,19 @@
 #include <QString>
 #include <QStringView>
 #include <QTextCharFormat>
+#include <vector>
 
+#include "core/CVAttributedString.h"
+#include "core/CVFormatId.h"
 #include "engine/decoding/MUDColorDetails.h"
-
-class CVAttributedString;
 
 // The style in force for one output stream. The session feeds it every
 // escape sequence in order (prepareANSI) and styles every text chunk with
 // it, so a colour set in one read colours later reads until changed.
-// Formats are cached per style, so runs of one style share one format
-// object. Used from one thread at a time (the session's main thread).
+// Formats are cached per style and interned: each distinct format exists
+// once and carries a CVFormatId, so runs of one format share one format
+// object and styled text compares ids, not formats. Used from one thread at
+// a time (the session's main thread).
 class MUDStringColoring {
 public:
     MUDStringColoring();
@@ -34,17 +37,36 @@ public:
     const MUDColorDetails& mudColorDetails() const { return m_details; }
     bool hasLastAttributes() const { return m_hasLastAttributes; }
     // The attributes of text styled now (the base style before any SGR).
-    QTextCharFormat lastAttributes() const { return m_current.text; }
+    QTextCharFormat lastAttributes() const { return m_current.text.format; }
 
     // Back to the initial style, keeping the last used foreground colour.
     void clearCache();
     QString description() const;
 
 private:
+    struct IdentifiedFormat {
+        QTextCharFormat format;
+        CVFormatId id;
+    };
     struct Styles {
-        QTextCharFormat text;
-        QTextCharFormat whitespace;
+        IdentifiedFormat text;
+        IdentifiedFormat whitespace;
         QColor foreground;
+    };
+    // Everything a format is built from; equal specs build equal formats
+    // and unequal specs unequal ones, so interning by spec interns formats.
+    struct FormatSpec {
+        // False for the base style before any SGR: font and foreground only.
+        bool styled;
+        QColor foreground, background, underlineColor;
+        qint32 flags;
+        quint64 foregroundColorCode, backgroundColorCode;
+        bool operator==(const FormatSpec&) const = default;
+        friend size_t qHash(const FormatSpec& spec, size_t seed = 0)
+        {
+            return qHashMulti(seed, spec.styled, quint64(spec.foreground.rgba64()), quint64(spec.background.rgba64()),
+                              spec.flags, spec.foregroundColorCode, spec.backgroundColorCode);
+        }
     };
     struct StyleKey {
         qint32 flags;
@@ -63,11 +85,25 @@ private:
 
     void useFont(const QFont& font);
     Styles derivedStyles();
-    static Styles plainStyles(const QFont& font);
+    Styles plainStyles();
+    // The interned format for `spec` (text) and the same with faint white
+    // space foreground.
+    Styles stylesFor(FormatSpec spec, const QColor& foreground);
+    IdentifiedFormat intern(const FormatSpec& spec);
+    QTextCharFormat build(const FormatSpec& spec) const;
+    // Forgets every cached style and format; ids handed out later belong to
+    // a new generation.
+    void startOver();
 
     MUDColorDetails m_details;
     bool m_hasLastAttributes = false;
     QFont m_font;
+    quint32 m_generation = 0;
     Styles m_current;
     QHash<StyleKey, Styles> m_cache;
+    QHash<FormatSpec, IdentifiedFormat> m_formats;
+    // Scratch space of prepareANSI and appendColoredText, kept to spare an
+    // allocation per call.
+    std::vector<qint64> m_codes;
+    std::vector<CVAttributedString::Piece> m_pieces;
 };

@@ -205,3 +205,31 @@ TEST(CVAttributedString, RandomEditsMatchAPerCharacterModel)
         });
     }
 }
+
+// Ids of one generation decide equality; formats decide the rest, and an
+// edited run no longer carries the id of its old format.
+TEST(CVAttributedString, FormatIdsStandInForFormats)
+{
+    const quint32 generation = CVFormatId::newGeneration();
+    const CVFormatId redId{generation, 1};
+    const CVFormatId blueId{generation, 2};
+    const CVFormatId otherRedId{CVFormatId::newGeneration(), 1};
+
+    CVAttributedString string;
+    string.append(u"ab", colored("red"), redId);
+    string.append(u"cd", colored("red"), otherRedId);
+    string.append(u"ef", colored("red"));
+    const QTextCharFormat red = colored("red");
+    const QTextCharFormat blue = colored("blue");
+    const CVAttributedString::Piece pieces[] = {{1, &red, redId}, {0, &blue, blueId}, {2, &blue, blueId}, {1, &red, redId}};
+    string.append(u"ghij", pieces);
+    EXPECT_EQ(describe(string), "abcdefg{#ff0000}hi{#0000ff}j{#ff0000}");
+
+    string.setAttributes(colored("green"), {0, 7});
+    string.append(u"k", colored("red"), redId);
+    EXPECT_EQ(describe(string), "abcdefg{#008000}hi{#0000ff}jk{#ff0000}");
+    string.setAttributes(colored("blue"), {9, 2});
+    string.append(u"l", colored("blue"), blueId);
+    EXPECT_EQ(describe(string), "abcdefg{#008000}hijkl{#0000ff}");
+    EXPECT_EQ(string.runCount(), 2);
+}

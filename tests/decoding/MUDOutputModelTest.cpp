@@ -317,6 +317,30 @@ TEST(MUDOutputModel, EqualFormatsShareOneEntryAndUnusedOnesAreFreed)
     EXPECT_EQ(model.formatCount(), 0);
 }
 
+// A format id stays tied to its format after the entry it named is freed
+// and reused for another format.
+TEST(MUDOutputModel, FormatIdsOutliveFreedEntries)
+{
+    const quint32 generation = CVFormatId::newGeneration();
+    auto styled = [&](const QString& text, Qt::GlobalColor color, quint32 index) {
+        CVAttributedString string;
+        string.append(text, colored(color), {generation, index});
+        return string;
+    };
+    MUDOutputModel model;
+    model.append(styled(QStringLiteral("red"), Qt::red, 1));
+    model.replaceCharacters({0, 3}, styled(QStringLiteral("green"), Qt::green, 2));
+    EXPECT_EQ(model.formatCount(), 1);
+    model.append(styled(QStringLiteral("red"), Qt::red, 1));
+    model.append(styled(QStringLiteral("green"), Qt::green, 2));
+    EXPECT_EQ(model.formatCount(), 2);
+    EXPECT_EQ(model.attributesAtIndex(5).foreground().color(), QColor(Qt::red));
+    EXPECT_EQ(model.attributesAtIndex(8).foreground().color(), QColor(Qt::green));
+    CVRange range;
+    model.attributesAtIndex(0, &range);
+    EXPECT_EQ(range, (CVRange{0, 5}));
+}
+
 TEST(MUDOutputModel, TextAcrossChunkBoundaries)
 {
     // Longer than two storage chunks, with one line crossing each boundary.

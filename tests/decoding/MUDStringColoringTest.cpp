@@ -124,6 +124,26 @@ TEST(MUDStringColoring, WhitespaceIsFaintAndRunsShareTheirFormat)
     EXPECT_EQ(text.runCount(), 5);
 }
 
+// Different styles can draw white space alike (a 256-colour foreground
+// keeps no colour code): such runs are one run.
+TEST(MUDStringColoring, EqualFormatsOfDifferentStylesJoin)
+{
+    MUDStringColoring coloring;
+    CVAttributedString text;
+    coloring.prepareANSI("\x1b[0m", baseFont());
+    coloring.appendColoredText(text, u"a ", baseFont());
+    coloring.prepareANSI("\x1b[38;5;208m", baseFont());
+    coloring.appendColoredText(text, u" b", baseFont());
+    coloring.prepareANSI("\x1b[1;31m", baseFont());
+    coloring.prepareANSI("\x1b[0m", baseFont());
+    coloring.appendColoredText(text, u"c", baseFont());
+    EXPECT_EQ(text.runCount(), 4);
+    CVRange range;
+    text.attributesAtIndex(1, &range);
+    EXPECT_EQ(range, (CVRange{1, 2}));
+    EXPECT_EQ(text.attributesAtIndex(0), text.attributesAtIndex(4));
+}
+
 TEST(MUDStringColoring, ItalicKeepsThePointSizeAndBoldKeepsTheFont)
 {
     MUDStringColoring coloring;
