@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 bool fc_isMainThread()
 {
@@ -27,5 +30,32 @@ void fc_executeOnMainThreadSync(const std::function<void()>& block)
     auto* app = QCoreApplication::instance();
     if (!app)
         return;
-    QMetaObject::invokeMethod(app, block, Qt::BlockingQueuedConnection);
+    // Waits on a standard condition variable rather than a blocking queued
+    // call, so ThreadSanitizer sees the hand-over. The waiter is released
+    // when the posted call object goes away on the main thread: after the
+    // block ran, or when the event is discarded because the loop ended.
+    struct Done {
+        std::mutex mutex;
+        std::condition_variable signal;
+        bool finished = false;
+    };
+    struct Finisher {
+        explicit Finisher(std::shared_ptr<Done> done)
+            : done(std::move(done))
+        {
+        }
+        ~Finisher()
+        {
+            std::lock_guard lock(done->mutex);
+            done->finished = true;
+            done->signal.notify_one();
+        }
+        std::shared_ptr<Done> done;
+    };
+    auto done = std::make_shared<Done>();
+    // The finisher is held only for its lifetime.
+    QMetaObject::invokeMethod(
+        app, [&block, finisher = std::make_shared<Finisher>(done)] { block(); }, Qt::QueuedConnection);
+    std::unique_lock lock(done->mutex);
+    done->signal.wait(lock, [&] { return done->finished; });
 }

@@ -63,13 +63,17 @@ bool CVSocket::connect(const QString& host, quint64 port, int maxWaitMs)
         return fail({QStringLiteral("No host name given")});
     if (port == 0 || port > 65535)
         return fail({QStringLiteral("Invalid port %1").arg(port)});
+    const QString name = host.trimmed();
+    if (name.endsWith(QLatin1String(".invalid"), Qt::CaseInsensitive)
+        || name.compare(QLatin1String("invalid"), Qt::CaseInsensitive) == 0)
+        return fail({QString::fromLocal8Bit(gai_strerror(EAI_NONAME))});
 
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* addresses = nullptr;
-    const int lookup = getaddrinfo(host.trimmed().toUtf8().constData(), QByteArray::number(port).constData(),
+    const int lookup = getaddrinfo(name.toUtf8().constData(), QByteArray::number(port).constData(),
                                    &hints, &addresses);
     if (lookup != 0) {
         const QString reason = lookup == EAI_SYSTEM ? errnoText(errno) : QString::fromLocal8Bit(gai_strerror(lookup));
@@ -80,11 +84,15 @@ bool CVSocket::connect(const QString& host, quint64 port, int maxWaitMs)
     const QDeadlineTimer deadline(maxWaitMs);
     QStringList reasons;
     bool connected = false;
+    if (addresses)
+        m_peerAddress = numericAddress(addresses->ai_addr, addresses->ai_addrlen);
     for (addrinfo* address = addresses; address && !connected; address = address->ai_next) {
         QString reason;
         connected = connectAddress(address->ai_addr, address->ai_addrlen, address->ai_family, remainingMs(deadline),
                                    &reason);
-        if (!connected && !reasons.contains(reason))
+        if (connected)
+            m_peerAddress = numericAddress(address->ai_addr, address->ai_addrlen, &m_peerPort);
+        else if (!reasons.contains(reason))
             reasons.append(reason);
     }
     freeaddrinfo(addresses);
@@ -92,6 +100,27 @@ bool CVSocket::connect(const QString& host, quint64 port, int maxWaitMs)
         return fail(reasons);
     m_connected = true;
     return true;
+}
+
+void CVSocket::adoptConnected(int fd, const QString& peerAddress, quint16 peerPort)
+{
+    close();
+    m_fd = fd;
+    m_peerAddress = peerAddress;
+    m_peerPort = peerPort;
+    m_connected = fd >= 0;
+}
+
+QString CVSocket::numericAddress(const void* address, unsigned addressLength, quint16* port)
+{
+    char host[NI_MAXHOST] = {};
+    char service[NI_MAXSERV] = {};
+    if (getnameinfo(static_cast<const sockaddr*>(address), addressLength, host, sizeof host, service, sizeof service,
+                    NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        return {};
+    if (port)
+        *port = static_cast<quint16>(QByteArray(service).toUInt());
+    return QString::fromLatin1(host);
 }
 
 bool CVSocket::connectAddress(const void* address, unsigned addressLength, int family, int maxWaitMs, QString* reason)

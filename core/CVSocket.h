@@ -13,6 +13,8 @@
 // Threads: one owner thread connects, reads, sends and closes. isConnected(),
 // wake() and the error accessors may be called from any thread.
 class CVSocket {
+    friend class CVServerSocket;
+
 public:
     CVSocket();
     ~CVSocket();
@@ -22,7 +24,15 @@ public:
     // Resolves `host` (IPv4 or IPv6) and tries each address until one
     // connects; `maxWaitMs` bounds the connecting (not the name lookup).
     // On failure, connectFailReasons() says why. Only one connect per object.
+    // Names under the reserved ".invalid" top-level domain (RFC 6761) fail at
+    // once without asking the resolver.
     bool connect(const QString& host, quint64 port, int maxWaitMs);
+
+    // The numeric address and port of the other end: the one connected to or
+    // accepted from. After a failed connect, the first address the name
+    // resolved to (empty when it did not resolve) and port 0. Owner thread.
+    QString peerAddress() const { return m_peerAddress; }
+    quint16 peerPort() const { return m_peerPort; }
 
     void setMaxReadIdleMs(int ms) { m_maxReadIdleMs = ms; }
     void setMaxSendIdleMs(int ms) { m_maxSendIdleMs = ms; }
@@ -57,6 +67,10 @@ public:
     QStringList connectFailReasons() const;
 
 private:
+    // Takes over a connected descriptor from an accepting server socket.
+    void adoptConnected(int fd, const QString& peerAddress, quint16 peerPort);
+    // The numeric form of a socket address, and its port when `port` is given.
+    static QString numericAddress(const void* address, unsigned addressLength, quint16* port = nullptr);
     bool connectAddress(const void* address, unsigned addressLength, int family, int maxWaitMs, QString* reason);
     void setError(const QString& text);
 
@@ -65,6 +79,8 @@ private:
     int m_maxReadIdleMs = 100;
     int m_maxSendIdleMs = 100;
     std::atomic<bool> m_connected{false};
+    QString m_peerAddress;
+    quint16 m_peerPort = 0;
 
     mutable QMutex m_errorMutex;
     QString m_lastErrorText;

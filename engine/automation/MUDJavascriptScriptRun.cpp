@@ -2,6 +2,7 @@
 
 #include <QThread>
 #include <cstdlib>
+#include <vector>
 
 #include "core/CVLogHelper.h"
 #include "core/CVMainThread.h"
@@ -63,15 +64,57 @@ MUDJavascriptScriptRun::MUDJavascriptScriptRun(MUDJavascriptProcessor& processor
 
 MUDJavascriptScriptRun::~MUDJavascriptScriptRun() = default;
 
+namespace {
+
+using Method = QVariant (MUDJavascriptScriptRun::*)(const QVariantList&);
+
+// The global functions every script context offers; the position in this
+// table is the function's index in the context group.
+struct ScriptFunction {
+    const char* name;
+    Method method;
+};
+
+}
+
+// Declared here, not in the anonymous namespace, so it can name the private
+// methods through the friend declaration.
+struct MUDJavascriptScriptRunTable {
+    static const std::vector<ScriptFunction>& functions()
+    {
+        using R = MUDJavascriptScriptRun;
+        static const std::vector<ScriptFunction> table = {
+            {"log", &R::log},
+            {"command", &R::command},
+            {"wait", &R::wait},
+            {"beep", &R::beep},
+            {"notify", &R::notify},
+            {"badge", &R::badge},
+            {"status", &R::status},
+            {"getVar", &R::getVar},
+            {"getvar", &R::getVar},
+            {"getValue", &R::getVar},
+            {"setValue", &R::setVar},
+            {"setvalue", &R::setVar},
+            {"setVar", &R::setVar},
+            {"setAlias", &R::setAlias},
+            {"addComm", &R::addComm},
+            {"setExits", &R::setExits},
+            {"processForAutocomplete", &R::processForAutocomplete},
+            {"isEmpty", &R::isEmpty},
+            {"unset", &R::unset},
+            {"commandAndReadFromServer", &R::commandAndReadFromServer},
+        };
+        return table;
+    }
+};
+
 QStringList MUDJavascriptScriptRun::functionNames()
 {
-    return {QStringLiteral("log"),      QStringLiteral("command"),  QStringLiteral("wait"),
-            QStringLiteral("beep"),     QStringLiteral("notify"),   QStringLiteral("badge"),
-            QStringLiteral("status"),   QStringLiteral("getVar"),   QStringLiteral("getvar"),
-            QStringLiteral("getValue"), QStringLiteral("setValue"), QStringLiteral("setvalue"),
-            QStringLiteral("setVar"),   QStringLiteral("setAlias"), QStringLiteral("addComm"),
-            QStringLiteral("setExits"), QStringLiteral("processForAutocomplete"),
-            QStringLiteral("isEmpty"),  QStringLiteral("unset"),    QStringLiteral("commandAndReadFromServer")};
+    QStringList names;
+    for (const ScriptFunction& function : MUDJavascriptScriptRunTable::functions())
+        names.append(QString::fromLatin1(function.name));
+    return names;
 }
 
 void MUDJavascriptScriptRun::run(const QString& action)
@@ -79,7 +122,13 @@ void MUDJavascriptScriptRun::run(const QString& action)
     m_clock.start();
     m_context = std::make_unique<MUDJavascriptContext>(m_processor.group());
     m_context->setUserData(this);
-    m_context->evaluate(QStringLiteral("var global = this;"), nullptr, nullptr);
+    // Scripts reach the global object as `global`; console and app receive
+    // their functions below. Defined directly rather than by evaluating
+    // "var global = this; var console = {}; var app = {};": same effect,
+    // no parse per run.
+    m_context->defineGlobalSelfReference(QStringLiteral("global"));
+    m_context->defineGlobalObject(QStringLiteral("console"));
+    m_context->defineGlobalObject(QStringLiteral("app"));
 
     m_rawScript = wrapScript(action);
     m_processedScript = m_processor.replaceParametersInString(m_rawScript, m_parameters);
@@ -92,7 +141,6 @@ void MUDJavascriptScriptRun::run(const QString& action)
         });
     }
 
-    m_processor.evaluateScript(QStringLiteral("var console = {}; var app = {};"), *m_context, m_parameters);
     installFunctions();
 
     if (action.isNull()) {
@@ -158,34 +206,12 @@ bool MUDJavascriptScriptRun::isStopping()
 
 void MUDJavascriptScriptRun::installFunctions()
 {
-    using Method = QVariant (MUDJavascriptScriptRun::*)(const QVariantList&);
-    const std::pair<const char*, Method> table[] = {
-        {"log", &MUDJavascriptScriptRun::log},
-        {"command", &MUDJavascriptScriptRun::command},
-        {"wait", &MUDJavascriptScriptRun::wait},
-        {"beep", &MUDJavascriptScriptRun::beep},
-        {"notify", &MUDJavascriptScriptRun::notify},
-        {"badge", &MUDJavascriptScriptRun::badge},
-        {"status", &MUDJavascriptScriptRun::status},
-        {"getVar", &MUDJavascriptScriptRun::getVar},
-        {"getvar", &MUDJavascriptScriptRun::getVar},
-        {"getValue", &MUDJavascriptScriptRun::getVar},
-        {"setValue", &MUDJavascriptScriptRun::setVar},
-        {"setvalue", &MUDJavascriptScriptRun::setVar},
-        {"setVar", &MUDJavascriptScriptRun::setVar},
-        {"setAlias", &MUDJavascriptScriptRun::setAlias},
-        {"addComm", &MUDJavascriptScriptRun::addComm},
-        {"setExits", &MUDJavascriptScriptRun::setExits},
-        {"processForAutocomplete", &MUDJavascriptScriptRun::processForAutocomplete},
-        {"isEmpty", &MUDJavascriptScriptRun::isEmpty},
-        {"unset", &MUDJavascriptScriptRun::unset},
-        {"commandAndReadFromServer", &MUDJavascriptScriptRun::commandAndReadFromServer},
-    };
-    for (const auto& [name, method] : table) {
-        m_context->setFunction(QString::fromLatin1(name), [this, method](const QVariantList& arguments) {
-            return (this->*method)(arguments);
-        });
-    }
+    m_context->setHandler([this](int index, const QVariantList& arguments) {
+        const auto& functions = MUDJavascriptScriptRunTable::functions();
+        if (index < 0 || index >= int(functions.size()))
+            return QVariant();
+        return (this->*functions[size_t(index)].method)(arguments);
+    });
     m_context->aliasFunction(QStringLiteral("console"), QStringLiteral("log"), QStringLiteral("log"));
     m_context->aliasFunction(QStringLiteral("app"), QStringLiteral("command"), QStringLiteral("command"));
 }

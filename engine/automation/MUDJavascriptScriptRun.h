@@ -37,6 +37,7 @@ public:
     bool shouldTerminate();
 
 private:
+    friend struct MUDJavascriptScriptRunTable;
     bool isStopping();
     void reportError(const QString& message);
     void installFunctions();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "core/CVMainThread.h"
 #include "engine/automation/MUDExit.h"
@@ -14,6 +15,12 @@
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDJavascriptProcessorDelegate.h"
 #include "engine/automation/MUDMessage.h"
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Records every delegate call as a line ("command: look") and counts calls
 // that arrived off the main thread. Lives on the test's main thread.

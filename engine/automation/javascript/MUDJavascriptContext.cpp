@@ -7,6 +7,14 @@
 
 namespace {
 
+void setGlobalProperty(JSGlobalContextRef context, const QString& name, JSValueRef value)
+{
+    JSStringRef jsName = MUDJavascriptValue::createString(name);
+    JSObjectSetProperty(context, JSContextGetGlobalObject(context), jsName, value, kJSPropertyAttributeDontDelete,
+                        nullptr);
+    JSStringRelease(jsName);
+}
+
 JSValueRef globalProperty(JSGlobalContextRef context, const QString& name)
 {
     JSStringRef jsName = MUDJavascriptValue::createString(name);
@@ -19,7 +27,6 @@ JSValueRef globalProperty(JSGlobalContextRef context, const QString& name)
 
 MUDJavascriptContext::MUDJavascriptContext(MUDJavascriptContextGroup& group)
     : m_group(group)
-    , m_functions(static_cast<size_t>(group.functionNames().size()))
 {
     m_context = JSGlobalContextCreateInGroup(group.m_group, group.m_globalClass);
     JSObjectSetPrivate(JSContextGetGlobalObject(m_context), this);
@@ -31,11 +38,14 @@ MUDJavascriptContext::~MUDJavascriptContext()
     JSGlobalContextRelease(m_context);
 }
 
-void MUDJavascriptContext::setFunction(const QString& name, Function function)
+void MUDJavascriptContext::defineGlobalObject(const QString& name)
 {
-    const qsizetype index = m_group.functionNames().indexOf(name);
-    if (index >= 0)
-        m_functions[static_cast<size_t>(index)] = std::move(function);
+    setGlobalProperty(m_context, name, JSObjectMake(m_context, nullptr, nullptr));
+}
+
+void MUDJavascriptContext::defineGlobalSelfReference(const QString& name)
+{
+    setGlobalProperty(m_context, name, JSContextGetGlobalObject(m_context));
 }
 
 bool MUDJavascriptContext::aliasFunction(const QString& object, const QString& property,
@@ -83,6 +93,5 @@ bool MUDJavascriptContext::checkSyntax(const QString& script, QString* error)
 
 QVariant MUDJavascriptContext::call(int index, const QVariantList& arguments)
 {
-    const auto& function = m_functions[static_cast<size_t>(index)];
-    return function ? function(arguments) : QVariant();
+    return m_handler ? m_handler(index, arguments) : QVariant();
 }

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
-#include <vector>
 
 struct OpaqueJSContext;
 class MUDJavascriptContextGroup;
@@ -15,15 +14,24 @@ class MUDJavascriptContextGroup;
 // time (the thread that runs the script); never shared between threads.
 class MUDJavascriptContext {
 public:
-    using Function = std::function<QVariant(const QVariantList& arguments)>;
+    // Receives every call of a group function: its index in the group's
+    // list of names and the arguments.
+    using Handler = std::function<QVariant(int functionIndex, const QVariantList& arguments)>;
 
     explicit MUDJavascriptContext(MUDJavascriptContextGroup& group);
     ~MUDJavascriptContext();
     MUDJavascriptContext(const MUDJavascriptContext&) = delete;
     MUDJavascriptContext& operator=(const MUDJavascriptContext&) = delete;
 
-    // Binds the group's global function `name`; unknown names are ignored.
-    void setFunction(const QString& name, Function function);
+    // Binds the group's global functions; without a handler they return undefined.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+
+    // Defines the global variable `name` as a new empty object, as
+    // `var name = {};` would.
+    void defineGlobalObject(const QString& name);
+    // Defines the global variable `name` as the global object itself, as
+    // `var name = this;` would.
+    void defineGlobalSelfReference(const QString& name);
 
     // Makes `object.property` (object a global variable) the same function as
     // the global function `functionName`. False when `object` is no object.
@@ -50,6 +58,6 @@ private:
 
     MUDJavascriptContextGroup& m_group;
     OpaqueJSContext* m_context = nullptr;
-    std::vector<Function> m_functions;
+    Handler m_handler;
     void* m_userData = nullptr;
 };

@@ -1,0 +1,93 @@
+#include "engine/automation/MUDRegularExpression.h"
+
+#include <unicode/regex.h>
+#include <unicode/unistr.h>
+
+#include "core/CVLogHelper.h"
+
+namespace {
+
+// ICU counts its time limit in steps of roughly a millisecond: a pathological
+// pattern gives up after about two seconds instead of freezing the caller.
+constexpr int32_t kMatchTimeLimit = 2000;
+
+uint32_t icuFlags(int options)
+{
+    uint32_t flags = 0;
+    if (options & MUDRegularExpression::CaseInsensitive)
+        flags |= UREGEX_CASE_INSENSITIVE;
+    if (options & MUDRegularExpression::DotMatchesLineSeparators)
+        flags |= UREGEX_DOTALL;
+    if (options & MUDRegularExpression::AnchorsMatchLines)
+        flags |= UREGEX_MULTILINE;
+    return flags;
+}
+
+// Read-only alias of the QString's storage: no copy. The QString must
+// outlive every matcher that reads it.
+icu::UnicodeString aliasOf(const QString& text)
+{
+    return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()));
+}
+
+}
+
+struct MUDRegularExpression::Compiled {
+    std::unique_ptr<icu::RegexPattern> pattern;
+};
+
+MUDRegularExpression::MUDRegularExpression() = default;
+MUDRegularExpression::~MUDRegularExpression() = default;
+
+std::shared_ptr<MUDRegularExpression> MUDRegularExpression::compile(const QString& pattern, int options, QString* error)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError parseError{};
+    const icu::UnicodeString source = aliasOf(pattern);
+    std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(source, icuFlags(options), parseError, status));
+    if (U_FAILURE(status) || !compiled) {
+        if (error) {
+            *error = QStringLiteral("%1 at offset %2 in pattern \"%3\"")
+                         .arg(QString::fromLatin1(u_errorName(status)))
+                         .arg(parseError.offset)
+                         .arg(pattern);
+        }
+        return nullptr;
+    }
+    std::shared_ptr<MUDRegularExpression> expression(new MUDRegularExpression);
+    expression->m_pattern = pattern;
+    std::unique_ptr<icu::RegexMatcher> probe(compiled->matcher(status));
+    expression->m_groupCount = probe && U_SUCCESS(status) ? static_cast<int>(probe->groupCount()) : 0;
+    expression->m_compiled = std::make_unique<Compiled>(Compiled{std::move(compiled)});
+    return expression;
+}
+
+QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const QString& text, CVRange range) const
+{
+    QList<MUDRegularExpressionMatch> matches;
+    if (range.location < 0 || range.length < 0 || range.end() > text.size())
+        return matches;
+    const icu::UnicodeString input = aliasOf(text);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(m_compiled->pattern->matcher(input, status));
+    if (U_FAILURE(status))
+        return matches;
+    matcher->setTimeLimit(kMatchTimeLimit, status);
+    matcher->region(static_cast<int64_t>(range.location), static_cast<int64_t>(range.end()), status);
+    matcher->useAnchoringBounds(false);
+    while (U_SUCCESS(status) && matcher->find(status)) {
+        MUDRegularExpressionMatch match;
+        for (int32_t group = 0; group <= m_groupCount; ++group) {
+            const int32_t start = matcher->start(group, status);
+            const int32_t end = matcher->end(group, status);
+            if (start < 0)
+                match.groups.append({CVRange::NotFound, 0});
+            else
+                match.groups.append({start, end - start});
+        }
+        matches.append(match);
+    }
+    if (status == U_REGEX_TIME_OUT)
+        CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(m_pattern));
+    return matches;
+}

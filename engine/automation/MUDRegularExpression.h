@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+#include "core/CVRange.h"
+
+// One match: the whole match first, then each capture group in order; a
+// group that took no part in the match has location CVRange::NotFound.
+struct MUDRegularExpressionMatch {
+    QList<CVRange> groups;
+    CVRange range() const { return groups.value(0); }
+};
+
+// A compiled ICU regular expression over UTF-16 text (offsets count UTF-16
+// code units). Immutable after compile: one object may match on several
+// threads at once, each call with its own matcher.
+class MUDRegularExpression {
+public:
+    // Option flags as stored with triggers and aliases.
+    enum Option : int {
+        CaseInsensitive = 1,
+        DotMatchesLineSeparators = 8,
+        AnchorsMatchLines = 16,
+    };
+
+    // Null on a syntax error, whose description goes to `error`.
+    static std::shared_ptr<MUDRegularExpression> compile(const QString& pattern, int options, QString* error = nullptr);
+    ~MUDRegularExpression();
+
+    // Every match inside `range` of `text`, in order, without anchoring
+    // bounds: ^ and $ match only at real line boundaries, not at the edges
+    // of the range. A range outside the text gives nothing.
+    QList<MUDRegularExpressionMatch> matchesInString(const QString& text, CVRange range) const;
+
+    int numberOfCaptureGroups() const { return m_groupCount; }
+    QString pattern() const { return m_pattern; }
+
+private:
+    struct Compiled;
+    MUDRegularExpression();
+
+    QString m_pattern;
+    std::unique_ptr<Compiled> m_compiled;
+    int m_groupCount = 0;
+};

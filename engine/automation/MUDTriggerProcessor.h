@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <memory>
+#include <optional>
+
+#include "core/CVRange.h"
+#include "engine/automation/MUDTriggerProcessObject.h"
+
+class CVAttributedString;
+class MUDJavascriptProcessor;
+class MUDSerialQueue;
+class MUDTrigger;
+
+// Finds a connection's triggers in the session's output and runs their
+// scripts. The entry point runs on the session's (main) thread and returns
+// at once; matching runs on the shared thread pool, scripts run one at a
+// time, in order of position, on the processor's own serial queue. The
+// per-trigger matched-up-to positions are guarded by one lock; the trigger
+// list is replaced under it too. Create with std::make_shared.
+class MUDTriggerProcessor : public std::enable_shared_from_this<MUDTriggerProcessor> {
+public:
+    // Each trigger searches at most this many characters per pass.
+    static constexpr qsizetype MatchWindow = 5120;
+
+    MUDTriggerProcessor(std::shared_ptr<MUDJavascriptProcessor> javascriptProcessor,
+                        QList<std::shared_ptr<MUDTrigger>> triggers);
+    ~MUDTriggerProcessor();
+    MUDTriggerProcessor(const MUDTriggerProcessor&) = delete;
+    MUDTriggerProcessor& operator=(const MUDTriggerProcessor&) = delete;
+
+    QList<std::shared_ptr<MUDTrigger>> triggers() const;
+    // Replaces the list and forgets every recorded position.
+    void setTriggers(QList<std::shared_ptr<MUDTrigger>> triggers);
+
+    // `output` is the session's whole output, `range` the part not processed
+    // yet; `triggerSource` is not used.
+    void processTriggersInString(const CVAttributedString& output, CVRange range, quint32 triggerSource,
+                                 quint64 commandIndex);
+
+    // The matching pass over `searched`, which starts at `offset` in the output.
+    void doProcessTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers, const CVAttributedString& searched,
+                           qsizetype offset, quint32 triggerSource, quint64 commandIndex);
+
+    // The smallest start of search among `triggers` within `targetRange` of
+    // an output of `outputLength` characters.
+    qsizetype lowestLocationForTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers, CVRange targetRange,
+                                        qsizetype outputLength);
+
+    // Matches of one trigger in `targetRange` of `text`, ranges shifted by
+    // `offset`. None for an empty match string.
+    std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                               const CVAttributedString& text, CVRange targetRange,
+                                                               qsizetype offset);
+    // The match test: the whole text, offset 0.
+    std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                               const CVAttributedString& text);
+    std::optional<QList<MUDTriggerProcessObject>> processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                      const CVAttributedString& text,
+                                                                      CVRange targetRange, qsizetype offset);
+
+    // The first run carrying the user-command attribute, or {NotFound, NotFound}.
+    static CVRange attributedStringLoggingRange(const CVAttributedString& text);
+
+    // Runs one match's script on the calling thread.
+    void processTriggerObject(const MUDTriggerProcessObject& object, quint64 commandIndex);
+
+    // The recorded matched-up-to position of a trigger, if any (for tests and
+    // the session's diagnostics).
+    std::optional<qsizetype> recordedPosition(const std::shared_ptr<MUDTrigger>& trigger) const;
+
+private:
+    std::optional<QList<MUDTriggerProcessObject>> processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                      const CVAttributedString& text,
+                                                                      CVRange targetRange, qsizetype offset);
+    // A recorded position counts only while it lies within `limit` (the
+    // output's length), so a cleared output does not silence a trigger.
+    std::optional<qsizetype> validRecordedPosition(const MUDTrigger* trigger, qsizetype limit);
+    void recordPosition(const MUDTrigger* trigger, qsizetype position);
+    // Cuts a search that starts at `start` and ends at `end` to the window.
+    static qsizetype windowedStart(const MUDTrigger& trigger, qsizetype start, qsizetype end);
+
+    std::shared_ptr<MUDJavascriptProcessor> m_javascriptProcessor;
+    std::unique_ptr<MUDSerialQueue> m_processThread;
+    mutable QMutex m_lock;
+    QList<std::shared_ptr<MUDTrigger>> m_triggers;
+    QHash<const void*, qsizetype> m_lastProcessLookup;
+};

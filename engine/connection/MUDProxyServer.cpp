@@ -1,0 +1,216 @@
+#include "engine/connection/MUDProxyServer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMutexLocker>
+#include <thread>
+
+#include "core/CVJSONHelpers.h"
+#include "core/CVLogHelper.h"
+#include "core/CVMainThread.h"
+#include "core/CVServerSocket.h"
+#include "core/CVSocket.h"
+#include "engine/connection/MUDProxyClient.h"
+#include "engine/connection/MUDProxyCommandBuffer.h"
+#include "engine/connection/MUDProxyFrame.h"
+#include "engine/connection/MUDProxyServerDelegate.h"
+
+MUDProxyServer::MUDProxyServer(std::weak_ptr<MUDProxyServerDelegate> delegate)
+    : m_delegate(std::move(delegate))
+    , m_listenSocket(std::make_unique<CVServerSocket>())
+{
+}
+
+MUDProxyServer::~MUDProxyServer() = default;
+
+void MUDProxyServer::setPortRange(quint16 firstPort, quint16 lastPort)
+{
+    if (m_started || firstPort == 0 || lastPort < firstPort)
+        return;
+    m_firstPort = firstPort;
+    m_lastPort = lastPort;
+}
+
+void MUDProxyServer::startListening()
+{
+    if (m_started.exchange(true)) {
+        CVLog(QStringLiteral("MUDProxyServer - already started; a server is started once."));
+        return;
+    }
+    std::shared_ptr<MUDProxyServer> self = weak_from_this().lock();
+    if (!self) {
+        CVLog(QStringLiteral("MUDProxyServer - cannot start a server that no std::shared_ptr owns"));
+        return;
+    }
+    m_running = true;
+    std::thread([self] { self->acceptLoop(); }).detach();
+}
+
+bool MUDProxyServer::hasConnections() const
+{
+    QMutexLocker lock(&m_clientsMutex);
+    return !m_clients.isEmpty();
+}
+
+quint64 MUDProxyServer::clientCount() const
+{
+    QMutexLocker lock(&m_clientsMutex);
+    return m_clientCount;
+}
+
+void MUDProxyServer::sendString(const QString& string)
+{
+    // Queued here rather than on a worker, so documents keep the order of the
+    // calls; sending happens on each viewer's own thread.
+    QMutexLocker lock(&m_clientsMutex);
+    for (const std::shared_ptr<MUDProxyClient>& client : std::as_const(m_clients))
+        client->enqueue(string);
+}
+
+void MUDProxyServer::sendMessages(const QList<MUDMessage>& messages)
+{
+    if (messages.isEmpty() || !hasConnections())
+        return;
+    sendString(createSendStringForMessages(messages));
+}
+
+QString MUDProxyServer::createSendStringForMessages(const QList<MUDMessage>& messages)
+{
+    if (messages.isEmpty())
+        return {};
+    QJsonArray entries;
+    for (const MUDMessage& message : messages)
+        entries.append(message.message());
+    return jsonString(QJsonObject{{QStringLiteral("action"), QStringLiteral("messages")},
+                                  {QStringLiteral("entries"), entries}});
+}
+
+void MUDProxyServer::close()
+{
+    m_running = false;
+    m_listenSocket->wake();
+    QMutexLocker lock(&m_clientsMutex);
+    for (const std::shared_ptr<MUDProxyClient>& client : std::as_const(m_clients))
+        client->socket().wake();
+}
+
+void MUDProxyServer::acceptLoop()
+{
+    if (!searchPort()) {
+        m_running = false;
+        return;
+    }
+    const quint16 port = m_listenSocket->port();
+    CVLog(QStringLiteral("Proxy server is running on port %1").arg(port));
+    m_port = port;
+    if (m_running) {
+        fc_executeOnMainThread([self = shared_from_this(), port] {
+            if (std::shared_ptr<MUDProxyServerDelegate> target = self->delegate())
+                target->MUDProxyServerIsListening(self.get(), port);
+        });
+    }
+    while (m_running) {
+        // A wait that runs out, fails or is woken by close() just loops.
+        if (std::unique_ptr<CVSocket> socket = m_listenSocket->acceptNextConnection(AcceptWaitMs))
+            attachViewer(std::move(socket));
+    }
+    m_listenSocket->close();
+    m_port = 0;
+}
+
+bool MUDProxyServer::searchPort()
+{
+    // One round over the range: when every port is taken the search ends
+    // instead of spinning for ever.
+    for (quint32 port = m_firstPort; port <= m_lastPort && m_running; ++port) {
+        if (m_listenSocket->bindAndListen(static_cast<quint16>(port), Backlog))
+            return true;
+        CVLog(QStringLiteral("Failed to start server. %1").arg(m_listenSocket->lastErrorText()));
+    }
+    if (!m_running)
+        return false;
+    const QString message = QStringLiteral("No free local port from %1 to %2 for the proxy server.")
+                                .arg(m_firstPort)
+                                .arg(m_lastPort);
+    CVLog(message);
+    fc_executeOnMainThread([self = shared_from_this(), message] {
+        if (std::shared_ptr<MUDProxyServerDelegate> target = self->delegate())
+            target->MUDProxyServerFailedToListen(self.get(), message);
+    });
+    return false;
+}
+
+void MUDProxyServer::attachViewer(std::unique_ptr<CVSocket> socket)
+{
+    CVLog(QStringLiteral("Accepted a connection from: %1 %2").arg(socket->peerAddress()).arg(socket->peerPort()));
+    socket->setMaxReadIdleMs(ViewerIdleMs);
+    socket->setMaxSendIdleMs(ViewerIdleMs);
+    auto client = std::make_shared<MUDProxyClient>(std::move(socket));
+    // The viewer joins the list in the same main-thread step that builds its
+    // initial buffer: output appended after that step reaches it as an update,
+    // and none falls between the snapshot and the list.
+    fc_executeOnMainThreadSync([this, &client] {
+        QList<MUDMessage> messages;
+        if (std::shared_ptr<MUDProxyServerDelegate> target = delegate()) {
+            const QString initialBuffer = target->MUDProxyServerInitialBuffer(this, &messages);
+            if (!initialBuffer.isEmpty())
+                client->enqueue(initialBuffer);
+        }
+        if (!messages.isEmpty())
+            client->enqueue(createSendStringForMessages(messages));
+        QMutexLocker lock(&m_clientsMutex);
+        m_clients.append(client);
+        ++m_clientCount;
+    });
+    std::thread([self = shared_from_this(), client] { self->viewerLoop(client); }).detach();
+}
+
+void MUDProxyServer::viewerLoop(const std::shared_ptr<MUDProxyClient>& client)
+{
+    MUDProxyCommandBuffer commands(MaxCommandBytes);
+    while (m_running && client->socket().isConnected()) {
+        if (!viewerPass(*client, commands))
+            break;
+    }
+    client->socket().close();
+    retire(client);
+}
+
+bool MUDProxyServer::viewerPass(MUDProxyClient& client, MUDProxyCommandBuffer& commands)
+{
+    CVSocket& socket = client.socket();
+    bool keepGoing = true;
+    if (std::optional<QString> document = client.takeNext(); document && !document->isEmpty()) {
+        if (socket.sendBytes(MUDProxyFrame::encode(*document))) {
+            CVLog(QStringLiteral("success!"));
+        } else {
+            CVLog(socket.lastErrorText());
+            keepGoing = false;
+        }
+    }
+
+    // A line already waiting needs no read wait; otherwise the wait paces an
+    // idle loop (and a queued document cuts it short).
+    socket.setMaxReadIdleMs(commands.hasLine() ? 0 : ViewerIdleMs);
+    commands.append(socket.receiveBytes());
+    // One line per pass: a viewer cannot starve the others of the main thread.
+    if (std::optional<QString> command = commands.takeLine()) {
+        fc_executeOnMainThreadSync([this, &command] {
+            if (std::shared_ptr<MUDProxyServerDelegate> target = delegate())
+                target->MUDProxyServerRequestsCommand(this, *command);
+        });
+    }
+    return keepGoing;
+}
+
+void MUDProxyServer::retire(const std::shared_ptr<MUDProxyClient>& client)
+{
+    CVLog(QStringLiteral("Proxy viewer %1 %2 has left.").arg(client->socket().peerAddress()).arg(client->socket().peerPort()));
+    QMutexLocker lock(&m_clientsMutex);
+    m_clients.removeAll(client);
+}
+
+std::shared_ptr<MUDProxyServerDelegate> MUDProxyServer::delegate() const
+{
+    return m_delegate.lock();
+}

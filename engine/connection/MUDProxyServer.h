@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+#include "engine/connection/MUDMessage.h"
+
+class CVServerSocket;
+class CVSocket;
+class MUDProxyClient;
+class MUDProxyCommandBuffer;
+class MUDProxyServerDelegate;
+
+// Lets other programs on this machine watch and drive a session: listens on
+// the first free loopback port from 5484, sends every attached viewer the
+// session's output as framed JSON documents (see MUDProxyFrame) and hands
+// each line a viewer sends back to the session as a command.
+//
+// Threads: the owner (the session, main thread) starts, feeds and closes it;
+// one accept thread searches a port and accepts viewers; one loop thread per
+// viewer sends its documents and reads its commands. Delegate calls run on the
+// main thread. m_clientsMutex guards the viewer list and the count; each
+// viewer's queue has its own lock, always taken after the list's. Must be
+// owned by a std::shared_ptr (the threads keep a reference until they end).
+class MUDProxyServer : public std::enable_shared_from_this<MUDProxyServer> {
+public:
+    static constexpr quint16 FirstPort = 5484;
+    static constexpr quint16 LastPort = 6000;
+    static constexpr int Backlog = 25;
+    static constexpr int AcceptWaitMs = 20000;
+    static constexpr int ViewerIdleMs = 100;
+    // A viewer line longer than this is dropped whole, with a log line.
+    static constexpr qsizetype MaxCommandBytes = 1024 * 1024;
+
+    explicit MUDProxyServer(std::weak_ptr<MUDProxyServerDelegate> delegate);
+    ~MUDProxyServer();
+    MUDProxyServer(const MUDProxyServer&) = delete;
+    MUDProxyServer& operator=(const MUDProxyServer&) = delete;
+
+    // The ports searched, in order, once each; set before startListening().
+    void setPortRange(quint16 firstPort, quint16 lastPort);
+
+    // Starts the port search and accept loop on a thread and returns at once.
+    // A server starts once; a closed one is not restarted.
+    void startListening();
+    // Viewers attached now (a viewer whose loop ended is retired).
+    bool hasConnections() const;
+    // Viewers accepted since the start.
+    quint64 clientCount() const;
+    bool isRunning() const { return m_running.load(); }
+    // The port being listened on, 0 when not listening.
+    quint16 port() const { return m_port.load(); }
+
+    // Queues `string` for every viewer attached now, in call order. Any thread.
+    void sendString(const QString& string);
+    // Queues the "messages" document when there are messages and viewers.
+    void sendMessages(const QList<MUDMessage>& messages);
+    // {"action": "messages", "entries": [message, ...]}; empty for no messages.
+    static QString createSendStringForMessages(const QList<MUDMessage>& messages);
+
+    // Stops accepting, releases the port and ends every viewer's loop (each
+    // within one read wait); returns at once.
+    void close();
+
+private:
+    void acceptLoop();
+    bool searchPort();
+    void attachViewer(std::unique_ptr<CVSocket> socket);
+    void viewerLoop(const std::shared_ptr<MUDProxyClient>& client);
+    bool viewerPass(MUDProxyClient& client, MUDProxyCommandBuffer& commands);
+    void retire(const std::shared_ptr<MUDProxyClient>& client);
+    std::shared_ptr<MUDProxyServerDelegate> delegate() const;
+
+    const std::weak_ptr<MUDProxyServerDelegate> m_delegate;
+    const std::unique_ptr<CVServerSocket> m_listenSocket;
+    quint16 m_firstPort = FirstPort;
+    quint16 m_lastPort = LastPort;
+    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<quint16> m_port{0};
+
+    mutable QMutex m_clientsMutex;
+    QList<std::shared_ptr<MUDProxyClient>> m_clients;
+    quint64 m_clientCount = 0;
+};
