@@ -24,6 +24,7 @@
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/automation/MUDTimer.h"
 #include "engine/automation/MUDTrigger.h"
+#include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/automation/MUDTriggersModifiedObject.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
@@ -139,7 +140,8 @@ void MUDDocument::connect()
     appendText(coloredString(QStringLiteral("Attempting connection to `%1`.\r\n").arg(m_connection->title()),
                              triggerDebugColor()),
                true);
-    reloadTriggers();
+    m_connection->forceLoadTriggers();
+    m_mudTriggerProcessor = std::make_shared<MUDTriggerProcessor>(m_mudJavascriptProcessor, currentTriggers());
     m_mudKeywordProcessor = std::make_unique<MUDKeywordProcessor>();
 
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
@@ -147,9 +149,9 @@ void MUDDocument::connect()
     m_mudSocket->connect();
 }
 
-void MUDDocument::reloadTriggers()
+MUDTriggerList MUDDocument::currentTriggers() const
 {
-    m_connection->forceLoadTriggers();
+    return m_connection ? m_connection->triggers().value_or(MUDTriggerList()) : MUDTriggerList();
 }
 
 void MUDDocument::hideConnectButton(bool hide)
@@ -308,6 +310,9 @@ CVRange MUDDocument::triggerProcessingRange() const
 
 void MUDDocument::handleTriggerProcess()
 {
+    if (m_mudTriggerProcessor && !m_closed)
+        m_mudTriggerProcessor->processTriggersInString(m_output.attributedSubstring({0, m_output.length()}),
+                                                       triggerProcessingRange(), 0, m_commandIndex);
     m_unprocessedTriggerString.clear();
 }
 
@@ -352,6 +357,8 @@ void MUDDocument::logMessageToContents(const QString& message)
 void MUDDocument::clearOutput()
 {
     m_output.clear();
+    if (m_mudTriggerProcessor)
+        m_mudTriggerProcessor->setTriggers(currentTriggers());
 }
 
 void MUDDocument::attemptReconnectIfNeeded()
@@ -452,7 +459,9 @@ void MUDDocument::triggersHaveBeenModified(const QVariant& object)
         || object.value<MUDTriggersModifiedObject>().connectionId() != m_connection->connectionId())
         return;
     logMessageToContents(QStringLiteral("Triggers reloaded\r\n"));
-    reloadTriggers();
+    m_connection->forceLoadTriggers();
+    if (m_mudTriggerProcessor)
+        m_mudTriggerProcessor->setTriggers(currentTriggers());
     m_startOfTriggerProcessingOffset = m_output.length();
 }
 

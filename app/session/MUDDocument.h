@@ -14,6 +14,7 @@
 #include "core/CVAttributedString.h"
 #include "engine/automation/MUDExit.h"
 #include "engine/automation/MUDMessage.h"
+#include "engine/automation/MUDScriptLists.h"
 #include "engine/decoding/ANSIDataProcessorResults.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
@@ -194,7 +195,7 @@ private:
     void onNotification(const QString& name, const QVariant& object);
     void triggersHaveBeenModified(const QVariant& object);
     void aliasesHaveBeenModified(const QVariant& object);
-    void reloadTriggers();
+    MUDTriggerList currentTriggers() const;
     void replaceSocket(std::shared_ptr<MUDSocket> socket);
 
     MUDDesktopIntegration* m_desktop;

@@ -55,7 +55,7 @@ TEST_F(SessionConnectionTest, ReceivedTextKeepsItsFirstLetterAndIsColoured)
     m_server.send("Fine day.\r\n\x1b[31mred\x1b[0m plain\r\n");
     ASSERT_TRUE(waitForOutput(QStringLiteral("plain")));
     const QString text = outputText();
-    EXPECT_TRUE(text.contains(QStringLiteral("Fine day.\r\nred plain")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Fine day.\nred plain")));
     const qsizetype red = text.indexOf(QStringLiteral("red plain"));
     EXPECT_NE(m_document->output().attributesAtIndex(red).foreground().color(),
               m_document->output().attributesAtIndex(red + 4).foreground().color());
@@ -66,9 +66,10 @@ TEST_F(SessionConnectionTest, InvalidUtf8IsReplacedNotDropped)
 {
     LogRecorder log;
     connectSession(storedConnection(QStringLiteral("Utf8")));
-    m_server.send("caf\xc3\xa9 ok \xff\xfe tail\r\n");
+    // 0x80 is a lone continuation byte (0xff would be telnet IAC).
+    m_server.send("caf\xc3\xa9 ok \x80 tail\r\n");
     ASSERT_TRUE(waitForOutput(QStringLiteral("tail")));
-    EXPECT_TRUE(outputText().contains(QStringLiteral("caf\u00e9 ok \ufffd\ufffd tail")));
+    EXPECT_TRUE(outputText().contains(QStringLiteral("caf\u00e9 ok \ufffd tail")));
     EXPECT_TRUE(waitUntil([&] {
         for (const QString& line : log.lines())
             if (line.startsWith(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8")))
@@ -130,7 +131,7 @@ TEST_F(SessionConnectionTest, FailedConnectsCountAttemptsAndTheCountdownReconnec
 
     // A successful connect resets the count.
     connection->setPort(m_server.port());
-    ASSERT_TRUE(waitUntil([&] { return m_document->isConnected(); }, 8000));
+    ASSERT_TRUE(waitForOutput(QStringLiteral("Connected to `Closed`."), 8000));
     EXPECT_EQ(m_document->reconnectCount(), 0);
     EXPECT_FALSE(outputText().contains(QStringLiteral("Attempting to reconnect")));
 }
