@@ -87,11 +87,20 @@ void MUDJavascriptActionSource::setActionName(const QString& actionName)
     m_actionName = actionName;
 }
 
-void MUDJavascriptActionSource::setTarget(std::shared_ptr<void> target, std::function<bool()> debug)
+void MUDJavascriptActionSource::setTarget(std::shared_ptr<void> target, std::function<bool()> debug,
+                                          const std::type_info* type)
 {
     QMutexLocker lock(&m_mutex);
+    m_targetType = target ? type : nullptr;
     m_targetObject = std::move(target);
     m_targetIsDebug = std::move(debug);
+}
+
+std::shared_ptr<void> MUDJavascriptActionSource::targetObjectAndType(const std::type_info** type) const
+{
+    QMutexLocker lock(&m_mutex);
+    *type = m_targetType;
+    return m_targetObject;
 }
 
 std::shared_ptr<void> MUDJavascriptActionSource::targetObject() const

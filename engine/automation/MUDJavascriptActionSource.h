@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <typeinfo>
 
 class CVSemaphore;
 class MUDAlias;
@@ -48,9 +49,20 @@ public:
             if (target)
                 debug = [raw = target.get()] { return bool(raw->isDebug()); };
         }
-        setTarget(std::move(target), std::move(debug));
+        setTarget(std::move(target), std::move(debug), &typeid(Target));
     }
     std::shared_ptr<void> targetObject() const;
+    // The target when it was set as a `Target`, else null (the session tells
+    // trigger, alias and timer commands apart by it).
+    template <class Target>
+    std::shared_ptr<Target> targetObjectAs() const
+    {
+        const std::type_info* type = nullptr;
+        std::shared_ptr<void> target = targetObjectAndType(&type);
+        if (!type || *type != typeid(Target))
+            return nullptr;
+        return std::static_pointer_cast<Target>(target);
+    }
     // Identity comparison that needs no cast at the caller.
     bool hasTargetObject(const void* object) const;
 
@@ -70,7 +82,8 @@ public:
     QString description() const;
 
 private:
-    void setTarget(std::shared_ptr<void> target, std::function<bool()> debug);
+    void setTarget(std::shared_ptr<void> target, std::function<bool()> debug, const std::type_info* type);
+    std::shared_ptr<void> targetObjectAndType(const std::type_info** type) const;
 
     mutable QMutex m_mutex;
     QList<std::shared_ptr<MUDAlias>> m_processedAliases;
@@ -80,6 +93,7 @@ private:
     QString m_actionName;
     std::shared_ptr<void> m_targetObject;
     std::function<bool()> m_targetIsDebug;
+    const std::type_info* m_targetType = nullptr;
     quint64 m_dataStartLocation = 0;
     std::shared_ptr<CVSemaphore> m_waitingForDataSemaphore;
     QString m_waitingForDataResult;

@@ -1,0 +1,220 @@
+#include "app/session/MUDCommandPipeline.h"
+
+#include <QCollator>
+#include <QThreadPool>
+#include <QTimer>
+
+#include "app/session/MUDCommandInput.h"
+#include "app/session/MUDDocument.h"
+#include "app/session/MUDScriptBridge.h"
+#include "core/CVLogHelper.h"
+#include "engine/automation/MUDAlias.h"
+#include "engine/automation/MUDCommandTokenizer.h"
+#include "engine/automation/MUDJavascriptActionSource.h"
+#include "engine/automation/MUDJavascriptError.h"
+#include "engine/automation/MUDJavascriptProcessor.h"
+#include "engine/automation/MUDRegularExpression.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocket.h"
+#include "engine/decoding/MUDKeywordProcessor.h"
+
+namespace {
+
+QString trimmed(const QString& text)
+{
+    return text.trimmed();
+}
+
+bool containsWhiteSpace(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
+}
+
+MUDCommandPipeline::MUDCommandPipeline(MUDDocument& document)
+    : m_document(document)
+    , m_clientCommands(document)
+{
+}
+
+void MUDCommandPipeline::processCommand(const QString& line, const ActionSource& actionSource)
+{
+    QStringList& history = m_document.historyCommands();
+    if (!line.isEmpty() && !actionSource && (history.isEmpty() || history.first() != line))
+        history.prepend(line);
+
+    const MUDCommandTokenizer tokenizer(line, {}, '\\');
+    processTokens(tokenizer.allTokens(), actionSource, m_document.commandIndex());
+
+    if (!actionSource) {
+        if (MUDCommandInput* input = m_document.commandInput())
+            input->selectAll();
+        emit m_document.scrollToEndRequested(true);
+    }
+    m_document.setCommandIndex(m_document.commandIndex() + 1);
+}
+
+void MUDCommandPipeline::processTokens(const QList<MUDCommandToken>& tokens, const ActionSource& actionSource,
+                                       quint64 localCommandIndex)
+{
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const QString command = tokens[i].commandForToken();
+        if (processAliasesForLocalCommand(command, actionSource)) {
+            const QList<MUDCommandToken> remainder = tokens.mid(i + 1);
+            if (remainder.isEmpty())
+                return;
+            QTimer::singleShot(DeferredRemainderDelayMs, &m_document,
+                               [this, remainder, actionSource, localCommandIndex] {
+                                   if (localCommandIndex >= m_document.stopCommandIndex()) {
+                                       processTokens(remainder, actionSource, localCommandIndex);
+                                       return;
+                                   }
+                                   CVLog(QStringLiteral("Received a #stop (%1 < %2).")
+                                             .arg(localCommandIndex)
+                                             .arg(m_document.stopCommandIndex()));
+                               });
+            return;
+        }
+        switch (m_clientCommands.process(command, actionSource)) {
+        case MUDClientCommands::Outcome::EndsLine:
+            return;
+        case MUDClientCommands::Outcome::Continue:
+            continue;
+        case MUDClientCommands::Outcome::NotHandled:
+            sendRawCommand(command, actionSource);
+            continue;
+        }
+    }
+}
+
+bool MUDCommandPipeline::processAliasesForLocalCommand(const QString& command, const ActionSource& actionSource)
+{
+    const std::shared_ptr<MUDConnection> connection = m_document.connection();
+    if (!connection)
+        return false;
+    bool processedAny = false;
+    const MUDAliasList aliases = connection->aliases().value_or(MUDAliasList());
+    for (const std::shared_ptr<MUDAlias>& alias : aliases) {
+        if (alias->disabled() || alias->matchType() != 0 || alias->matchString().isEmpty())
+            continue;
+        const QString pattern = alias->matchString().startsWith(u'^')
+                                    ? alias->matchString()
+                                    : QStringLiteral("^%1( |$)").arg(alias->matchString());
+        const std::shared_ptr<MUDRegularExpression> expression =
+            MUDRegularExpression::compile(pattern, MUDRegularExpression::CaseInsensitive);
+        if (!expression)
+            continue;
+        const QList<MUDRegularExpressionMatch> matches = expression->matchesInString(command, {0, command.size()});
+        if (matches.isEmpty() || matches.first().range().location != 0)
+            continue;
+        const MUDRegularExpressionMatch& match = matches.first();
+
+        if (actionSource && actionSource->hasAlreadyProcessedAlias(alias)) {
+            CVLog(QStringLiteral("Skipping alias for %1 as it has already been processed.").arg(alias->title()));
+            if (containsWhiteSpace(command) && actionSource->parentActionSource()) {
+                MUDJavascriptError error;
+                error.scriptName = actionSource->rootActionSource()->actionName();
+                error.errorMessage = QStringLiteral("Skipping alias %1 as it has already been processed. Raw command "
+                                                    "`%2` will be sent instead.")
+                                         .arg(alias->title(), command);
+                m_document.scriptBridge().javascriptProcessorHasError(m_document.javascriptProcessor().get(), error);
+            }
+            continue;
+        }
+
+        MUDScriptParameters parameters;
+        for (qsizetype group = 0; group < match.groups.size(); ++group) {
+            const CVRange range = match.groups[group];
+            parameters.insert(QStringLiteral("\\%1").arg(group),
+                              range.isNotFound() ? QStringLiteral("<null>") : command.mid(range.location, range.length));
+        }
+        if (match.range().end() < command.size())
+            parameters.insert(QStringLiteral("\\x"), command.mid(match.range().end()));
+
+        auto source = std::make_shared<MUDJavascriptActionSource>(actionSource);
+        source->setActionName(QStringLiteral("Alias: %1").arg(alias->title()));
+        source->setTargetObject(alias);
+        source->addProcessedAlias(alias);
+        m_document.scriptBridge().runInBackground(alias->action(), source, parameters);
+        processedAny = true;
+    }
+    return processedAny;
+}
+
+void MUDCommandPipeline::sendRawCommand(const QString& command, const ActionSource& actionSource)
+{
+    const QString text = QStringLiteral("%1\n").arg(trimmed(command));
+    m_document.javascriptProcessor()->setVariable(QStringLiteral("lastCommand"), text);
+    if (MUDSocket* socket = m_document.mudSocket())
+        socket->sendText(text);
+    if (!actionSource)
+        m_document.appendLocalText(MUDDocument::coloredString(text, MUDDocument::localCommandColor()), true);
+}
+
+void MUDCommandPipeline::returnKey()
+{
+    MUDCommandInput* input = m_document.commandInput();
+    if (!m_document.isConnected()) {
+        m_document.connect();
+        return;
+    }
+    QString text = input ? trimmed(input->text()) : QString();
+    text.remove(u'\r');
+    text.replace(u'\n', u' ');
+    processCommand(text, nullptr);
+    m_document.setHistoryIndex(0);
+    m_document.setHistoryButtonEnabled(!m_document.historyCommands().isEmpty());
+}
+
+void MUDCommandPipeline::showHistoryEntry(qsizetype index)
+{
+    MUDCommandInput* input = m_document.commandInput();
+    if (!input)
+        return;
+    input->setText(m_document.historyCommands().at(index));
+    input->selectAll();
+}
+
+void MUDCommandPipeline::upArrow()
+{
+    const qsizetype index = m_document.historyIndex();
+    if (index >= m_document.historyCommands().size())
+        return;
+    showHistoryEntry(index);
+    m_document.setHistoryIndex(index + 1);
+}
+
+void MUDCommandPipeline::downArrow()
+{
+    const qsizetype index = m_document.historyIndex();
+    if (m_document.historyCommands().isEmpty() || index == 0)
+        return;
+    m_document.setHistoryIndex(index - 1);
+    showHistoryEntry(index - 1);
+}
+
+void MUDCommandPipeline::historyItem(qsizetype index)
+{
+    if (index < 0 || index >= m_document.historyCommands().size())
+        return;
+    m_document.setHistoryIndex(index);
+    showHistoryEntry(index);
+}
+
+QStringList MUDCommandPipeline::keywords() const
+{
+    QStringList words;
+    if (MUDKeywordProcessor* keywords = m_document.keywordProcessor())
+        words = keywords->hostKeywords();
+    if (const std::shared_ptr<MUDConnection> connection = m_document.connection()) {
+        for (const std::shared_ptr<MUDAlias>& alias : connection->aliases().value_or(MUDAliasList()))
+            words.append(alias->matchString());
+    }
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(words.begin(), words.end(),
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    words.removeDuplicates();
+    return words;
+}

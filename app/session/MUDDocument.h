@@ -1,0 +1,238 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <chrono>
+#include <memory>
+
+#include "core/CVAttributedString.h"
+#include "engine/automation/MUDExit.h"
+#include "engine/automation/MUDMessage.h"
+#include "engine/automation/MUDScriptLists.h"
+#include "engine/decoding/ANSIDataProcessorResults.h"
+#include "engine/decoding/MUDOutputModel.h"
+#include "engine/decoding/MUDStringColoring.h"
+#include "app/session/MUDWindowState.h"
+
+class MUDCommandInput;
+class MUDCommandPipeline;
+class MUDConnection;
+class MUDCountdownAttribute;
+class MUDDesktopIntegration;
+class MUDJavascriptActionSource;
+class MUDJavascriptProcessor;
+class MUDKeywordProcessor;
+class MUDScriptBridge;
+class MUDSessionReceiver;
+class MUDSocket;
+class MUDTimer;
+class MUDTriggerProcessor;
+
+// One open session: binds a connection record to its output, its socket,
+// decoder, style state, trigger processor, keyword collector, script
+// runtime and command timers. Connects, logs in, reconnects, turns received
+// bytes into styled output and hands the recent output to the triggers.
+// The command side lives in MUDCommandPipeline, the scripts' callbacks in
+// MUDScriptBridge. It owns no widget: the session window wraps it and
+// paints output(). Main thread (received bytes are decoded on the socket's
+// loop thread by MUDSessionReceiver and arrive here on the main thread).
+class MUDDocument : public QObject {
+    Q_OBJECT
+public:
+    // How long after the last chunk the trigger pass runs, and how long a
+    // local echo waits after recent server text.
+    static constexpr double TriggerProcessDelay = 0.15;
+    static constexpr double LocalEchoDelay = 0.15;
+    static constexpr double LoginStepDelay = 0.5;
+    static constexpr quint64 ReconnectCountdown = 5;
+    static constexpr qsizetype MinimumTriggerWindow = 1024;
+    static constexpr qsizetype CountdownSearchLength = 10240;
+
+    explicit MUDDocument(MUDDesktopIntegration* desktop, QObject* parent = nullptr);
+    ~MUDDocument() override;
+
+    static QString mudDocumentClosedNotificationName();
+    static QColor localCommandColor();
+    static QColor errorMessageColor();
+    static QColor debugMessageColor();
+    static QColor triggerDebugColor();
+    static QColor disconnectColor();
+    static QFont localFont();
+
+    std::shared_ptr<MUDConnection> connection() const { return m_connection; }
+    void setConnection(std::shared_ptr<MUDConnection> connection);
+    // The window title: the connection's title, or "host - port" without one.
+    QString displayName() const { return m_displayName; }
+
+    void connect();
+    void onReconnect() { connect(); }
+
+    // Output.
+    MUDOutputModel& output() { return m_output; }
+    const MUDOutputModel& output() const { return m_output; }
+    void appendText(const CVAttributedString& text) { appendText(text, false); }
+    void appendText(const CVAttributedString& text, bool requiresNewline);
+    void appendLocalText(const CVAttributedString& text, bool requiresNewline);
+    void appendAttributedString(const CVAttributedString& text);
+    void logMessageToContents(const QString& message);
+    void clearOutput();
+    // `text` in `color`, as local text.
+    static CVAttributedString coloredString(const QString& text, const QColor& color);
+
+    // Reconnecting.
+    void attemptReconnectIfNeeded();
+    QString reconnectingString(const MUDCountdownAttribute& countdown, qint64 connectionAttempt) const;
+    void removeAnyConnectionCountdown();
+    // Tests shorten the countdown's second.
+    void setCountdownTickInterval(std::chrono::milliseconds interval) { m_countdownTickInterval = interval; }
+
+    // Triggers.
+    void handleTriggerProcess();
+    // The part of the output the next trigger pass looks at.
+    CVRange triggerProcessingRange() const;
+
+    // Socket reports (main thread, through the receiver).
+    void MUDSocketHasConnected(MUDSocket* socket);
+    void MUDSocketHasDisconnected(MUDSocket* socket);
+    void MUDSocketConnectionFailed(MUDSocket* socket, const QString& errorMessage);
+    // Decoded batches, in order (main thread).
+    void ANSIDataProcessorReceived(const ANSIDataProcessorResults& results);
+    // Feeds bytes to the decoder as if the server had sent them.
+    void processDataLocally(QByteArrayView data);
+
+    // Command side (MUDCommandPipeline).
+    void processCommand(const QString& command, const std::shared_ptr<MUDJavascriptActionSource>& actionSource);
+    void sendRawCommand(const QString& command, const std::shared_ptr<MUDJavascriptActionSource>& actionSource);
+    void MUDCommandTextViewReturnKey();
+    void MUDCommandTextViewUpArrow();
+    void MUDCommandTextViewDownArrow();
+    void onHistoryItem(qsizetype index);
+    QStringList MUDCommandTextWantsKeywords() const;
+    void setCommandInput(MUDCommandInput* input) { m_commandInput = input; }
+    MUDCommandInput* commandInput() const { return m_commandInput; }
+
+    // Messages and exits reported by scripts (their windows show them).
+    QList<MUDMessage> messages() const { return m_messages; }
+    void addMessage(const MUDMessage& message);
+    void clearMessages();
+    QString exitsText() const { return m_exitsText; }
+    void setExits(const QList<MUDExit>& exits);
+    QVariant mudMatchTest() const { return m_mudMatchTest; }
+
+    // Export, state and closing.
+    QString xmlStringRepresentation() const;
+    void saveWindowState();
+    void restoreWindowState();
+    // The windows' current frames, kept up to date by the session window;
+    // without one "windowFrame" is saved as the zero rectangle.
+    void setWindowFrames(const MUDWindowState::Frames& frames) { m_windowFrames = frames; }
+    // What the last restore read (empty when the state file was missing).
+    MUDWindowState::Frames restoredWindowFrames() const { return m_restoredWindowFrames; }
+    QString windowStatePath() const;
+    // The capture file a close at `secondsSince1970` writes.
+    QString capturePath(qint64 secondsSince1970) const;
+    void close();
+    bool isClosed() const { return m_closed; }
+
+    // Whether the session window is shown; the countdown runs only then.
+    bool isWindowVisible() const { return m_windowVisible; }
+    void setWindowVisible(bool visible) { m_windowVisible = visible; }
+
+    // Fields the pipeline, the bridge and tests read.
+    MUDSocket* mudSocket() const { return m_mudSocket.get(); }
+    bool isConnected() const;
+    std::shared_ptr<MUDJavascriptProcessor> javascriptProcessor() const { return m_mudJavascriptProcessor; }
+    MUDTriggerProcessor* triggerProcessor() const { return m_mudTriggerProcessor.get(); }
+    MUDKeywordProcessor* keywordProcessor() const { return m_mudKeywordProcessor.get(); }
+    MUDStringColoring& stringColorer() { return m_stringColorer; }
+    MUDDesktopIntegration* desktop() const { return m_desktop; }
+    MUDScriptBridge& scriptBridge() const { return *m_scriptBridge; }
+
+    QStringList& historyCommands() { return m_historyCommands; }
+    qsizetype historyIndex() const { return m_historyIndex; }
+    void setHistoryIndex(qsizetype index) { m_historyIndex = index; }
+    quint64 commandIndex() const { return m_commandIndex; }
+    void setCommandIndex(quint64 index) { m_commandIndex = index; }
+    quint64 stopCommandIndex() const { return m_stopCommandIndex; }
+    void setStopCommandIndex(quint64 index) { m_stopCommandIndex = index; }
+    qint64 reconnectCount() const { return m_reconnectCount; }
+    qsizetype startOfTriggerProcessingOffset() const { return m_startOfTriggerProcessingOffset; }
+    qint64 lastReceivedText() const { return m_lastReceivedText; }
+    bool captureOutput() const { return m_captureOutput; }
+    void setCaptureOutput(bool capture) { m_captureOutput = capture; }
+    QHash<QString, std::shared_ptr<MUDTimer>>& timers() { return m_timers; }
+    bool isReconnectButtonHidden() const { return m_reconnectButtonHidden; }
+    bool isHistoryButtonEnabled() const { return m_historyButtonEnabled; }
+    bool isInputEditable() const { return m_inputEditable; }
+    void setHistoryButtonEnabled(bool enabled);
+
+signals:
+    void reconnectButtonHiddenChanged(bool hidden);
+    void historyButtonEnabledChanged(bool enabled);
+    void inputEditableChanged(bool editable);
+    void messagesChanged();
+    void exitsChanged();
+    // The window should scroll to the end (forced: even when scrolled up).
+    void scrollToEndRequested(bool force);
+    // `#close`: the window should close (which closes the session).
+    void closeRequested();
+    // After setConnection: the saved frames to apply (hasState false: centre
+    // the window instead).
+    void windowStateRestored(bool hasState);
+
+private:
+    void hideConnectButton(bool hide);
+    void onCountdownTickAction(MUDCountdownAttribute& countdown);
+    void onCountdownFinished(MUDCountdownAttribute& countdown);
+    void runLoginStep(int step, std::weak_ptr<MUDSocket> socket);
+    void receivedText(const CVAttributedString& text);
+    void onNotification(const QString& name, const QVariant& object);
+    void triggersHaveBeenModified(const QVariant& object);
+    void aliasesHaveBeenModified(const QVariant& object);
+    MUDTriggerList currentTriggers() const;
+    void replaceSocket(std::shared_ptr<MUDSocket> socket);
+
+    MUDDesktopIntegration* m_desktop;
+    std::shared_ptr<MUDConnection> m_connection;
+    QString m_displayName;
+    std::shared_ptr<MUDSocket> m_mudSocket;
+    std::shared_ptr<MUDSessionReceiver> m_receiver;
+    MUDStringColoring m_stringColorer;
+    std::unique_ptr<MUDScriptBridge> m_scriptBridge;
+    std::shared_ptr<MUDJavascriptProcessor> m_mudJavascriptProcessor;
+    std::shared_ptr<MUDTriggerProcessor> m_mudTriggerProcessor;
+    std::unique_ptr<MUDKeywordProcessor> m_mudKeywordProcessor;
+    std::unique_ptr<MUDCommandPipeline> m_commandPipeline;
+    MUDCommandInput* m_commandInput = nullptr;
+    MUDOutputModel m_output;
+
+    QStringList m_historyCommands;
+    qsizetype m_historyIndex = 0;
+    quint64 m_commandIndex = 0;
+    quint64 m_stopCommandIndex = 0;
+    qint64 m_reconnectCount = 0;
+    qsizetype m_startOfTriggerProcessingOffset = 0;
+    QString m_unprocessedTriggerString;
+    qint64 m_lastReceivedText = 0;
+    bool m_captureOutput = false;
+    QHash<QString, std::shared_ptr<MUDTimer>> m_timers;
+    QList<MUDMessage> m_messages;
+    QString m_exitsText;
+    QVariant m_mudMatchTest;
+    MUDWindowState::Frames m_windowFrames;
+    MUDWindowState::Frames m_restoredWindowFrames;
+
+    bool m_reconnectButtonHidden = true;
+    bool m_historyButtonEnabled = false;
+    bool m_inputEditable = false;
+    bool m_windowVisible = true;
+    bool m_closed = false;
+    std::chrono::milliseconds m_countdownTickInterval{1000};
+    QMetaObject::Connection m_notificationConnection;
+};

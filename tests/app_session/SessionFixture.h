@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "LoopbackServer.h"
+#include "TestSupport.h"
+#include "app/session/MUDCommandInput.h"
+#include "app/session/MUDDesktopIntegration.h"
+#include "app/session/MUDDocument.h"
+
+class MUDConnection;
+
+// Records what a session asks of the desktop.
+class RecordingDesktopIntegration : public MUDDesktopIntegration {
+public:
+    void setBadge(const QString& text) override { badges.append(text); }
+    void setStatus(const QString& text) override { statuses.append(text); }
+    void postNotification(const QString& title, const QString& identifier) override
+    {
+        notifications.append(title + QStringLiteral("|") + identifier);
+    }
+    void beep() override { ++beeps; }
+
+    QStringList badges;
+    QStringList statuses;
+    QStringList notifications;
+    int beeps = 0;
+};
+
+// A plain input line.
+class RecordingCommandInput : public MUDCommandInput {
+public:
+    QString text() const override { return m_text; }
+    void setText(const QString& text) override { m_text = text; }
+    void selectAll() override { ++selections; }
+
+    QString m_text;
+    int selections = 0;
+};
+
+// A session in a fresh storage folder, with a loopback game server.
+class SessionFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A connection stored under `title` that points at the loopback server.
+    std::shared_ptr<MUDConnection> storedConnection(const QString& title, const QString& user = {},
+                                                    const QString& password = {}, const QString& loginScript = {});
+    // Creates the session for `connection` and connects it, waiting for the server to accept.
+    void connectSession(const std::shared_ptr<MUDConnection>& connection);
+    QString outputText() const { return m_document->output().text({0, m_document->output().length()}); }
+    bool waitForOutput(const QString& text, int timeoutMs = 5000);
+    bool waitForServerLine(const QByteArray& line, int timeoutMs = 5000);
+
+    QTemporaryDir m_storage;
+    LoopbackServer m_server;
+    RecordingDesktopIntegration m_desktop;
+    RecordingCommandInput m_input;
+    std::unique_ptr<MUDDocument> m_document;
+};
