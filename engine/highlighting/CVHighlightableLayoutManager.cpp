@@ -63,10 +63,12 @@ template <typename Edit> void CVHighlightableLayoutManager::editBlocks(CVRange r
         if (from >= to)
             continue;
         QTextLayout* layout = block.layout();
-        Formats formats = layout->formats();
+        auto pending = m_pendingFormats.find(layout);
+        if (pending == m_pendingFormats.end())
+            pending = m_pendingFormats.emplace(layout, layout->formats()).first;
+        Formats& formats = pending->second;
         splitAt(formats, from, to);
         edit(formats, from, to);
-        layout->setFormats(formats);
         m_dirtyFrom = m_dirtyFrom < 0 ? block.position() : std::min<qsizetype>(m_dirtyFrom, block.position());
         m_dirtyTo = std::max<qsizetype>(m_dirtyTo, block.position() + block.length());
     }
@@ -108,7 +110,11 @@ void CVHighlightableLayoutManager::flush()
 {
     if (m_editing || m_dirtyFrom < 0)
         return;
-    if (m_document)
+    if (m_document) {
+        for (const auto& [layout, formats] : m_pendingFormats)
+            layout->setFormats(formats);
         m_document->markContentsDirty(int(m_dirtyFrom), int(m_dirtyTo - m_dirtyFrom));
+    }
+    m_pendingFormats.clear();
     m_dirtyFrom = m_dirtyTo = -1;
 }

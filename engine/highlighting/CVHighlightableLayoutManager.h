@@ -2,6 +2,8 @@
 
 #include <QPointer>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <map>
 
 #include "engine/highlighting/CVHighlightable.h"
 
@@ -27,12 +29,16 @@ public:
 private:
     // Calls `edit` with each touched block's formats and the block-relative span.
     template <typename Edit> void editBlocks(CVRange range, Edit edit);
-    // Tells the document layout to lay out the touched blocks again, so the
-    // new formats are drawn; batched until endEditing.
+    // Hands the edited formats to their layouts and tells the document
+    // layout to lay out the touched blocks again, so the new formats are
+    // drawn; batched until endEditing.
     void flush();
 
     QPointer<QTextDocument> m_document;
     bool m_editing = false;
     qsizetype m_dirtyFrom = -1;
     qsizetype m_dirtyTo = -1;
+    // Formats edited but not yet handed to their block layouts: setting a
+    // layout's formats re-indexes them all, so it is done once per block.
+    std::map<QTextLayout*, QList<QTextLayout::FormatRange>> m_pendingFormats;
 };

@@ -26,19 +26,19 @@ QColor debugColorFor(const QColor& text)
 QString base64(const QString& text) { return QString::fromLatin1(text.toUtf8().toBase64()); }
 
 // A token equals the probe when their ranges intersect or touch.
-int touchingOrder(const CVTokenizerToken& entry, const CVTokenizerToken& probe)
+int touchingOrder(CVRange entry, CVRange probe)
 {
-    if (entry.range().intersectsOrTouches(probe.range()))
+    if (entry.intersectsOrTouches(probe))
         return 0;
-    return entry.range().location < probe.range().location ? -1 : 1;
+    return entry.location < probe.location ? -1 : 1;
 }
 
 // A token equals the probe when their ranges share a character.
-int intersectingOrder(const CVTokenizerToken& entry, const CVTokenizerToken& probe)
+int intersectingOrder(CVRange entry, CVRange probe)
 {
-    if (entry.range().intersects(probe.range()))
+    if (entry.intersects(probe))
         return 0;
-    return entry.range().end() <= probe.range().location ? -1 : 1;
+    return entry.end() <= probe.location ? -1 : 1;
 }
 }
 
@@ -88,8 +88,7 @@ void CVSyntaxHighlighter::setDebugEnabled(bool debugEnabled)
 
 void CVSyntaxHighlighter::invalidateAllSyntax()
 {
-    m_entries.removeAllObjects();
-    m_rendered.clear();
+    clearEntries();
     m_textValid = false;
     syncText(0, 0, 0);
     processText({0, m_text.size()});
@@ -164,7 +163,36 @@ void CVSyntaxHighlighter::textStorageDidProcessEditing(CVRange editedRange)
 void CVSyntaxHighlighter::clearEntries()
 {
     m_entries.removeAllObjects();
+    m_shifts.clear();
     m_rendered.clear();
+}
+
+const CVTokenizerTokenArray& CVSyntaxHighlighter::syntaxHighlightEntries() const
+{
+    applyPendingShifts();
+    return m_entries;
+}
+
+CVRange CVSyntaxHighlighter::rangeAt(qsizetype index) const
+{
+    CVRange range = m_entries[index]->range();
+    range.location += m_shifts.offsetAt(index);
+    return range;
+}
+
+void CVSyntaxHighlighter::setRangeAt(qsizetype index, CVRange range)
+{
+    m_entries[index]->setRange({range.location - m_shifts.offsetAt(index), range.length});
+}
+
+void CVSyntaxHighlighter::applyPendingShifts() const
+{
+    m_shifts.takeRuns(m_entries.count(), [this](qsizetype from, qsizetype to, qsizetype offset) {
+        for (qsizetype i = from; i < to; ++i) {
+            const CVRange range = m_entries[i]->range();
+            m_entries[i]->setRange({range.location + offset, range.length});
+        }
+    });
 }
 
 void CVSyntaxHighlighter::fullParse()
@@ -199,10 +227,8 @@ void CVSyntaxHighlighter::processText(CVRange editedRange)
                  {"DebugDeltaRange", m_debugDeltaRange.toString()}},
                 elapsed, kSlowDeltaSeconds);
     }
-    while (!m_entries.isEmpty() && m_entries.lastObject()->range().location >= length) {
-        m_rendered.erase(m_entries.lastObject());
-        m_entries.removeLastObject();
-    }
+    while (!m_entries.isEmpty() && rangeAt(m_entries.count() - 1).location >= length)
+        removeEntries(m_entries.count() - 1, m_entries.count());
     m_lastString = m_text;
     if (m_delegate)
         m_delegate->highlighterFinishedHighlighting(this, editedRange);
@@ -231,13 +257,12 @@ CVSyntaxHighlighter::DeltaResult CVSyntaxHighlighter::processDeltaHighlight(CVRa
     qsizetype index = entryIndexAtEdit(editedRange, oldLength, newLength);
     updateTextHighlightRanges(index, added - removed, editedRange);
     if (editedRange.end() >= newLength) {
-        while (!m_entries.isEmpty() && m_entries.lastObject()->range().location >= newLength) {
-            m_rendered.erase(m_entries.lastObject());
-            m_entries.removeLastObject();
-        }
+        while (!m_entries.isEmpty() && rangeAt(m_entries.count() - 1).location >= newLength)
+            removeEntries(m_entries.count() - 1, m_entries.count());
         if (!m_entries.isEmpty()) {
-            const CVTokenizerTokenPtr& last = m_entries.lastObject();
-            last->setRange({last->range().location, newLength - last->range().location});
+            const qsizetype last = m_entries.count() - 1;
+            const qsizetype location = rangeAt(last).location;
+            setRangeAt(last, {location, newLength - location});
         }
         index = std::max<qsizetype>(index - 1, 0);
     }
@@ -251,18 +276,18 @@ CVSyntaxHighlighter::DeltaResult CVSyntaxHighlighter::processDeltaHighlight(CVRa
     // Re-scan from the nearest entry that ends before the edit through the
     // first entry that starts past the edited text.
     qsizetype first = index;
-    while (first > 0 && m_entries[first]->range().end() > editedRange.location)
+    while (first > 0 && rangeAt(first).end() > editedRange.location)
         --first;
-    const qsizetype start = first == 0 ? 0 : m_entries[first]->range().location;
+    const qsizetype start = first == 0 ? 0 : rangeAt(first).location;
     const qsizetype target = std::min(editedRange.location + editedRange.length + added + removed, newLength);
-    qsizetype end = m_entries[first]->range().end();
+    qsizetype end = rangeAt(first).end();
     if (end < target) {
         qsizetype last = first;
-        while (last < m_entries.count() - 1 && m_entries[last]->range().location < target)
+        while (last < m_entries.count() - 1 && rangeAt(last).location < target)
             ++last;
         // The last entry reaches the end of the text, even when the entries
         // that followed the edit were all overrun and removed.
-        end = last == m_entries.count() - 1 ? newLength : std::min(m_entries[last]->range().end(), newLength);
+        end = last == m_entries.count() - 1 ? newLength : std::min(rangeAt(last).end(), newLength);
     }
     const CVRange rescan{start, end - start};
     result.processedLength = rescan.length;
@@ -295,7 +320,13 @@ CVSyntaxHighlighter::DeltaResult CVSyntaxHighlighter::processDeltaHighlight(CVRa
 
 qsizetype CVSyntaxHighlighter::findParserWithRange(CVRange range) const
 {
-    return m_entries.indexOfObject(CVTokenizerToken(range), {0, m_entries.count()}, touchingOrder);
+    return firstEntryMatching(range, touchingOrder);
+}
+
+qsizetype CVSyntaxHighlighter::firstEntryMatching(CVRange probe, int (*order)(CVRange entry, CVRange probe)) const
+{
+    return m_entries.indexInSortedRange({0, m_entries.count()},
+                                        [&](qsizetype index) { return order(rangeAt(index), probe); });
 }
 
 qsizetype CVSyntaxHighlighter::entryIndexAtEdit(CVRange editedRange, qsizetype oldLength, qsizetype newLength)
@@ -305,7 +336,7 @@ qsizetype CVSyntaxHighlighter::entryIndexAtEdit(CVRange editedRange, qsizetype o
     qsizetype index = findParserWithRange({editedRange.location, 0});
     if (index == CVRange::NotFound && newLength < oldLength)
         index = m_entries.count() - 1;
-    else if (index != CVRange::NotFound && index > 0 && m_entries[index]->range().location == editedRange.location)
+    else if (index != CVRange::NotFound && index > 0 && rangeAt(index).location == editedRange.location)
         --index;
     if (index == CVRange::NotFound) {
         const qsizetype before = findParserWithRange({editedRange.location - 1, 0});
@@ -326,26 +357,25 @@ qsizetype CVSyntaxHighlighter::entryIndexAtEdit(CVRange editedRange, qsizetype o
 
 void CVSyntaxHighlighter::updateTextHighlightRanges(qsizetype index, qsizetype change, CVRange editedRange)
 {
-    const CVTokenizerTokenPtr& edited = m_entries[index];
-    const CVRange range = edited->range();
+    const CVRange range = rangeAt(index);
     qsizetype length = range.length + change;
     if (length < 0)
         length = editedRange.location - range.location;
     const bool gone = length <= 0;
     if (!gone)
-        edited->setRange({range.location, length});
-    const qsizetype editedEnd = gone ? (index > 0 ? m_entries[index - 1]->range().end() : 0) : edited->range().end();
+        setRangeAt(index, {range.location, length});
+    const qsizetype editedEnd = gone ? (index > 0 ? rangeAt(index - 1).end() : 0) : range.location + length;
+    // Every later entry moves by the change, recorded once rather than
+    // written into each of them.
+    m_shifts.shiftFrom(index + 1, change);
     // Shifted entries that would now start inside the edited one are overrun;
     // being in text order, they form one run right after it.
     qsizetype removeEnd = index + 1;
-    for (qsizetype i = index + 1; i < m_entries.count(); ++i) {
-        const CVRange shifted{m_entries[i]->range().location + change, m_entries[i]->range().length};
-        if (shifted.location >= editedEnd)
-            m_entries[i]->setRange(shifted);
-        else
-            removeEnd = i + 1;
-    }
+    while (removeEnd < m_entries.count() && rangeAt(removeEnd).location < editedEnd)
+        ++removeEnd;
     removeEntries(gone ? index : index + 1, removeEnd);
+    if (m_shifts.boundaryCount() > CVPendingShifts::MaximumBoundaries)
+        applyPendingShifts();
 }
 
 bool CVSyntaxHighlighter::processDeltaInRange(CVRange range, qsizetype firstEntryIndex)
@@ -371,7 +401,7 @@ bool CVSyntaxHighlighter::processDeltaInRange(CVRange range, qsizetype firstEntr
     for (const CVTokenizerTokenPtr& token : tokens)
         token->setRange({token->range().location + range.location, token->range().length});
     qsizetype end = firstEntryIndex;
-    while (!extended && end < m_entries.count() && m_entries[end]->range().location < range.end())
+    while (!extended && end < m_entries.count() && rangeAt(end).location < range.end())
         ++end;
     replaceEntries(std::min(firstEntryIndex, m_entries.count()), end, tokens);
     return extended;
@@ -386,10 +416,16 @@ void CVSyntaxHighlighter::replaceEntries(qsizetype from, qsizetype to, const QLi
     const qsizetype common = std::min(to - from, tokens.size());
     for (qsizetype i = 0; i < common; ++i)
         m_entries.setObject(tokens[i], from + i);
-    if (to - from > common)
+    if (to - from > common) {
         m_entries.removeObjectsInRange({from + common, to - from - common});
-    else
+        m_shifts.entriesRemoved(from + common, to);
+    } else {
         m_entries.insertObjects(tokens.mid(common), from + common);
+        m_shifts.entriesInserted(from + common, tokens.size() - common);
+    }
+    // The new tokens hold true positions; store them as their slots expect.
+    for (qsizetype i = 0; i < tokens.size(); ++i)
+        setRangeAt(from + i, tokens[i]->range());
 }
 
 void CVSyntaxHighlighter::removeEntries(qsizetype from, qsizetype to)
@@ -401,19 +437,20 @@ void CVSyntaxHighlighter::removeEntries(qsizetype from, qsizetype to)
     for (qsizetype i = from; i < to; ++i)
         m_rendered.erase(m_entries[i]);
     m_entries.removeObjectsInRange({from, to - from});
+    m_shifts.entriesRemoved(from, to);
 }
 
 bool CVSyntaxHighlighter::isTilingAround(qsizetype from, qsizetype to) const
 {
     const qsizetype count = m_entries.count();
-    if (count == 0 || m_entries[0]->range().location != 0 || m_entries.lastObject()->range().end() != m_text.size())
+    if (count == 0 || rangeAt(0).location != 0 || rangeAt(count - 1).end() != m_text.size())
         return false;
     from = std::max<qsizetype>(from, 0);
     to = std::min(to, count - 1);
     for (qsizetype i = from; i <= to; ++i) {
-        if (m_entries[i]->range().length <= 0)
+        if (rangeAt(i).length <= 0)
             return false;
-        if (i > 0 && m_entries[i]->range().location != m_entries[i - 1]->range().end())
+        if (i > 0 && rangeAt(i).location != rangeAt(i - 1).end())
             return false;
     }
     return true;
@@ -435,8 +472,8 @@ void CVSyntaxHighlighter::logRescanError(const QString& description, const QStri
 
 void CVSyntaxHighlighter::forgetRenderedRange(CVRange range)
 {
-    qsizetype index = m_entries.indexOfObject(CVTokenizerToken(range), {0, m_entries.count()}, touchingOrder);
-    for (; index != CVRange::NotFound && index < m_entries.count() && m_entries[index]->range().location <= range.end(); ++index)
+    qsizetype index = firstEntryMatching(range, touchingOrder);
+    for (; index != CVRange::NotFound && index < m_entries.count() && rangeAt(index).location <= range.end(); ++index)
         m_rendered.erase(m_entries[index]);
 }
 
@@ -445,12 +482,12 @@ void CVSyntaxHighlighter::highlightRange(CVRange range, bool clearCache)
     if (!m_textStorage)
         return;
     if (clearCache) {
-        for (auto it = m_rendered.begin(); it != m_rendered.end();) {
-            const CVRange entry = (*it)->range();
+        // Entries starting or ending in the range all meet it: one run.
+        qsizetype index = firstEntryMatching(range, touchingOrder);
+        for (; index != CVRange::NotFound && index < m_entries.count() && rangeAt(index).intersectsOrTouches(range); ++index) {
+            const CVRange entry = rangeAt(index);
             if (range.contains(entry.location) || range.contains(entry.end()))
-                it = m_rendered.erase(it);
-            else
-                ++it;
+                m_rendered.erase(m_entries[index]);
         }
     }
     CVHighlightableLayoutManager target(m_textStorage);
@@ -463,14 +500,14 @@ void CVSyntaxHighlighter::highlightRange(CVRange range, CVHighlightable& highlig
         paintPlain(range, highlightable);
         return;
     }
-    qsizetype first = m_entries.indexOfObject(CVTokenizerToken(range), {0, m_entries.count()}, intersectingOrder);
+    qsizetype first = firstEntryMatching(range, intersectingOrder);
     if (first == CVRange::NotFound) {
         if (m_entries.isEmpty() || range != CVRange{0, 0})
             return;
         first = 0;
     }
     qsizetype last = first;
-    while (last + 1 < m_entries.count() && m_entries[last + 1]->range().intersects(range))
+    while (last + 1 < m_entries.count() && rangeAt(last + 1).intersects(range))
         ++last;
     highlightStringTypes(first, last, highlightable, range, useCache);
 }
@@ -508,8 +545,17 @@ void CVSyntaxHighlighter::highlightStringTypes(qsizetype first, qsizetype last, 
         const CVTokenizerTokenPtr& entry = m_entries[i];
         if (useCache && !m_rendered.insert(entry).second)
             continue;
-        if (entry->range().end() <= length)
+        const CVRange where = rangeAt(i);
+        if (where.end() > length)
+            continue;
+        if (where == entry->range()) {
             highlightParserStringType(*entry, highlightable, m_theme);
+        } else {
+            // A token that lags behind its edits is painted through a copy in place.
+            const CVTokenizerTokenPtr placed = entry->copy();
+            placed->setRange(where);
+            highlightParserStringType(*placed, highlightable, m_theme);
+        }
     }
     highlightable.endEditing();
 }

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "core/CVAttributedString.h"
+#include "engine/highlighting/CVPendingShifts.h"
 #include "engine/highlighting/CVTokenizerTokenArray.h"
 
 class CVHighlightable;
@@ -68,7 +69,8 @@ public:
     // Any text, fully tokenised and coloured with `theme`.
     CVAttributedString highlightString(const QString& string, const QVariant& theme) const;
 
-    const CVTokenizerTokenArray& syntaxHighlightEntries() const { return m_entries; }
+    // The entries with every pending shift written into them.
+    const CVTokenizerTokenArray& syntaxHighlightEntries() const;
     bool isRendered(const CVTokenizerTokenPtr& entry) const { return m_rendered.count(entry) > 0; }
     qsizetype renderedCount() const { return qsizetype(m_rendered.size()); }
     CVRange debugDeltaRange() const { return m_debugDeltaRange; }
@@ -110,6 +112,13 @@ private:
     DeltaResult processDeltaHighlight(CVRange editedRange);
     qsizetype entryIndexAtEdit(CVRange editedRange, qsizetype oldLength, qsizetype newLength);
     qsizetype findParserWithRange(CVRange range) const;
+    // The first entry that orders equal to `probe`, or NotFound.
+    qsizetype firstEntryMatching(CVRange probe, int (*order)(CVRange entry, CVRange probe)) const;
+    // Where the entry at `index` lies in the text (its token may lag behind).
+    CVRange rangeAt(qsizetype index) const;
+    void setRangeAt(qsizetype index, CVRange range);
+    // Writes the shifts owed by edits into the entries' tokens.
+    void applyPendingShifts() const;
     void updateTextHighlightRanges(qsizetype index, qsizetype change, CVRange editedRange);
     bool processDeltaInRange(CVRange range, qsizetype firstEntryIndex);
     void removeEntries(qsizetype from, qsizetype to);
@@ -129,6 +138,9 @@ private:
     // True while the text is too long to highlight; it is then painted plain.
     bool m_oversized = false;
     CVTokenizerTokenArray m_entries;
+    // Shifts from recent edits not yet written into m_entries' tokens
+    // (mutable: handing the entries out writes them).
+    mutable CVPendingShifts m_shifts;
     std::unordered_set<CVTokenizerTokenPtr> m_rendered;
     QString m_text;
     bool m_textValid = false;

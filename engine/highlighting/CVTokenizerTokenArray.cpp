@@ -62,17 +62,24 @@ void CVTokenizerTokenArray::removeObjectsInArray(const QList<CVTokenizerTokenPtr
 qsizetype CVTokenizerTokenArray::indexOfObject(const CVTokenizerToken& probe, CVRange range,
                                                const Comparator& comparator) const
 {
+    return indexInSortedRange(range, [&](qsizetype index) { return comparator(*m_tokens[index], probe); });
+}
+
+qsizetype CVTokenizerTokenArray::indexInSortedRange(CVRange range,
+                                                    const std::function<int(qsizetype index)>& compareAt) const
+{
     qsizetype low = std::max<qsizetype>(range.location, 0);
     qsizetype high = std::min(range.end(), m_tokens.size());
+    const qsizetype limit = high;
     // Lower bound: the first entry that is not before the probe.
     while (low < high) {
         const qsizetype middle = low + (high - low) / 2;
-        if (comparator(*m_tokens[middle], probe) < 0)
+        if (compareAt(middle) < 0)
             low = middle + 1;
         else
             high = middle;
     }
-    if (low < std::min(range.end(), m_tokens.size()) && comparator(*m_tokens[low], probe) == 0)
+    if (low < limit && compareAt(low) == 0)
         return low;
     return CVRange::NotFound;
 }

@@ -44,6 +44,10 @@ public:
     // Binary search over `range` of the array; returns the lowest index of an
     // entry equal to `probe`, or CVRange::NotFound.
     qsizetype indexOfObject(const CVTokenizerToken& probe, CVRange range, const Comparator& comparator) const;
+    // The same search for holders that know an entry's position better than
+    // its token does: compareAt(index) orders the entry at `index` against
+    // the probe.
+    qsizetype indexInSortedRange(CVRange range, const std::function<int(qsizetype index)>& compareAt) const;
 
     // Every neighbour starts and ends strictly after the previous entry.
     bool isSorted() const;

@@ -279,3 +279,35 @@ TEST(CVSyntaxHighlighter, AttributedCopiesCarryTheTokenColours)
     EXPECT_EQ(whole.attributesAtIndex(4).foreground().color(), JSONHighlighter::colorForType(Token::Variable));
     EXPECT_EQ(whole.attributesAtIndex(8).foreground().color(), JSONHighlighter::colorForType(Token::Numeric));
 }
+
+// Edits move entries lazily; painting between reads of the entries must use
+// their true places, and the entries read afterwards must tile the text.
+TEST(CVSyntaxHighlighter, PaintingBetweenReadsOfTheEntriesUsesTheirTruePlaces)
+{
+    Editor editor;
+    editor.document.setPlainText("var a = 1;\nfunction f(b) { return 'x' + b; }\n/* block */ app.send(\"hi\"); // end\n");
+    std::mt19937 random(77);
+    for (int round = 0; round < 30; ++round) {
+        // Enough edits between reads to pile up many pending shifts.
+        for (int step = 0; step < 90; ++step) {
+            const qsizetype length = editor.text().size();
+            if (length > 1500 || (length > 0 && std::uniform_int_distribution<int>(0, 9)(random) < 4)) {
+                const qsizetype at = std::uniform_int_distribution<qsizetype>(0, length - 1)(random);
+                editor.remove(at, std::uniform_int_distribution<qsizetype>(1, std::min<qsizetype>(length - at, 12))(random));
+            } else {
+                const qsizetype at = std::uniform_int_distribution<qsizetype>(0, length)(random);
+                editor.insert(at, kSnippets[std::uniform_int_distribution<qsizetype>(0, kSnippets.size() - 1)(random)]);
+            }
+        }
+        const QList<QColor> painted = editor.paintedColors();
+        const QString text = editor.text();
+        ASSERT_EQ(tilingProblem(editor.highlighter, text.size()), "") << "round " << round;
+        QList<int> freshTypes;
+        const QList<QColor> expected = fullParseColors(text, &freshTypes);
+        const QList<int> types = editor.entryTypes();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (isLocalType(freshTypes[i]) || isLocalType(types[i]))
+                ASSERT_EQ(painted[i], expected[i]) << "round " << round << " at " << i;
+        }
+    }
+}
