@@ -43,11 +43,11 @@ CVAttributedString output(const QString& marked)
     QTextCharFormat echoed;
     echoed.setProperty(MUDUserCommandProperty, true);
     const QStringList parts = marked.split(QStringLiteral("[["));
-    text.append(parts.first(), {});
+    text.append(parts.first(), QTextCharFormat());
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const qsizetype close = parts[i].indexOf(QStringLiteral("]]"));
         text.append(QStringView(parts[i]).left(close), echoed);
-        text.append(QStringView(parts[i]).mid(close + 2), {});
+        text.append(QStringView(parts[i]).mid(close + 2), QTextCharFormat());
     }
     return text;
 }
@@ -218,7 +218,7 @@ TEST_F(MUDTriggerPassTest, MatchedTextIsNotMatchedAgainUntilTheListIsReset)
     CVAttributedString text = output(QStringLiteral("an orc\n"));
     EXPECT_EQ(pass(*trigger, text, 0, 1).size(), 1);
     EXPECT_EQ(pass(*trigger, text, 0, 2).size(), 1) << "already matched";
-    text.append(QStringLiteral("another orc\n"), {});
+    text.append(QStringLiteral("another orc\n"), QTextCharFormat());
     EXPECT_EQ(pass(*trigger, text, 0, 2).size(), 2) << "new text matches";
     trigger->setTriggers({orc});
     EXPECT_EQ(pass(*trigger, text, 0, 3).size(), 3) << "reset list matches old text again";
@@ -245,7 +245,7 @@ TEST_F(MUDTriggerPassTest, DisabledAndWaitingTriggersAreSkipped)
     EXPECT_EQ(pass(*trigger, text, 0, 1), QStringList{QStringLiteral("command: look")});
     ASSERT_EQ(m_runtime->waitingActions().size(), 1);
 
-    text.append(QStringLiteral("one more orc\n"), {});
+    text.append(QStringLiteral("one more orc\n"), QTextCharFormat());
     EXPECT_EQ(pass(*trigger, text, 7, 1), QStringList{QStringLiteral("command: look")}) << "waiting: not matched";
     m_runtime->processWaitingString(QStringLiteral("a room"));
     ASSERT_TRUE(waitUntil([&] { return m_runtime->waitingActions().isEmpty(); }, 3000));
