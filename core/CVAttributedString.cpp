@@ -110,16 +110,17 @@ void CVAttributedString::removeAttribute(int propertyId, CVRange range)
     modifyRuns(range, [&](QTextCharFormat& format) { format.clearProperty(propertyId); });
 }
 
+qsizetype CVAttributedString::replacementAttributesIndex(CVRange range)
+{
+    if (range.length > 0)
+        return range.location;
+    return range.location > 0 ? range.location - 1 : 0;
+}
+
 void CVAttributedString::replaceCharacters(CVRange range, const QString& text)
 {
     const CVRange r = clipped(range);
-    QTextCharFormat attributes;
-    if (r.length > 0)
-        attributes = attributesAtIndex(r.location);
-    else if (r.location > 0)
-        attributes = attributesAtIndex(r.location - 1);
-    else if (!isEmpty())
-        attributes = attributesAtIndex(0);
+    const QTextCharFormat attributes = attributesAtIndex(CVAttributedString::replacementAttributesIndex(r));
     replaceCharacters(r, CVAttributedString(text, attributes));
 }
 

@@ -78,6 +78,11 @@ public:
     void replaceCharacters(CVRange range, const QString& text);
     void replaceCharacters(CVRange range, const CVAttributedString& replacement);
 
+    // Where plain text replacing the (clipped) `range` takes its attributes
+    // from: the first replaced character, or for an empty range the one
+    // before it (else the one after it). Shared with the output model.
+    static qsizetype replacementAttributesIndex(CVRange range);
+
     CVAttributedString substring(CVRange range) const;
 
     bool operator==(const CVAttributedString& other) const;

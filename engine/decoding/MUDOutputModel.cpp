@@ -66,13 +66,7 @@ void MUDOutputModel::replaceCharacters(CVRange range, const CVAttributedString& 
 void MUDOutputModel::replaceCharacters(CVRange range, const QString& text)
 {
     const CVRange r = clipped(range);
-    QTextCharFormat attributes;
-    if (r.length > 0)
-        attributes = attributesAtIndex(r.location);
-    else if (r.location > 0)
-        attributes = attributesAtIndex(r.location - 1);
-    else if (!isEmpty())
-        attributes = attributesAtIndex(0);
+    const QTextCharFormat attributes = attributesAtIndex(CVAttributedString::replacementAttributesIndex(r));
     replaceCharacters(r, CVAttributedString(text, attributes));
 }
 
