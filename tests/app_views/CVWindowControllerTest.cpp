@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <memory>
 #include <thread>
 
@@ -140,6 +141,20 @@ TEST(CVWindowController, CloseButtonSitsTopLeftAndCancels)
     EXPECT_LT(button->y(), 10);
     button->click();
     EXPECT_EQ(fixture.codes, QList<int>{0});
+}
+
+TEST(CVWindowController, CloseButtonKeepsTheContentClear)
+{
+    CVWindowController controller;
+    auto* layout = new QVBoxLayout(&controller);
+    layout->setContentsMargins(8, 8, 8, 8);
+    QWidget* content = new QWidget;
+    layout->addWidget(content);
+    controller.addCloseButton();
+    controller.resize(300, 200);
+    controller.show();
+    EXPECT_GE(content->geometry().top(), controller.closeButton()->geometry().bottom());
+    EXPECT_EQ(layout->contentsMargins().left(), 8);
 }
 
 TEST(CVWindowController, WarnsWhenRemovedWithinASecondOnly)
