@@ -19,6 +19,8 @@ MUDDisplayScrollView::MUDDisplayScrollView(MUDOutputModel& model, QWidget* paren
     , m_findBar(new MUDFindBar(this))
 {
     setViewport(m_textView);
+    // Keys go to the text view itself (a viewport normally hands focus to its scroller).
+    m_textView->setFocusProxy(nullptr);
     setFocusProxy(m_textView);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
