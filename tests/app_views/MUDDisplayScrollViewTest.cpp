@@ -223,6 +223,11 @@ struct MatchCase {
     std::vector<std::tuple<qsizetype, qsizetype, int>> underlines;
 };
 
+void PrintTo(const MatchCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 class MatchHighlightTest : public OutputViewFixture, public ::testing::WithParamInterface<MatchCase> {};
 
 TEST_P(MatchHighlightTest, HighlightsTheMatchAndUnderlinesItsGroups)
