@@ -178,6 +178,16 @@ TEST_F(SessionWindowTest, ClosingSavesTheFrameAndTheNextWindowRestoresIt)
     EXPECT_EQ(reopened->geometry(), QRect(40, 60, 700, 500));
 }
 
+TEST_F(SessionWindowTest, AGrowingInputLineSavesTheStateShortlyAfter)
+{
+    MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Growing")));
+    const QString statePath = window->document().windowStatePath();
+    ASSERT_FALSE(QFile::exists(statePath));
+    window->commandTextView()->setText(QStringLiteral("one\ntwo\nthree"));
+    EXPECT_FALSE(QFile::exists(statePath)) << "saving waits for the input to settle";
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(statePath); }, 2000));
+}
+
 TEST_F(SessionWindowTest, AMatchTestFromTheTriggerEditorIsHighlighted)
 {
     MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Matching")));
