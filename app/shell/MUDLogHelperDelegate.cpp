@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
@@ -49,13 +48,4 @@ void MUDLogHelperDelegate::write(const QString& line)
 {
     qCInfo(lcQuarrowApp).noquote() << line;
     m_fileLogger->appendLine(line);
-}
-
-QString MUDLogHelperDelegate::logFilesContentWithMaxSize(qsizetype maxSize) const
-{
-    QFile file(m_fileLogger->filePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString content = QString::fromUtf8(file.readAll());
-    return content.size() > maxSize ? content.right(maxSize) : content;
 }

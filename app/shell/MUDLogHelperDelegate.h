@@ -24,9 +24,6 @@ public:
     void logEvent(const QString& name, const QVariantMap& details) override;
     void logError(const QString& error, const QVariantMap& details) override;
 
-    // The log file's text; when longer than `maxSize` characters, only its last `maxSize`.
-    QString logFilesContentWithMaxSize(qsizetype maxSize) const;
-
 private:
     void write(const QString& line);
 
