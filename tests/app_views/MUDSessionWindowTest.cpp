@@ -117,6 +117,9 @@ TEST_F(SessionWindowTest, TypedCommandsReachTheServerAndTheHistory)
     EXPECT_EQ(input->text(), QStringLiteral("north"));
     QTest::keyClick(input, Qt::Key_Up);
     EXPECT_EQ(input->text(), QStringLiteral("look"));
+    // Down steps the browse position back: it shows the entry Up showed last, then the newer one.
+    QTest::keyClick(input, Qt::Key_Down);
+    EXPECT_EQ(input->text(), QStringLiteral("look"));
     QTest::keyClick(input, Qt::Key_Down);
     EXPECT_EQ(input->text(), QStringLiteral("north"));
 
