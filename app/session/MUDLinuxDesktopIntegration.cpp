@@ -12,9 +12,7 @@
 
 namespace {
 
-const QString LauncherEntryPath = QStringLiteral("/com/corvane/quarrow/LauncherEntry");
 const QString LauncherEntryInterface = QStringLiteral("com.canonical.Unity.LauncherEntry");
-const QString ApplicationUri = QStringLiteral("application://quarrow.desktop");
 const QString NotificationsService = QStringLiteral("org.freedesktop.Notifications");
 const QString NotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
 
@@ -37,8 +35,24 @@ QIcon statusIcon()
 }
 
 MUDLinuxDesktopIntegration::MUDLinuxDesktopIntegration(QObject* parent)
-    : QObject(parent)
+    : MUDLinuxDesktopIntegration(QDBusConnection::sessionBus(), parent)
 {
+}
+
+MUDLinuxDesktopIntegration::MUDLinuxDesktopIntegration(const QDBusConnection& bus, QObject* parent)
+    : QObject(parent)
+    , m_bus(bus)
+{
+}
+
+QString MUDLinuxDesktopIntegration::launcherEntryPath()
+{
+    return QStringLiteral("/com/corvane/quarrow/LauncherEntry");
+}
+
+QString MUDLinuxDesktopIntegration::applicationUri()
+{
+    return QStringLiteral("application://quarrow.desktop");
 }
 
 MUDLinuxDesktopIntegration::~MUDLinuxDesktopIntegration() = default;
@@ -84,17 +98,16 @@ void MUDLinuxDesktopIntegration::setBadge(const QString& text)
 
 void MUDLinuxDesktopIntegration::sendLauncherUpdate()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!m_bus.isConnected())
         return;
     // Launchers show numbers only; any other badge lives in the titles alone.
     bool numeric = false;
     const qint64 count = m_badge.trimmed().toLongLong(&numeric);
-    QDBusMessage update = QDBusMessage::createSignal(LauncherEntryPath, LauncherEntryInterface, QStringLiteral("Update"));
-    update << ApplicationUri
+    QDBusMessage update = QDBusMessage::createSignal(launcherEntryPath(), LauncherEntryInterface, QStringLiteral("Update"));
+    update << applicationUri()
            << QVariantMap{{QStringLiteral("count"), QVariant::fromValue(numeric ? count : qint64(0))},
                           {QStringLiteral("count-visible"), numeric}};
-    bus.send(update);
+    m_bus.send(update);
 }
 
 void MUDLinuxDesktopIntegration::setStatus(const QString& text)
@@ -113,14 +126,13 @@ void MUDLinuxDesktopIntegration::setStatus(const QString& text)
 
 void MUDLinuxDesktopIntegration::postNotification(const QString& title, const QString& identifier)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!m_bus.isConnected())
         return;
     QDBusMessage notify =
         QDBusMessage::createMethodCall(NotificationsService, NotificationsPath, NotificationsService, QStringLiteral("Notify"));
     notify << QApplication::applicationDisplayName() << m_notificationIds.value(identifier, 0u) << QString() << title
            << QString() << QStringList() << QVariantMap() << qint32(-1);
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(notify), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, identifier](QDBusPendingCallWatcher* call) {
         const QDBusPendingReply<uint> reply = *call;
         if (reply.isValid() && !identifier.isEmpty())

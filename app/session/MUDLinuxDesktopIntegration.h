@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -19,7 +20,10 @@ class QWidget;
 class MUDLinuxDesktopIntegration : public QObject, public MUDDesktopIntegration {
     Q_OBJECT
 public:
+    // Talks to the user's session bus.
     explicit MUDLinuxDesktopIntegration(QObject* parent = nullptr);
+    // Talks to `bus` (tests pass a private or a dead one).
+    explicit MUDLinuxDesktopIntegration(const QDBusConnection& bus, QObject* parent = nullptr);
     ~MUDLinuxDesktopIntegration() override;
 
     // Session windows whose titles carry the badge; a deleted window drops out.
@@ -33,6 +37,8 @@ public:
 
     QString badge() const { return m_badge; }
     QString status() const { return m_status; }
+    static QString launcherEntryPath();
+    static QString applicationUri();
     // "[badge] " for a badge, nothing without one.
     static QString titlePrefix(const QString& badge);
 
@@ -40,6 +46,7 @@ private:
     void applyPrefix(QWidget* window, const QString& oldPrefix, const QString& newPrefix);
     void sendLauncherUpdate();
 
+    QDBusConnection m_bus;
     QList<QPointer<QWidget>> m_windows;
     QString m_badge;
     QString m_status;

@@ -55,10 +55,14 @@ void CVWindowController::beginSheetModalForWindow(QWidget* window, CompletionHan
 void CVWindowController::beginCenterWindow(QWidget* window, CompletionHandler handler)
 {
     begin(window, std::move(handler), Qt::NonModal);
-    if (window) {
-        const QRect frame = window->window()->frameGeometry();
-        move(frame.center() - QPoint(width() / 2, height() / 2));
-    }
+    if (window)
+        centerOverWindow(window);
+}
+
+void CVWindowController::centerOverWindow(QWidget* window)
+{
+    const QRect frame = window->window()->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
 }
 
 void CVWindowController::begin(QWidget* window, CompletionHandler handler, Qt::WindowModality modality)

@@ -44,6 +44,8 @@ struct EndRow {
     const char* logLine;
 };
 
+void PrintTo(const EndRow& row, std::ostream* os) { *os << row.name; }
+
 class CVWindowControllerEnd : public ::testing::TestWithParam<EndRow> {};
 
 TEST_P(CVWindowControllerEnd, ReachesTheHandlerOnceLogsAndUndims)
@@ -104,6 +106,8 @@ struct KeyRow {
     bool withCloseButton;
     QKeyCombination key;
 };
+
+void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
 
 class CVWindowControllerKeys : public ::testing::TestWithParam<KeyRow> {};
 
