@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 
 #include "ConnectionsTestSupport.h"
@@ -13,6 +14,9 @@
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDExitsWindowController.h"
+#include "app/session/MUDMessagesWindowController.h"
+#include "app/session/MUDSessionChildWindows.h"
 #include "app/shell/MUDDocumentController.h"
 
 namespace {
@@ -186,4 +190,40 @@ TEST_F(Shell, QuittingWithoutConnectedSocketsDoesNotWait)
     clock.start();
     EXPECT_TRUE(delegate->applicationShouldTerminate());
     EXPECT_LT(clock.elapsed(), AppDelegate::TerminationWaitMs);
+}
+
+TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    launch();
+    QWidget* session = connectFromMenu("Game");
+    ASSERT_TRUE(session);
+    auto* menuBar = session->findChild<QMenuBar*>();
+    ASSERT_TRUE(menuBar);
+    QStringList titles;
+    QMenu* sessionMenu = nullptr;
+    for (QAction* action : menuBar->actions()) {
+        titles << action->text();
+        if (action->text() == "Session")
+            sessionMenu = action->menu();
+    }
+    EXPECT_EQ(titles, QStringList({"Quarrow", "Session"}));
+    ASSERT_TRUE(sessionMenu);
+    EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers..."}));
+    EXPECT_FALSE(menuItem(sessionMenu, "Triggers...")->isEnabled()) << "no script manager yet";
+
+    auto* childWindows = session->findChild<MUDSessionChildWindows*>();
+    ASSERT_TRUE(childWindows);
+    EXPECT_FALSE(childWindows->isCommunicationsWindowVisible());
+    menuItem(sessionMenu, "Messages")->trigger();
+    EXPECT_TRUE(childWindows->isCommunicationsWindowVisible());
+    emit sessionMenu->aboutToShow();
+    EXPECT_TRUE(menuItem(sessionMenu, "Messages")->isChecked());
+    menuItem(sessionMenu, "Messages")->trigger();
+    EXPECT_FALSE(childWindows->isCommunicationsWindowVisible());
+
+    auto* connectionsMenuBar = delegate->connectionsWindow()->findChild<QMenuBar*>();
+    ASSERT_TRUE(connectionsMenuBar);
+    EXPECT_EQ(connectionsMenuBar->actions().size(), 1) << "the connections window has no Session menu";
 }
