@@ -2,15 +2,18 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "ConnectionsTestSupport.h"
 #include "LoopbackServer.h"
 #include "TestSupport.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
+#include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
@@ -226,4 +229,26 @@ TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
     auto* connectionsMenuBar = delegate->connectionsWindow()->findChild<QMenuBar*>();
     ASSERT_TRUE(connectionsMenuBar);
     EXPECT_EQ(connectionsMenuBar->actions().size(), 1) << "the connections window has no Session menu";
+}
+
+TEST_F(Shell, DoubleClickingAConnectionOpensItsSessionAndClosesTheWindow)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    LogRecorder log;
+    launch();
+    MUDConnectionsWindowController* window = delegate->connectionsWindow();
+    QListView* grid = window->connectionsCollectionView();
+    const QRect cell = grid->visualRect(window->model().index(0));
+    ASSERT_FALSE(cell.isEmpty());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(log.contains("collectionItemViewDoubleClick"));
+    const QList<MUDDocument*> documents = delegate->documentController().documents();
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(documents.first()->connection()->connectionId(), "G");
+    EXPECT_TRUE(waitUntil([&] { return !connectionsWindowShown(); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return server.hasClient(); }));
+    spinEventLoop(2 * AppDelegate::DocumentClosedCheckDelayMs);
+    EXPECT_FALSE(delegate->isTerminating()) << "the session keeps the application running";
 }
