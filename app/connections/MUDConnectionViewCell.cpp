@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 
+#include "core/CVLogHelper.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionsGridModel.h"
@@ -90,7 +92,36 @@ void MUDConnectionViewCell::paint(QPainter* painter, const QStyleOptionViewItem&
     painter->drawText(addressRect, Qt::AlignLeft | Qt::AlignVCenter,
                       addressMetrics.elidedText(index.data(MUDConnectionsGridModel::AddressLineRole).toString(),
                                                 Qt::ElideRight, addressRect.width()));
+    if (option.state & (QStyle::State_Selected | QStyle::State_MouseOver)) {
+        const QRect button = editButtonRect(option.rect);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(option.palette.color(QPalette::Button));
+        painter->drawEllipse(button);
+        painter->setPen(option.palette.color(QPalette::ButtonText));
+        painter->setFont(option.font);
+        painter->drawText(button, Qt::AlignCenter, QStringLiteral("\u270E"));
+    }
     painter->restore();
+}
+
+QRect MUDConnectionViewCell::editButtonRect(const QRect& cellRect)
+{
+    constexpr int Size = 22;
+    return QRect(cellRect.right() - 8 - Size, cellRect.top() + 8, Size, Size);
+}
+
+bool MUDConnectionViewCell::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && editButtonRect(option.rect).contains(mouse->position().toPoint())) {
+            CVLog(QStringLiteral("clickedConfiguration"));
+            emit editButtonClicked(index);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
 }
 
 QSize MUDConnectionViewCell::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const

@@ -10,7 +10,8 @@ class MUDConnection;
 
 // Paints one connection of the connections grid: its picture, its title,
 // a status picture for its reachability and its address line; a selected
-// cell gets the selection colour behind it. The display rules are static so
+// cell gets the selection colour behind it, a selected or hovered one an
+// edit button. The display rules are static so
 // the grid's model and tests share them. Main thread.
 class MUDConnectionViewCell : public QStyledItemDelegate {
     Q_OBJECT
@@ -29,6 +30,17 @@ public:
     // The connection's stored picture when it loads, else "MudConnection".
     static QPixmap pictureForConnection(const MUDConnection& connection, int size = PictureSize);
 
+    // The cell's edit button, in the top right corner of the cell.
+    static QRect editButtonRect(const QRect& cellRect);
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+signals:
+    // The edit button of the cell at `index` was clicked.
+    void editButtonClicked(const QModelIndex& index);
+
+protected:
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
 };

@@ -146,7 +146,10 @@ void MUDConnectionsWindowController::buildInterface()
     m_connectionsCollectionView->setGridSize(QSize(MUDConnectionViewCell::CellWidth, MUDConnectionViewCell::CellHeight));
     m_connectionsCollectionView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_connectionsCollectionView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_connectionsCollectionView->setItemDelegate(new MUDConnectionViewCell(m_connectionsCollectionView));
+    auto* cell = new MUDConnectionViewCell(m_connectionsCollectionView);
+    m_connectionsCollectionView->setItemDelegate(cell);
+    m_connectionsCollectionView->setMouseTracking(true);
+    QObject::connect(cell, &MUDConnectionViewCell::editButtonClicked, this, &MUDConnectionsWindowController::iconViewClickedEdit);
     m_connectionsCollectionView->setModel(m_model);
     QObject::connect(m_connectionsCollectionView, &QListView::doubleClicked, this,
                      &MUDConnectionsWindowController::collectionItemViewDoubleClick);
@@ -269,6 +272,16 @@ void MUDConnectionsWindowController::onCreateNewConnection()
         if (row >= 0)
             addConnectionsToPortTester({m_model->connectionAt(row)});
     });
+}
+
+void MUDConnectionsWindowController::iconViewClickedEdit(const QModelIndex& index)
+{
+    CVLog(QStringLiteral("iconViewClickedEdit"));
+    if (index.isValid() && index.row() < m_model->rowCount()) {
+        m_connectionsCollectionView->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        m_connectionsCollectionView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    onEditConnection();
 }
 
 void MUDConnectionsWindowController::onEditConnection()

@@ -15,6 +15,7 @@ class MUDEditConnectionWindowController;
 class QLabel;
 class QListView;
 class QMessageBox;
+class QModelIndex;
 class QPushButton;
 
 // The start window: a grid of the saved connections with their picture,
@@ -59,6 +60,8 @@ public:
     void onSupportEmail();
     void onSupportGithub();
     void collectionItemViewDoubleClick();
+    // A cell's edit button: selects that cell and edits its connection.
+    void iconViewClickedEdit(const QModelIndex& index);
 
     // Internal operations, public for the shell and tests.
     void addConnectionsToPortTester(const MUDConnectionList& connections);

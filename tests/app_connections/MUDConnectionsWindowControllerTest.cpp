@@ -7,6 +7,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include "ConnectionsTestSupport.h"
 #include "LoopbackServer.h"
@@ -14,6 +15,7 @@
 #include "engine/connection/CVFTPortTester.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
+#include "app/connections/MUDConnectionViewCell.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
 
@@ -184,4 +186,24 @@ TEST_F(ConnectionsWindow, ReloadingAnItemOutsideTheGridIsRefused)
 TEST(ConnectionsWindowSupport, MailGoesToTheSupportAddressWithAnEscapedSubject)
 {
     EXPECT_EQ(MUDConnectionsWindowController::supportMailURL(), "mailto:support@quarrow.example?subject=Quarrow%20support");
+}
+
+TEST_F(ConnectionsWindow, ACellsEditButtonSelectsAndEditsItsConnection)
+{
+    storeConnection("Alpha", "127.0.0.1", closedPort(), "A");
+    storeConnection("Beta", "127.0.0.1", closedPort(), "B");
+    MUDConnectionsWindowController window;
+    window.show();
+    window.selectConnectionId("A");
+    LogRecorder log;
+    QListView* grid = window.connectionsCollectionView();
+    const QRect cell = grid->visualRect(window.model().index(1));
+    QTest::mouseMove(grid->viewport(), cell.center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, MUDConnectionViewCell::editButtonRect(cell).center());
+    EXPECT_TRUE(log.contains("clickedConfiguration"));
+    EXPECT_TRUE(log.contains("iconViewClickedEdit"));
+    ASSERT_TRUE(window.editConnectionWindowController());
+    EXPECT_EQ(window.editConnectionWindowController()->titleField()->text(), "Beta");
+    ASSERT_EQ(window.selectedConnections().size(), 1);
+    EXPECT_EQ(window.selectedConnections().first()->connectionId(), "B");
 }
