@@ -1,0 +1,88 @@
+#include "app/shell/MUDMainMenu.h"
+
+#include <QAction>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/session/MUDExitsWindowController.h"
+#include "app/session/MUDMessagesWindowController.h"
+#include "app/session/MUDSessionChildWindows.h"
+#include "app/shell/MUDProductSettings.h"
+
+MUDMainMenu::MUDMainMenu(QObject* parent)
+    : QObject(parent)
+    , m_applicationMenu(new QMenu(MUDProductSettings::productName()))
+    , m_connectMenu(new QMenu(tr("Connect")))
+{
+    m_connectionsAction = m_connectMenu->addAction(tr("Connections..."));
+    m_connectionsAction->setShortcut(QKeySequence(tr("Ctrl+Shift+N")));
+    m_applicationMenu->addMenu(m_connectMenu);
+    m_openAction = m_applicationMenu->addAction(tr("Open..."));
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_applicationMenu->addSeparator();
+    m_openDataFolderAction = m_applicationMenu->addAction(tr("Open Data Folder"));
+    m_applicationMenu->addSeparator();
+    m_quitAction = m_applicationMenu->addAction(tr("Quit"));
+    m_quitAction->setShortcut(QKeySequence::Quit);
+    m_quitAction->setMenuRole(QAction::QuitRole);
+}
+
+// The menus have no widget parent (they appear in several menu bars), so
+// they are deleted here.
+MUDMainMenu::~MUDMainMenu()
+{
+    delete m_connectMenu;
+    delete m_applicationMenu;
+}
+
+QMenuBar* MUDMainMenu::installInWindow(QWidget* window, bool withSessionMenu)
+{
+    auto* menuBar = new QMenuBar(window);
+    menuBar->addMenu(m_applicationMenu);
+    if (withSessionMenu)
+        menuBar->addMenu(makeSessionMenu(window));
+    if (auto* mainWindow = qobject_cast<QMainWindow*>(window))
+        mainWindow->setMenuBar(menuBar);
+    else if (window->layout())
+        window->layout()->setMenuBar(menuBar);
+    return menuBar;
+}
+
+QMenu* MUDMainMenu::makeSessionMenu(QWidget* window)
+{
+    auto* menu = new QMenu(tr("Session"), window);
+    QAction* messages = menu->addAction(tr("Messages"));
+    messages->setShortcut(QKeySequence(tr("Ctrl+Shift+M")));
+    messages->setCheckable(true);
+    QAction* exits = menu->addAction(tr("Exits"));
+    exits->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
+    exits->setCheckable(true);
+    menu->addSeparator();
+    // The script manager opens from here once it exists.
+    for (const QString& title : {tr("Notes..."), tr("Aliases..."), tr("Triggers...")})
+        menu->addAction(title)->setEnabled(false);
+
+    QPointer<QWidget> target(window);
+    const auto childWindows = [target]() -> MUDSessionChildWindows* {
+        return target ? target->findChild<MUDSessionChildWindows*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    };
+    connect(messages, &QAction::triggered, window, [childWindows] {
+        if (MUDSessionChildWindows* windows = childWindows())
+            windows->onViewCommunicationMainMenuItem();
+    });
+    connect(exits, &QAction::triggered, window, [childWindows] {
+        if (MUDSessionChildWindows* windows = childWindows())
+            windows->onViewExitsMainMenuItem();
+    });
+    // Check marks and availability as the menu opens.
+    connect(menu, &QMenu::aboutToShow, window, [childWindows, messages, exits] {
+        MUDSessionChildWindows* windows = childWindows();
+        messages->setEnabled(windows);
+        exits->setEnabled(windows);
+        messages->setChecked(windows && windows->isCommunicationsWindowVisible());
+        exits->setChecked(windows && windows->isExitsWindowVisible());
+    });
+    return menu;
+}

@@ -1,0 +1,254 @@
+#include "app/shell/AppDelegate.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ConnectionsTestSupport.h"
+#include "LoopbackServer.h"
+#include "TestSupport.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocket.h"
+#include "app/connections/MUDConnectionsGridModel.h"
+#include "app/connections/MUDConnectionsWindowController.h"
+#include "app/session/MUDDesktopIntegration.h"
+#include "app/session/MUDDocument.h"
+#include "app/session/MUDExitsWindowController.h"
+#include "app/session/MUDMessagesWindowController.h"
+#include "app/session/MUDSessionChildWindows.h"
+#include "app/shell/MUDDocumentController.h"
+
+namespace {
+class QuietDesktop : public MUDDesktopIntegration {
+public:
+    void setBadge(const QString&) override {}
+    void setStatus(const QString&) override {}
+    void postNotification(const QString&, const QString&) override {}
+    void beep() override {}
+};
+
+QStringList menuTitles(QMenu* menu)
+{
+    QStringList titles;
+    for (QAction* action : menu->actions())
+        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return titles;
+}
+
+QAction* menuItem(QMenu* menu, const QString& title)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == title)
+            return action;
+    return nullptr;
+}
+} // namespace
+
+class Shell : public DataFolderTest {
+protected:
+    void SetUp() override
+    {
+        DataFolderTest::SetUp();
+        MUDDocumentController::setCanOpenUntitledDocument(false);
+        delegate = std::make_unique<AppDelegate>(&desktop);
+        delegate->setInstallsLogDelegate(false);
+    }
+    void TearDown() override
+    {
+        delegate.reset();
+        DataFolderTest::TearDown();
+    }
+
+    void launch()
+    {
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(waitUntil([&] { return connectionsWindowShown(); }));
+    }
+    bool connectionsWindowShown() const
+    {
+        return delegate->connectionsWindow() && delegate->connectionsWindow()->isVisible();
+    }
+    QWidget* connectFromMenu(const QString& title)
+    {
+        QAction* item = menuItem(delegate->connectMenu(), title);
+        EXPECT_TRUE(item);
+        if (!item)
+            return nullptr;
+        const int before = delegate->documentController().sessionWindows().size();
+        item->trigger();
+        const QList<QWidget*> windows = delegate->documentController().sessionWindows();
+        return windows.size() == before + 1 ? windows.last() : nullptr;
+    }
+
+    QuietDesktop desktop;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(Shell, ConnectMenuWithoutConnectionsHasOnlyItsFirstItem)
+{
+    delegate->populateConnectMenuItem();
+    EXPECT_EQ(menuTitles(delegate->connectMenu()), QStringList{"Connections..."});
+}
+
+TEST_F(Shell, ConnectMenuListsTheStoredConnectionsInOrder)
+{
+    storeConnection("beta", "127.0.0.1", 1, "B");
+    storeConnection("Alpha", "127.0.0.1", 1, "A");
+    delegate->populateConnectMenuItem();
+    delegate->populateConnectMenuItem();
+    EXPECT_EQ(menuTitles(delegate->connectMenu()), QStringList({"Connections...", "-", "Alpha", "beta"}));
+}
+
+TEST_F(Shell, LaunchShowsTheConnectionsWindowAndOpensTheGateLater)
+{
+    storeConnection("Game", "127.0.0.1", 1, "G");
+    LogRecorder log;
+    launch();
+    delegate->documentController().openDocument();
+    EXPECT_TRUE(log.contains("openDocument - canOpenUntitledDocument set to false. Exiting."));
+    ASSERT_TRUE(waitUntil([] { return MUDDocumentController::canOpenUntitledDocument(); }, 2000));
+    EXPECT_TRUE(log.contains("CustomDocumentController:setCanOpenUntitledDocument:... true"));
+    QSignalSpy opened(&delegate->documentController(), &MUDDocumentController::openDocumentRequested);
+    delegate->documentController().openDocument();
+    EXPECT_TRUE(log.contains("openDocument - Going to call super openDocument."));
+    EXPECT_EQ(opened.count(), 1);
+}
+
+TEST_F(Shell, TwoSessionsOfOneConnectionFromTheConnectMenu)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    launch();
+    QWidget* first = connectFromMenu("Game");
+    QWidget* second = connectFromMenu("Game");
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    const QList<MUDDocument*> documents = delegate->documentController().documents();
+    ASSERT_EQ(documents.size(), 2);
+    EXPECT_EQ(documents[0]->connection()->connectionId(), "G");
+    EXPECT_EQ(documents[1]->connection()->connectionId(), "G");
+}
+
+TEST_F(Shell, ClosingTheLastSessionBringsTheConnectionsWindowBack)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    launch();
+    QWidget* first = connectFromMenu("Game");
+    QWidget* second = connectFromMenu("Game");
+    ASSERT_TRUE(first && second);
+    delegate->connectionsWindow()->close();
+    spinEventLoop(2 * AppDelegate::DocumentClosedCheckDelayMs);
+    EXPECT_FALSE(connectionsWindowShown());
+    EXPECT_FALSE(delegate->isTerminating()) << "sessions are open: closing the connections window does not quit";
+
+    first->close();
+    spinEventLoop(3 * AppDelegate::DocumentClosedCheckDelayMs);
+    EXPECT_FALSE(connectionsWindowShown()) << "one session is still open";
+    second->close();
+    EXPECT_TRUE(waitUntil([&] { return connectionsWindowShown(); }, 2000));
+}
+
+TEST_F(Shell, ClosingTheConnectionsWindowWithoutSessionsQuits)
+{
+    storeConnection("Game", "127.0.0.1", 1, "G");
+    launch();
+    QSignalSpy terminated(delegate.get(), &AppDelegate::terminationRequested);
+    delegate->connectionsWindow()->close();
+    EXPECT_TRUE(waitUntil([&] { return terminated.count() == 1; }, 2000));
+}
+
+TEST_F(Shell, QuittingDisconnectsEverySessionAndWaitsHalfASecond)
+{
+    LoopbackServer one;
+    LoopbackServer two;
+    storeConnection("One", "127.0.0.1", one.port(), "1");
+    storeConnection("Two", "127.0.0.1", two.port(), "2");
+    launch();
+    ASSERT_TRUE(connectFromMenu("One"));
+    ASSERT_TRUE(connectFromMenu("Two"));
+    ASSERT_TRUE(waitUntil([] { return MUDSocket::allConnectedSockets().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return one.hasClient() && two.hasClient(); }));
+
+    QSignalSpy terminated(delegate.get(), &AppDelegate::terminationRequested);
+    QElapsedTimer clock;
+    clock.start();
+    delegate->terminate();
+    EXPECT_GE(clock.elapsed(), AppDelegate::TerminationWaitMs);
+    EXPECT_EQ(terminated.count(), 1);
+    EXPECT_TRUE(waitUntil([&] { return one.clientClosed() && two.clientClosed(); }, 2000));
+    EXPECT_TRUE(waitUntil([] { return MUDSocket::allConnectedSockets().isEmpty(); }, 2000));
+    EXPECT_TRUE(delegate->documentController().documents().isEmpty());
+    spinEventLoop(3 * AppDelegate::DocumentClosedCheckDelayMs);
+    EXPECT_FALSE(connectionsWindowShown()) << "quitting does not bring the connections window back";
+}
+
+TEST_F(Shell, QuittingWithoutConnectedSocketsDoesNotWait)
+{
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(delegate->applicationShouldTerminate());
+    EXPECT_LT(clock.elapsed(), AppDelegate::TerminationWaitMs);
+}
+
+TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    launch();
+    QWidget* session = connectFromMenu("Game");
+    ASSERT_TRUE(session);
+    auto* menuBar = session->findChild<QMenuBar*>();
+    ASSERT_TRUE(menuBar);
+    QStringList titles;
+    QMenu* sessionMenu = nullptr;
+    for (QAction* action : menuBar->actions()) {
+        titles << action->text();
+        if (action->text() == "Session")
+            sessionMenu = action->menu();
+    }
+    EXPECT_EQ(titles, QStringList({"Quarrow", "Session"}));
+    ASSERT_TRUE(sessionMenu);
+    EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers..."}));
+    EXPECT_FALSE(menuItem(sessionMenu, "Triggers...")->isEnabled()) << "no script manager yet";
+
+    auto* childWindows = session->findChild<MUDSessionChildWindows*>();
+    ASSERT_TRUE(childWindows);
+    EXPECT_FALSE(childWindows->isCommunicationsWindowVisible());
+    menuItem(sessionMenu, "Messages")->trigger();
+    EXPECT_TRUE(childWindows->isCommunicationsWindowVisible());
+    emit sessionMenu->aboutToShow();
+    EXPECT_TRUE(menuItem(sessionMenu, "Messages")->isChecked());
+    menuItem(sessionMenu, "Messages")->trigger();
+    EXPECT_FALSE(childWindows->isCommunicationsWindowVisible());
+
+    auto* connectionsMenuBar = delegate->connectionsWindow()->findChild<QMenuBar*>();
+    ASSERT_TRUE(connectionsMenuBar);
+    EXPECT_EQ(connectionsMenuBar->actions().size(), 1) << "the connections window has no Session menu";
+}
+
+TEST_F(Shell, DoubleClickingAConnectionOpensItsSessionAndClosesTheWindow)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    LogRecorder log;
+    launch();
+    MUDConnectionsWindowController* window = delegate->connectionsWindow();
+    QListView* grid = window->connectionsCollectionView();
+    const QRect cell = grid->visualRect(window->model().index(0));
+    ASSERT_FALSE(cell.isEmpty());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(log.contains("collectionItemViewDoubleClick"));
+    const QList<MUDDocument*> documents = delegate->documentController().documents();
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(documents.first()->connection()->connectionId(), "G");
+    EXPECT_TRUE(waitUntil([&] { return !connectionsWindowShown(); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return server.hasClient(); }));
+    spinEventLoop(2 * AppDelegate::DocumentClosedCheckDelayMs);
+    EXPECT_FALSE(delegate->isTerminating()) << "the session keeps the application running";
+}
