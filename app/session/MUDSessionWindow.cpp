@@ -11,7 +11,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/scripting/MUDViewScriptErrorWindowController.h"
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDScriptBridge.h"
 #include "app/views/MUDCommandTextView.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
@@ -107,6 +109,17 @@ void MUDSessionWindow::connectDocument()
     connect(m_historyButton, &QToolButton::clicked, this, &MUDSessionWindow::onHistory);
     connect(m_reconnectButton, &QToolButton::clicked, document, &MUDDocument::onReconnect);
     connect(m_commandTextView, &MUDCommandTextView::heightChanged, this, &MUDSessionWindow::frameDidChange);
+    // A script error line's "(details)" link opens the error window.
+    connect(m_outputView->textView(), &MUDDisplayTextView::linkAttributesActivated, this,
+            [this](const QTextCharFormat& attributes) {
+                MUDViewScriptErrorWindowController::openForLink(attributes.property(MUDScriptErrorLinkProperty), this,
+                                                                m_scriptErrorWindow);
+            });
+}
+
+MUDViewScriptErrorWindowController* MUDSessionWindow::scriptErrorWindow() const
+{
+    return m_scriptErrorWindow;
 }
 
 void MUDSessionWindow::openConnection(std::shared_ptr<MUDConnection> connection)

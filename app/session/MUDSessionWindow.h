@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -12,6 +13,7 @@ class MUDConnection;
 class MUDDesktopIntegration;
 class MUDDisplayScrollView;
 class MUDDocument;
+class MUDViewScriptErrorWindowController;
 class QMenu;
 class QToolButton;
 
@@ -44,6 +46,8 @@ public:
     QToolButton* reconnectButton() const { return m_reconnectButton; }
     // The history menu as it would pop up now: newest entry first.
     QMenu* historyMenu();
+    // The script error window a "(details)" link opened, while it is open.
+    MUDViewScriptErrorWindowController* scriptErrorWindow() const;
 
     // The frames saved with the session; child windows (messages, exits)
     // add theirs through the provider.
@@ -78,6 +82,7 @@ private:
     QToolButton* m_historyButton = nullptr;
     QToolButton* m_reconnectButton = nullptr;
     QMenu* m_historyMenu = nullptr;
+    QPointer<MUDViewScriptErrorWindowController> m_scriptErrorWindow;
     std::function<MUDWindowState::Frames()> m_childWindowFramesProvider;
     int m_lastFrameHeight = 0;
     bool m_blinkStarted = false;

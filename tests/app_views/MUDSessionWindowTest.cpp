@@ -13,9 +13,12 @@
 
 #include "LoopbackServer.h"
 #include "TestSupport.h"
+#include "app/scripting/MUDViewScriptErrorWindowController.h"
 #include "app/session/MUDDesktopIntegration.h"
+#include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDDocument.h"
 #include "app/views/MUDCommandTextView.h"
+#include "app/views/MUDDisplayLayoutManager.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
 #include "engine/automation/MUDMatchTest.h"
@@ -211,4 +214,34 @@ TEST_F(SessionWindowTest, BlinkingRunsOnceASecondWhileTheWindowIsShown)
     const bool before = view->blinkState();
     EXPECT_TRUE(waitUntil([&] { return view->blinkState() != before; }, 2500));
 }
+}
+
+TEST_F(SessionWindowTest, ClickingAScriptErrorsDetailsLinkOpensItsErrorWindow)
+{
+    MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Errors")));
+    MUDJavascriptError error;
+    error.scriptName = QStringLiteral("greet");
+    error.rawScript = QStringLiteral("command('$1'");
+    error.processedScript = QStringLiteral("command('hi'");
+    error.errorMessage = QStringLiteral("SyntaxError: Unexpected end of script");
+    window->document().scriptBridge().javascriptProcessorHasError(nullptr, error);
+
+    MUDDisplayTextView* view = window->outputView()->textView();
+    const MUDOutputModel& output = view->output();
+    const qsizetype link = output.text({0, output.length()}).indexOf(u"(details)");
+    ASSERT_GE(link, 0);
+    const qsizetype line = output.lineForOffset(link);
+    QPoint point;
+    for (const auto& visible : view->visibleLines()) {
+        if (visible.line != line)
+            continue;
+        const QRectF rect =
+            view->layoutManager().rangeRects(line, {link + 2 - output.lineRange(line).location, 1}).value(0);
+        point = (rect.center() + QPointF(MUDDisplayLayoutManager::Margin, visible.top)).toPoint();
+    }
+    ASSERT_FALSE(point.isNull()) << "the error line is on screen";
+    EXPECT_EQ(window->scriptErrorWindow(), nullptr);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, point);
+    ASSERT_NE(window->scriptErrorWindow(), nullptr);
+    EXPECT_EQ(window->scriptErrorWindow()->errorDetails().processedScript, error.processedScript);
 }
