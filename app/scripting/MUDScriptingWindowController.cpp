@@ -101,7 +101,13 @@ MUDScriptingWindowController::MUDScriptingWindowController(std::shared_ptr<MUDCo
     connect(m_leftPanel, &MUDScriptingLeftPanelViewController::selectionChanged, this,
             &MUDScriptingWindowController::MUDTriggerOutlineViewSelectionChanged);
     connect(m_leftPanel, &MUDScriptingLeftPanelViewController::panelChanged, this,
-            [this] { setScriptType(m_leftPanel->selectedTabPanel()); });
+            [this] {
+                setScriptType(m_leftPanel->selectedTabPanel());
+                // The remove segment follows the selection of the tree now shown.
+                const auto* tree = m_leftPanel->selectedTreeController();
+                const CVDatabaseTreeEntry* entry = tree ? tree->selectedEntry() : nullptr;
+                m_removeButton->setEnabled(entry && entry->canBeRemoved());
+            });
     const auto redisplay = [this] { m_leftPanel->reloadDisplayForSelectedEntry(); };
     connect(m_noteEditor, &MUDNoteEditorViewController::modifiedEntryNeedsDisplay, this, redisplay);
     connect(m_aliasEditor, &MUDAliasEditorViewController::modifiedEntryNeedsDisplay, this, redisplay);
@@ -126,7 +132,7 @@ MUDScriptingWindowController* MUDScriptingWindowController::showForDocument(MUDD
         window = new MUDScriptingWindowController(document.connection(), scriptType, sessionWindow);
         window->setAttribute(Qt::WA_DeleteOnClose);
         windows.insert(&document, window);
-        QObject::connect(&document, &QObject::destroyed, [&windows, key = &document] { windows.remove(key); });
+        QObject::connect(&document, &QObject::destroyed, window, [&windows, key = &document] { windows.remove(key); });
         if (sessionWindow) {
             window->beginCenterWindow(sessionWindow, nullptr);
         } else {

@@ -19,8 +19,9 @@ MUDTriggerEditorViewController::MUDTriggerEditorViewController(QWidget* parent)
     buttonRow()->layout()->addWidget(m_regexTesterButton);
     static_cast<QHBoxLayout*>(buttonRow()->layout())->addStretch();
     connect(m_regexTesterButton, &QPushButton::clicked, this, [this] { emit regexTesterRequested(matchField()->text()); });
-    connect(matchField(), &QLineEdit::editingFinished, this,
-            [this] { QTimer::singleShot(0, this, [this] { highlightRegexInputIfNeeded(); }); });
+    for (QLineEdit* field : {nameField(), static_cast<QLineEdit*>(matchField())})
+        connect(field, &QLineEdit::editingFinished, this,
+                [this] { QTimer::singleShot(0, this, [this] { highlightRegexInputIfNeeded(); }); });
     setTrigger(nullptr);
 }
 

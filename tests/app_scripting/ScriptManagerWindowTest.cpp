@@ -109,6 +109,17 @@ TEST_F(ScriptManagerWindowTest, OpensOnePerSessionOnTheAskedKindWithItsTitle)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Realm - Aliases"));
     EXPECT_EQ(window->editorTabs()->currentWidget(), static_cast<QWidget*>(window->aliasEditor()));
     EXPECT_EQ(window->leftPanel()->tabBar()->tabToolTip(MUDScriptKind::Aliases), QStringLiteral("Aliases"));
+
+    // Once closed, the next request makes a new window that reads the disk afresh.
+    writeTrigger(triggersFolder(), QStringLiteral("later"));
+    window->cancelButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return m_window.isNull(); }, 2000));
+    MUDScriptingWindowController* reopened = open(MUDScriptKind::Triggers);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_TRUE(reopened->isVisible());
+    MUDScriptTreeModel* model = tree(MUDScriptKind::Triggers)->model();
+    EXPECT_EQ(model->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("later"), 1,
+                           Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
 }
 
 TEST_F(ScriptManagerWindowTest, ADividerStoredBelow150IsRaisedTo150AndStoredOnCancel)
@@ -134,6 +145,11 @@ TEST_F(ScriptManagerWindowTest, SelectionRoutesRecordsToTheEditorAndSetsTheRemov
     select(MUDScriptKind::Triggers, QStringLiteral("flee"));
     EXPECT_TRUE(window->removeButton()->isEnabled());
     EXPECT_EQ(window->triggerEditor()->nameField()->text(), QStringLiteral("flee"));
+    // Another tab with nothing selected: nothing to remove there.
+    emit window->leftPanel()->tabBar()->tabBarClicked(MUDScriptKind::Notes);
+    EXPECT_FALSE(window->removeButton()->isEnabled());
+    emit window->leftPanel()->tabBar()->tabBarClicked(MUDScriptKind::Triggers);
+    EXPECT_TRUE(window->removeButton()->isEnabled());
 
     select(MUDScriptKind::Triggers, QStringLiteral("Combat"));
     EXPECT_TRUE(window->removeButton()->isEnabled());
