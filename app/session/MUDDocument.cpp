@@ -21,6 +21,7 @@
 #include "engine/automation/MUDAliasesModifiedObject.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
+#include "engine/automation/MUDMatchTest.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/automation/MUDTimer.h"
 #include "engine/automation/MUDTrigger.h"
@@ -39,8 +40,6 @@ double secondsSince1970()
 {
     return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
-
-const QString kMatchTestNotificationName = QStringLiteral("com.corvane.matchTest");
 
 }
 
@@ -449,8 +448,10 @@ void MUDDocument::onNotification(const QString& name, const QVariant& object)
         triggersHaveBeenModified(object);
     else if (name == MUDAlias::aliasModifiedNotification())
         aliasesHaveBeenModified(object);
-    else if (name == kMatchTestNotificationName)
+    else if (name == MUDMatchTest::mudMatchHasTestNotificationName()) {
         m_mudMatchTest = object;
+        emit mudMatchTestChanged();
+    }
 }
 
 void MUDDocument::triggersHaveBeenModified(const QVariant& object)

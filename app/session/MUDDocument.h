@@ -185,6 +185,8 @@ signals:
     // After setConnection: the saved frames to apply (hasState false: centre
     // the window instead).
     void windowStateRestored(bool hasState);
+    // The trigger editor posted a match test (a MUDMatchTest) or cleared it.
+    void mudMatchTestChanged();
 
 private:
     void hideConnectButton(bool hide);

@@ -3,11 +3,25 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 
+QStringList MUDFontHelper::preferredFamilies()
+{
+    return {QStringLiteral("SFMono-Regular"), QStringLiteral("Monaco"), QStringLiteral("DejaVu Sans Mono")};
+}
+
 QFont MUDFontHelper::monospacedFontOfSize(qreal pointSize)
 {
-    QFont font = QFontDatabase::hasFamily(QStringLiteral("DejaVu Sans Mono"))
-                     ? QFont(QStringLiteral("DejaVu Sans Mono"))
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    return monospacedFontOfSize(pointSize, preferredFamilies());
+}
+
+QFont MUDFontHelper::monospacedFontOfSize(qreal pointSize, const QStringList& families)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (const QString& family : families) {
+        if (QFontDatabase::hasFamily(family)) {
+            font = QFont(family);
+            break;
+        }
+    }
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(pointSize);
     return font;

@@ -106,23 +106,18 @@ void CVWindowController::endSheetWithReturnCode(int returnCode)
 
 void CVWindowController::finishSheet(int returnCode)
 {
-    // Closing hides the window, which may report back here; end only once.
-    if (m_ending)
+    // Each showing ends once: a second end (or the hide reporting back) reaches nobody.
+    if (!m_active)
         return;
-    m_ending = true;
-    if (m_visibleTimer.isValid() && m_visibleTimer.elapsed() < MinimumVisibleMs)
+    m_active = false;
+    if (m_visibleTimer.elapsed() < MinimumVisibleMs)
         CVLog(QStringLiteral("Warning: Window of type %1 has been visible for less than a second before removed.")
                   .arg(className()));
-    m_visibleTimer.invalidate();
     removeDimming();
     CVLog(QStringLiteral("%1 endSheetWithReturnCode: %2").arg(className(), returnCodeText(returnCode)));
     CompletionHandler handler = std::exchange(m_handler, nullptr);
-    // Closing may delete a controller that asked for it.
-    QPointer<CVWindowController> self(this);
     QDialog::done(returnCode);
-    if (self)
-        m_ending = false;
-    // Last: the handler may delete this controller too.
+    // Last: the handler may delete this controller.
     if (handler)
         handler(returnCode);
 }
@@ -158,8 +153,10 @@ void CVWindowController::addCloseButton()
 void CVWindowController::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!m_visibleTimer.isValid())
+    if (!m_active) {
+        m_active = true;
         m_visibleTimer.start();
+    }
     if (m_closeButton)
         m_closeButton->raise();
 }

@@ -57,5 +57,6 @@ private:
     QPointer<QWidget> m_dimmingView;
     QToolButton* m_closeButton = nullptr;
     QElapsedTimer m_visibleTimer;
-    bool m_ending = false;
+    // Shown and not yet ended.
+    bool m_active = false;
 };

@@ -1,0 +1,94 @@
+#include "app/session/MUDSessionChildWindows.h"
+
+#include <QEvent>
+#include <QWidget>
+
+#include "app/session/MUDDocument.h"
+#include "app/session/MUDExitsWindowController.h"
+#include "app/session/MUDMessagesWindowController.h"
+
+MUDSessionChildWindows* MUDSessionChildWindows::attach(MUDDocument* document, QWidget* sessionWindow)
+{
+    return new MUDSessionChildWindows(document, sessionWindow);
+}
+
+MUDSessionChildWindows::MUDSessionChildWindows(MUDDocument* document, QWidget* sessionWindow)
+    : QObject(sessionWindow)
+    , m_document(document)
+    , m_sessionWindow(sessionWindow)
+    , m_lastSessionPosition(sessionWindow->pos())
+{
+    sessionWindow->installEventFilter(this);
+}
+
+void MUDSessionChildWindows::showCommunicationsWindow()
+{
+    if (!m_messagesWindowController) {
+        // A child of the session window: above it and closed with it.
+        m_messagesWindowController = new MUDMessagesWindowController(m_document, m_sessionWindow);
+    }
+    MUDMessagesWindowController* window = m_messagesWindowController;
+    window->move(MUDMessagesWindowController::originBesideSessionFrame(m_sessionWindow->frameGeometry(),
+                                                                        window->frameGeometry().size()));
+    window->show();
+    window->raise();
+    window->scrollToEnd();
+}
+
+void MUDSessionChildWindows::showExitsWindow()
+{
+    if (!m_exitsWindowController)
+        m_exitsWindowController = new MUDExitsWindowController(m_document, m_sessionWindow);
+    MUDExitsWindowController* window = m_exitsWindowController;
+    window->move(MUDExitsWindowController::originBesideSessionFrame(m_sessionWindow->frameGeometry(),
+                                                                     window->frameGeometry().size()));
+    window->show();
+    window->raise();
+}
+
+void MUDSessionChildWindows::hideExitsWindow()
+{
+    if (m_exitsWindowController)
+        m_exitsWindowController->hide();
+}
+
+void MUDSessionChildWindows::onViewCommunicationMainMenuItem()
+{
+    if (isCommunicationsWindowVisible())
+        m_messagesWindowController->onCloseClick();
+    else
+        showCommunicationsWindow();
+}
+
+void MUDSessionChildWindows::onViewExitsMainMenuItem()
+{
+    if (isExitsWindowVisible())
+        m_exitsWindowController->onCloseClick();
+    else
+        showExitsWindow();
+}
+
+bool MUDSessionChildWindows::isCommunicationsWindowVisible() const
+{
+    return m_messagesWindowController && m_messagesWindowController->isVisible();
+}
+
+bool MUDSessionChildWindows::isExitsWindowVisible() const
+{
+    return m_exitsWindowController && m_exitsWindowController->isVisible();
+}
+
+bool MUDSessionChildWindows::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_sessionWindow && event->type() == QEvent::Move) {
+        // Child windows travel with the session window.
+        const QPoint delta = m_sessionWindow->pos() - m_lastSessionPosition;
+        m_lastSessionPosition = m_sessionWindow->pos();
+        for (QWidget* window : {static_cast<QWidget*>(m_messagesWindowController.data()),
+                                static_cast<QWidget*>(m_exitsWindowController.data())}) {
+            if (window && window->isVisible())
+                window->move(window->pos() + delta);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

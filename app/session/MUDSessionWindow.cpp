@@ -1,0 +1,255 @@
+#include "app/session/MUDSessionWindow.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/session/MUDDocument.h"
+#include "app/views/MUDCommandTextView.h"
+#include "app/views/MUDDisplayScrollView.h"
+#include "app/views/MUDDisplayTextView.h"
+#include "core/LVDebounce.h"
+#include "engine/automation/MUDMatchTest.h"
+
+namespace {
+const QString kWindowFrameKey = QStringLiteral("windowFrame");
+constexpr QSize kDefaultSize(900, 640);
+constexpr int kInset = 5;
+}
+
+MUDSessionWindow::MUDSessionWindow(MUDDesktopIntegration* desktop, QWidget* parent)
+    : QMainWindow(parent)
+    , m_document(std::make_unique<MUDDocument>(desktop))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(kDefaultSize);
+    buildContent();
+    connectDocument();
+    m_commandTextView->setFocus(Qt::OtherFocusReason);
+}
+
+MUDSessionWindow::~MUDSessionWindow()
+{
+    LVDebounce::cancelTarget(this);
+    // The views read the document's output: they go first.
+    m_document->setCommandInput(nullptr);
+    delete takeCentralWidget();
+}
+
+void MUDSessionWindow::buildContent()
+{
+    const QFont font = MUDDocument::localFont();
+    auto* content = new QWidget(this);
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_outputView = new MUDDisplayScrollView(m_document->output(), content);
+    m_outputView->setFrameShape(QFrame::NoFrame);
+    m_outputView->textView()->setFont(font);
+    layout->addWidget(m_outputView, 1);
+
+    auto* separator = new QFrame(content);
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFixedHeight(1);
+    layout->addWidget(separator);
+
+    auto* bottomRow = new QHBoxLayout();
+    bottomRow->setContentsMargins(kInset, kInset, kInset, kInset);
+    bottomRow->setSpacing(kInset);
+    m_historyButton = new QToolButton(content);
+    m_historyButton->setIcon(QIcon::fromTheme(QStringLiteral("document-open-recent"),
+                                              style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    m_historyButton->setToolTip(tr("History"));
+    m_historyButton->setFixedSize(ButtonSize, ButtonSize);
+    m_historyButton->setEnabled(m_document->isHistoryButtonEnabled());
+    m_reconnectButton = new QToolButton(content);
+    m_reconnectButton->setIcon(
+        QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
+    m_reconnectButton->setToolTip(tr("Reconnect"));
+    m_reconnectButton->setFixedSize(ButtonSize, ButtonSize);
+    m_reconnectButton->setHidden(m_document->isReconnectButtonHidden());
+    m_commandTextView = new MUDCommandTextView(content);
+    m_commandTextView->setFont(font);
+    m_commandTextView->setReadOnly(!m_document->isInputEditable());
+    bottomRow->addWidget(m_historyButton, 0, Qt::AlignVCenter);
+    bottomRow->addWidget(m_reconnectButton, 0, Qt::AlignVCenter);
+    bottomRow->addWidget(m_commandTextView, 1);
+    layout->addLayout(bottomRow);
+    setCentralWidget(content);
+
+    m_commandTextView->setDelegate(this);
+    m_commandTextView->setMainTextView(m_outputView);
+    m_outputView->textView()->setCommandTextView(m_commandTextView);
+    m_document->setCommandInput(m_commandTextView);
+    m_lastFrameHeight = m_commandTextView->contentHeight();
+}
+
+void MUDSessionWindow::connectDocument()
+{
+    MUDDocument* document = m_document.get();
+    connect(document, &MUDDocument::scrollToEndRequested, m_outputView, &MUDDisplayScrollView::scrollToBottom);
+    connect(document, &MUDDocument::reconnectButtonHiddenChanged, m_reconnectButton, &QToolButton::setHidden);
+    connect(document, &MUDDocument::historyButtonEnabledChanged, m_historyButton, &QToolButton::setEnabled);
+    connect(document, &MUDDocument::inputEditableChanged, m_commandTextView,
+            [this](bool editable) { m_commandTextView->setReadOnly(!editable); });
+    connect(document, &MUDDocument::windowStateRestored, this, &MUDSessionWindow::applyRestoredWindowState);
+    connect(document, &MUDDocument::mudMatchTestChanged, this, &MUDSessionWindow::applyMatchTest);
+    connect(document, &MUDDocument::closeRequested, this, &QWidget::close);
+    connect(m_historyButton, &QToolButton::clicked, this, &MUDSessionWindow::onHistory);
+    connect(m_reconnectButton, &QToolButton::clicked, document, &MUDDocument::onReconnect);
+    connect(m_commandTextView, &MUDCommandTextView::heightChanged, this, &MUDSessionWindow::frameDidChange);
+}
+
+void MUDSessionWindow::openConnection(std::shared_ptr<MUDConnection> connection)
+{
+    centreWindow();
+    m_document->setConnection(std::move(connection));
+    setWindowTitle(m_document->displayName());
+    m_document->connect();
+}
+
+void MUDSessionWindow::applyRestoredWindowState(bool hasState)
+{
+    if (!hasState) {
+        QTimer::singleShot(CentreDelayMs, this, &MUDSessionWindow::centreWindow);
+        return;
+    }
+    const QRectF frame = m_document->restoredWindowFrames().value(kWindowFrameKey);
+    if (!frame.isEmpty())
+        setGeometry(frame.toRect());
+}
+
+void MUDSessionWindow::centreWindow()
+{
+    const QScreen* currentScreen = screen();
+    if (!currentScreen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(currentScreen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+MUDWindowState::Frames MUDSessionWindow::currentWindowFrames() const
+{
+    MUDWindowState::Frames frames = m_childWindowFramesProvider ? m_childWindowFramesProvider() : MUDWindowState::Frames();
+    frames.insert(kWindowFrameKey, QRectF(geometry()));
+    return frames;
+}
+
+void MUDSessionWindow::setChildWindowFramesProvider(std::function<MUDWindowState::Frames()> provider)
+{
+    m_childWindowFramesProvider = std::move(provider);
+}
+
+void MUDSessionWindow::saveWindowState()
+{
+    m_document->setWindowFrames(currentWindowFrames());
+    m_document->saveWindowState();
+}
+
+void MUDSessionWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_document->isClosed()) {
+        saveWindowState();
+        m_document->close();
+    }
+    LVDebounce::cancelTarget(this);
+    event->accept();
+}
+
+void MUDSessionWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    m_document->setWindowVisible(true);
+    // Blinking runs once a second from the first showing until a tick finds
+    // the window hidden.
+    if (!m_blinkStarted) {
+        m_blinkStarted = true;
+        QTimer::singleShot(BlinkIntervalMs, this, &MUDSessionWindow::updateBlink);
+    }
+}
+
+void MUDSessionWindow::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    m_document->setWindowVisible(false);
+}
+
+void MUDSessionWindow::updateBlink()
+{
+    m_outputView->textView()->updateBlink();
+    if (isVisible())
+        QTimer::singleShot(BlinkIntervalMs, this, &MUDSessionWindow::updateBlink);
+}
+
+void MUDSessionWindow::frameDidChange(int height)
+{
+    if (height == m_lastFrameHeight)
+        return;
+    m_lastFrameHeight = height;
+    m_outputView->scrollToBottom(false);
+    const QPointer<MUDSessionWindow> self(this);
+    LVDebounce::fireAfter(SaveStateDelay, this, "saveWindowState", nullptr, [self] {
+        if (self && !self->m_document->isClosed())
+            self->saveWindowState();
+    });
+}
+
+QMenu* MUDSessionWindow::historyMenu()
+{
+    if (!m_historyMenu)
+        m_historyMenu = new QMenu(this);
+    m_historyMenu->clear();
+    const QStringList& history = m_document->historyCommands();
+    for (qsizetype index = 0; index < history.size(); ++index) {
+        QString title = history.at(index);
+        QAction* action = m_historyMenu->addAction(title.replace(u'&', QStringLiteral("&&")));
+        connect(action, &QAction::triggered, this, [this, index] { m_document->onHistoryItem(index); });
+    }
+    return m_historyMenu;
+}
+
+void MUDSessionWindow::onHistory()
+{
+    QMenu* menu = historyMenu();
+    if (menu->isEmpty())
+        return;
+    menu->popup(m_historyButton->mapToGlobal(QPoint(0, -menu->sizeHint().height())));
+}
+
+void MUDSessionWindow::applyMatchTest()
+{
+    const QVariant matchTest = m_document->mudMatchTest();
+    if (matchTest.canConvert<MUDMatchTest>())
+        m_outputView->textView()->highlightScriptTest(matchTest.value<MUDMatchTest>());
+    else
+        m_outputView->textView()->highlightScriptTest(std::nullopt);
+}
+
+void MUDSessionWindow::MUDCommandTextViewReturnKey(MUDCommandTextView*)
+{
+    m_document->MUDCommandTextViewReturnKey();
+}
+
+void MUDSessionWindow::MUDCommandTextViewUpArrow(MUDCommandTextView*)
+{
+    m_document->MUDCommandTextViewUpArrow();
+}
+
+void MUDSessionWindow::MUDCommandTextViewDownArrow(MUDCommandTextView*)
+{
+    m_document->MUDCommandTextViewDownArrow();
+}
+
+QStringList MUDSessionWindow::MUDCommandTextWantsKeywords(MUDCommandTextView*)
+{
+    return m_document->MUDCommandTextWantsKeywords();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStringList>
+#include <optional>
+
+#include "app/session/MUDCommandInput.h"
+
+class MUDCommandTextViewDelegate;
+class MUDDisplayScrollView;
+
+// The input line of a session window: plain text that grows with its
+// content up to a limit. Return, Up and Down (on the first and last line)
+// go to the delegate, Tab cycles through completions of the word before the
+// cursor, paste takes plain text only, and find goes to the output view.
+// Main thread.
+class MUDCommandTextView : public QPlainTextEdit, public MUDCommandInput {
+    Q_OBJECT
+public:
+    static constexpr int MinimumHeight = 20;
+    // The line grows up to this many text lines, then scrolls.
+    static constexpr int MaximumVisibleLines = 8;
+
+    explicit MUDCommandTextView(QWidget* parent = nullptr);
+
+    void setDelegate(MUDCommandTextViewDelegate* delegate) { m_delegate = delegate; }
+    void setMainTextView(MUDDisplayScrollView* mainTextView);
+
+    // MUDCommandInput
+    QString text() const override { return toPlainText(); }
+    void setText(const QString& text) override;
+    void selectAll() override { QPlainTextEdit::selectAll(); }
+
+    // The zero-based line of the cursor; `lineCount` gets the number of lines.
+    int lineIndexForCursor(int* lineCount) const;
+
+    void processTabKey();
+    void insertCompletionFromScratch();
+    void insertNextCompletion();
+    void clearCompletion();
+    bool isCompleting() const { return m_partialList.has_value(); }
+
+    // Opens the find bar of the output view (find always searches the output).
+    void performFindPanelAction();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // The height the content asks for, within the minimum and the limit.
+    int contentHeight() const;
+
+signals:
+    // The line's height changed with its content.
+    void heightChanged(int height);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void replaceCompletionWord(qsizetype end, const QString& word);
+    void updateHeight();
+
+    MUDCommandTextViewDelegate* m_delegate = nullptr;
+    QPointer<MUDDisplayScrollView> m_mainTextView;
+    std::optional<QStringList> m_partialList;
+    qsizetype m_completionStartLocation = 0;
+    qsizetype m_keywordsIndex = 0;
+    int m_height = 0;
+};

@@ -1,0 +1,213 @@
+#include "app/views/MUDDisplayLayoutManager.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextLine>
+#include <QTextOption>
+#include <algorithm>
+
+#include "engine/decoding/MUDOutputModel.h"
+#include "engine/storage/MirefoldUserPreferences.h"
+
+namespace {
+// Where a glyph has no room to fit (an empty width before the first resize).
+constexpr qreal kUnboundedWidth = 1.0e6;
+// The view keeps this many layouts beyond those on screen before trimming.
+constexpr qsizetype kSpareLayouts = 256;
+constexpr qreal kWhitespaceMarkAlpha = 0.05;
+constexpr qreal kWhitespaceMarkShift = 6.0;
+}
+
+MUDDisplayLayoutManager::MUDDisplayLayoutManager(const MUDOutputModel& model)
+    : m_model(model)
+{
+    setFont(m_font);
+}
+
+MUDDisplayLayoutManager::~MUDDisplayLayoutManager() = default;
+
+void MUDDisplayLayoutManager::setFont(const QFont& font)
+{
+    m_font = font;
+    // Server text lines up on tab stops eight spaces apart.
+    m_tabWidth = QFontMetricsF(m_font).horizontalAdvance(QString(8, u' '));
+    invalidateAll();
+}
+
+void MUDDisplayLayoutManager::setWidth(qreal width)
+{
+    const qreal lineWidth = std::max(width - 2 * Margin, qreal(1));
+    if (qFuzzyCompare(lineWidth, m_width))
+        return;
+    m_width = lineWidth;
+    invalidateAll();
+}
+
+void MUDDisplayLayoutManager::setLinkColor(const QColor& color)
+{
+    if (color == m_linkColor)
+        return;
+    m_linkColor = color;
+    invalidateAll();
+}
+
+qsizetype MUDDisplayLayoutManager::displayedLineCount() const
+{
+    const qsizetype count = m_model.lineCount();
+    if (count > 1 && m_model.lineRange(count - 1).length == 0)
+        return count - 1;
+    return count;
+}
+
+CVRange MUDDisplayLayoutManager::displayedRange(qsizetype line) const
+{
+    CVRange range = m_model.lineRange(line);
+    if (range.length > 0 && m_model.characterAt(range.end() - 1) == u'\n')
+        --range.length;
+    return range;
+}
+
+const QTextLayout& MUDDisplayLayoutManager::layout(qsizetype line)
+{
+    auto found = m_layouts.constFind(line);
+    if (found != m_layouts.constEnd())
+        return **found;
+    std::shared_ptr<QTextLayout> built = buildLayout(line);
+    ++m_layoutsBuilt;
+    m_layouts.insert(line, built);
+    return *built;
+}
+
+std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line) const
+{
+    const CVRange range = displayedRange(line);
+    QString text = m_model.text(range);
+    // A carriage return is a line-ending habit of servers, not a glyph.
+    text.replace(u'\r', u' ');
+
+    QList<QTextLayout::FormatRange> formats;
+    m_model.enumerateAttributes(range, [&](const QTextCharFormat& attributes, CVRange run, bool&) {
+        QTextCharFormat format = attributes;
+        if (format.isAnchor()) {
+            format.setFontUnderline(true);
+            if (!format.hasProperty(QTextFormat::ForegroundBrush))
+                format.setForeground(m_linkColor);
+        }
+        formats.append({int(run.location - range.location), int(run.length), format});
+    });
+
+    auto layout = std::make_unique<QTextLayout>(text, m_font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTabStopDistance(m_tabWidth);
+    layout->setTextOption(option);
+    layout->setFormats(formats);
+    layout->setCacheEnabled(true);
+    const qreal width = m_width > 0 ? m_width : kUnboundedWidth;
+    qreal y = 0;
+    layout->beginLayout();
+    for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
+        row.setLineWidth(width);
+        row.setPosition({0, y});
+        y += row.height();
+    }
+    layout->endLayout();
+    return layout;
+}
+
+void MUDDisplayLayoutManager::invalidateFrom(qsizetype line)
+{
+    for (auto it = m_layouts.begin(); it != m_layouts.end();) {
+        if (it.key() >= line)
+            it = m_layouts.erase(it);
+        else
+            ++it;
+    }
+}
+
+void MUDDisplayLayoutManager::invalidateAll()
+{
+    m_layouts.clear();
+}
+
+void MUDDisplayLayoutManager::retainOnly(qsizetype first, qsizetype last)
+{
+    if (m_layouts.size() <= (last - first + 1) + kSpareLayouts)
+        return;
+    for (auto it = m_layouts.begin(); it != m_layouts.end();) {
+        if (it.key() < first || it.key() > last)
+            it = m_layouts.erase(it);
+        else
+            ++it;
+    }
+}
+
+QList<QRectF> MUDDisplayLayoutManager::rangeRects(qsizetype line, CVRange lineRange)
+{
+    const QTextLayout& lineLayout = layout(line);
+    QList<QRectF> rects;
+    const qsizetype end = lineRange.end();
+    for (int i = 0; i < lineLayout.lineCount(); ++i) {
+        const QTextLine row = lineLayout.lineAt(i);
+        const qsizetype start = std::max<qsizetype>(lineRange.location, row.textStart());
+        const qsizetype stop = std::min<qsizetype>(end, row.textStart() + row.textLength());
+        if (start >= stop)
+            continue;
+        const qreal left = row.cursorToX(int(start));
+        const qreal right = row.cursorToX(int(stop));
+        rects.append(QRectF(std::min(left, right), row.y(), std::abs(right - left), row.height()));
+    }
+    return rects;
+}
+
+qsizetype MUDDisplayLayoutManager::offsetAt(qsizetype line, QPointF point)
+{
+    const QTextLayout& lineLayout = layout(line);
+    if (lineLayout.lineCount() == 0)
+        return 0;
+    QTextLine row = lineLayout.lineAt(0);
+    for (int i = 0; i < lineLayout.lineCount(); ++i) {
+        row = lineLayout.lineAt(i);
+        if (point.y() < row.y() + row.height())
+            break;
+    }
+    return row.xToCursor(point.x());
+}
+
+void MUDDisplayLayoutManager::drawLine(QPainter& painter, qsizetype line, QPointF origin,
+                                       const QList<QTextLayout::FormatRange>& overlays, const QColor& textColor)
+{
+    if (MirefoldUserPreferences::sharedInstance().showWhitespace())
+        drawWhitespaceMarks(painter, line, origin, textColor);
+    painter.setPen(textColor);
+    layout(line).draw(&painter, origin, overlays.toVector());
+}
+
+void MUDDisplayLayoutManager::drawWhitespaceMarks(QPainter& painter, qsizetype line, QPointF origin,
+                                                  const QColor& textColor)
+{
+    const QTextLayout& lineLayout = layout(line);
+    const CVRange range = displayedRange(line);
+    QColor color = textColor;
+    color.setAlphaF(kWhitespaceMarkAlpha);
+    painter.save();
+    painter.setFont(m_font);
+    painter.setPen(color);
+    auto drawMark = [&](QStringView mark, int position) {
+        const QTextLine row = lineLayout.lineForTextPosition(position);
+        if (!row.isValid())
+            return;
+        const QPointF at(origin.x() + row.cursorToX(position) + kWhitespaceMarkShift, origin.y() + row.y() + row.ascent());
+        painter.drawText(at, mark.toString());
+    };
+    for (qsizetype i = 0; i < range.length; ++i) {
+        const char16_t c = m_model.characterAt(range.location + i);
+        if (c == u' ')
+            drawMark(u"\u00b7", int(i));
+        else if (c == u'\t')
+            drawMark(u"\u2026", int(i));
+    }
+    if (m_model.lineRange(line).length > range.length)
+        drawMark(u"\u23ce", int(range.length));
+    painter.restore();
+}

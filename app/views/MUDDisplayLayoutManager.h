@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QRectF>
+#include <QTextLayout>
+#include <memory>
+
+#include "core/CVRange.h"
+
+class MUDOutputModel;
+class QPainter;
+
+// Lays out the lines of a session's output for the output view: one
+// QTextLayout per output line, wrapped to the view's width, built only when
+// a line is about to be shown and kept while it stays near the screen, so
+// the cost of painting never depends on how long the output is. Also draws
+// a line with its overlays and, when the engine preference asks for it,
+// white-space marks. Main thread.
+class MUDDisplayLayoutManager {
+public:
+    // Space around the text inside the view.
+    static constexpr qreal Margin = 4.0;
+
+    explicit MUDDisplayLayoutManager(const MUDOutputModel& model);
+    ~MUDDisplayLayoutManager();
+
+    void setFont(const QFont& font);
+    const QFont& font() const { return m_font; }
+    void setWidth(qreal width);
+    void setLinkColor(const QColor& color);
+
+    // Output lines shown: the open line after a final line feed is left
+    // out while empty, so the last text sits at the bottom.
+    qsizetype displayedLineCount() const;
+    // Characters of a line without its line feed.
+    CVRange displayedRange(qsizetype line) const;
+
+    const QTextLayout& layout(qsizetype line);
+    qreal lineHeight(qsizetype line) { return layout(line).boundingRect().height(); }
+    // Drops the layouts of `line` and every line after it.
+    void invalidateFrom(qsizetype line);
+    void invalidateAll();
+    // Forgets layouts outside [first, last] once more are kept than needed.
+    void retainOnly(qsizetype first, qsizetype last);
+
+    // Layouts built so far (each line shown costs one until invalidated).
+    quint64 layoutsBuilt() const { return m_layoutsBuilt; }
+    qsizetype cachedLayoutCount() const { return m_layouts.size(); }
+
+    // The rectangles that a character range of a line covers, one per
+    // wrapped row, relative to the line's origin.
+    QList<QRectF> rangeRects(qsizetype line, CVRange lineRange);
+    // The character of `line` nearest to `point` (relative to the line's origin).
+    qsizetype offsetAt(qsizetype line, QPointF point);
+
+    // Draws the line with `overlays` (ranges within the line) at `origin`;
+    // with white-space marks on, draws them first in `textColor`.
+    void drawLine(QPainter& painter, qsizetype line, QPointF origin, const QList<QTextLayout::FormatRange>& overlays,
+                  const QColor& textColor);
+
+private:
+    std::unique_ptr<QTextLayout> buildLayout(qsizetype line) const;
+    void drawWhitespaceMarks(QPainter& painter, qsizetype line, QPointF origin, const QColor& textColor);
+
+    const MUDOutputModel& m_model;
+    QFont m_font;
+    qreal m_width = 0;
+    qreal m_tabWidth = 0;
+    QColor m_linkColor{Qt::blue};
+    QHash<qsizetype, std::shared_ptr<QTextLayout>> m_layouts;
+    quint64 m_layoutsBuilt = 0;
+};
