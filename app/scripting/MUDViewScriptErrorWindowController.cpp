@@ -124,6 +124,11 @@ bool MUDViewScriptErrorWindowController::openForLink(const QVariant& link, QWidg
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->addCloseButton();
     current = window;
-    window->beginCenterWindow(sessionWindow, nullptr);
+    // A plain window, not a dimming one: the session stays usable while its error is read.
+    window->show();
+    if (sessionWindow)
+        window->centerOverWindow(sessionWindow);
+    window->raise();
+    window->activateWindow();
     return true;
 }

@@ -21,8 +21,9 @@ public:
 
     // The session's handling of a clicked output link. An error record (the
     // link value of an error line's "(details)" run) closes the window kept
-    // in `current`, opens a new one centred over `sessionWindow` and stores
-    // it in `current`; returns whether the link was handled.
+    // in `current`, opens a new one centred over `sessionWindow` (its child,
+    // deleted when closed) and stores it in `current`; returns whether the
+    // link was handled.
     static bool openForLink(const QVariant& link, QWidget* sessionWindow,
                             QPointer<MUDViewScriptErrorWindowController>& current);
 

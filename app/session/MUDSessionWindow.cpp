@@ -32,6 +32,7 @@ MUDSessionWindow::MUDSessionWindow(MUDDesktopIntegration* desktop, QWidget* pare
     resize(kDefaultSize);
     buildContent();
     connectDocument();
+    applyMatchTest();
     m_commandTextView->setFocus(Qt::OtherFocusReason);
 }
 

@@ -1,8 +1,10 @@
 #include "app/views/CVWindowController.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QKeySequence>
+#include <QLayout>
 #include <QShortcut>
 #include <QThread>
 #include <QToolButton>
@@ -55,10 +57,14 @@ void CVWindowController::beginSheetModalForWindow(QWidget* window, CompletionHan
 void CVWindowController::beginCenterWindow(QWidget* window, CompletionHandler handler)
 {
     begin(window, std::move(handler), Qt::NonModal);
-    if (window) {
-        const QRect frame = window->window()->frameGeometry();
-        move(frame.center() - QPoint(width() / 2, height() / 2));
-    }
+    if (window)
+        centerOverWindow(window);
+}
+
+void CVWindowController::centerOverWindow(QWidget* window)
+{
+    const QRect frame = window->window()->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
 }
 
 void CVWindowController::begin(QWidget* window, CompletionHandler handler, Qt::WindowModality modality)
@@ -140,11 +146,17 @@ void CVWindowController::addCloseButton()
     m_closeButton->setFixedSize(18, 18);
     // The faint mark turns into the active button under the pointer and darkens while pressed.
     m_closeButton->setStyleSheet(QStringLiteral(
-        "QToolButton { border: none; border-radius: 9px; color: rgba(255,255,255,90); background: transparent; }"
+        "QToolButton { border: none; border-radius: 9px; color: rgba(128,128,128,200); background: transparent; }"
         "QToolButton:hover { color: white; background: #d9534f; }"
         "QToolButton:pressed { color: white; background: #a33a36; }"));
     m_closeButton->move(4, 4);
     m_closeButton->raise();
+    // Keep the content clear of the button.
+    if (QLayout* contentLayout = layout()) {
+        QMargins margins = contentLayout->contentsMargins();
+        margins.setTop(std::max(margins.top(), m_closeButton->height() + 6));
+        contentLayout->setContentsMargins(margins);
+    }
     connect(m_closeButton, &QToolButton::clicked, this, [this] { endSheetWithReturnCode(ReturnCodeCancel); });
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
     connect(shortcut, &QShortcut::activated, this, [this] { endSheetWithReturnCode(ReturnCodeCancel); });

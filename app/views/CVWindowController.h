@@ -32,6 +32,8 @@ public:
     void beginCenterWindow(QWidget* window, CompletionHandler handler);
     // 0 cancel, 1 OK: logs, removes the dimming, closes and calls the handler.
     void endSheetWithReturnCode(int returnCode);
+    // Moves this window so it is centred over `window`.
+    void centerOverWindow(QWidget* window);
     // A close button at the top left corner that ends with 0; also answers Ctrl+W.
     void addCloseButton();
 

@@ -67,15 +67,16 @@ CVRange MUDDisplayLayoutManager::displayedRange(qsizetype line) const
     return range;
 }
 
-const QTextLayout& MUDDisplayLayoutManager::layout(qsizetype line)
+const MUDDisplayLayoutManager::Entry& MUDDisplayLayoutManager::entry(qsizetype line)
 {
-    auto found = m_layouts.constFind(line);
-    if (found != m_layouts.constEnd())
-        return **found;
-    std::shared_ptr<QTextLayout> built = buildLayout(line);
+    auto found = m_layouts.lower_bound(line);
+    if (found != m_layouts.end() && found->first == line)
+        return found->second;
+    Entry built;
+    built.layout = buildLayout(line);
+    built.height = built.layout->boundingRect().height();
     ++m_layoutsBuilt;
-    m_layouts.insert(line, built);
-    return *built;
+    return m_layouts.emplace_hint(found, line, std::move(built))->second;
 }
 
 std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line) const
@@ -117,12 +118,7 @@ std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line
 
 void MUDDisplayLayoutManager::invalidateFrom(qsizetype line)
 {
-    for (auto it = m_layouts.begin(); it != m_layouts.end();) {
-        if (it.key() >= line)
-            it = m_layouts.erase(it);
-        else
-            ++it;
-    }
+    m_layouts.erase(m_layouts.lower_bound(line), m_layouts.end());
 }
 
 void MUDDisplayLayoutManager::invalidateAll()
@@ -132,14 +128,10 @@ void MUDDisplayLayoutManager::invalidateAll()
 
 void MUDDisplayLayoutManager::retainOnly(qsizetype first, qsizetype last)
 {
-    if (m_layouts.size() <= (last - first + 1) + kSpareLayouts)
+    if (qsizetype(m_layouts.size()) <= (last - first + 1) + kSpareLayouts)
         return;
-    for (auto it = m_layouts.begin(); it != m_layouts.end();) {
-        if (it.key() < first || it.key() > last)
-            it = m_layouts.erase(it);
-        else
-            ++it;
-    }
+    m_layouts.erase(m_layouts.begin(), m_layouts.lower_bound(first));
+    m_layouts.erase(m_layouts.upper_bound(last), m_layouts.end());
 }
 
 QList<QRectF> MUDDisplayLayoutManager::rangeRects(qsizetype line, CVRange lineRange)

@@ -2,10 +2,10 @@
 
 #include <QColor>
 #include <QFont>
-#include <QHash>
 #include <QList>
 #include <QRectF>
 #include <QTextLayout>
+#include <map>
 #include <memory>
 
 #include "core/CVRange.h"
@@ -38,8 +38,8 @@ public:
     // Characters of a line without its line feed.
     CVRange displayedRange(qsizetype line) const;
 
-    const QTextLayout& layout(qsizetype line);
-    qreal lineHeight(qsizetype line) { return layout(line).boundingRect().height(); }
+    const QTextLayout& layout(qsizetype line) { return *entry(line).layout; }
+    qreal lineHeight(qsizetype line) { return entry(line).height; }
     // Drops the layouts of `line` and every line after it.
     void invalidateFrom(qsizetype line);
     void invalidateAll();
@@ -48,7 +48,7 @@ public:
 
     // Layouts built so far (each line shown costs one until invalidated).
     quint64 layoutsBuilt() const { return m_layoutsBuilt; }
-    qsizetype cachedLayoutCount() const { return m_layouts.size(); }
+    qsizetype cachedLayoutCount() const { return qsizetype(m_layouts.size()); }
 
     // The rectangles that a character range of a line covers, one per
     // wrapped row, relative to the line's origin.
@@ -62,6 +62,11 @@ public:
                   const QColor& textColor);
 
 private:
+    struct Entry {
+        std::unique_ptr<QTextLayout> layout;
+        qreal height = 0;
+    };
+    const Entry& entry(qsizetype line);
     std::unique_ptr<QTextLayout> buildLayout(qsizetype line) const;
     void drawWhitespaceMarks(QPainter& painter, qsizetype line, QPointF origin, const QColor& textColor);
 
@@ -70,6 +75,7 @@ private:
     qreal m_width = 0;
     qreal m_tabWidth = 0;
     QColor m_linkColor{Qt::blue};
-    QHash<qsizetype, std::shared_ptr<QTextLayout>> m_layouts;
+    // By line, so a change drops the layouts from its line on in one cut.
+    std::map<qsizetype, Entry> m_layouts;
     quint64 m_layoutsBuilt = 0;
 };

@@ -1,5 +1,6 @@
 #include "app/views/MUDDisplayScrollView.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
@@ -19,7 +20,11 @@ MUDDisplayScrollView::MUDDisplayScrollView(MUDOutputModel& model, QWidget* paren
     , m_findBar(new MUDFindBar(this))
 {
     setViewport(m_textView);
+    // Keys go to the text view itself (a viewport normally hands focus to its scroller).
+    m_textView->setFocusProxy(nullptr);
     setFocusProxy(m_textView);
+    // It paints every pixel itself.
+    m_textView->setAutoFillBackground(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     verticalScrollBar()->setSingleStep(1);
@@ -57,7 +62,8 @@ void MUDDisplayScrollView::updateScrollRange()
     const bool trying = m_tryingToScrollToEnd;
     m_tryingToScrollToEnd = true;
     bar->setRange(int(first), int(last));
-    bar->setPageStep(std::max(1, int(m_textView->visibleLines().size()) - 1));
+    // A page is about a screenful of single-row lines; laying out the screen for it on every append would cost more.
+    bar->setPageStep(std::max(1, int(m_textView->height() / QFontMetricsF(m_textView->font()).lineSpacing()) - 1));
     m_tryingToScrollToEnd = trying;
     // Output cut below the position leaves the user at the bottom again.
     if (m_hasUserScrolledAwayFromBottom && isAtBottomOfDocument()) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <algorithm>
 
 #include "app/views/MUDCommandTextView.h"
+#include "core/CVLogHelper.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/decoding/MUDOutputModel.h"
@@ -44,6 +46,14 @@ CVRange intersection(CVRange a, CVRange b)
 {
     const qsizetype start = std::max(a.location, b.location);
     return {start, std::max(std::min(a.end(), b.end()) - start, qsizetype(0))};
+}
+
+// Passes over the visible text should take milliseconds; a slow one is worth a log line.
+void logIfSlow(const QElapsedTimer& timer, const char* format)
+{
+    const double seconds = double(timer.elapsed()) / 1000.0;
+    if (seconds > 1.0)
+        CVLog(QString::asprintf(format, seconds));
 }
 
 bool isWordCharacter(char16_t c)
@@ -134,6 +144,8 @@ void MUDDisplayTextView::layoutVisibleLines()
     if (m_visibleLinesValid)
         return;
     m_visibleLinesValid = true;
+    QElapsedTimer timer;
+    timer.start();
     m_visibleLines.clear();
     const qsizetype count = m_layoutManager.displayedLineCount();
     const qsizetype last = std::clamp(m_bottomLine, qsizetype(0), count - 1);
@@ -161,6 +173,7 @@ void MUDDisplayTextView::layoutVisibleLines()
     }
     if (!m_visibleLines.empty())
         m_layoutManager.retainOnly(m_visibleLines.front().line, m_visibleLines.back().line);
+    logIfSlow(timer, "Range timer took %0.2f seconds");
 }
 
 CVRange MUDDisplayTextView::calculateVisibleRange()
@@ -240,6 +253,8 @@ const QList<MUDDisplayTextView::Highlight>& MUDDisplayTextView::matchHighlights(
     m_matchHighlightRange = visible;
     m_matchHighlightGeneration = m_generation;
     m_matchHighlights.clear();
+    QElapsedTimer timer;
+    timer.start();
     const auto matches = m_matchProcessor->matchTrigger(m_matchTrigger, m_model.attributedSubstring(visible));
     if (!matches)
         return m_matchHighlights;
@@ -255,6 +270,7 @@ const QList<MUDDisplayTextView::Highlight>& MUDDisplayTextView::matchHighlights(
             m_matchHighlights.append({{range.location + visible.location, range.length}, QColor(), groupColor(group)});
         }
     }
+    logIfSlow(timer, "Highlight timer took %0.2f seconds");
     return m_matchHighlights;
 }
 

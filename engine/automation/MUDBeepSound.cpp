@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDataStream>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -56,7 +57,7 @@ const LoadedBeep& loadedBeep()
             CVLog(QStringLiteral("MUDBeepSound: no sound player found, beep stays silent"));
             return loaded;
         }
-        loaded.file = std::make_unique<QTemporaryFile>(QStringLiteral("quarrow-beep-XXXXXX.wav"));
+        loaded.file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("quarrow-beep-XXXXXX.wav")));
         if (!loaded.file->open() || loaded.file->write(beepWave()) < 0 || !loaded.file->flush())
             loaded.player.clear();
         return loaded;

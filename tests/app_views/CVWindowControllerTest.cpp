@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <memory>
 #include <thread>
 
@@ -43,6 +44,8 @@ struct EndRow {
     int code;
     const char* logLine;
 };
+
+void PrintTo(const EndRow& row, std::ostream* os) { *os << row.name; }
 
 class CVWindowControllerEnd : public ::testing::TestWithParam<EndRow> {};
 
@@ -105,6 +108,8 @@ struct KeyRow {
     QKeyCombination key;
 };
 
+void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
+
 class CVWindowControllerKeys : public ::testing::TestWithParam<KeyRow> {};
 
 TEST_P(CVWindowControllerKeys, CancelWithZero)
@@ -136,6 +141,20 @@ TEST(CVWindowController, CloseButtonSitsTopLeftAndCancels)
     EXPECT_LT(button->y(), 10);
     button->click();
     EXPECT_EQ(fixture.codes, QList<int>{0});
+}
+
+TEST(CVWindowController, CloseButtonKeepsTheContentClear)
+{
+    CVWindowController controller;
+    auto* layout = new QVBoxLayout(&controller);
+    layout->setContentsMargins(8, 8, 8, 8);
+    QWidget* content = new QWidget;
+    layout->addWidget(content);
+    controller.addCloseButton();
+    controller.resize(300, 200);
+    controller.show();
+    EXPECT_GE(content->geometry().top(), controller.closeButton()->geometry().bottom());
+    EXPECT_EQ(layout->contentsMargins().left(), 8);
 }
 
 TEST(CVWindowController, WarnsWhenRemovedWithinASecondOnly)

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -170,8 +171,8 @@ TEST_F(SelectionTest, ADragSelectsAndKeepsFocusWhileAPlainClickReturnsToTheInput
 {
     append(QStringLiteral("the quick brown fox\r\n"));
     QWidget* surface = &textView();
-    const QPoint from = pointOfCharacter(4);
-    const QPoint to = pointOfCharacter(14);
+    const QPoint from = pointBeforeCharacter(4);
+    const QPoint to = pointBeforeCharacter(14);
     QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, from);
     QTest::mouseMove(surface, to);
     QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, to);
@@ -221,6 +222,11 @@ struct MatchCase {
     CVRange match;
     std::vector<std::tuple<qsizetype, qsizetype, int>> underlines;
 };
+
+void PrintTo(const MatchCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class MatchHighlightTest : public OutputViewFixture, public ::testing::WithParamInterface<MatchCase> {};
 
@@ -297,12 +303,16 @@ TEST_F(FindTest, TheFindBarOpensFromTheInputLineAndSearchesTheOutput)
     input->setFocus();
     QTest::keySequence(input.get(), QKeySequence::Find);
     EXPECT_TRUE(waitUntil([&] { return view->findBar()->isVisible(); }, 1000));
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("orc"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    auto* field = view->findBar()->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, QStringLiteral("orc"));
+    QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(textView().selectedRange(), (CVRange{4, 3}));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(textView().selectedRange(), (CVRange{13, 3}));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(textView().selectedRange(), (CVRange{4, 3}));
+    QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(view->findBar()->isVisible());
 }
 }

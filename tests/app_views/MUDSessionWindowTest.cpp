@@ -117,6 +117,9 @@ TEST_F(SessionWindowTest, TypedCommandsReachTheServerAndTheHistory)
     EXPECT_EQ(input->text(), QStringLiteral("north"));
     QTest::keyClick(input, Qt::Key_Up);
     EXPECT_EQ(input->text(), QStringLiteral("look"));
+    // Down steps the browse position back: it shows the entry Up showed last, then the newer one.
+    QTest::keyClick(input, Qt::Key_Down);
+    EXPECT_EQ(input->text(), QStringLiteral("look"));
     QTest::keyClick(input, Qt::Key_Down);
     EXPECT_EQ(input->text(), QStringLiteral("north"));
 
@@ -173,6 +176,16 @@ TEST_F(SessionWindowTest, ClosingSavesTheFrameAndTheNextWindowRestoresIt)
 
     MUDSessionWindow* reopened = openWindow(connection);
     EXPECT_EQ(reopened->geometry(), QRect(40, 60, 700, 500));
+}
+
+TEST_F(SessionWindowTest, AGrowingInputLineSavesTheStateShortlyAfter)
+{
+    MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Growing")));
+    const QString statePath = window->document().windowStatePath();
+    ASSERT_FALSE(QFile::exists(statePath));
+    window->commandTextView()->setText(QStringLiteral("one\ntwo\nthree"));
+    EXPECT_FALSE(QFile::exists(statePath)) << "saving waits for the input to settle";
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(statePath); }, 2000));
 }
 
 TEST_F(SessionWindowTest, AMatchTestFromTheTriggerEditorIsHighlighted)

@@ -7,6 +7,7 @@
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
 #include "app/session/MUDFontHelper.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/views/CVDimmingView.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "TestSupport.h"
 
@@ -48,6 +49,9 @@ TEST(MUDViewScriptErrorWindow, FillsFromTheDetailsLinkValue)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->parentWidget(), &session.window);
+    EXPECT_LE((window->frameGeometry().center() - session.window.frameGeometry().center()).manhattanLength(), 4);
+    // Reading an error leaves the session usable: nothing dims it.
+    EXPECT_TRUE(session.window.findChildren<CVDimmingView*>().isEmpty());
     EXPECT_TRUE(log.contains(QStringLiteral("Error: {\"A\":\"1\",\"\\\\1\":\"Bob\",\"b\":\"2\",\"c\":\"3\"}")))
         << log.lines().join('\n').toStdString();
 

@@ -29,6 +29,13 @@ void OutputViewFixture::appendLines(int count, const QString& prefix)
     append(text);
 }
 
+QPoint OutputViewFixture::pointBeforeCharacter(qsizetype offset)
+{
+    const QPoint centre = pointOfCharacter(offset);
+    const QPoint next = pointOfCharacter(offset + 1);
+    return {centre.x() - (next.x() - centre.x()) / 2 + 1, centre.y()};
+}
+
 QPoint OutputViewFixture::pointOfCharacter(qsizetype offset)
 {
     const qsizetype line = model.lineForOffset(offset);

@@ -25,6 +25,8 @@ protected:
     qsizetype lastLine() const { return model.lineCount() - 2; }
     // The centre of the character at `offset` in view coordinates.
     QPoint pointOfCharacter(qsizetype offset);
+    // A point just inside the left edge of the character at `offset`: a press there puts the cursor before it.
+    QPoint pointBeforeCharacter(qsizetype offset);
     QImage grabText() { return textView().grab().toImage(); }
     // Pixels that differ from the view's background.
     int inkPixels(const QImage& image);
