@@ -79,7 +79,7 @@ void MUDTriggerEditorViewController::postCurrentStateAsTest()
         center.postNotification(MUDMatchTest::mudMatchHasTestNotificationName());
         return;
     }
-    const MUDMatchTest test(copy->matchType(), copy->matchString(), copy->matchFromStartOfLine(), copy->caseSpecific());
+    const MUDMatchTest test{copy->matchType(), copy->matchString(), copy->matchFromStartOfLine(), copy->caseSpecific()};
     center.postNotification(MUDMatchTest::mudMatchHasTestNotificationName(), QVariant::fromValue(test));
 }
 

@@ -82,7 +82,7 @@ TEST(TriggerEditor, ShowingATriggerFillsTheControlsFromItsWorkingCopyAndPostsIts
     // A regular expression is coloured at once.
     EXPECT_FALSE(editor.matchField()->coloredSpans().isEmpty());
     ASSERT_EQ(tests.posts.size(), 1);
-    EXPECT_EQ(tests.last(), MUDMatchTest(1, QStringLiteral("^(\\w+) arrives"), true, true));
+    EXPECT_EQ(tests.last(), (MUDMatchTest{1, QStringLiteral("^(\\w+) arrives"), true, true}));
 }
 
 TEST(TriggerEditor, ATriggerWithoutCopyGetsOneAtOnceAndNoTriggerEmptiesDisablesAndClearsTheTest)
@@ -140,15 +140,15 @@ TEST(TriggerEditor, EditsGoToTheWorkingCopyWithRedisplayAndMatchTests)
 
     QTest::keyClicks(editor.matchField(), QStringLiteral("orc"));
     EXPECT_EQ(trigger->modifiedInstance()->matchString(), QStringLiteral("orc"));
-    EXPECT_EQ(tests.last().matchString(), QStringLiteral("orc"));
+    EXPECT_EQ(tests.last().matchString, QStringLiteral("orc"));
     EXPECT_TRUE(trigger->isModified());
     EXPECT_EQ(trigger->matchString(), QString());
 
     editor.caseSpecificCheckbox()->click();
     EXPECT_TRUE(trigger->modifiedInstance()->caseSpecific());
-    EXPECT_TRUE(tests.last().caseSpecific());
+    EXPECT_TRUE(tests.last().caseSpecific);
     editor.matchFromStartCheckbox()->click();
-    EXPECT_TRUE(tests.last().matchFromStartOfLine());
+    EXPECT_TRUE(tests.last().matchFromStartOfLine);
 
     const qsizetype postsBefore = tests.posts.size();
     editor.enabledCheckbox()->click();
@@ -176,7 +176,7 @@ TEST(TriggerEditor, ThePatternPopUpSwitchesTheTypeAndItsColouring)
     emit editor.patternPopup()->activated(1);
     EXPECT_EQ(trigger->modifiedInstance()->matchType(), 1);
     EXPECT_FALSE(editor.matchField()->coloredSpans().isEmpty());
-    EXPECT_EQ(tests.last().matchType(), 1);
+    EXPECT_EQ(tests.last().matchType, 1);
 
     editor.patternPopup()->setCurrentIndex(0);
     emit editor.patternPopup()->activated(0);

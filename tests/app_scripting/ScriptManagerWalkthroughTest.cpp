@@ -88,8 +88,8 @@ TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireIn
     spinEventLoop(50);
     EXPECT_FALSE(editor->matchField()->coloredSpans().isEmpty());
     const MUDMatchTest test = m_document->mudMatchTest().value<MUDMatchTest>();
-    EXPECT_EQ(test.matchType(), 1);
-    EXPECT_EQ(test.matchString(), QStringLiteral("^(\\w+) arrives (from|to) the [a-z]+\\."));
+    EXPECT_EQ(test.matchType, 1);
+    EXPECT_EQ(test.matchString, QStringLiteral("^(\\w+) arrives (from|to) the [a-z]+\\."));
     screenshot(window, QStringLiteral("3-regex-trigger-with-live-test"));
 
     window->okButton()->click();

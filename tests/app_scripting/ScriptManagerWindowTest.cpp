@@ -169,11 +169,11 @@ TEST_F(ScriptManagerWindowTest, EditingATriggerUpdatesItsRowAndEverySessionsMatc
     MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
     select(MUDScriptKind::Triggers, QStringLiteral("greet"));
     const MUDMatchTest shown = m_documents.front()->mudMatchTest().value<MUDMatchTest>();
-    EXPECT_EQ(shown.matchString(), QStringLiteral("arrives"));
+    EXPECT_EQ(shown.matchString, QStringLiteral("arrives"));
     EXPECT_EQ(m_otherDocument->mudMatchTest().value<MUDMatchTest>(), shown);
 
     QTest::keyClicks(window->triggerEditor()->matchField(), QStringLiteral(" here"));
-    EXPECT_EQ(m_documents.back()->mudMatchTest().value<MUDMatchTest>().matchString(), QStringLiteral("arrives here"));
+    EXPECT_EQ(m_documents.back()->mudMatchTest().value<MUDMatchTest>().matchString, QStringLiteral("arrives here"));
     MUDScriptTreeModel* model = tree(MUDScriptKind::Triggers)->model();
     const QModelIndex row = model->indexForEntry(tree(MUDScriptKind::Triggers)->selectedEntry());
     EXPECT_TRUE(model->data(row, MUDScriptTreeModel::ModifiedRole).toBool());
