@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -17,6 +18,7 @@
 #include "app/scripting/MUDTriggerEditorViewController.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionWindow.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "engine/automation/MUDMatchTest.h"
 #include "engine/connection/MUDConnection.h"
@@ -50,21 +52,25 @@ protected:
 
     LoopbackServer m_server;
     SilentDesktop m_desktop;
-    std::unique_ptr<MUDDocument> m_document;
+    // Deletes itself when closed.
+    QPointer<MUDSessionWindow> m_sessionWindow;
+    MUDDocument* m_document = nullptr;
 };
 
 TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireInTheSession)
 {
     ASSERT_TRUE(m_server.isListening());
-    m_document = std::make_unique<MUDDocument>(&m_desktop);
-    m_document->setConnection(storedConnection(QStringLiteral("Arena"), {}, m_server.port()));
-    m_document->connect();
+    m_sessionWindow = new MUDSessionWindow(&m_desktop);
+    m_sessionWindow->resize(760, 420);
+    m_sessionWindow->show();
+    m_document = &m_sessionWindow->document();
+    m_sessionWindow->openConnection(storedConnection(QStringLiteral("Arena"), {}, m_server.port()));
     ASSERT_TRUE(waitUntil([&] { return m_server.hasClient() && m_document->isConnected(); }));
     m_server.send("Bob arrives from the north.\r\n");
     ASSERT_TRUE(waitUntil([&] { return output().contains(QStringLiteral("Bob arrives")); }));
 
     QPointer<MUDScriptingWindowController> window
-        = MUDScriptingWindowController::showForDocument(*m_document, MUDScriptKind::Triggers);
+        = MUDScriptingWindowController::showForDocument(*m_document, MUDScriptKind::Triggers, m_sessionWindow.data());
     spinEventLoop(50);
     screenshot(window, QStringLiteral("1-manager-opened"));
 
@@ -91,6 +97,7 @@ TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireIn
     EXPECT_EQ(test.matchType, 1);
     EXPECT_EQ(test.matchString, QStringLiteral("^(\\w+) arrives (from|to) the [a-z]+\\."));
     screenshot(window, QStringLiteral("3-regex-trigger-with-live-test"));
+    screenshot(m_sessionWindow.data(), QStringLiteral("4-session-shows-the-live-match"));
 
     window->okButton()->click();
     EXPECT_TRUE(output().contains(QStringLiteral("Triggers reloaded")));
@@ -100,7 +107,11 @@ TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireIn
 
     m_server.send("Alice arrives from the south.\r\n");
     EXPECT_TRUE(waitUntil([&] { return m_server.receivedTexts().contains("wave"); }, 5000));
-    m_document->close();
+    spinEventLoop(100);
+    EXPECT_TRUE(output().contains(QStringLiteral("Alice arrives from the south."))) << output().toStdString();
+    screenshot(m_sessionWindow.data(), QStringLiteral("5-session-after-the-trigger-fired"));
+    m_sessionWindow->close();
+    EXPECT_TRUE(waitUntil([&] { return m_sessionWindow.isNull(); }, 2000));
 }
 
 }
