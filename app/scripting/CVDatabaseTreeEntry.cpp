@@ -8,7 +8,6 @@ CVDatabaseTreeEntry::CVDatabaseTreeEntry(const CVDatabaseTreeEntry& other)
     , m_expanded(other.m_expanded)
     , m_parent(other.m_parent)
     , m_displayName(other.m_displayName)
-    , m_details(other.m_details)
     , m_children(other.m_children)
 {
 }

@@ -30,8 +30,6 @@ public:
 
     virtual QString displayName() const { return m_displayName; }
     void setDisplayName(const QString& displayName) { m_displayName = displayName; }
-    QString details() const { return m_details; }
-    void setDetails(const QString& details) { m_details = details; }
 
     QList<Ptr>& childTreeEntries() { return m_children; }
     const QList<Ptr>& childTreeEntries() const { return m_children; }
@@ -59,6 +57,5 @@ private:
     std::weak_ptr<CVDatabaseTreeEntry> m_parent;
     std::weak_ptr<CVDatabaseTreeEntry> m_original;
     QString m_displayName;
-    QString m_details;
     QList<Ptr> m_children;
 };

@@ -364,8 +364,6 @@ QVariant MUDScriptTreeModel::data(const QModelIndex& index, int role) const
         font.setStrikeOut(entry->isRemoved());
         return font;
     }
-    case EntryRole:
-        return QVariant::fromValue(static_cast<void*>(const_cast<CVDatabaseTreeEntry*>(entry)));
     case RemovedRole:
         return entry->isRemoved();
     case ModifiedRole:

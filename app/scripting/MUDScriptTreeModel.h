@@ -19,8 +19,7 @@ class MUDScriptTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
     enum Role {
-        EntryRole = Qt::UserRole + 1, // the node (CVDatabaseTreeEntry*)
-        RemovedRole,
+        RemovedRole = Qt::UserRole + 1,
         ModifiedRole,
     };
     // Rows of modified entries show their name in this colour.

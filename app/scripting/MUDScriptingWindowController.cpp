@@ -145,11 +145,6 @@ MUDScriptingWindowController* MUDScriptingWindowController::showForDocument(MUDD
     return window;
 }
 
-MUDScriptingWindowController* MUDScriptingWindowController::windowForDocument(const MUDDocument& document)
-{
-    return windowsByDocument().value(&document);
-}
-
 void MUDScriptingWindowController::setScriptType(int scriptType)
 {
     if (MUDScriptKind::isValid(scriptType)) {

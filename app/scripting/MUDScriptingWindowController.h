@@ -39,8 +39,6 @@ public:
     // reads the trees fresh from disk, centred over `sessionWindow`.
     static MUDScriptingWindowController* showForDocument(MUDDocument& document, int scriptType,
                                                          QWidget* sessionWindow = nullptr);
-    // The session's script manager while it exists.
-    static MUDScriptingWindowController* windowForDocument(const MUDDocument& document);
 
     std::shared_ptr<MUDConnection> connection() const { return m_connection; }
     int scriptType() const { return m_scriptType; }
