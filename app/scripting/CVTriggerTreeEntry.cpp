@@ -1,0 +1,8 @@
+#include "app/scripting/CVTriggerTreeEntry.h"
+
+#include "app/scripting/MUDScriptTreeIcons.h"
+
+QIcon CVTriggerTreeEntry::image() const
+{
+    return MUDScriptTreeIcons::checkbox(!current().disabled());
+}

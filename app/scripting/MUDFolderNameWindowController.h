@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/views/CVWindowController.h"
+
+class QLineEdit;
+class QMessageBox;
+class QPushButton;
+
+// The sheet that asks for a folder name (new folder, rename). OK with an
+// empty name shows an alert on the sheet and keeps it open; otherwise OK
+// ends with code 1 and Cancel with 0. Main thread.
+class MUDFolderNameWindowController : public CVWindowController {
+    Q_OBJECT
+public:
+    explicit MUDFolderNameWindowController(const QString& folderName, QWidget* parent = nullptr);
+
+    QString folderName() const;
+    QLineEdit* nameField() const { return m_nameField; }
+    QPushButton* okButton() const { return m_okButton; }
+    // The alert shown for an empty name, while it is open.
+    QMessageBox* emptyNameAlert() const { return m_alert; }
+
+private:
+    void onOK();
+
+    QLineEdit* m_nameField;
+    QPushButton* m_okButton;
+    QMessageBox* m_alert = nullptr;
+};

@@ -1,0 +1,295 @@
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "ScriptingFixture.h"
+#include "TestSupport.h"
+#include "app/scripting/CVFolderTreeEntry.h"
+#include "app/scripting/MUDAliasEditorViewController.h"
+#include "app/scripting/MUDNoteEditorViewController.h"
+#include "app/scripting/MUDFolderNameWindowController.h"
+#include "app/scripting/MUDRegexField.h"
+#include "app/scripting/MUDRegexTesterWindowController.h"
+#include "app/scripting/MUDScriptKind.h"
+#include "app/scripting/MUDScriptTreeModel.h"
+#include "app/scripting/MUDScriptingLeftPanelViewController.h"
+#include "app/scripting/MUDScriptingOutlineViewController.h"
+#include "app/scripting/MUDScriptingWindowController.h"
+#include "app/scripting/MUDTriggerEditorViewController.h"
+#include "app/session/MUDDesktopIntegration.h"
+#include "app/session/MUDDocument.h"
+#include "app/views/CVHighlightableTextView.h"
+#include "engine/automation/MUDMatchTest.h"
+#include "engine/automation/MUDTrigger.h"
+#include "engine/connection/MUDConnection.h"
+
+namespace {
+
+class QuietDesktop : public MUDDesktopIntegration {
+public:
+    void setBadge(const QString&) override {}
+    void setStatus(const QString&) override {}
+    void postNotification(const QString&, const QString&) override {}
+    void beep() override {}
+};
+
+class ScriptManagerWindowTest : public ScriptingFixture {
+protected:
+    void SetUp() override
+    {
+        ScriptingFixture::SetUp();
+        writeTrigger(triggersFolder() + QStringLiteral("/Combat"), QStringLiteral("flee"), QStringLiteral("orc"));
+        writeTrigger(triggersFolder(), QStringLiteral("greet"), QStringLiteral("arrives"));
+        // Two open sessions of the connection, one of another connection.
+        for (int i = 0; i < 2; ++i) {
+            m_documents.push_back(std::make_unique<MUDDocument>(&m_desktop));
+            m_documents.back()->setConnection(m_connection);
+        }
+        m_otherDocument = std::make_unique<MUDDocument>(&m_desktop);
+        m_otherDocument->setConnection(storedConnection(QStringLiteral("Elsewhere")));
+    }
+    void TearDown() override
+    {
+        delete m_window.data();
+        m_documents.clear();
+        m_otherDocument.reset();
+        ScriptingFixture::TearDown();
+    }
+
+    MUDScriptingWindowController* open(int kind)
+    {
+        m_window = MUDScriptingWindowController::showForDocument(*m_documents.front(), kind);
+        return m_window;
+    }
+    MUDScriptingOutlineViewController* tree(int kind) { return m_window->leftPanel()->treeController(kind); }
+    void select(int kind, const QString& name)
+    {
+        MUDScriptTreeModel* model = tree(kind)->model();
+        const QModelIndexList found
+            = model->match(model->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1) << name.toStdString();
+        tree(kind)->selectEntry(model->entryForIndex(found.first()));
+    }
+    static QString outputOf(const MUDDocument& document)
+    {
+        return document.output().text({0, document.output().length()});
+    }
+
+    QuietDesktop m_desktop;
+    std::vector<std::unique_ptr<MUDDocument>> m_documents;
+    std::unique_ptr<MUDDocument> m_otherDocument;
+    QPointer<MUDScriptingWindowController> m_window;
+};
+
+TEST_F(ScriptManagerWindowTest, OpensOnePerSessionOnTheAskedKindWithItsTitle)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Realm - Triggers"));
+    EXPECT_EQ(window->leftPanel()->selectedTabPanel(), MUDScriptKind::Triggers);
+    EXPECT_EQ(window->editorTabs()->currentWidget(), static_cast<QWidget*>(window->triggerEditor()));
+
+    EXPECT_EQ(MUDScriptingWindowController::showForDocument(*m_documents.front(), MUDScriptKind::Notes), window);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Realm - Notes"));
+    EXPECT_EQ(window->editorTabs()->currentWidget(), static_cast<QWidget*>(window->noteEditor()));
+    window->setScriptType(7);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Realm - Notes"));
+
+    emit window->leftPanel()->tabBar()->tabBarClicked(MUDScriptKind::Aliases);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Realm - Aliases"));
+    EXPECT_EQ(window->editorTabs()->currentWidget(), static_cast<QWidget*>(window->aliasEditor()));
+    EXPECT_EQ(window->leftPanel()->tabBar()->tabToolTip(MUDScriptKind::Aliases), QStringLiteral("Aliases"));
+
+    // Once closed, the next request makes a new window that reads the disk afresh.
+    writeTrigger(triggersFolder(), QStringLiteral("later"));
+    window->cancelButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return m_window.isNull(); }, 2000));
+    MUDScriptingWindowController* reopened = open(MUDScriptKind::Triggers);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_TRUE(reopened->isVisible());
+    MUDScriptTreeModel* model = tree(MUDScriptKind::Triggers)->model();
+    EXPECT_EQ(model->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("later"), 1,
+                           Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+}
+
+TEST_F(ScriptManagerWindowTest, ADividerStoredBelow150IsRaisedTo150AndStoredOnCancel)
+{
+    QSettings().setValue(QStringLiteral("triggerSplitPosition"), 40);
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    spinEventLoop(20);
+    EXPECT_EQ(window->splitPosition(), 150);
+    QSettings().setValue(QStringLiteral("triggerSplitPosition"), 0);
+    window->cancelButton()->click();
+    EXPECT_EQ(QSettings().value(QStringLiteral("triggerSplitPosition")).toInt(), 150);
+}
+
+TEST_F(ScriptManagerWindowTest, SelectionRoutesRecordsToTheEditorAndSetsTheRemoveSegment)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    select(MUDScriptKind::Triggers, QStringLiteral(".login"));
+    EXPECT_FALSE(window->removeButton()->isEnabled());
+    EXPECT_EQ(window->triggerEditor()->actionView()->toPlainText(), QStringLiteral("say hello"));
+    EXPECT_FALSE(window->triggerEditor()->nameField()->isEnabled());
+    EXPECT_FALSE(window->triggerEditor()->actionView()->isReadOnly());
+
+    select(MUDScriptKind::Triggers, QStringLiteral("flee"));
+    EXPECT_TRUE(window->removeButton()->isEnabled());
+    EXPECT_EQ(window->triggerEditor()->nameField()->text(), QStringLiteral("flee"));
+    // Another tab with nothing selected: nothing to remove there.
+    emit window->leftPanel()->tabBar()->tabBarClicked(MUDScriptKind::Notes);
+    EXPECT_FALSE(window->removeButton()->isEnabled());
+    emit window->leftPanel()->tabBar()->tabBarClicked(MUDScriptKind::Triggers);
+    EXPECT_TRUE(window->removeButton()->isEnabled());
+
+    select(MUDScriptKind::Triggers, QStringLiteral("Combat"));
+    EXPECT_TRUE(window->removeButton()->isEnabled());
+    EXPECT_EQ(window->triggerEditor()->currentTrigger(), nullptr);
+    EXPECT_FALSE(window->triggerEditor()->nameField()->isEnabled());
+
+    select(MUDScriptKind::Triggers, QStringLiteral("Triggers"));
+    EXPECT_FALSE(window->removeButton()->isEnabled());
+
+    select(MUDScriptKind::Triggers, QStringLiteral("greet"));
+    window->removeButton()->click();
+    EXPECT_TRUE(tree(MUDScriptKind::Triggers)->selectedEntry()->isRemoved());
+}
+
+TEST_F(ScriptManagerWindowTest, EditingATriggerUpdatesItsRowAndEverySessionsMatchTest)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    select(MUDScriptKind::Triggers, QStringLiteral("greet"));
+    const MUDMatchTest shown = m_documents.front()->mudMatchTest().value<MUDMatchTest>();
+    EXPECT_EQ(shown.matchString, QStringLiteral("arrives"));
+    EXPECT_EQ(m_otherDocument->mudMatchTest().value<MUDMatchTest>(), shown);
+
+    QTest::keyClicks(window->triggerEditor()->matchField(), QStringLiteral(" here"));
+    EXPECT_EQ(m_documents.back()->mudMatchTest().value<MUDMatchTest>().matchString, QStringLiteral("arrives here"));
+    MUDScriptTreeModel* model = tree(MUDScriptKind::Triggers)->model();
+    const QModelIndex row = model->indexForEntry(tree(MUDScriptKind::Triggers)->selectedEntry());
+    EXPECT_TRUE(model->data(row, MUDScriptTreeModel::ModifiedRole).toBool());
+}
+
+TEST_F(ScriptManagerWindowTest, CancelLeavesTheDiskUntouchedAndClearsTheMatchTestEverywhere)
+{
+    const QByteArray before = readFile(triggersFolder() + QStringLiteral("/greet.trigger"));
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    select(MUDScriptKind::Triggers, QStringLiteral("greet"));
+    QTest::keyClicks(window->triggerEditor()->matchField(), QStringLiteral(" now"));
+    window->onAddNewEntry();
+    ASSERT_TRUE(m_documents.front()->mudMatchTest().isValid());
+
+    window->cancelButton()->click();
+    EXPECT_FALSE(m_documents.front()->mudMatchTest().isValid());
+    EXPECT_FALSE(m_documents.back()->mudMatchTest().isValid());
+    EXPECT_FALSE(m_otherDocument->mudMatchTest().isValid());
+    EXPECT_EQ(readFile(triggersFolder() + QStringLiteral("/greet.trigger")), before);
+    EXPECT_FALSE(QFileInfo::exists(triggersFolder() + QStringLiteral("/New trigger.trigger")));
+    EXPECT_FALSE(outputOf(*m_documents.front()).contains(QStringLiteral("Triggers reloaded")));
+}
+
+TEST_F(ScriptManagerWindowTest, OKSavesAndOpenSessionsOfTheConnectionReload)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    select(MUDScriptKind::Triggers, QStringLiteral("Combat"));
+    window->onAddNewEntry();
+    QTest::keyClicks(window->triggerEditor()->matchField(), QStringLiteral("^(\\w+) attacks"));
+    window->okButton()->click();
+
+    EXPECT_FALSE(m_documents.front()->mudMatchTest().isValid());
+    EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Combat/New trigger.trigger")).contains("attacks"));
+    for (const auto& document : m_documents)
+        EXPECT_TRUE(outputOf(*document).contains(QStringLiteral("Triggers reloaded")));
+    EXPECT_FALSE(outputOf(*m_otherDocument).contains(QStringLiteral("Triggers reloaded")));
+    const auto triggers = m_documents.front()->connection()->triggers();
+    ASSERT_TRUE(triggers.has_value());
+    EXPECT_TRUE(std::any_of(triggers->begin(), triggers->end(),
+                            [](const auto& trigger) { return trigger->title() == QStringLiteral("New trigger"); }));
+}
+
+TEST_F(ScriptManagerWindowTest, TheFolderNameSheetRefusesAnEmptyNameAndAddsANamedFolder)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    window->onAddNewFolder();
+    MUDFolderNameWindowController* sheet = tree(MUDScriptKind::Triggers)->folderNameSheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->okButton()->click();
+    ASSERT_NE(sheet->emptyNameAlert(), nullptr);
+    EXPECT_EQ(sheet->emptyNameAlert()->text(), QStringLiteral("Folder name reqired"));
+    EXPECT_EQ(sheet->emptyNameAlert()->informativeText(), QStringLiteral("You must enter a folder name"));
+    EXPECT_TRUE(sheet->isVisible());
+    sheet->emptyNameAlert()->close();
+    ASSERT_TRUE(waitUntil([&] { return sheet->emptyNameAlert() == nullptr; }, 2000));
+
+    sheet->nameField()->setText(QStringLiteral("Hunting"));
+    sheet->okButton()->click();
+    CVFolderTreeEntry& root = *tree(MUDScriptKind::Triggers)->model()->root();
+    const auto names = [&] {
+        QStringList list;
+        for (const auto& child : root.childTreeEntries())
+            list.append(child->displayName());
+        return list;
+    };
+    ASSERT_TRUE(waitUntil([&] { return names().contains(QStringLiteral("Hunting")); }, 2000));
+    EXPECT_EQ(tree(MUDScriptKind::Triggers)->selectedEntry()->displayName(), QStringLiteral("Hunting"));
+}
+
+TEST_F(ScriptManagerWindowTest, ContextMenusOfFoldersAndTriggers)
+{
+    open(MUDScriptKind::Triggers);
+    MUDScriptingOutlineViewController* triggers = tree(MUDScriptKind::Triggers);
+    CVFolderTreeEntry& root = *triggers->model()->root();
+    const auto items = [](QMenu* menu) {
+        QStringList list;
+        for (QAction* action : menu->actions())
+            list.append(action->isSeparator() ? QStringLiteral("-")
+                                              : action->text() + (action->isEnabled() ? QString() : QStringLiteral("(off)")));
+        delete menu;
+        return list;
+    };
+    EXPECT_EQ(items(triggers->menuForEntry(&root)),
+              (QStringList{QStringLiteral("Add"), QStringLiteral("-"), QStringLiteral("Rename...(off)"),
+                           QStringLiteral("Remove(off)"), QStringLiteral("-"), QStringLiteral("Show in finder")}));
+    select(MUDScriptKind::Triggers, QStringLiteral(".login"));
+    EXPECT_EQ(items(triggers->menuForEntry(triggers->selectedEntry())),
+              (QStringList{QStringLiteral("Remove(off)"), QStringLiteral("-"), QStringLiteral("Show in finder")}));
+    const auto added = triggers->model()->addNewEntry(nullptr);
+    EXPECT_EQ(items(triggers->menuForEntry(added.get())),
+              (QStringList{QStringLiteral("Remove"), QStringLiteral("-"), QStringLiteral("Show in finder(off)")}));
+    select(MUDScriptKind::Triggers, QStringLiteral("flee"));
+    EXPECT_EQ(MUDScriptingOutlineViewController::locationToReveal(*triggers->selectedEntry()),
+              triggersFolder() + QStringLiteral("/Combat"));
+    EXPECT_EQ(triggers->menuForEntry(tree(MUDScriptKind::Aliases)->model()->root()->childTreeEntries().value(0).get()),
+              nullptr);
+}
+
+TEST_F(ScriptManagerWindowTest, TheRegexTesterMarksMatchesAndGroupsAndKeepsThemForAnInvalidPattern)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    window->openRegexTester(QStringLiteral("(\\d+) GOLD"));
+    MUDRegexTesterWindowController* tester = window->regexTester();
+    ASSERT_NE(tester, nullptr);
+    EXPECT_EQ(tester->patternView()->toPlainText(), QStringLiteral("(\\d+) GOLD"));
+    tester->testView()->setPlainText(QStringLiteral("5 gold, then 12 gold"));
+    const auto marks = tester->testView()->extraSelections();
+    ASSERT_EQ(marks.size(), 4);
+    EXPECT_EQ(marks[0].cursor.selectedText(), QStringLiteral("5 gold"));
+    EXPECT_EQ(marks[0].format.background().color(), MUDRegexTesterWindowController::matchBackgroundColor());
+    EXPECT_EQ(marks[1].cursor.selectedText(), QStringLiteral("5"));
+    EXPECT_EQ(marks[1].format.foreground().color(), MUDRegexTesterWindowController::groupForegroundColor());
+    EXPECT_EQ(marks[3].cursor.selectedText(), QStringLiteral("12"));
+
+    tester->patternView()->setPlainText(QStringLiteral("(unclosed"));
+    EXPECT_EQ(tester->testView()->extraSelections().size(), 4);
+}
+
+}
