@@ -6,9 +6,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/scripting/MUDScriptingWindowController.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
+#include "app/session/MUDSessionWindow.h"
 #include "app/shell/MUDProductSettings.h"
 
 MUDMainMenu::MUDMainMenu(QObject* parent)
@@ -60,11 +62,17 @@ QMenu* MUDMainMenu::makeSessionMenu(QWidget* window)
     exits->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
     exits->setCheckable(true);
     menu->addSeparator();
-    // The script manager opens from here once it exists.
-    for (const QString& title : {tr("Notes..."), tr("Aliases..."), tr("Triggers...")})
-        menu->addAction(title)->setEnabled(false);
-
     QPointer<QWidget> target(window);
+    // Script kinds 0 notes, 1 aliases, 2 triggers, in the script manager's tabs.
+    const QStringList scriptTitles = {tr("Notes..."), tr("Aliases..."), tr("Triggers...")};
+    for (int scriptType = 0; scriptType < scriptTitles.size(); ++scriptType) {
+        QAction* action = menu->addAction(scriptTitles[scriptType]);
+        connect(action, &QAction::triggered, window, [target, scriptType] {
+            if (auto* session = qobject_cast<MUDSessionWindow*>(target.data()))
+                MUDScriptingWindowController::showForDocument(session->document(), scriptType, session);
+        });
+    }
+
     const auto childWindows = [target]() -> MUDSessionChildWindows* {
         return target ? target->findChild<MUDSessionChildWindows*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     };

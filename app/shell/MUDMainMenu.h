@@ -12,7 +12,7 @@ class QWidget;
 // showing the shared Quarrow menu (the Connect submenu, Open, the data
 // folder, Quit). Session windows also get a Session menu acting on that
 // window: the messages and exits toggles of its child windows, and the
-// script manager items (disabled until the script manager exists).
+// script manager's notes, aliases and triggers.
 // Main thread.
 class MUDMainMenu : public QObject {
     Q_OBJECT

@@ -15,6 +15,7 @@
 #include "engine/connection/MUDSocket.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDConnectionsWindowController.h"
+#include "app/scripting/MUDScriptingWindowController.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
@@ -214,7 +215,12 @@ TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
     EXPECT_EQ(titles, QStringList({"Quarrow", "Session"}));
     ASSERT_TRUE(sessionMenu);
     EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers..."}));
-    EXPECT_FALSE(menuItem(sessionMenu, "Triggers...")->isEnabled()) << "no script manager yet";
+    menuItem(sessionMenu, "Triggers...")->trigger();
+    auto* scriptManager = session->findChild<MUDScriptingWindowController*>();
+    ASSERT_TRUE(scriptManager) << "the Triggers item opens the script manager over the session";
+    EXPECT_TRUE(scriptManager->isVisible());
+    EXPECT_EQ(scriptManager->windowTitle(), QStringLiteral("Game - Triggers"));
+    scriptManager->endSheetWithReturnCode(0);
 
     auto* childWindows = session->findChild<MUDSessionChildWindows*>();
     ASSERT_TRUE(childWindows);
