@@ -1,5 +1,7 @@
 #include "app/session/MUDSessionReceiver.h"
 
+#include <QDeadlineTimer>
+
 #include "app/session/MUDDocument.h"
 #include "core/CVMainThread.h"
 
@@ -11,7 +13,16 @@ MUDSessionReceiver::MUDSessionReceiver(MUDDocument* document)
 
 void MUDSessionReceiver::processData(QByteArrayView data)
 {
+    // Locally fed bytes are the main thread's own: nothing to wait for.
+    processData(data, 0);
+}
+
+void MUDSessionReceiver::processData(QByteArrayView data, qsizetype readBytes)
+{
+    QMutexLocker lock(&m_decoderMutex);
+    m_readBytes = readBytes;
     m_ansiDataProcessor.processData(data);
+    m_readBytes = 0;
 }
 
 void MUDSessionReceiver::MUDSocketHasConnected(MUDSocket* socket)
@@ -30,7 +41,9 @@ void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket*, QByteArray& data)
 {
     if (data.isEmpty())
         return;
-    m_ansiDataProcessor.processData(data);
+    processData(data, data.size());
+    // Outside the decoder's lock: the main thread may need it to catch up.
+    waitForMainThread();
 }
 
 void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)
@@ -41,10 +54,40 @@ void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)
 
 void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results)
 {
+    const qsizetype readBytes = std::exchange(m_readBytes, 0);
+    {
+        QMutexLocker lock(&m_pendingMutex);
+        m_pendingBytes += readBytes;
+    }
     // The QPointer is copied here but read only on the main thread, where
     // the session lives and dies.
-    fc_executeOnMainThread([document = m_document, results] {
+    fc_executeOnMainThread([self = shared_from_this(), document = m_document, results, readBytes] {
         if (document)
             document->ANSIDataProcessorReceived(results);
+        self->batchHandled(readBytes);
     });
+}
+
+qsizetype MUDSessionReceiver::pendingBytes() const
+{
+    QMutexLocker lock(&m_pendingMutex);
+    return m_pendingBytes;
+}
+
+void MUDSessionReceiver::waitForMainThread()
+{
+    const QDeadlineTimer deadline(MaxCatchUpWaitMs);
+    QMutexLocker lock(&m_pendingMutex);
+    while (m_pendingBytes > MaxPendingBytes && !deadline.hasExpired())
+        m_mainThreadCaughtUp.wait(&m_pendingMutex, deadline);
+}
+
+void MUDSessionReceiver::batchHandled(qsizetype readBytes)
+{
+    if (readBytes == 0)
+        return;
+    QMutexLocker lock(&m_pendingMutex);
+    m_pendingBytes -= readBytes;
+    if (m_pendingBytes <= MaxPendingBytes)
+        m_mainThreadCaughtUp.wakeAll();
 }

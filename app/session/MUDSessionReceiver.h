@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QMutex>
 #include <QPointer>
+#include <QWaitCondition>
 #include <memory>
 
 #include "engine/connection/MUDSocketDelegate.h"
@@ -15,10 +17,26 @@ class MUDDocument;
 // thread, and passes the socket's status reports on. Held by a shared
 // pointer so a loop thread still reading after the session is gone finds a
 // live receiver; the session itself is reached only on the main thread and
-// only while it exists. Decoding: socket loop thread (or the main thread
-// for locally fed bytes, one thread at a time); the rest: main thread.
-class MUDSessionReceiver : public MUDSocketDelegate, public ANSIDataProcessorDelegate {
+// only while it exists.
+//
+// A flood must not bury the main thread: once more than MaxPendingBytes of
+// read bytes wait for it, the loop thread stops reading until the main
+// thread catches up (for at most MaxCatchUpWaitMs per read, so a busy main
+// thread never stalls the connection for long), and the server is slowed
+// down by TCP itself.
+//
+// Threads: decoding runs on the socket's loop thread, and on the main thread
+// for locally fed bytes (the client's test commands), one at a time under
+// m_decoderMutex, which also keeps the batches in decoding order on their
+// way to the main thread. m_pendingMutex guards the pending byte count. The
+// rest: main thread.
+class MUDSessionReceiver : public MUDSocketDelegate,
+                           public ANSIDataProcessorDelegate,
+                           public std::enable_shared_from_this<MUDSessionReceiver> {
 public:
+    static constexpr qsizetype MaxPendingBytes = 256 * 1024;
+    static constexpr int MaxCatchUpWaitMs = 250;
+
     explicit MUDSessionReceiver(MUDDocument* document);
 
     // Feeds bytes through the decoder as if the server had sent them.
@@ -31,7 +49,22 @@ public:
 
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
 
+    // Read bytes whose batch the main thread has not handled yet.
+    qsizetype pendingBytes() const;
+
 private:
+    void processData(QByteArrayView data, qsizetype readBytes);
+    void waitForMainThread();
+    void batchHandled(qsizetype readBytes);
+
     QPointer<MUDDocument> m_document;
+    QMutex m_decoderMutex;
     ANSIDataProcessor m_ansiDataProcessor;
+    // The read being decoded, counted against the pending bytes once its
+    // batch is posted (guarded by m_decoderMutex).
+    qsizetype m_readBytes = 0;
+
+    mutable QMutex m_pendingMutex;
+    QWaitCondition m_mainThreadCaughtUp;
+    qsizetype m_pendingBytes = 0;
 };
