@@ -1,6 +1,7 @@
 #include "SessionFixture.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/automation/MUDTrigger.h"
+#include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/automation/MUDTriggersModifiedObject.h"
 #include "engine/connection/MUDConnection.h"
 
@@ -41,6 +42,29 @@ TEST_F(SessionTriggerTest, TriggersFireOnServerTextButNotOnTheSessionsOwnEchoes)
     ASSERT_TRUE(waitForOutput(QStringLiteral("Nothing else.")));
     spinEventLoop(PassSettleMs);
     EXPECT_EQ(messageCount(*m_document, QStringLiteral("dragon!")), 1);
+}
+
+// Passes copy only the output's tail; positions recorded in one pass still
+// hold in the next, however long the output grows.
+TEST_F(SessionTriggerTest, TriggersInALongOutputFireOnceOnTheirText)
+{
+    std::shared_ptr<MUDConnection> connection = storedConnection(QStringLiteral("Long"));
+    storeTrigger(*connection, QStringLiteral("wyrm"), QStringLiteral("wyrm"), QStringLiteral("addComm('wyrm!');"));
+    connectSession(connection);
+    QByteArray filler;
+    for (int i = 0; i < 400; ++i)
+        filler += "filler line " + QByteArray::number(i) + " of plain text\r\n";
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        const QByteArray marker = "round " + QByteArray::number(round) + " done";
+        m_server.send(filler + "A wyrm stirs.\r\n" + marker + "\r\n");
+        ASSERT_TRUE(waitForOutput(QString::fromLatin1(marker)));
+        ASSERT_TRUE(waitUntil([&] { return messageCount(*m_document, QStringLiteral("wyrm!")) >= round; }));
+        spinEventLoop(PassSettleMs);
+        EXPECT_EQ(messageCount(*m_document, QStringLiteral("wyrm!")), round);
+    }
+    // Well past one match window.
+    EXPECT_GT(m_document->output().length(), 5 * MUDTriggerProcessor::MatchWindow);
 }
 
 TEST_F(SessionTriggerTest, ATriggerSavedWhileConnectedFiresOnlyOnTextAfterTheReload)
