@@ -39,11 +39,14 @@ void MUDSessionReceiver::MUDSocketConnectionFailed(MUDSocket* socket, const QStr
 
 void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket*, QByteArray& data)
 {
-    if (data.isEmpty())
-        return;
-    processData(data, data.size());
-    // Outside the decoder's lock: the main thread may need it to catch up.
-    waitForMainThread();
+    // In slices, so the main thread handles a long read in several short
+    // steps and other work (input, painting) gets a turn between them.
+    for (qsizetype offset = 0; offset < data.size(); offset += SliceBytes) {
+        const qsizetype length = std::min(SliceBytes, data.size() - offset);
+        processData(QByteArrayView(data).sliced(offset, length), length);
+        // Outside the decoder's lock: the main thread may need it to catch up.
+        waitForMainThread();
+    }
 }
 
 void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)

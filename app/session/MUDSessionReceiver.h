@@ -21,7 +21,7 @@ class MUDDocument;
 //
 // A flood must not bury the main thread: once more than MaxPendingBytes of
 // read bytes wait for it, the loop thread stops reading until the main
-// thread catches up (for at most MaxCatchUpWaitMs per read, so a busy main
+// thread catches up (for at most MaxCatchUpWaitMs per slice, so a busy main
 // thread never stalls the connection for long), and the server is slowed
 // down by TCP itself.
 //
@@ -34,7 +34,9 @@ class MUDSessionReceiver : public MUDSocketDelegate,
                            public ANSIDataProcessorDelegate,
                            public std::enable_shared_from_this<MUDSessionReceiver> {
 public:
-    static constexpr qsizetype MaxPendingBytes = 256 * 1024;
+    static constexpr qsizetype MaxPendingBytes = 64 * 1024;
+    // Reads are decoded, and handed to the main thread, in slices of this size.
+    static constexpr qsizetype SliceBytes = 32 * 1024;
     static constexpr int MaxCatchUpWaitMs = 250;
 
     explicit MUDSessionReceiver(MUDDocument* document);
