@@ -71,12 +71,6 @@ void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANS
     });
 }
 
-qsizetype MUDSessionReceiver::pendingBytes() const
-{
-    QMutexLocker lock(&m_pendingMutex);
-    return m_pendingBytes;
-}
-
 void MUDSessionReceiver::waitForMainThread()
 {
     const QDeadlineTimer deadline(MaxCatchUpWaitMs);

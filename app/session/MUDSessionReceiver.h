@@ -4,6 +4,7 @@
 #include <QMutex>
 #include <QPointer>
 #include <QWaitCondition>
+#include <atomic>
 #include <memory>
 
 #include "engine/connection/MUDSocketDelegate.h"
@@ -28,7 +29,8 @@ class MUDDocument;
 // Threads: decoding runs on the socket's loop thread, and on the main thread
 // for locally fed bytes (the client's test commands), one at a time under
 // m_decoderMutex, which also keeps the batches in decoding order on their
-// way to the main thread. m_pendingMutex guards the pending byte count. The
+// way to the main thread. m_pendingMutex orders the pending byte count's
+// changes with the loop thread's wait. The
 // rest: main thread.
 class MUDSessionReceiver : public MUDSocketDelegate,
                            public ANSIDataProcessorDelegate,
@@ -51,9 +53,6 @@ public:
 
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
 
-    // Read bytes whose batch the main thread has not handled yet.
-    qsizetype pendingBytes() const;
-
 private:
     void processData(QByteArrayView data, qsizetype readBytes);
     void waitForMainThread();
@@ -66,7 +65,10 @@ private:
     // batch is posted (guarded by m_decoderMutex).
     qsizetype m_readBytes = 0;
 
-    mutable QMutex m_pendingMutex;
+    // Changed under m_pendingMutex (so no wake-up is lost); atomic as well,
+    // because the mutex hands over inside Qt, where the thread sanitizer
+    // cannot see it.
+    QMutex m_pendingMutex;
     QWaitCondition m_mainThreadCaughtUp;
-    qsizetype m_pendingBytes = 0;
+    std::atomic<qsizetype> m_pendingBytes{0};
 };
