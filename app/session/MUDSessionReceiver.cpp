@@ -1,6 +1,6 @@
 #include "app/session/MUDSessionReceiver.h"
 
-#include <QDeadlineTimer>
+#include <chrono>
 
 #include "app/session/MUDDocument.h"
 #include "core/CVMainThread.h"
@@ -8,21 +8,13 @@
 MUDSessionReceiver::MUDSessionReceiver(MUDDocument* document)
     : m_document(document)
     , m_ansiDataProcessor(this)
+    , m_localDataProcessor(this)
 {
 }
 
 void MUDSessionReceiver::processData(QByteArrayView data)
 {
-    // Locally fed bytes are the main thread's own: nothing to wait for.
-    processData(data, 0);
-}
-
-void MUDSessionReceiver::processData(QByteArrayView data, qsizetype readBytes)
-{
-    QMutexLocker lock(&m_decoderMutex);
-    m_readBytes = readBytes;
-    m_ansiDataProcessor.processData(data);
-    m_readBytes = 0;
+    m_localDataProcessor.processData(data);
 }
 
 void MUDSessionReceiver::MUDSocketHasConnected(MUDSocket* socket)
@@ -43,8 +35,9 @@ void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket*, QByteArray& data)
     // steps and other work (input, painting) gets a turn between them.
     for (qsizetype offset = 0; offset < data.size(); offset += SliceBytes) {
         const qsizetype length = std::min(SliceBytes, data.size() - offset);
-        processData(QByteArrayView(data).sliced(offset, length), length);
-        // Outside the decoder's lock: the main thread may need it to catch up.
+        m_readBytes = length;
+        m_ansiDataProcessor.processData(QByteArrayView(data).sliced(offset, length));
+        m_readBytes = 0;
         waitForMainThread();
     }
 }
@@ -55,11 +48,12 @@ void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)
         m_document->MUDSocketHasDisconnected(socket);
 }
 
-void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results)
+void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results)
 {
-    const qsizetype readBytes = std::exchange(m_readBytes, 0);
-    {
-        QMutexLocker lock(&m_pendingMutex);
+    // Locally fed batches come from the main thread itself: nothing to count.
+    const qsizetype readBytes = processor == &m_ansiDataProcessor ? std::exchange(m_readBytes, 0) : 0;
+    if (readBytes > 0) {
+        std::lock_guard lock(m_pendingMutex);
         m_pendingBytes += readBytes;
     }
     // The QPointer is copied here but read only on the main thread, where
@@ -73,18 +67,17 @@ void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANS
 
 void MUDSessionReceiver::waitForMainThread()
 {
-    const QDeadlineTimer deadline(MaxCatchUpWaitMs);
-    QMutexLocker lock(&m_pendingMutex);
-    while (m_pendingBytes > MaxPendingBytes && !deadline.hasExpired())
-        m_mainThreadCaughtUp.wait(&m_pendingMutex, deadline);
+    std::unique_lock lock(m_pendingMutex);
+    m_mainThreadCaughtUp.wait_for(lock, std::chrono::milliseconds(MaxCatchUpWaitMs),
+                                  [this] { return m_pendingBytes <= MaxPendingBytes; });
 }
 
 void MUDSessionReceiver::batchHandled(qsizetype readBytes)
 {
     if (readBytes == 0)
         return;
-    QMutexLocker lock(&m_pendingMutex);
+    std::lock_guard lock(m_pendingMutex);
     m_pendingBytes -= readBytes;
     if (m_pendingBytes <= MaxPendingBytes)
-        m_mainThreadCaughtUp.wakeAll();
+        m_mainThreadCaughtUp.notify_all();
 }

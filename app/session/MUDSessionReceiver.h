@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QMutex>
 #include <QPointer>
-#include <QWaitCondition>
-#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "engine/connection/MUDSocketDelegate.h"
 #include "engine/decoding/ANSIDataProcessor.h"
@@ -26,12 +25,11 @@ class MUDDocument;
 // thread never stalls the connection for long), and the server is slowed
 // down by TCP itself.
 //
-// Threads: decoding runs on the socket's loop thread, and on the main thread
-// for locally fed bytes (the client's test commands), one at a time under
-// m_decoderMutex, which also keeps the batches in decoding order on their
-// way to the main thread. m_pendingMutex orders the pending byte count's
-// changes with the loop thread's wait. The
-// rest: main thread.
+// Threads: the server's bytes are decoded on the socket's loop thread;
+// bytes fed locally (the client's test commands) have a decoder of their
+// own on the main thread, so they never land inside a sequence the server
+// left half-sent. m_pendingMutex guards the pending byte count. The rest:
+// main thread.
 class MUDSessionReceiver : public MUDSocketDelegate,
                            public ANSIDataProcessorDelegate,
                            public std::enable_shared_from_this<MUDSessionReceiver> {
@@ -54,21 +52,17 @@ public:
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
 
 private:
-    void processData(QByteArrayView data, qsizetype readBytes);
     void waitForMainThread();
     void batchHandled(qsizetype readBytes);
 
     QPointer<MUDDocument> m_document;
-    QMutex m_decoderMutex;
     ANSIDataProcessor m_ansiDataProcessor;
-    // The read being decoded, counted against the pending bytes once its
-    // batch is posted (guarded by m_decoderMutex).
+    ANSIDataProcessor m_localDataProcessor;
+    // The size of the slice being decoded, counted against the pending
+    // bytes once its batch is posted (socket loop thread only).
     qsizetype m_readBytes = 0;
 
-    // Changed under m_pendingMutex (so no wake-up is lost); atomic as well,
-    // because the mutex hands over inside Qt, where the thread sanitizer
-    // cannot see it.
-    QMutex m_pendingMutex;
-    QWaitCondition m_mainThreadCaughtUp;
-    std::atomic<qsizetype> m_pendingBytes{0};
+    std::mutex m_pendingMutex;
+    std::condition_variable m_mainThreadCaughtUp;
+    qsizetype m_pendingBytes = 0;
 };
