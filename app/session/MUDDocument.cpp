@@ -11,6 +11,7 @@
 #include "app/session/MUDFontHelper.h"
 #include "app/session/MUDHTMLExporter.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionReceiver.h"
 #include "app/session/MUDSpellOutFormatter.h"
 #include "core/CVColorHelpers.h"
@@ -47,9 +48,11 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     : QObject(parent)
     , m_desktop(desktop)
     , m_receiver(std::make_shared<MUDSessionReceiver>(this))
+    , m_proxyBridge(std::make_shared<MUDSessionProxyBridge>(this))
     , m_scriptBridge(std::make_unique<MUDScriptBridge>(*this))
     , m_mudJavascriptProcessor(std::make_shared<MUDJavascriptProcessor>(m_scriptBridge.get()))
     , m_commandPipeline(std::make_unique<MUDCommandPipeline>(*this))
+    , m_clock(secondsSince1970)
 {
     m_notificationConnection = QObject::connect(&MUDNotificationCenter::defaultCenter(),
                                                 &MUDNotificationCenter::notificationPosted, this,
@@ -278,8 +281,8 @@ void MUDDocument::receivedText(const CVAttributedString& text)
 {
     appendAttributedString(text);
     m_mudJavascriptProcessor->processWaitingString(text.string());
-    m_lastReceivedText = QDateTime::currentSecsSinceEpoch();
-    m_unprocessedTriggerString.append(text.string());
+    m_lastReceivedText = qint64(m_clock());
+    m_unprocessedTriggerLength += text.length();
     LVDebounce::fireAfter(TriggerProcessDelay, this, "handleTriggerProcess", nullptr,
                           [self = QPointer<MUDDocument>(this)] {
                               if (self)
@@ -292,7 +295,7 @@ CVRange MUDDocument::triggerProcessingRange() const
     const qsizetype length = m_output.length();
     // After clearOutput the offset may lie past the end: start at the end then.
     const qsizetype floor = std::min(m_startOfTriggerProcessingOffset, length);
-    const qsizetype window = std::max(m_unprocessedTriggerString.length(), MinimumTriggerWindow);
+    const qsizetype window = std::max(m_unprocessedTriggerLength, MinimumTriggerWindow);
     if (length < window)
         return {floor, length - floor};
     qsizetype start = 0;
@@ -309,15 +312,22 @@ CVRange MUDDocument::triggerProcessingRange() const
 
 void MUDDocument::handleTriggerProcess()
 {
-    if (m_mudTriggerProcessor && !m_closed)
-        m_mudTriggerProcessor->processTriggersInString(m_output.attributedSubstring({0, m_output.length()}),
-                                                       triggerProcessingRange(), 0, m_commandIndex);
-    m_unprocessedTriggerString.clear();
+    if (m_mudTriggerProcessor && !m_closed) {
+        const CVRange range = triggerProcessingRange();
+        // The processor never reads further back than its match window from
+        // the end, so only that tail is copied, however long the output.
+        const qsizetype windowStart = std::max(range.location, range.end() - MUDTriggerProcessor::MatchWindow);
+        m_mudTriggerProcessor->processTriggersInWindow(
+            m_output.attributedSubstring({windowStart, m_output.length() - windowStart}), windowStart, range, 0,
+            m_commandIndex);
+    }
+    m_unprocessedTriggerLength = 0;
 }
 
 void MUDDocument::appendAttributedString(const CVAttributedString& text)
 {
     m_output.append(text);
+    m_proxyBridge->forwardServerText(text);
     emit scrollToEndRequested(false);
 }
 
@@ -331,6 +341,7 @@ void MUDDocument::appendText(const CVAttributedString& text, bool requiresNewlin
     font.setFont(localFont(), QTextCharFormat::FontPropertiesSpecifiedOnly);
     run.addAttributes(font, {0, run.length()});
     m_output.append(run);
+    m_proxyBridge->forwardAppendedText(run);
     emit scrollToEndRequested(false);
 }
 
@@ -340,7 +351,7 @@ void MUDDocument::appendLocalText(const CVAttributedString& text, bool requiresN
     marked.addAttribute(MUDUserCommandProperty, 1, {0, marked.length()});
     // An echo that follows server text closely waits, so it does not land
     // inside a burst of output.
-    if (secondsSince1970() - double(m_lastReceivedText) < LocalEchoDelay) {
+    if (m_clock() - double(m_lastReceivedText) < LocalEchoDelay) {
         QTimer::singleShot(std::chrono::milliseconds(qint64(LocalEchoDelay * 1000)), this,
                            [this, marked, requiresNewline] { appendText(marked, requiresNewline); });
         return;
@@ -506,6 +517,7 @@ void MUDDocument::addMessage(const MUDMessage& message)
         return;
     m_messages.append(MUDMessage(text));
     emit messagesChanged();
+    m_proxyBridge->forwardMessage(text);
 }
 
 void MUDDocument::clearMessages()
@@ -574,10 +586,27 @@ QString MUDDocument::capturePath(qint64 secondsSince1970) const
         .arg(secondsSince1970);
 }
 
+void MUDDocument::startSharing()
+{
+    if (!m_closed)
+        m_proxyBridge->startSharing();
+}
+
+void MUDDocument::stopSharing()
+{
+    m_proxyBridge->stopSharing();
+}
+
+bool MUDDocument::isSharing() const
+{
+    return m_proxyBridge->isSharing();
+}
+
 void MUDDocument::close()
 {
     if (m_closed)
         return;
+    m_proxyBridge->close();
     if (m_desktop) {
         m_desktop->setBadge(QString());
         m_desktop->setStatus(QString());

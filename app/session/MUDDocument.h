@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "core/CVAttributedString.h"
@@ -29,6 +30,7 @@ class MUDJavascriptActionSource;
 class MUDJavascriptProcessor;
 class MUDKeywordProcessor;
 class MUDScriptBridge;
+class MUDSessionProxyBridge;
 class MUDSessionReceiver;
 class MUDSocket;
 class MUDTimer;
@@ -89,6 +91,8 @@ public:
     void attemptReconnectIfNeeded();
     QString reconnectingString(const MUDCountdownAttribute& countdown, qint64 connectionAttempt) const;
     void removeAnyConnectionCountdown();
+    // Tests set the wall clock (seconds since 1970) the echo delay reads.
+    void setClock(std::function<double()> secondsSince1970) { m_clock = std::move(secondsSince1970); }
     // Tests shorten the countdown's second.
     void setCountdownTickInterval(std::chrono::milliseconds interval) { m_countdownTickInterval = interval; }
 
@@ -140,6 +144,14 @@ public:
     void close();
     bool isClosed() const { return m_closed; }
 
+    // Sharing the session with local viewers through a proxy server. Start
+    // shows the port (or why none could be bound) in the output; stop and
+    // close end the server and its viewers. sharingChanged reports each change.
+    void startSharing();
+    void stopSharing();
+    bool isSharing() const;
+    MUDSessionProxyBridge& proxyBridge() const { return *m_proxyBridge; }
+
     // Whether the session window is shown; the countdown runs only then.
     bool isWindowVisible() const { return m_windowVisible; }
     void setWindowVisible(bool visible) { m_windowVisible = visible; }
@@ -187,6 +199,8 @@ signals:
     void windowStateRestored(bool hasState);
     // The trigger editor posted a match test (a MUDMatchTest) or cleared it.
     void mudMatchTestChanged();
+    // Sharing on a local port started or stopped.
+    void sharingChanged(bool sharing);
 
 private:
     void hideConnectButton(bool hide);
@@ -205,6 +219,7 @@ private:
     QString m_displayName;
     std::shared_ptr<MUDSocket> m_mudSocket;
     std::shared_ptr<MUDSessionReceiver> m_receiver;
+    std::shared_ptr<MUDSessionProxyBridge> m_proxyBridge;
     MUDStringColoring m_stringColorer;
     std::unique_ptr<MUDScriptBridge> m_scriptBridge;
     std::shared_ptr<MUDJavascriptProcessor> m_mudJavascriptProcessor;
@@ -220,7 +235,9 @@ private:
     quint64 m_stopCommandIndex = 0;
     qint64 m_reconnectCount = 0;
     qsizetype m_startOfTriggerProcessingOffset = 0;
-    QString m_unprocessedTriggerString;
+    // Server text since the last trigger pass: only its length sizes the
+    // pass's window, so the text itself is not kept.
+    qsizetype m_unprocessedTriggerLength = 0;
     qint64 m_lastReceivedText = 0;
     bool m_captureOutput = false;
     QHash<QString, std::shared_ptr<MUDTimer>> m_timers;
@@ -236,5 +253,6 @@ private:
     bool m_windowVisible = true;
     bool m_closed = false;
     std::chrono::milliseconds m_countdownTickInterval{1000};
+    std::function<double()> m_clock;
     QMetaObject::Connection m_notificationConnection;
 };

@@ -12,6 +12,8 @@ public:
     QString message() const { return m_message; }
     void setMessage(const QString& message) { m_message = message; }
 
+    bool operator==(const MUDMessage&) const = default;
+
 private:
     QString m_message;
 };

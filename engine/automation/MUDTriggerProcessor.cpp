@@ -81,7 +81,13 @@ void MUDTriggerProcessor::setTriggers(QList<std::shared_ptr<MUDTrigger>> trigger
 void MUDTriggerProcessor::processTriggersInString(const CVAttributedString& output, CVRange range, quint32 triggerSource,
                                                   quint64 commandIndex)
 {
-    if (isBlank(output.string()))
+    processTriggersInWindow(output, 0, range, triggerSource, commandIndex);
+}
+
+void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& window, qsizetype windowOffset,
+                                                  CVRange range, quint32 triggerSource, quint64 commandIndex)
+{
+    if (isBlank(window.string()))
         return;
     QList<std::shared_ptr<MUDJavascriptActionSource>> waiting;
     if (m_javascriptProcessor)
@@ -99,8 +105,9 @@ void MUDTriggerProcessor::processTriggersInString(const CVAttributedString& outp
 
     auto stopwatch = std::make_shared<MachTimer>();
     stopwatch->startTimer();
-    const qsizetype lowest = lowestLocationForTriggers(candidates, range, output.length());
-    const CVAttributedString searched = output.substring({lowest, output.length() - lowest});
+    const qsizetype outputLength = windowOffset + window.length();
+    const qsizetype lowest = std::max(windowOffset, lowestLocationForTriggers(candidates, range, outputLength));
+    const CVAttributedString searched = window.substring({lowest - windowOffset, outputLength - lowest});
 
     QThreadPool::globalInstance()->start([self = shared_from_this(), candidates, searched, lowest, triggerSource,
                                           commandIndex, stopwatch] {

@@ -39,6 +39,12 @@ public:
     // yet; `triggerSource` is not used.
     void processTriggersInString(const CVAttributedString& output, CVRange range, quint32 triggerSource,
                                  quint64 commandIndex);
+    // The same pass given only the output's tail: `window` holds the output
+    // from `windowOffset` to its end; `range` counts whole-output offsets and
+    // starts at or after `windowOffset`. Spares the caller a copy of output
+    // the pass never reads.
+    void processTriggersInWindow(const CVAttributedString& window, qsizetype windowOffset, CVRange range,
+                                 quint32 triggerSource, quint64 commandIndex);
 
     // The matching pass over `searched`, which starts at `offset` in the output.
     void doProcessTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers, const CVAttributedString& searched,

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <memory>
 
-#include "engine/connection/MUDMessage.h"
+#include "engine/automation/MUDMessage.h"
 
 class CVServerSocket;
 class CVSocket;

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "engine/connection/MUDMessage.h"
+#include "engine/automation/MUDMessage.h"
 
 class MUDProxyServer;
 

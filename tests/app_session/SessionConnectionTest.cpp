@@ -205,4 +205,32 @@ TEST_F(SessionConnectionTest, TriggerModifiedNotificationReloadsOnlyItsConnectio
     EXPECT_EQ(m_document->startOfTriggerProcessingOffset(), m_document->output().length());
 }
 
+TEST_F(SessionConnectionTest, LocallyFedTestTextNeverLandsInsideTheServersSequences)
+{
+    connectSession(storedConnection(QStringLiteral("Shared decoder")));
+    constexpr int kLines = 3000;
+    constexpr int kLocal = 20;
+    QByteArray lines;
+    for (int i = 0; i < kLines; ++i)
+        lines += "\x1b[32mserver line " + QByteArray::number(i) + "\x1b[0m\r\n";
+    m_server.send(lines);
+    // #testColors feeds bytes on the main thread while the socket's thread
+    // decodes the server's lines, whose sequences reads may cut in two.
+    for (int i = 0; i < kLocal; ++i) {
+        m_document->processCommand(QStringLiteral("#testColors"), nullptr);
+        spinEventLoop(2);
+    }
+    ASSERT_TRUE(waitForOutput(QStringLiteral("server line %1\n").arg(kLines - 1), 10000));
+    // The local batches land whole between the server's batches, which may
+    // end anywhere in a line: without them the server's text is intact.
+    QString text = outputText();
+    EXPECT_EQ(text.count(QStringLiteral("hello world\n")), kLocal);
+    text.remove(QStringLiteral("hello world\n"));
+    qsizetype at = 0;
+    for (int i = 0; i < kLines; ++i) {
+        at = text.indexOf(QStringLiteral("server line %1\n").arg(i), at);
+        ASSERT_GE(at, 0) << i;
+    }
+}
+
 }

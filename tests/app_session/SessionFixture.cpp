@@ -1,5 +1,6 @@
 #include "SessionFixture.h"
 
+#include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
 
@@ -37,6 +38,19 @@ std::shared_ptr<MUDConnection> SessionFixture::storedConnection(const QString& t
     }
     ADD_FAILURE() << "connection not stored";
     return copy;
+}
+
+void SessionFixture::storeTrigger(const MUDConnection& connection, const QString& title, const QString& matchString,
+                                  const QString& action)
+{
+    auto trigger = std::make_shared<MUDTrigger>();
+    trigger->setTitle(title);
+    trigger->setMatchType(MUDTrigger::kMatchPlainText);
+    trigger->setMatchString(matchString);
+    trigger->setAction(action);
+    trigger->setIsNew(true);
+    trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
+    EXPECT_TRUE(MUDPreservation::saveTriggers({trigger}, connection));
 }
 
 void SessionFixture::connectSession(const std::shared_ptr<MUDConnection>& connection)

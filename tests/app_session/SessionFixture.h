@@ -50,6 +50,9 @@ protected:
     // A connection stored under `title` that points at the loopback server.
     std::shared_ptr<MUDConnection> storedConnection(const QString& title, const QString& user = {},
                                                     const QString& password = {}, const QString& loginScript = {});
+    // Stores a plain-text trigger for `connection` that runs `action`.
+    void storeTrigger(const MUDConnection& connection, const QString& title, const QString& matchString,
+                      const QString& action);
     // Creates the session for `connection` and connects it, waiting for the server to accept.
     void connectSession(const std::shared_ptr<MUDConnection>& connection);
     QString outputText() const { return m_document->output().text({0, m_document->output().length()}); }

@@ -16,10 +16,11 @@ constexpr qsizetype kFloodBlockBytes = 64 * 1024;
 
 QByteArray floodBlock()
 {
+    // Whole lines only, so repeating the block never cuts an escape sequence.
+    const QByteArray line = "\x1b[1;32mThe orc hits you.\x1b[0m You feel weaker and the room grows dark.\r\n";
     QByteArray block;
-    while (block.size() < kFloodBlockBytes)
-        block += "\x1b[1;32mThe orc hits you.\x1b[0m You feel weaker and the room grows dark.\r\n";
-    block.truncate(kFloodBlockBytes);
+    while (block.size() + line.size() <= kFloodBlockBytes)
+        block += line;
     return block;
 }
 }

@@ -1,0 +1,196 @@
+// The session's receive pipeline without a window: a loopback server floods
+// coloured game text; the session's socket thread decodes it, the main
+// thread styles it into the output model, and trigger passes run with a few
+// triggers loaded. Prints:
+//   - throughput in MB/s of server bytes (goal: 50 MB/s),
+//   - main-thread latency p50/p99 while flooding, measured by a thread that
+//     posts a timestamped block to the main thread every 5 ms (goal: p99 < 50 ms),
+//   - the main-thread cost of one trigger pass once the output is large.
+// Usage: bench_receive_pipeline [megabytes to flood, default 32]
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "LoopbackServer.h"
+#include "app/session/MUDDesktopIntegration.h"
+#include "app/session/MUDDocument.h"
+#include "core/CVMainThread.h"
+#include "engine/automation/MUDTrigger.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDPreservation.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kProbeIntervalMs = 5;
+constexpr int kTimeLimitSeconds = 120;
+constexpr int kTriggerPasses = 20;
+
+class SilentDesktop : public MUDDesktopIntegration {
+public:
+    void setBadge(const QString&) override {}
+    void setStatus(const QString&) override {}
+    void postNotification(const QString&, const QString&) override {}
+    void beep() override {}
+};
+
+double milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// Spins the event loop until `done` or the time limit; false on time-out.
+template <typename Done>
+bool spinUntil(Done done, int limitSeconds = kTimeLimitSeconds)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+std::shared_ptr<MUDConnection> storedConnection(quint16 port)
+{
+    MUDConnection draft;
+    auto copy = std::make_shared<MUDConnection>();
+    copy->setTitle(QStringLiteral("Flood"));
+    copy->setHost(QStringLiteral("127.0.0.1"));
+    copy->setPort(port);
+    draft.setModifiedInstance(copy);
+    MUDPreservation::saveConnection(draft);
+    for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
+        if (connection->title() == copy->title())
+            return connection;
+    return nullptr;
+}
+
+// A few typical triggers: most never match the flood, two match every line.
+void storeTriggers(const MUDConnection& connection)
+{
+    struct Spec {
+        const char* pattern;
+        int32_t type;
+    };
+    const Spec specs[] = {
+        {"The orc hits you.", MUDTrigger::kMatchPlainText},
+        {"^You feel (\\w+)", MUDTrigger::kMatchRegularExpression},
+        {"You are hungry.", MUDTrigger::kMatchPlainText},
+        {"tells you", MUDTrigger::kMatchPlainText},
+        {"^(\\w+) arrives from the (\\w+)\\.$", MUDTrigger::kMatchRegularExpression},
+        {"HP: (\\d+)/(\\d+)", MUDTrigger::kMatchRegularExpression},
+        {"You have no more arrows", MUDTrigger::kMatchPlainText},
+        {"^\\[(\\w+)\\] (.+)$", MUDTrigger::kMatchRegularExpression},
+    };
+    MUDTriggerList triggers;
+    int index = 0;
+    for (const Spec& spec : specs) {
+        auto trigger = std::make_shared<MUDTrigger>();
+        trigger->setTitle(QStringLiteral("t%1").arg(index++));
+        trigger->setMatchType(spec.type);
+        trigger->setMatchString(QString::fromLatin1(spec.pattern));
+        trigger->setAction(QStringLiteral("var seen = 1;"));
+        trigger->setIsNew(true);
+        trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
+        triggers.append(trigger);
+    }
+    MUDPreservation::saveTriggers(triggers, connection);
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 32) * 1024 * 1024;
+    QTemporaryDir storage;
+    qputenv("QUARROW_DATA_DIR", storage.path().toLocal8Bit());
+
+    LoopbackServer server;
+    std::shared_ptr<MUDConnection> connection = storedConnection(server.port());
+    if (!connection) {
+        std::fprintf(stderr, "could not store the connection\n");
+        return 1;
+    }
+    storeTriggers(*connection);
+    SilentDesktop desktop;
+    MUDDocument document(&desktop);
+    document.setConnection(connection);
+    document.connect();
+    if (!spinUntil([&] { return document.isConnected() && server.hasClient(); }, 10)) {
+        std::fprintf(stderr, "could not connect to the loopback server\n");
+        return 1;
+    }
+
+    // Main-thread latency probe.
+    std::vector<double> latencies;
+    std::atomic<bool> probing{true};
+    std::thread probe([&] {
+        while (probing) {
+            const Clock::time_point posted = Clock::now();
+            fc_executeOnMainThread([&latencies, posted] { latencies.push_back(milliseconds(Clock::now() - posted)); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(kProbeIntervalMs));
+        }
+    });
+
+    const qsizetype startLength = document.output().length();
+    const Clock::time_point start = Clock::now();
+    server.startFlood();
+    const bool flooded = spinUntil([&] { return server.floodBytesSent() >= floodBytes; });
+    server.stopFlood();
+    // Drain what is in flight: done once the output stops growing for 200 ms.
+    qsizetype lastLength = document.output().length();
+    Clock::time_point lastGrowth = Clock::now();
+    spinUntil([&] {
+        if (document.output().length() != lastLength) {
+            lastLength = document.output().length();
+            lastGrowth = Clock::now();
+        }
+        return Clock::now() - lastGrowth > std::chrono::milliseconds(200);
+    });
+    probing = false;
+    probe.join();
+    QCoreApplication::processEvents();
+    const double seconds = std::chrono::duration<double>(lastGrowth - start).count();
+    const double megabytes = double(server.floodBytesSent()) / (1024.0 * 1024.0);
+    std::printf("flood: %.1f MB in %.2f s = %.1f MB/s (goal 50)%s; output %lld characters\n", megabytes, seconds,
+                megabytes / seconds, flooded ? "" : " [time limit hit]",
+                static_cast<long long>(document.output().length() - startLength));
+    std::printf("main-thread latency while flooding: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu probes (goal p99 < 50)\n",
+                percentile(latencies, 0.50), percentile(latencies, 0.99), percentile(latencies, 1.0),
+                latencies.size());
+
+    // Trigger passes on the now large output, after small bursts.
+    std::vector<double> passes;
+    for (int i = 0; i < kTriggerPasses; ++i) {
+        const qsizetype before = document.output().length();
+        server.send(QByteArray("\x1b[33mA goblin arrives from the north.\x1b[0m\r\nHP: 10/20\r\n"));
+        if (!spinUntil([&] { return document.output().length() > before; }, 5))
+            break;
+        const Clock::time_point passStart = Clock::now();
+        document.handleTriggerProcess();
+        passes.push_back(milliseconds(Clock::now() - passStart));
+    }
+    std::printf("trigger pass on %lld characters of output: median %.3f ms, max %.3f ms over %zu passes\n",
+                static_cast<long long>(document.output().length()), percentile(passes, 0.5),
+                percentile(passes, 1.0), passes.size());
+    document.close();
+    return 0;
+}
