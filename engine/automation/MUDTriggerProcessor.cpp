@@ -10,6 +10,7 @@
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDRegularExpression.h"
+#include "engine/automation/MUDSearchText.h"
 #include "engine/automation/MUDSerialQueue.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/decoding/MUDTextAttributes.h"
@@ -135,6 +136,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
     auto stopwatch = std::make_shared<MachTimer>();
     stopwatch->startTimer();
     const qsizetype length = searched.length();
+    const MUDSearchText search(searched.string());
     QList<MUDTriggerProcessObject> objects;
     for (const auto& trigger : triggers) {
         qsizetype start = 0;
@@ -142,7 +144,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
             recorded && *recorded > offset)
             start = *recorded - offset;
         start = windowedStart(*trigger, start, length);
-        if (auto matches = matchTrigger(trigger, searched, {start, length - start}, offset))
+        if (auto matches = matchTrigger(trigger, searched, search, {start, length - start}, offset))
             objects.append(*matches);
     }
     if (objects.isEmpty())
@@ -177,20 +179,30 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(
                                                                                  const CVAttributedString& text,
                                                                                  CVRange targetRange, qsizetype offset)
 {
+    const MUDSearchText search(text.string());
+    return matchTrigger(trigger, text, search, targetRange, offset);
+}
+
+std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                                 const CVAttributedString& text,
+                                                                                 const MUDSearchText& search,
+                                                                                 CVRange targetRange, qsizetype offset)
+{
     if (trigger->matchString().isEmpty())
         return std::nullopt;
     switch (trigger->matchType()) {
     case MUDTrigger::kMatchPlainText:
-        return processPlainTrigger(trigger, text, targetRange, offset);
+        return processPlainTrigger(trigger, text, search, targetRange, offset);
     case MUDTrigger::kMatchRegularExpression:
-        return processRegexTrigger(trigger, text, targetRange, offset);
+        return processRegexTrigger(trigger, text, search, targetRange, offset);
     default:
         return std::nullopt;
     }
 }
 
 std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainTrigger(
-    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, CVRange targetRange, qsizetype offset)
+    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText&,
+    CVRange targetRange, qsizetype offset)
 {
     if (!isValidRange(text, targetRange))
         return std::nullopt;
@@ -221,6 +233,14 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainT
 std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexTrigger(
     const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, CVRange targetRange, qsizetype offset)
 {
+    const MUDSearchText search(text.string());
+    return processRegexTrigger(trigger, text, search, targetRange, offset);
+}
+
+std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexTrigger(
+    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText& search,
+    CVRange targetRange, qsizetype offset)
+{
     auto expression = std::static_pointer_cast<MUDRegularExpression>(trigger->compiledRegex());
     if (!expression) {
         int options = MUDRegularExpression::AnchorsMatchLines | MUDRegularExpression::DotMatchesLineSeparators;
@@ -238,7 +258,7 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexT
         return std::nullopt;
 
     const QString& string = text.string();
-    const QList<MUDRegularExpressionMatch> matches = expression->matchesInString(string, targetRange);
+    const QList<MUDRegularExpressionMatch> matches = expression->matchesInString(search, targetRange);
     if (matches.isEmpty())
         return std::nullopt;
     QList<MUDTriggerProcessObject> results;
@@ -247,7 +267,7 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexT
         const CVRange echoed = userCommandRange(text, whole);
         if (!echoed.isNotFound()) {
             const qsizetype resume = echoed.end();
-            if (auto more = matchTrigger(trigger, text, {resume, text.length() - resume}, offset))
+            if (auto more = matchTrigger(trigger, text, search, {resume, text.length() - resume}, offset))
                 results.append(*more);
             break;
         }
