@@ -201,7 +201,7 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(
 }
 
 std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainTrigger(
-    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText&,
+    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText& search,
     CVRange targetRange, qsizetype offset)
 {
     if (!isValidRange(text, targetRange))
@@ -209,14 +209,23 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainT
     const QString& string = text.string();
     const QString pattern = trigger->matchString();
     const Qt::CaseSensitivity sensitivity = trigger->caseSpecific() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // Ignoring case, an ASCII pattern over ASCII text is found exactly in
+    // the pass's lower-cased copy, a much quicker search than folding both.
+    const bool asciiPattern = std::all_of(pattern.cbegin(), pattern.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString lowerPattern = sensitivity == Qt::CaseInsensitive && asciiPattern ? pattern.toLower() : QString();
     QList<MUDTriggerProcessObject> results;
     qsizetype from = targetRange.location;
     while (from <= targetRange.end()) {
-        const QStringView window = QStringView(string).mid(from, targetRange.end() - from);
-        const qsizetype found = window.indexOf(pattern, 0, sensitivity);
-        if (found < 0)
+        qsizetype location;
+        if (!lowerPattern.isEmpty() && search.isAscii(from, targetRange.end())) {
+            location = search.find(lowerPattern, true, from, targetRange.end());
+        } else {
+            const qsizetype found =
+                QStringView(string).mid(from, targetRange.end() - from).indexOf(pattern, 0, sensitivity);
+            location = found < 0 ? -1 : from + found;
+        }
+        if (location < 0)
             break;
-        const qsizetype location = from + found;
         recordPosition(trigger.get(), targetRange.end() + offset);
         const CVRange echoed = userCommandRange(text, {location, pattern.size()});
         if (!echoed.isNotFound()) {
