@@ -13,4 +13,5 @@ corpus="$build/corpus/$target"
 mkdir -p "$corpus"
 seeds="$here/fuzz/seeds/$target"
 [ -d "$seeds" ] || seeds=
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/fuzz/lsan.supp}"
 QT_QPA_PLATFORM=offscreen "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" $seeds

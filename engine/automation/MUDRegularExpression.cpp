@@ -4,6 +4,7 @@
 #include <unicode/unistr.h>
 
 #include "core/CVLogHelper.h"
+#include "engine/automation/MUDSearchText.h"
 
 namespace {
 
@@ -28,6 +29,16 @@ uint32_t icuFlags(int options)
 icu::UnicodeString aliasOf(const QString& text)
 {
     return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()));
+}
+
+// Where a pre-filtered search gives up: no match may start past lastStart.
+struct FindLimit {
+    qsizetype lastStart = 0;
+};
+
+UBool U_CALLCONV stopPastLimit(const void* context, int64_t matchIndex)
+{
+    return matchIndex <= static_cast<const FindLimit*>(context)->lastStart;
 }
 
 }
@@ -59,14 +70,28 @@ std::shared_ptr<MUDRegularExpression> MUDRegularExpression::compile(const QStrin
     std::unique_ptr<icu::RegexMatcher> probe(compiled->matcher(status));
     expression->m_groupCount = probe && U_SUCCESS(status) ? static_cast<int>(probe->groupCount()) : 0;
     expression->m_compiled = std::make_unique<Compiled>(Compiled{std::move(compiled)});
+    expression->m_prefilter = MUDRegularExpressionPrefilter::analyse(pattern, options & CaseInsensitive,
+                                                                      options & DotMatchesLineSeparators);
     return expression;
 }
 
 QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const QString& text, CVRange range) const
 {
+    const MUDSearchText search(text);
+    return matchesInString(search, range);
+}
+
+QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const MUDSearchText& search, CVRange range) const
+{
     QList<MUDRegularExpressionMatch> matches;
+    const QString& text = search.text();
     if (range.location < 0 || range.length < 0 || range.end() > text.size())
         return matches;
+    const bool ignoringCase = m_prefilter.caseInsensitive();
+    for (const QString& literal : m_prefilter.requiredLiterals()) {
+        if (search.find(literal, ignoringCase, range.location, range.end()) < 0)
+            return matches;
+    }
     const icu::UnicodeString input = aliasOf(text);
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(m_compiled->pattern->matcher(input, status));
@@ -75,7 +100,7 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const QSt
     matcher->setTimeLimit(kMatchTimeLimit, status);
     matcher->region(static_cast<int64_t>(range.location), static_cast<int64_t>(range.end()), status);
     matcher->useAnchoringBounds(false);
-    while (U_SUCCESS(status) && matcher->find(status)) {
+    auto takeMatch = [&] {
         MUDRegularExpressionMatch match;
         for (int32_t group = 0; group <= m_groupCount; ++group) {
             const int32_t start = matcher->start(group, status);
@@ -86,6 +111,37 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const QSt
                 match.groups.append({start, end - start});
         }
         matches.append(match);
+        return match.range();
+    };
+
+    if (m_prefilter.lineAnchoredLiteral() < 0) {
+        while (U_SUCCESS(status) && matcher->find(status))
+            takeMatch();
+    } else {
+        // Every match starts on the line of an occurrence of the anchored
+        // literal, at or before it: ICU searches from that line's start and
+        // is stopped once it would start past the occurrence.
+        const QString& literal = m_prefilter.requiredLiterals().at(m_prefilter.lineAnchoredLiteral());
+        FindLimit limit;
+        matcher->setFindProgressCallback(stopPastLimit, &limit, status);
+        qsizetype from = range.location;
+        while (U_SUCCESS(status) && from <= range.end()) {
+            const qsizetype occurrence = search.find(literal, ignoringCase, from, range.end());
+            if (occurrence < 0)
+                break;
+            limit.lastStart = occurrence;
+            const qsizetype start = std::max(from, search.lineStart(occurrence));
+            matcher->region(range.location, range.end(), start, status);
+            if (matcher->find(status)) {
+                const CVRange found = takeMatch();
+                from = found.length > 0 ? found.end() : found.end() + 1;
+            } else if (status == U_REGEX_STOPPED_BY_CALLER) {
+                status = U_ZERO_ERROR;
+                from = occurrence + 1;
+            } else {
+                break;
+            }
+        }
     }
     if (status == U_REGEX_TIME_OUT)
         CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(m_pattern));

@@ -5,6 +5,9 @@
 #include <memory>
 
 #include "core/CVRange.h"
+#include "engine/automation/MUDRegularExpressionPrefilter.h"
+
+class MUDSearchText;
 
 // One match: the whole match first, then each capture group in order; a
 // group that took no part in the match has location CVRange::NotFound.
@@ -33,6 +36,10 @@ public:
     // bounds: ^ and $ match only at real line boundaries, not at the edges
     // of the range. A range outside the text gives nothing.
     QList<MUDRegularExpressionMatch> matchesInString(const QString& text, CVRange range) const;
+    // The same over a text prepared once for many expressions: literals the
+    // pattern requires are looked up first, and ICU runs only where a match
+    // can start.
+    QList<MUDRegularExpressionMatch> matchesInString(const MUDSearchText& text, CVRange range) const;
 
     int numberOfCaptureGroups() const { return m_groupCount; }
     QString pattern() const { return m_pattern; }
@@ -43,5 +50,6 @@ private:
 
     QString m_pattern;
     std::unique_ptr<Compiled> m_compiled;
+    MUDRegularExpressionPrefilter m_prefilter;
     int m_groupCount = 0;
 };

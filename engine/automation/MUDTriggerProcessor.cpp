@@ -10,6 +10,7 @@
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDRegularExpression.h"
+#include "engine/automation/MUDSearchText.h"
 #include "engine/automation/MUDSerialQueue.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/decoding/MUDTextAttributes.h"
@@ -142,6 +143,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
     auto stopwatch = std::make_shared<MachTimer>();
     stopwatch->startTimer();
     const qsizetype length = searched.length();
+    const MUDSearchText search(searched.string());
     QList<MUDTriggerProcessObject> objects;
     for (const auto& trigger : triggers) {
         qsizetype start = 0;
@@ -149,7 +151,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
             recorded && *recorded > offset)
             start = *recorded - offset;
         start = windowedStart(*trigger, start, length);
-        if (auto matches = matchTrigger(trigger, searched, {start, length - start}, offset))
+        if (auto matches = matchTrigger(trigger, searched, search, {start, length - start}, offset))
             objects.append(*matches);
     }
     if (objects.isEmpty())
@@ -184,34 +186,53 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(
                                                                                  const CVAttributedString& text,
                                                                                  CVRange targetRange, qsizetype offset)
 {
+    const MUDSearchText search(text.string());
+    return matchTrigger(trigger, text, search, targetRange, offset);
+}
+
+std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                                 const CVAttributedString& text,
+                                                                                 const MUDSearchText& search,
+                                                                                 CVRange targetRange, qsizetype offset)
+{
     if (trigger->matchString().isEmpty())
         return std::nullopt;
     switch (trigger->matchType()) {
     case MUDTrigger::kMatchPlainText:
-        return processPlainTrigger(trigger, text, targetRange, offset);
+        return processPlainTrigger(trigger, text, search, targetRange, offset);
     case MUDTrigger::kMatchRegularExpression:
-        return processRegexTrigger(trigger, text, targetRange, offset);
+        return processRegexTrigger(trigger, text, search, targetRange, offset);
     default:
         return std::nullopt;
     }
 }
 
 std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainTrigger(
-    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, CVRange targetRange, qsizetype offset)
+    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText& search,
+    CVRange targetRange, qsizetype offset)
 {
     if (!isValidRange(text, targetRange))
         return std::nullopt;
     const QString& string = text.string();
     const QString pattern = trigger->matchString();
     const Qt::CaseSensitivity sensitivity = trigger->caseSpecific() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // Ignoring case, an ASCII pattern over ASCII text is found exactly in
+    // the pass's lower-cased copy, a much quicker search than folding both.
+    const bool asciiPattern = std::all_of(pattern.cbegin(), pattern.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString lowerPattern = sensitivity == Qt::CaseInsensitive && asciiPattern ? pattern.toLower() : QString();
     QList<MUDTriggerProcessObject> results;
     qsizetype from = targetRange.location;
     while (from <= targetRange.end()) {
-        const QStringView window = QStringView(string).mid(from, targetRange.end() - from);
-        const qsizetype found = window.indexOf(pattern, 0, sensitivity);
-        if (found < 0)
+        qsizetype location;
+        if (!lowerPattern.isEmpty() && search.isAscii(from, targetRange.end())) {
+            location = search.find(lowerPattern, true, from, targetRange.end());
+        } else {
+            const qsizetype found =
+                QStringView(string).mid(from, targetRange.end() - from).indexOf(pattern, 0, sensitivity);
+            location = found < 0 ? -1 : from + found;
+        }
+        if (location < 0)
             break;
-        const qsizetype location = from + found;
         recordPosition(trigger.get(), targetRange.end() + offset);
         const CVRange echoed = userCommandRange(text, {location, pattern.size()});
         if (!echoed.isNotFound()) {
@@ -227,6 +248,14 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainT
 
 std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexTrigger(
     const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, CVRange targetRange, qsizetype offset)
+{
+    const MUDSearchText search(text.string());
+    return processRegexTrigger(trigger, text, search, targetRange, offset);
+}
+
+std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexTrigger(
+    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText& search,
+    CVRange targetRange, qsizetype offset)
 {
     auto expression = std::static_pointer_cast<MUDRegularExpression>(trigger->compiledRegex());
     if (!expression) {
@@ -245,7 +274,7 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexT
         return std::nullopt;
 
     const QString& string = text.string();
-    const QList<MUDRegularExpressionMatch> matches = expression->matchesInString(string, targetRange);
+    const QList<MUDRegularExpressionMatch> matches = expression->matchesInString(search, targetRange);
     if (matches.isEmpty())
         return std::nullopt;
     QList<MUDTriggerProcessObject> results;
@@ -254,7 +283,7 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexT
         const CVRange echoed = userCommandRange(text, whole);
         if (!echoed.isNotFound()) {
             const qsizetype resume = echoed.end();
-            if (auto more = matchTrigger(trigger, text, {resume, text.length() - resume}, offset))
+            if (auto more = matchTrigger(trigger, text, search, {resume, text.length() - resume}, offset))
                 results.append(*more);
             break;
         }

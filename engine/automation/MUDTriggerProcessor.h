@@ -11,6 +11,7 @@
 
 class CVAttributedString;
 class MUDJavascriptProcessor;
+class MUDSearchText;
 class MUDSerialQueue;
 class MUDTrigger;
 
@@ -78,8 +79,18 @@ public:
     std::optional<qsizetype> recordedPosition(const std::shared_ptr<MUDTrigger>& trigger) const;
 
 private:
+    // The matching functions over `text` prepared once per pass as `search`.
+    std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                               const CVAttributedString& text,
+                                                               const MUDSearchText& search, CVRange targetRange,
+                                                               qsizetype offset);
+    std::optional<QList<MUDTriggerProcessObject>> processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                      const CVAttributedString& text,
+                                                                      const MUDSearchText& search,
+                                                                      CVRange targetRange, qsizetype offset);
     std::optional<QList<MUDTriggerProcessObject>> processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger,
                                                                       const CVAttributedString& text,
+                                                                      const MUDSearchText& search,
                                                                       CVRange targetRange, qsizetype offset);
     // A recorded position counts only while it lies within `limit` (the
     // output's length), so a cleared output does not silence a trigger.

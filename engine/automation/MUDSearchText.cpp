@@ -1,0 +1,49 @@
+#include "engine/automation/MUDSearchText.h"
+
+#include <algorithm>
+
+MUDSearchText::MUDSearchText(const QString& text)
+    : m_text(text)
+{
+    m_folded.resize(text.size());
+    const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
+    char16_t* folded = reinterpret_cast<char16_t*>(m_folded.data());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = source[i];
+        if (c >= 0x80)
+            m_nonAscii.push_back(i);
+        folded[i] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    }
+}
+
+qsizetype MUDSearchText::firstNonAscii(qsizetype from) const
+{
+    const auto it = std::lower_bound(m_nonAscii.begin(), m_nonAscii.end(), from);
+    return it == m_nonAscii.end() ? m_text.size() : *it;
+}
+
+qsizetype MUDSearchText::find(QStringView literal, bool caseInsensitive, qsizetype from, qsizetype to) const
+{
+    from = std::max<qsizetype>(from, 0);
+    to = std::min(to, m_text.size());
+    if (from >= to)
+        return -1;
+    const QStringView searched = QStringView(caseInsensitive ? m_folded : m_text).sliced(from, to - from);
+    const qsizetype found = searched.indexOf(literal);
+    qsizetype result = found < 0 ? to : from + found;
+    if (caseInsensitive)
+        result = std::min(result, firstNonAscii(from));
+    return result < to ? result : -1;
+}
+
+qsizetype MUDSearchText::lineStart(qsizetype position) const
+{
+    if (position <= 0)
+        return 0;
+    return QStringView(m_text).first(std::min(position, m_text.size())).lastIndexOf(u'\n') + 1;
+}
+
+bool MUDSearchText::isAscii(qsizetype from, qsizetype to) const
+{
+    return firstNonAscii(from) >= to;
+}
