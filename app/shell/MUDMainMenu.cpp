@@ -7,6 +7,7 @@
 #include <QMenuBar>
 
 #include "app/scripting/MUDScriptingWindowController.h"
+#include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
@@ -62,6 +63,7 @@ QMenu* MUDMainMenu::makeSessionMenu(QWidget* window)
     exits->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
     exits->setCheckable(true);
     menu->addSeparator();
+
     QPointer<QWidget> target(window);
     // Script kinds 0 notes, 1 aliases, 2 triggers, in the script manager's tabs.
     const QStringList scriptTitles = {tr("Notes..."), tr("Aliases..."), tr("Triggers...")};
@@ -71,6 +73,25 @@ QMenu* MUDMainMenu::makeSessionMenu(QWidget* window)
             if (auto* session = qobject_cast<MUDSessionWindow*>(target.data()))
                 MUDScriptingWindowController::showForDocument(session->document(), scriptType, session);
         });
+    }
+    menu->addSeparator();
+    // Checked while viewers may attach on a local port; the same item stops it.
+    QAction* share = menu->addAction(tr("Share Session on Local Port…"));
+    share->setCheckable(true);
+
+    if (auto* session = qobject_cast<MUDSessionWindow*>(window)) {
+        MUDDocument* document = &session->document();
+        connect(share, &QAction::triggered, document, [document, share](bool checked) {
+            if (checked)
+                document->startSharing();
+            else
+                document->stopSharing();
+            // A start that found no free port leaves the item unchecked.
+            share->setChecked(document->isSharing());
+        });
+        connect(document, &MUDDocument::sharingChanged, share, &QAction::setChecked);
+    } else {
+        share->setEnabled(false);
     }
 
     const auto childWindows = [target]() -> MUDSessionChildWindows* {

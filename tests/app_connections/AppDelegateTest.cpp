@@ -21,6 +21,7 @@
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
+#include "app/session/MUDSessionWindow.h"
 #include "app/shell/MUDDocumentController.h"
 
 namespace {
@@ -214,13 +215,28 @@ TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
     }
     EXPECT_EQ(titles, QStringList({"Quarrow", "Session"}));
     ASSERT_TRUE(sessionMenu);
-    EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers..."}));
+    EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers...", "-",
+                                                     "Share Session on Local Port…"}));
     menuItem(sessionMenu, "Triggers...")->trigger();
     auto* scriptManager = session->findChild<MUDScriptingWindowController*>();
     ASSERT_TRUE(scriptManager) << "the Triggers item opens the script manager over the session";
     EXPECT_TRUE(scriptManager->isVisible());
     EXPECT_EQ(scriptManager->windowTitle(), QStringLiteral("Game - Triggers"));
     scriptManager->endSheetWithReturnCode(0);
+
+    auto* sessionWindow = qobject_cast<MUDSessionWindow*>(session);
+    ASSERT_TRUE(sessionWindow);
+    QAction* share = menuItem(sessionMenu, "Share Session on Local Port…");
+    share->trigger();
+    EXPECT_TRUE(sessionWindow->document().isSharing());
+    EXPECT_TRUE(share->isChecked());
+    const MUDOutputModel& output = sessionWindow->document().output();
+    EXPECT_TRUE(waitUntil([&] {
+        return output.text({0, output.length()}).contains(QStringLiteral("Sharing this session on local port"));
+    })) << "the port is shown in the output";
+    share->trigger();
+    EXPECT_FALSE(sessionWindow->document().isSharing());
+    EXPECT_FALSE(share->isChecked());
 
     auto* childWindows = session->findChild<MUDSessionChildWindows*>();
     ASSERT_TRUE(childWindows);
