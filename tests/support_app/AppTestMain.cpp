@@ -2,8 +2,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Widget tests need a QApplication; without a display they run offscreen.
-// Settings (the divider position) go to a folder of this run only.
+// The application's widgets and sessions need a QApplication; without a
+// display they run offscreen. Settings (the script manager's divider) go to
+// a folder of this run only, and the version label shows a known version.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -12,7 +13,7 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuarrowTests"));
-    QApplication::setApplicationName(QStringLiteral("test_app_scripting"));
+    QApplication::setApplicationVersion(QStringLiteral("9.8.7"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
