@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QVariant>
+#include <memory>
 #include <QWidget>
 
 class CVHighlightableTextView;
@@ -61,6 +62,16 @@ protected:
     // of the enabled checkbox names the copy's title.
     template <class Record>
     static void applyField(Record& copy, Field field, const QVariant& value, int matchTypeOfItem0);
+    // The record's working copy, made on the first edit; null without a record.
+    template <class Record>
+    static std::shared_ptr<Record> workingCopy(const std::shared_ptr<Record>& record)
+    {
+        if (!record)
+            return nullptr;
+        if (!record->modifiedInstance())
+            record->setModifiedInstance(record->copy());
+        return record->modifiedInstance();
+    }
 
 private:
     void connectControls();

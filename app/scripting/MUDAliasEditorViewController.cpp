@@ -41,11 +41,7 @@ void MUDAliasEditorViewController::setAlias(std::shared_ptr<MUDAlias> alias)
 
 std::shared_ptr<MUDAlias> MUDAliasEditorViewController::aliasForModification()
 {
-    if (!m_currentAlias)
-        return nullptr;
-    if (!m_currentAlias->modifiedInstance())
-        m_currentAlias->setModifiedInstance(m_currentAlias->copy());
-    return m_currentAlias->modifiedInstance();
+    return workingCopy(m_currentAlias);
 }
 
 void MUDAliasEditorViewController::edit(Field field, const QVariant& value)

@@ -51,11 +51,7 @@ void MUDTriggerEditorViewController::setTrigger(std::shared_ptr<MUDTrigger> trig
 
 std::shared_ptr<MUDTrigger> MUDTriggerEditorViewController::triggerForModification()
 {
-    if (!m_currentTrigger)
-        return nullptr;
-    if (!m_currentTrigger->modifiedInstance())
-        m_currentTrigger->setModifiedInstance(m_currentTrigger->copy());
-    return m_currentTrigger->modifiedInstance();
+    return workingCopy(m_currentTrigger);
 }
 
 void MUDTriggerEditorViewController::edit(Field field, const QVariant& value)
