@@ -10,7 +10,8 @@
 //     5 ms timer,
 //   - whether the first viewer's documents rebuild the session's output
 //     exactly and whether every viewer got the same number of documents.
-// Usage: bench_proxy_viewers [megabytes to flood, default 10]
+// Usage: bench_proxy_viewers [megabytes to flood, default 10] [viewers, default 10]
+// (0 viewers: the same flood with sharing on but nobody watching, for comparison)
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,12 +35,13 @@
 #include "engine/connection/MUDProxyFrame.h"
 #include "engine/connection/MUDProxyFrameDecoder.h"
 #include "engine/connection/MUDProxyServer.h"
+#include "engine/decoding/MUDOutputModel.h"
 #include "engine/storage/MUDPreservation.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kViewers = 10;
+constexpr int kDefaultViewers = 10;
 constexpr int kTimerIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 180;
 constexpr int kViewerReadWaitMs = 50;
@@ -213,6 +215,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 10) * 1024 * 1024;
+    const int viewerCount = argc > 2 ? std::clamp(atoi(argv[2]), 0, 100) : kDefaultViewers;
     QTemporaryDir storage;
     qputenv("QUARROW_DATA_DIR", storage.path().toLocal8Bit());
 
@@ -239,8 +242,9 @@ int main(int argc, char** argv)
     const quint16 port = document.proxyBridge().port();
 
     std::atomic<bool> stopping{false};
-    std::vector<Viewer> viewers(kViewers);
-    viewers[0].keepsDocuments = true;
+    std::vector<Viewer> viewers{size_t(viewerCount)};
+    if (!viewers.empty())
+        viewers[0].keepsDocuments = true;
     for (Viewer& viewer : viewers)
         viewer.thread = std::thread(readViewer, std::ref(viewer), port, std::cref(stopping));
     // Each viewer has its initial buffer once it counted a document.
@@ -287,8 +291,17 @@ int main(int argc, char** argv)
     // A line break first: the flood's last send may end within a line.
     server.send("\r\n" + kEndMarker + "\r\n");
     const Clock::time_point markerSent = Clock::now();
+    // The session's own output shows the marker too: its time tells the
+    // session's share of the delay from the viewers'.
+    Clock::time_point sessionSaw;
     const bool allSaw = spinUntil([&] {
-        return std::all_of(viewers.begin(), viewers.end(),
+        const MUDOutputModel& output = document.output();
+        const qsizetype tail = std::min<qsizetype>(output.length(), 4 * kEndMarker.size());
+        if (sessionSaw == Clock::time_point() &&
+            output.text({output.length() - tail, tail}).contains(QLatin1String(kEndMarker)))
+            sessionSaw = Clock::now();
+        return sessionSaw != Clock::time_point() &&
+               std::all_of(viewers.begin(), viewers.end(),
                            [](const Viewer& v) { return v.sawMarker || !v.problem.isEmpty(); });
     });
     probe.stop();
@@ -304,8 +317,8 @@ int main(int argc, char** argv)
     qint64 totalFrames = 0;
     double totalWire = 0;
     double totalDecoded = 0;
-    Clock::time_point lastMarker = start;
-    for (int i = 0; i < kViewers; ++i) {
+    Clock::time_point lastMarker = std::max(start, sessionSaw);
+    for (int i = 0; i < viewerCount; ++i) {
         const Viewer& viewer = viewers[size_t(i)];
         const Clock::time_point end = viewer.sawMarker ? viewer.markerSeen : Clock::now();
         lastMarker = std::max(lastMarker, end);
@@ -319,7 +332,7 @@ int main(int argc, char** argv)
         totalFrames += viewer.frames;
         totalWire += wire;
         totalDecoded += decoded;
-        std::printf("viewer %2d: %lld documents in %.2f s = %.0f documents/s, %.2f MB/s wire, %.2f MB/s decoded, "
+        std::printf("viewer %2d: %lld documents in %.2f s = %.0f documents/s, %.3f MB/s wire, %.2f MB/s decoded, "
                     "%lld of %lld frames compressed%s%s\n",
                     i, static_cast<long long>(documents), seconds, double(documents) / seconds, wire / seconds,
                     decoded / seconds, static_cast<long long>(viewer.compressed),
@@ -327,17 +340,24 @@ int main(int argc, char** argv)
                     viewer.problem.toLocal8Bit().constData());
     }
     const double allSeconds = std::chrono::duration<double>(lastMarker - start).count();
-    std::printf("total: %lld documents = %.0f documents/s, %.2f MB/s wire, %.2f MB/s decoded; %lld of %lld frames "
+    std::printf("total: %lld documents = %.0f documents/s, %.3f MB/s wire, %.2f MB/s decoded; %lld of %lld frames "
                 "compressed\n",
                 static_cast<long long>(totalDocuments), double(totalDocuments) / allSeconds, totalWire / allSeconds,
                 totalDecoded / allSeconds, static_cast<long long>(totalCompressed),
                 static_cast<long long>(totalFrames));
+    std::printf("the session's output showed the end marker %.2f s after the flood started, %.0f ms after it was "
+                "sent\n",
+                std::chrono::duration<double>(sessionSaw - start).count(), milliseconds(sessionSaw - markerSent));
     std::printf("last viewer saw the end marker %.2f s after the flood started, %.0f ms after it was sent%s\n",
                 allSeconds, milliseconds(lastMarker - markerSent), allSaw ? "" : " [time limit hit]");
     std::printf("main-thread latency while flooding (5 ms timer lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms "
                 "over %zu ticks\n",
                 percentile(lateness, 0.50), percentile(lateness, 0.99), percentile(lateness, 1.0), lateness.size());
 
+    if (viewers.empty()) {
+        document.close();
+        return allSaw ? 0 : 2;
+    }
     // Lost or garbled documents show here: every viewer gets every document,
     // and the first viewer's documents rebuild the output exactly.
     const bool sameCounts = std::all_of(viewers.begin(), viewers.end(),
