@@ -242,7 +242,7 @@ int main(int argc, char** argv)
     const quint16 port = document.proxyBridge().port();
 
     std::atomic<bool> stopping{false};
-    std::vector<Viewer> viewers{size_t(viewerCount)};
+    std::vector<Viewer> viewers(static_cast<size_t>(viewerCount));
     if (!viewers.empty())
         viewers[0].keepsDocuments = true;
     for (Viewer& viewer : viewers)
