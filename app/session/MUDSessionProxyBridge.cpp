@@ -1,5 +1,6 @@
 #include "app/session/MUDSessionProxyBridge.h"
 
+#include <QHash>
 #include <QTextCharFormat>
 #include <QVariantMap>
 
@@ -124,19 +125,40 @@ void MUDSessionProxyBridge::forwardMessage(const QString& message)
 
 QVariantList MUDSessionProxyBridge::proxyEntriesFromAttributedString(const CVAttributedString& text)
 {
-    QVariantList entries;
-    QTextCharFormat current;
-    qsizetype start = 0;
-    text.forEachRun([&](CVRange range, const QTextCharFormat& attributes, auto) {
+    // A flood appends thousands of runs in a handful of formats: each
+    // interned format is reduced once, and runs compare by the index of
+    // their reduced format instead of property by property.
+    QList<QTextCharFormat> reducedFormats{QTextCharFormat()};
+    QHash<quint64, qsizetype> reducedIndexOfId;
+    const auto reducedIndex = [&](const QTextCharFormat& attributes, CVFormatId id) {
+        if (id.isValid()) {
+            const auto known = reducedIndexOfId.constFind(id.key());
+            if (known != reducedIndexOfId.cend())
+                return known.value();
+        }
         const QTextCharFormat reduced = withoutForegroundAndFont(attributes);
+        qsizetype index = reducedFormats.indexOf(reduced);
+        if (index < 0) {
+            index = reducedFormats.size();
+            reducedFormats.append(reduced);
+        }
+        if (id.isValid())
+            reducedIndexOfId.insert(id.key(), index);
+        return index;
+    };
+    QVariantList entries;
+    qsizetype current = 0;
+    qsizetype start = 0;
+    text.forEachRun([&](CVRange range, const QTextCharFormat& attributes, CVFormatId id) {
+        const qsizetype reduced = reducedIndex(attributes, id);
         if (range.location > start && reduced != current) {
-            entries.append(proxyEntry(current, text.string().mid(start, range.location - start)));
+            entries.append(proxyEntry(reducedFormats[current], text.string().mid(start, range.location - start)));
             start = range.location;
         }
         current = reduced;
     });
     if (start < text.length())
-        entries.append(proxyEntry(current, text.string().mid(start)));
+        entries.append(proxyEntry(reducedFormats[current], text.string().mid(start)));
     return entries;
 }
 

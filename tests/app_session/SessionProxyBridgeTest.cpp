@@ -217,6 +217,38 @@ TEST_F(SessionProxyBridgeTest, EntriesSplitOnlyWhereTheStyleDetailsChange)
     EXPECT_TRUE(MUDSessionProxyBridge::proxyEntriesFromAttributedString({}).isEmpty());
 }
 
+TEST_F(SessionProxyBridgeTest, InternedRunsSplitLikeTheirFormats)
+{
+    // A flood's shape: many runs in a few interned formats, two of which
+    // differ only in colour and font, plus a run without an id.
+    const QVariantMap green{{QStringLiteral("fg"), 32}, {QStringLiteral("flags"), 1}};
+    const quint32 generation = CVFormatId::newGeneration();
+    const CVAttributedString greenBold = styled(QStringLiteral("orc "), Qt::green, green);
+    const CVAttributedString greenDark = styled(QStringLiteral("hits "), Qt::darkGreen, green);
+    const CVAttributedString plain = styled(QStringLiteral("you. "), Qt::white, {});
+    struct Piece {
+        const CVAttributedString* text;
+        CVFormatId id;
+    };
+    const Piece pieces[] = {{&greenBold, {generation, 1}}, {&greenDark, {generation, 2}}, {&plain, {generation, 3}},
+                            {&greenDark, {}}, {&plain, {generation, 3}}};
+    CVAttributedString text;
+    QStringList expectedTexts;
+    for (int round = 0; round < 50; ++round) {
+        for (const Piece& piece : pieces)
+            text.append(piece.text->string(), piece.text->attributesAtIndex(0), piece.id);
+        expectedTexts << QStringLiteral("orc hits ") << QStringLiteral("you. ") << QStringLiteral("hits ")
+                      << QStringLiteral("you. ");
+    }
+    const QVariantList entries = MUDSessionProxyBridge::proxyEntriesFromAttributedString(text);
+    ASSERT_EQ(entries.size(), expectedTexts.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QVariantMap entry = entries[i].toMap();
+        EXPECT_EQ(entry.value(QStringLiteral("text")).toString(), expectedTexts[i]) << i;
+        EXPECT_EQ(entry.contains(QStringLiteral("fg")), i % 2 == 0) << i;
+    }
+}
+
 TEST_F(SessionProxyBridgeTest, TheViewerProgramPrintsColouredOutputAndSendsTypedLines)
 {
     connectSession(storedConnection(QStringLiteral("Viewed")));
