@@ -153,7 +153,7 @@ void LoopbackServer::run()
         {
             QMutexLocker lock(&m_mutex);
             clientFd = m_clientFd;
-            wantsWrite = !m_outgoing.isEmpty() || m_flooding;
+            wantsWrite = !m_outgoing.isEmpty() || m_flooding || m_floodOffset > 0;
         }
         pollfd fds[3] = {{m_wakePipe[0], POLLIN, 0}, {m_listenFd, POLLIN, 0}, {clientFd, POLLIN, 0}};
         if (wantsWrite)
@@ -217,15 +217,18 @@ void LoopbackServer::writeClient()
     QMutexLocker lock(&m_mutex);
     if (m_clientFd < 0)
         return;
-    const bool flooding = m_outgoing.isEmpty() && m_flooding;
-    const QByteArray& pending = flooding ? block : m_outgoing;
-    const ssize_t count = ::send(m_clientFd, pending.constData(), pending.size(), MSG_NOSIGNAL);
+    const bool flooding = m_floodOffset > 0 || (m_outgoing.isEmpty() && m_flooding);
+    const char* data = flooding ? block.constData() + m_floodOffset : m_outgoing.constData();
+    const qsizetype size = flooding ? block.size() - m_floodOffset : m_outgoing.size();
+    const ssize_t count = ::send(m_clientFd, data, size, MSG_NOSIGNAL);
     if (count <= 0)
         return;
-    if (flooding)
+    if (flooding) {
         m_floodBytesSent += count;
-    else
+        m_floodOffset = (m_floodOffset + count) % block.size();
+    } else {
         m_outgoing.remove(0, count);
+    }
 }
 
 void LoopbackServer::closeClient()
@@ -236,6 +239,7 @@ void LoopbackServer::closeClient()
     m_clientFd = -1;
     m_outgoing.clear();
     m_flooding = false;
+    m_floodOffset = 0;
 }
 
 void LoopbackServer::wakeServer()

@@ -72,6 +72,9 @@ private:
     bool m_clientClosed = false;
     bool m_flooding = false;
     qint64 m_floodBytesSent = 0;
+    // Where the next send resumes inside the flood block: a block is always
+    // finished, so the stream holds whole lines and escape sequences.
+    qsizetype m_floodOffset = 0;
     QByteArray m_outgoing;
     QByteArray m_partialLine;
     QList<ReceivedLine> m_lines;
