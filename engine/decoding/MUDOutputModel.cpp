@@ -1,6 +1,7 @@
 #include "engine/decoding/MUDOutputModel.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace {
@@ -235,9 +236,23 @@ void MUDOutputModel::appendStored(const CVAttributedString& text)
     // One copy of the text, then the runs and line starts of each run.
     const qsizetype position = length();
     m_text.append(text.string());
+    // Styled text switches among a few formats, each named by an id: the
+    // table is asked once per id and append (a small table indexed by the
+    // id's number). No entry is freed while appending, so the remembered
+    // indexes stay valid.
+    struct Known {
+        CVFormatId id;
+        quint32 format = 0;
+    };
+    std::array<Known, 32> known{};
     text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
-        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location,
-                    m_formats.indexOf(attributes, id));
+        Known& slot = known[id.index % known.size()];
+        if (!id.isValid() || !(slot.id == id)) {
+            slot.format = m_formats.indexOf(attributes, id);
+            slot.id = id;
+        }
+        const quint32 format = slot.format;
+        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location, format);
     });
 }
 
