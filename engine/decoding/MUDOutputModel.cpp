@@ -228,7 +228,8 @@ void MUDOutputModel::appendStored(QStringView text, quint32 format)
 {
     const qsizetype position = length();
     m_text.append(text);
-    indexStored(text, position, format);
+    IndexCursor cursor = indexCursor();
+    indexStored(text, position, format, cursor);
 }
 
 void MUDOutputModel::appendStored(const CVAttributedString& text)
@@ -244,7 +245,8 @@ void MUDOutputModel::appendStored(const CVAttributedString& text)
         CVFormatId id;
         quint32 format = 0;
     };
-    std::array<Known, 32> known{};
+    std::array<Known, 128> known{};
+    IndexCursor cursor = indexCursor();
     text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
         Known& slot = known[id.index % known.size()];
         if (!id.isValid() || !(slot.id == id)) {
@@ -252,28 +254,40 @@ void MUDOutputModel::appendStored(const CVAttributedString& text)
             slot.id = id;
         }
         const quint32 format = slot.format;
-        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location, format);
+        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location, format,
+                    cursor);
     });
 }
 
-void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 format)
+MUDOutputModel::IndexCursor MUDOutputModel::indexCursor() const
+{
+    const Line& line = m_lines.back();
+    const bool lineHasRun = qsizetype(m_runs.size()) > line.firstRun;
+    return {line.start, lineHasRun, lineHasRun ? m_runs.back().format : 0};
+}
+
+void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 format, IndexCursor& cursor)
 {
     const char16_t* data = text.utf16();
     const char16_t* const end = data + text.size();
     while (data < end) {
-        const Line& line = m_lines.back();
-        const qsizetype lineLength = position - line.start;
+        const qsizetype lineLength = position - cursor.lineStart;
         const char16_t* pieceEnd = data + std::min<qsizetype>(end - data, kMaximumLineLength - lineLength);
         const char16_t* lineFeed = std::find(data, pieceEnd, u'\n');
         const qsizetype count = (lineFeed < pieceEnd ? lineFeed + 1 : pieceEnd) - data;
-        if (qsizetype(m_runs.size()) == line.firstRun || m_runs.back().format != format) {
+        if (!cursor.lineHasRun || cursor.lastFormat != format) {
             m_runs.push_back({quint32(lineLength), format});
             m_formats.addUse(format);
+            cursor.lineHasRun = true;
+            cursor.lastFormat = format;
         }
         data += count;
         position += count;
-        if (lineFeed < pieceEnd || lineLength + count == kMaximumLineLength)
+        if (lineFeed < pieceEnd || lineLength + count == kMaximumLineLength) {
             m_lines.push_back({position, qsizetype(m_runs.size())});
+            cursor.lineStart = position;
+            cursor.lineHasRun = false;
+        }
     }
 }
 

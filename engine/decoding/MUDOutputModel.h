@@ -105,8 +105,17 @@ private:
 
     void appendStored(QStringView text, quint32 format);
     void appendStored(const CVAttributedString& text);
-    // Records the runs and line starts of `text`, already stored at `position`.
-    void indexStored(QStringView text, qsizetype position, quint32 format);
+    // Where indexing goes on: the last line's start and whether it has a
+    // run yet, and that run's format.
+    struct IndexCursor {
+        qsizetype lineStart;
+        bool lineHasRun;
+        quint32 lastFormat;
+    };
+    IndexCursor indexCursor() const;
+    // Records the runs and line starts of `text`, already stored at
+    // `position`, and moves `cursor` past it.
+    void indexStored(QStringView text, qsizetype position, quint32 format, IndexCursor& cursor);
     void truncate(qsizetype length);
 
     MUDChunkedText m_text;
