@@ -80,6 +80,7 @@ void MUDOutputModel::clear()
     m_lines = {{0, 0}};
     m_runs = {};
     m_formats.clear();
+    m_knownFormats = {};
     emit contentsChanged(0, removed, 0);
 }
 
@@ -237,18 +238,9 @@ void MUDOutputModel::appendStored(const CVAttributedString& text)
     // One copy of the text, then the runs and line starts of each run.
     const qsizetype position = length();
     m_text.append(text.string());
-    // Styled text switches among a few formats, each named by an id: the
-    // table is asked once per id and append (a small table indexed by the
-    // id's number). No entry is freed while appending, so the remembered
-    // indexes stay valid.
-    struct Known {
-        CVFormatId id;
-        quint32 format = 0;
-    };
-    std::array<Known, 128> known{};
     IndexCursor cursor = indexCursor();
     text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
-        Known& slot = known[id.index % known.size()];
+        KnownFormat& slot = m_knownFormats[id.index % m_knownFormats.size()];
         if (!id.isValid() || !(slot.id == id)) {
             slot.format = m_formats.indexOf(attributes, id);
             slot.id = id;
@@ -302,6 +294,7 @@ void MUDOutputModel::truncate(qsizetype newLength)
                                        [](const Run& run, qsizetype value) { return run.start < value; });
     for (auto run = kept; run != m_runs.end(); ++run)
         m_formats.removeUse(run->format);
+    m_knownFormats = {};
     m_runs.erase(kept, m_runs.end());
     m_lines.resize(size_t(line + 1));
     m_text.truncate(newLength);

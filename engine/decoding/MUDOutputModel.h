@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 #include <QTextCharFormat>
+#include <array>
 #include <deque>
 
 #include "core/CVAttributedString.h"
@@ -122,4 +123,12 @@ private:
     std::deque<Line> m_lines;
     std::deque<Run> m_runs;
     MUDFormatTable m_formats;
+    // Styled text switches among a few formats, each named by an id: the
+    // table is asked once per id (slots by the id's number). Forgotten
+    // whenever a run goes, since that may free a table entry.
+    struct KnownFormat {
+        CVFormatId id;
+        quint32 format = 0;
+    };
+    std::array<KnownFormat, 128> m_knownFormats{};
 };
