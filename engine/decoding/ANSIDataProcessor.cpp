@@ -37,6 +37,17 @@ constexpr std::array<TextClass, 256> makeTextClasses()
 }
 constexpr std::array<TextClass, 256> kTextClasses = makeTextClasses();
 
+// True when all eight bytes of `word` lie in 0x20 to 0x7e (bit tricks that
+// test every byte at once, exact for these bounds).
+bool isPrintableAscii(quint64 word)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = 0x8080808080808080ULL;
+    const quint64 below = (word - ones * 0x20) & ~word & highs;
+    const quint64 above = ((word + ones * (0x7f - 0x7e)) | word) & highs;
+    return (below | above) == 0;
+}
+
 bool isIntermediate(uchar c) { return c >= 0x20 && c <= 0x2f; }
 bool isParameter(uchar c) { return c >= 0x30 && c <= 0x3f; }
 bool isCsiFinal(uchar c) { return c >= 0x40 && c <= 0x7e; }
@@ -170,7 +181,8 @@ void ANSIDataProcessor::ground(Pass& pass)
         const TextClass textClass = kTextClasses[*pass.p];
         if (textClass == TextClass::Escape) {
             closeText(pass, false);
-            beginSequence(pass, State::Escape);
+            if (!takeWholeCsi(pass))
+                beginSequence(pass, State::Escape);
             return;
         }
         if (textClass == TextClass::Iac) {
@@ -184,6 +196,16 @@ void ANSIDataProcessor::ground(Pass& pass)
         case TextClass::Keep: {
             const uchar* p = pass.p;
             char* out = pass.out;
+            // Game text is mostly printable ASCII: copy it eight bytes at a time.
+            while (pass.end - p >= 8) {
+                quint64 word;
+                std::memcpy(&word, p, 8);
+                if (!isPrintableAscii(word))
+                    break;
+                std::memcpy(out, &word, 8);
+                p += 8;
+                out += 8;
+            }
             while (p < pass.end && kTextClasses[*p] == TextClass::Keep)
                 *out++ = char(*p++);
             pass.p = p;
@@ -213,6 +235,26 @@ void ANSIDataProcessor::ground(Pass& pass)
             break;
         }
     }
+}
+
+bool ANSIDataProcessor::takeWholeCsi(Pass& pass)
+{
+    // Colour sequences nearly always arrive whole within one read: ESC [,
+    // parameter bytes, final byte. Emit those in one step; anything else
+    // (intermediates, a cut, the cap) goes through the byte-wise states.
+    const uchar* start = pass.p;
+    const uchar* limit = start + std::min<qsizetype>(pass.end - start, kMaximumEscapeSequenceLength);
+    if (limit - start < 3 || start[1] != '[')
+        return false;
+    const uchar* p = start + 2;
+    while (p < limit && isParameter(*p))
+        ++p;
+    if (p == limit || !isCsiFinal(*p))
+        return false;
+    pass.sequenceStart = start;
+    pass.p = p + 1;
+    emitSequence(pass, ANSIResultTypeCommand);
+    return true;
 }
 
 void ANSIDataProcessor::sequenceByte(Pass& pass)

@@ -57,6 +57,8 @@ private:
     struct Pass;
 
     void ground(Pass& pass);
+    // Emits the CSI sequence at pass.p when it lies whole in this read.
+    bool takeWholeCsi(Pass& pass);
     void sequenceByte(Pass& pass);
     void openText(Pass& pass);
     void closeText(Pass& pass, bool endOfRead);

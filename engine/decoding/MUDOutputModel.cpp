@@ -1,6 +1,7 @@
 #include "engine/decoding/MUDOutputModel.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace {
@@ -79,6 +80,7 @@ void MUDOutputModel::clear()
     m_lines = {{0, 0}};
     m_runs = {};
     m_formats.clear();
+    m_knownFormats = {};
     emit contentsChanged(0, removed, 0);
 }
 
@@ -227,7 +229,8 @@ void MUDOutputModel::appendStored(QStringView text, quint32 format)
 {
     const qsizetype position = length();
     m_text.append(text);
-    indexStored(text, position, format);
+    IndexCursor cursor = indexCursor();
+    indexStored(text, position, format, cursor);
 }
 
 void MUDOutputModel::appendStored(const CVAttributedString& text)
@@ -235,30 +238,48 @@ void MUDOutputModel::appendStored(const CVAttributedString& text)
     // One copy of the text, then the runs and line starts of each run.
     const qsizetype position = length();
     m_text.append(text.string());
+    IndexCursor cursor = indexCursor();
     text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
-        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location,
-                    m_formats.indexOf(attributes, id));
+        KnownFormat& slot = m_knownFormats[id.index % m_knownFormats.size()];
+        if (!id.isValid() || !(slot.id == id)) {
+            slot.format = m_formats.indexOf(attributes, id);
+            slot.id = id;
+        }
+        const quint32 format = slot.format;
+        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location, format,
+                    cursor);
     });
 }
 
-void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 format)
+MUDOutputModel::IndexCursor MUDOutputModel::indexCursor() const
+{
+    const Line& line = m_lines.back();
+    const bool lineHasRun = qsizetype(m_runs.size()) > line.firstRun;
+    return {line.start, lineHasRun, lineHasRun ? m_runs.back().format : 0};
+}
+
+void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 format, IndexCursor& cursor)
 {
     const char16_t* data = text.utf16();
     const char16_t* const end = data + text.size();
     while (data < end) {
-        const Line& line = m_lines.back();
-        const qsizetype lineLength = position - line.start;
+        const qsizetype lineLength = position - cursor.lineStart;
         const char16_t* pieceEnd = data + std::min<qsizetype>(end - data, kMaximumLineLength - lineLength);
         const char16_t* lineFeed = std::find(data, pieceEnd, u'\n');
         const qsizetype count = (lineFeed < pieceEnd ? lineFeed + 1 : pieceEnd) - data;
-        if (qsizetype(m_runs.size()) == line.firstRun || m_runs.back().format != format) {
+        if (!cursor.lineHasRun || cursor.lastFormat != format) {
             m_runs.push_back({quint32(lineLength), format});
             m_formats.addUse(format);
+            cursor.lineHasRun = true;
+            cursor.lastFormat = format;
         }
         data += count;
         position += count;
-        if (lineFeed < pieceEnd || lineLength + count == kMaximumLineLength)
+        if (lineFeed < pieceEnd || lineLength + count == kMaximumLineLength) {
             m_lines.push_back({position, qsizetype(m_runs.size())});
+            cursor.lineStart = position;
+            cursor.lineHasRun = false;
+        }
     }
 }
 
@@ -273,6 +294,7 @@ void MUDOutputModel::truncate(qsizetype newLength)
                                        [](const Run& run, qsizetype value) { return run.start < value; });
     for (auto run = kept; run != m_runs.end(); ++run)
         m_formats.removeUse(run->format);
+    m_knownFormats = {};
     m_runs.erase(kept, m_runs.end());
     m_lines.resize(size_t(line + 1));
     m_text.truncate(newLength);

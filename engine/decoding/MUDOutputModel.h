@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 #include <QTextCharFormat>
+#include <array>
 #include <deque>
 
 #include "core/CVAttributedString.h"
@@ -105,12 +106,29 @@ private:
 
     void appendStored(QStringView text, quint32 format);
     void appendStored(const CVAttributedString& text);
-    // Records the runs and line starts of `text`, already stored at `position`.
-    void indexStored(QStringView text, qsizetype position, quint32 format);
+    // Where indexing goes on: the last line's start and whether it has a
+    // run yet, and that run's format.
+    struct IndexCursor {
+        qsizetype lineStart;
+        bool lineHasRun;
+        quint32 lastFormat;
+    };
+    IndexCursor indexCursor() const;
+    // Records the runs and line starts of `text`, already stored at
+    // `position`, and moves `cursor` past it.
+    void indexStored(QStringView text, qsizetype position, quint32 format, IndexCursor& cursor);
     void truncate(qsizetype length);
 
     MUDChunkedText m_text;
     std::deque<Line> m_lines;
     std::deque<Run> m_runs;
     MUDFormatTable m_formats;
+    // Styled text switches among a few formats, each named by an id: the
+    // table is asked once per id (slots by the id's number). Forgotten
+    // whenever a run goes, since that may free a table entry.
+    struct KnownFormat {
+        CVFormatId id;
+        quint32 format = 0;
+    };
+    std::array<KnownFormat, 128> m_knownFormats{};
 };

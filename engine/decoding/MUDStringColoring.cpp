@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QVariantMap>
+#include <array>
 #include <vector>
 
 #include "core/CVAttributedString.h"
@@ -23,10 +24,19 @@ QColor whitespaceColor()
     return color;
 }
 
+constexpr std::array<bool, 128> makeAsciiSpaces()
+{
+    std::array<bool, 128> spaces{};
+    for (char16_t c : {u' ', u'\t', u'\n', u'\v', u'\f', u'\r'})
+        spaces[c] = true;
+    return spaces;
+}
+constexpr std::array<bool, 128> kAsciiSpaces = makeAsciiSpaces();
+
 bool isWhitespace(char16_t c)
 {
     if (c < 128)
-        return c == u' ' || (c >= u'\t' && c <= u'\r');
+        return kAsciiSpaces[c];
     return QChar::isSpace(c);
 }
 }

@@ -186,6 +186,26 @@ TEST(ANSIDataProcessor, ReadBoundariesDoNotChangeTheChunks)
     }
 }
 
+// Whole reads take fast paths (eight printable bytes at a time, whole CSI
+// sequences); reads of one byte never do. Both must agree, also for text
+// bytes at the edges of the printable range and at the sequence cap.
+TEST(ANSIDataProcessor, FastPathsAgreeWithByteReads)
+{
+    std::vector<QByteArray> streams = {
+        "~~~~~~~~ !!!!!!!\x7f" "abcdefgh\x1f" "abcdefgh\x80\xc3\xa9" "abcdefgh\tabcdefgh\x1b[31mabcdefghij",
+        "abcdefg\x1b[1;2mabcdefgh\x1b[1 qabcdefgh\x1b[12",
+    };
+    for (qsizetype parameters : {4093, 4094, 4095})
+        streams.push_back("\x1b[" + QByteArray(parameters, '1') + "mok");
+    LogRecorder quiet;
+    for (const QByteArray& stream : streams) {
+        std::vector<QByteArray> bytes;
+        for (char byte : stream)
+            bytes.push_back(QByteArray(1, byte));
+        EXPECT_EQ(normalized(decodeReads({stream})), normalized(decodeReads(bytes))) << stream.left(40).toStdString();
+    }
+}
+
 TEST(ANSIDataProcessor, TelnetNamesFollowTheTables)
 {
     EXPECT_EQ(ANSIDataProcessor::textForTelnetCommand(250), "SB");
