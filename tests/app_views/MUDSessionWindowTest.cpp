@@ -26,6 +26,7 @@
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
+#include "app/session/MUDWindowState.h"
 #include "app/shell/MUDAppearance.h"
 #include "app/views/MUDCommandTextView.h"
 #include "app/views/MUDDisplayLayoutManager.h"
@@ -226,6 +227,51 @@ TEST_F(SessionWindowTest, ClosingSavesTheFrameAndTheNextWindowRestoresIt)
 
     MUDSessionWindow* reopened = openWindow(connection);
     EXPECT_EQ(reopened->geometry(), QRect(40, 60, 700, 500));
+}
+
+TEST_F(SessionWindowTest, TheMessagesWindowIsRestoredWhereItWasUnlessThatIsOffScreen)
+{
+    struct Row {
+        const char* name;
+        QRect saved;
+        bool restoredThere;
+    };
+    const Row rows[] = {
+        {"on screen", QRect(120, 90, 320, 210), true},
+        {"off screen", QRect(-9000, -9000, 320, 210), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::shared_ptr<MUDConnection> connection = storedConnection(QString::fromLatin1(row.name));
+        const QString folder = MUDPreservation::urlForConnection(*connection);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(MUDWindowState::write(folder + QStringLiteral("/state.json"),
+                                          {{QStringLiteral("windowFrame"), QRectF(30, 40, 600, 400)},
+                                           {QStringLiteral("messagesWindowFrame"), QRectF(row.saved)}}));
+
+        auto* window = new MUDSessionWindow(&m_desktop);
+        m_windows.append(window);
+        MUDSessionChildWindows* children = MUDSessionChildWindows::attach(&window->document(), window);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        window->openConnection(connection);
+        ASSERT_TRUE(waitUntil([&] { return window->document().isConnected(); }));
+
+        EXPECT_EQ(window->geometry(), QRect(30, 40, 600, 400));
+        ASSERT_TRUE(children->isCommunicationsWindowVisible()) << "a saved messages window is shown again";
+        EXPECT_EQ(children->messagesWindowController()->geometry() == row.saved, row.restoredThere);
+        EXPECT_TRUE(children->messagesWindowController()->geometry().intersects(
+            children->messagesWindowController()->screen()->geometry()))
+            << "the player can reach it";
+
+        // Closing saves the messages window's frame again.
+        const QRect shown = children->messagesWindowController()->geometry();
+        QPointer<MUDSessionWindow> guard(window);
+        window->close();
+        ASSERT_TRUE(waitUntil([&] { return guard.isNull(); }, 2000));
+        EXPECT_EQ(MUDWindowState::read(folder + QStringLiteral("/state.json")).value(QStringLiteral("messagesWindowFrame")),
+                  QRectF(shown));
+    }
 }
 
 TEST_F(SessionWindowTest, AGrowingInputLineSavesTheStateShortlyAfter)
