@@ -1,11 +1,18 @@
 #include "app/session/MUDSessionChildWindows.h"
 
 #include <QEvent>
+#include <QScreen>
 #include <QWidget>
 
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
+#include "app/session/MUDSessionWindow.h"
+
+namespace {
+const QString kMessagesWindowFrameKey = QStringLiteral("messagesWindowFrame");
+const QString kExitsWindowFrameKey = QStringLiteral("exitsWindowFrame");
+}
 
 MUDSessionChildWindows* MUDSessionChildWindows::attach(MUDDocument* document, QWidget* sessionWindow)
 {
@@ -19,6 +26,47 @@ MUDSessionChildWindows::MUDSessionChildWindows(MUDDocument* document, QWidget* s
     , m_lastSessionPosition(sessionWindow->pos())
 {
     sessionWindow->installEventFilter(this);
+    if (auto* window = qobject_cast<MUDSessionWindow*>(sessionWindow)) {
+        window->setChildWindowFramesProvider([self = QPointer<MUDSessionChildWindows>(this)] {
+            return self ? self->windowFrames() : MUDWindowState::Frames();
+        });
+    }
+    connect(document, &MUDDocument::windowStateRestored, this, &MUDSessionChildWindows::applyRestoredWindowState);
+}
+
+MUDWindowState::Frames MUDSessionChildWindows::windowFrames() const
+{
+    MUDWindowState::Frames frames;
+    if (isCommunicationsWindowVisible())
+        frames.insert(kMessagesWindowFrameKey, QRectF(m_messagesWindowController->geometry()));
+    if (isExitsWindowVisible())
+        frames.insert(kExitsWindowFrameKey, QRectF(m_exitsWindowController->geometry()));
+    return frames;
+}
+
+void MUDSessionChildWindows::applyRestoredWindowState(bool hasState)
+{
+    if (!hasState || !m_document)
+        return;
+    const MUDWindowState::Frames frames = m_document->restoredWindowFrames();
+    if (frames.contains(kMessagesWindowFrameKey)) {
+        showCommunicationsWindow();
+        // A frame left on a screen that is gone (or off every screen) keeps the place beside the session window.
+        const QRect saved = frames.value(kMessagesWindowFrameKey).toRect();
+        const QScreen* screen = m_messagesWindowController->screen();
+        if (screen && !saved.isEmpty() && saved.intersects(screen->geometry()))
+            m_messagesWindowController->setGeometry(saved);
+    } else if (m_messagesWindowController) {
+        m_messagesWindowController->close();
+    }
+    if (frames.contains(kExitsWindowFrameKey)) {
+        if (!m_exitsWindowController)
+            m_exitsWindowController = new MUDExitsWindowController(m_document, m_sessionWindow);
+        m_exitsWindowController->hide();
+        m_exitsWindowController->setGeometry(frames.value(kExitsWindowFrameKey).toRect());
+    } else if (m_exitsWindowController) {
+        m_exitsWindowController->close();
+    }
 }
 
 void MUDSessionChildWindows::showCommunicationsWindow()

@@ -4,6 +4,8 @@
 #include <QPoint>
 #include <QPointer>
 
+#include "app/session/MUDWindowState.h"
+
 class MUDDocument;
 class MUDExitsWindowController;
 class MUDMessagesWindowController;
@@ -11,7 +13,9 @@ class QWidget;
 
 // The messages and exits windows of one session window: made on first
 // show, kept above the session window and moved along with it, and showing
-// what the session's scripts reported. Owned by the session window.
+// what the session's scripts reported. Their frames are saved with the
+// session window's and restored when its session restores its state.
+// Owned by the session window.
 // Main thread.
 class MUDSessionChildWindows : public QObject {
     Q_OBJECT
@@ -27,6 +31,8 @@ public:
     void onViewExitsMainMenuItem();
     bool isCommunicationsWindowVisible() const;
     bool isExitsWindowVisible() const;
+    // "messagesWindowFrame" and "exitsWindowFrame" of the windows now visible.
+    MUDWindowState::Frames windowFrames() const;
 
     // Null until first shown.
     MUDMessagesWindowController* messagesWindowController() const { return m_messagesWindowController; }
@@ -37,6 +43,7 @@ protected:
 
 private:
     MUDSessionChildWindows(MUDDocument* document, QWidget* sessionWindow);
+    void applyRestoredWindowState(bool hasState);
 
     QPointer<MUDDocument> m_document;
     QWidget* m_sessionWindow;

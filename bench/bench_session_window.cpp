@@ -1,0 +1,368 @@
+// A visible session window under load. A loopback server floods coloured
+// game text through a MUDSessionWindow with 100 triggers loaded, then the
+// output is grown to a million lines. Prints:
+//   - flood throughput in MB/s of server bytes (goal: 20 MB/s),
+//   - main-thread event-loop latency p50/p99 while flooding: the lateness of
+//     a repeating 5 ms timer (goal: p99 < 50 ms),
+//   - whether scrolling up during the flood holds the view still (first
+//     visible line before and after more output arrived),
+//   - with 1,000,000 lines held: resident memory (goal < 400 MB), the repaint
+//     after jumping to random places (goal < 16 ms) and the re-wrap and
+//     repaint after a resize (goal < 100 ms),
+//   - the machine's load (uptime), since the machine may be shared.
+// Meant to run with the window shown on an X server (xvfb-run -a); without
+// a display it falls back to the offscreen platform and says so.
+// Usage: bench_session_window [megabytes to flood, default 50]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <malloc.h>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "LoopbackServer.h"
+#include "app/session/MUDDesktopIntegration.h"
+#include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionWindow.h"
+#include "app/shell/MUDAppearance.h"
+#include "app/views/MUDDisplayScrollView.h"
+#include "app/views/MUDDisplayTextView.h"
+#include "engine/automation/MUDTrigger.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/decoding/MUDOutputModel.h"
+#include "engine/decoding/MUDStringColoring.h"
+#include "engine/storage/MUDPreservation.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kProbeIntervalMs = 5;
+constexpr int kTimeLimitSeconds = 180;
+constexpr int kTriggerCount = 100;
+constexpr qsizetype kHeldLines = 1'000'000;
+constexpr int kRandomJumps = 50;
+constexpr int kResizes = 10;
+
+class SilentDesktop : public MUDDesktopIntegration {
+public:
+    void setBadge(const QString&) override {}
+    void setStatus(const QString&) override {}
+    void postNotification(const QString&, const QString&) override {}
+    void beep() override {}
+};
+
+double milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// Spins the event loop until `done` or the time limit; false on time-out.
+template <typename Done>
+bool spinUntil(Done done, int limitSeconds = kTimeLimitSeconds)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+std::shared_ptr<MUDConnection> storedConnection(quint16 port)
+{
+    MUDConnection draft;
+    auto copy = std::make_shared<MUDConnection>();
+    copy->setTitle(QStringLiteral("Flood"));
+    copy->setHost(QStringLiteral("127.0.0.1"));
+    copy->setPort(port);
+    draft.setModifiedInstance(copy);
+    MUDPreservation::saveConnection(draft);
+    for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
+        if (connection->title() == copy->title())
+            return connection;
+    return nullptr;
+}
+
+// A hundred triggers as a player might keep them: two match every flood
+// line, the rest (plain text and expressions) never do.
+void storeTriggers(const MUDConnection& connection)
+{
+    MUDTriggerList triggers;
+    for (int index = 0; index < kTriggerCount; ++index) {
+        auto trigger = std::make_shared<MUDTrigger>();
+        trigger->setTitle(QStringLiteral("t%1").arg(index));
+        if (index == 0) {
+            trigger->setMatchType(MUDTrigger::kMatchPlainText);
+            trigger->setMatchString(QStringLiteral("The orc hits you."));
+        } else if (index == 1) {
+            trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
+            trigger->setMatchString(QStringLiteral("You feel (\\w+)"));
+        } else if (index % 2 == 0) {
+            trigger->setMatchType(MUDTrigger::kMatchPlainText);
+            trigger->setMatchString(QStringLiteral("The dragon number %1 breathes fire").arg(index));
+        } else {
+            trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
+            trigger->setMatchString(QStringLiteral("^(\\w+) tells you %1: (.+)$").arg(index));
+        }
+        trigger->setAction(QStringLiteral("var seen = 1;"));
+        trigger->setIsNew(true);
+        trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
+        triggers.append(trigger);
+    }
+    MUDPreservation::saveTriggers(triggers, connection);
+}
+
+// Coloured game lines straight into the output model (the socket path was
+// measured by the flood): 16-colour runs with a bold one now and then.
+void appendGameLines(MUDOutputModel& model, qsizetype count, const QFont& font)
+{
+    static const char* const words[] = {"the", "goblin", "hits", "you", "with", "a", "rusty", "sword", "north",
+                                        "exits", "gold", "coins", "lie", "here.", "You", "say,", "hello"};
+    MUDStringColoring coloring;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);
+    std::uniform_int_distribution<int> colour(31, 37);
+    for (qsizetype line = 0; line < count; ++line) {
+        CVAttributedString text;
+        for (int run = 0; run < 3; ++run) {
+            coloring.prepareANSI("\x1b[" + QByteArray(line % 11 == 0 ? "1;" : "") +
+                                     QByteArray::number(colour(random)) + "m",
+                                 font);
+            QString part;
+            for (int w = 0; w < 4; ++w)
+                part += QString::fromLatin1(words[wordIndex(random)]) + u' ';
+            coloring.appendColoredText(text, run == 2 ? part + QStringLiteral("\r\n") : part, font);
+        }
+        model.append(text);
+    }
+}
+
+// CPU seconds of the calling thread, or of the whole process.
+double cpuSeconds(clockid_t clock)
+{
+    timespec time{};
+    clock_gettime(clock, &time);
+    return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
+}
+
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+qsizetype firstVisibleLine(MUDDisplayTextView* view)
+{
+    const auto& lines = view->visibleLines();
+    return lines.empty() ? -1 : lines.front().line;
+}
+
+// A user's wheel turn upwards over the output.
+void wheelUp(MUDDisplayScrollView* scrollView, int notches)
+{
+    QWidget* viewport = scrollView->viewport();
+    const QPointF centre(viewport->width() / 2.0, viewport->height() / 2.0);
+    QWheelEvent event(centre, viewport->mapToGlobal(centre), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void printLoad()
+{
+    QProcess uptime;
+    uptime.start(QStringLiteral("uptime"), {});
+    if (uptime.waitForFinished(2000))
+        std::printf("load: %s", uptime.readAllStandardOutput().constData());
+}
+
+// Floods through the window; prints throughput, latency and the scroll hold.
+bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 floodBytes)
+{
+    MUDDocument& document = window.document();
+    MUDDisplayScrollView* scrollView = window.outputView();
+
+    std::vector<double> lateness;
+    Clock::time_point lastFire = Clock::now();
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(kProbeIntervalMs);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        lateness.push_back(std::max(0.0, milliseconds(now - lastFire) - kProbeIntervalMs));
+        lastFire = now;
+    });
+
+    const qsizetype startLength = document.output().length();
+    const double mainCpuStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processCpuStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const Clock::time_point start = Clock::now();
+    lastFire = start;
+    probe.start();
+    server.startFlood();
+
+    // A third of the way in, the user scrolls up; the view must hold still
+    // while the rest of the flood arrives.
+    bool flooded = spinUntil([&] { return document.output().length() - startLength >= floodBytes / 4; });
+    wheelUp(scrollView, 5);
+    QCoreApplication::processEvents();
+    const qsizetype heldBefore = firstVisibleLine(scrollView->textView());
+    const qsizetype linesBefore = document.output().lineCount();
+    flooded = flooded && spinUntil([&] { return server.floodBytesSent() >= floodBytes; });
+    server.stopFlood();
+
+    // Drain what is in flight: done once the output stops growing for 300 ms.
+    qsizetype lastLength = document.output().length();
+    Clock::time_point lastGrowth = Clock::now();
+    spinUntil([&] {
+        if (document.output().length() != lastLength) {
+            lastLength = document.output().length();
+            lastGrowth = Clock::now();
+        }
+        return Clock::now() - lastGrowth > std::chrono::milliseconds(300);
+    });
+    probe.stop();
+    const double mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpuStart;
+    const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
+    QCoreApplication::processEvents();
+    const qsizetype heldAfter = firstVisibleLine(scrollView->textView());
+
+    const double seconds = std::chrono::duration<double>(lastGrowth - start).count();
+    const double megabytes = double(server.floodBytesSent()) / (1024.0 * 1024.0);
+    std::printf("flood: %.1f MB in %.2f s = %.1f MB/s (goal 20)%s; output %lld characters, %lld lines\n", megabytes,
+                seconds, megabytes / seconds, flooded ? "" : " [time limit hit]",
+                static_cast<long long>(document.output().length() - startLength),
+                static_cast<long long>(document.output().lineCount()));
+    // On a shared machine the wall-clock rate is bounded by the CPU the process gets.
+    std::printf("flood CPU: main thread %.2f s (%.1f MB per main-thread CPU second), whole process %.2f s "
+                "(idle time included in the rate above)\n",
+                mainCpu, megabytes / mainCpu, processCpu);
+    std::printf("resident memory after the flood: %.0f MB\n", residentMegabytes());
+    std::printf("event-loop latency while flooding (5 ms timer lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms "
+                "over %zu ticks (goal p99 < 50)\n",
+                percentile(lateness, 0.50), percentile(lateness, 0.99), percentile(lateness, 1.0), lateness.size());
+    const bool held = heldBefore == heldAfter && heldBefore >= 0 && document.output().lineCount() > linesBefore;
+    std::printf("scrolled up during the flood: first visible line %lld before, %lld after %lld more lines: %s\n",
+                static_cast<long long>(heldBefore), static_cast<long long>(heldAfter),
+                static_cast<long long>(document.output().lineCount() - linesBefore), held ? "held" : "MOVED");
+    return flooded;
+}
+
+// With a million lines: memory, repaints at random places, re-wrap on resize.
+void measureHeldOutput(MUDSessionWindow& window)
+{
+    MUDDocument& document = window.document();
+    MUDDisplayScrollView* scrollView = window.outputView();
+    MUDDisplayTextView* view = scrollView->textView();
+    const qsizetype missing = kHeldLines - document.output().lineCount();
+    if (missing > 0)
+        appendGameLines(document.output(), missing, view->font());
+    QCoreApplication::processEvents();
+    qsizetype runs = 0;
+    document.output().enumerateAttributes({0, document.output().length()},
+                                          [&](const QTextCharFormat&, CVRange, bool&) { ++runs; });
+    const struct mallinfo2 heap = mallinfo2();
+    std::printf("held: %lld lines, %lld characters, %lld style runs (white space is styled apart from words), "
+                "%lld distinct formats; resident memory %.0f MB (goal < 400), heap in use %.0f MB\n",
+                static_cast<long long>(document.output().lineCount()),
+                static_cast<long long>(document.output().length()), static_cast<long long>(runs),
+                static_cast<long long>(document.output().formatCount()), residentMegabytes(),
+                double(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0));
+
+    QScrollBar* bar = scrollView->verticalScrollBar();
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> place(bar->minimum(), bar->maximum());
+    std::vector<double> repaints;
+    for (int i = 0; i < kRandomJumps; ++i) {
+        bar->setValue(place(random));
+        const Clock::time_point start = Clock::now();
+        view->repaint();
+        repaints.push_back(milliseconds(Clock::now() - start));
+    }
+    std::printf("repaint after jumping to a random place (scroll bar range %d): median %.2f ms, p99 %.2f ms, "
+                "max %.2f ms over %d jumps (goal < 16)\n",
+                bar->maximum(), percentile(repaints, 0.5), percentile(repaints, 0.99), percentile(repaints, 1.0),
+                kRandomJumps);
+
+    std::vector<double> rewraps;
+    const QSize original = window.size();
+    for (int i = 0; i < kResizes; ++i) {
+        const QSize size = i % 2 == 0 ? QSize(original.width() - 300, original.height()) : original;
+        const Clock::time_point start = Clock::now();
+        window.resize(size);
+        QCoreApplication::sendPostedEvents();
+        window.repaint();
+        rewraps.push_back(milliseconds(Clock::now() - start));
+        QCoreApplication::processEvents();
+    }
+    std::printf("resize, re-wrap and repaint of the window: median %.2f ms, max %.2f ms over %d resizes "
+                "(goal < 100); view %d px wide\n",
+                percentile(rewraps, 0.5), percentile(rewraps, 1.0), kResizes, view->width());
+    std::printf("resident memory after scrolling: %.0f MB", residentMegabytes());
+    malloc_trim(0);
+    std::printf(", after returning freed heap to the system (malloc_trim): %.0f MB\n", residentMegabytes());
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    MUDAppearance::applyDarkAppearance(app);
+    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
+    printLoad();
+    const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 50) * 1024 * 1024;
+    QTemporaryDir storage;
+    qputenv("QUARROW_DATA_DIR", storage.path().toLocal8Bit());
+
+    LoopbackServer server;
+    std::shared_ptr<MUDConnection> connection = storedConnection(server.port());
+    if (!connection) {
+        std::fprintf(stderr, "could not store the connection\n");
+        return 1;
+    }
+    storeTriggers(*connection);
+    SilentDesktop desktop;
+    MUDSessionWindow window(&desktop);
+    window.resize(1000, 700);
+    window.show();
+    if (!spinUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 10))
+        std::printf("the window was not exposed\n");
+    std::printf("resident memory with the window shown: %.0f MB\n", residentMegabytes());
+    window.openConnection(connection);
+    if (!spinUntil([&] { return window.document().isConnected() && server.hasClient(); }, 10)) {
+        std::fprintf(stderr, "could not connect to the loopback server\n");
+        return 1;
+    }
+
+    measureFlood(window, server, floodBytes);
+    measureHeldOutput(window);
+    printLoad();
+    window.document().close();
+    return 0;
+}
