@@ -17,7 +17,8 @@ if [ "$sanitize" = thread ]; then
   # JavaScriptCore and Qt are not instrumented: their internal frames are
   # suppressed (never ours). JavaScriptCore stops runaway scripts by signal,
   # which TSan delays until the next intercepted call; polling traps avoid it.
-  export TSAN_OPTIONS="${TSAN_OPTIONS:-second_deadlock_stack=1 suppressions=$here/tests/tsan.supp}"
+  # The viewer tests start a program from a threaded process (fork).
+  export TSAN_OPTIONS="${TSAN_OPTIONS:-second_deadlock_stack=1 die_after_fork=0 suppressions=$here/tests/tsan.supp}"
   export JSC_usePollingTraps=true
 fi
 cd "$build"
