@@ -484,6 +484,12 @@ void MUDDisplayTextView::mouseDoubleClickEvent(QMouseEvent* event)
     m_selecting = false;
 }
 
+bool MUDDisplayTextView::focusNextPrevChild(bool next)
+{
+    // Declining lets the Tab key reach keyPressEvent, which hands it on.
+    return m_commandTextView ? false : QWidget::focusNextPrevChild(next);
+}
+
 void MUDDisplayTextView::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Copy)) {

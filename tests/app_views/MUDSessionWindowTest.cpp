@@ -423,3 +423,25 @@ TEST_F(SessionWindowTest, ScreenshotsShowStyledOutputSelectionFindBarAndChildWin
     }
 }
 }
+
+TEST_F(SessionWindowTest, TabInTheOutputCompletesInTheInputLineInsteadOfMovingFocus)
+{
+    class Keywords : public MUDCommandTextViewDelegate {
+    public:
+        void MUDCommandTextViewReturnKey(MUDCommandTextView*) override {}
+        void MUDCommandTextViewUpArrow(MUDCommandTextView*) override {}
+        void MUDCommandTextViewDownArrow(MUDCommandTextView*) override {}
+        QStringList MUDCommandTextWantsKeywords(MUDCommandTextView*) override { return {QStringLiteral("northeast")}; }
+    } keywords;
+    MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Completion")));
+    MUDCommandTextView* input = window->commandTextView();
+    input->setDelegate(&keywords);
+    input->setText(QStringLiteral("go no"));
+    MUDDisplayTextView* output = window->outputView()->textView();
+    output->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return output->hasFocus(); }, 1000));
+    QTest::keyClick(output, Qt::Key_Tab);
+    EXPECT_EQ(input->text(), QStringLiteral("go northeast"));
+    EXPECT_TRUE(waitUntil([&] { return input->hasFocus(); }, 1000));
+    input->setDelegate(window);
+}
