@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSession.h"
 #include "LoopbackServer.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
@@ -40,61 +41,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 constexpr int kDefaultViewers = 10;
 constexpr int kTimerIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 180;
 constexpr int kViewerReadWaitMs = 50;
 constexpr quint16 kFirstPort = 5700;
 const QByteArray kEndMarker = "QUARROW-FLOOD-END-7f3a";
-
-class SilentDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
-
-double milliseconds(Clock::duration duration)
-{
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
-
-template <typename Done>
-bool spinUntil(Done done, int limitSeconds = kTimeLimitSeconds)
-{
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-std::shared_ptr<MUDConnection> storedConnection(quint16 port)
-{
-    MUDConnection draft;
-    auto copy = std::make_shared<MUDConnection>();
-    copy->setTitle(QStringLiteral("Flood"));
-    copy->setHost(QStringLiteral("127.0.0.1"));
-    copy->setPort(port);
-    draft.setModifiedInstance(copy);
-    MUDPreservation::saveConnection(draft);
-    for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
-        if (connection->title() == copy->title())
-            return connection;
-    return nullptr;
-}
 
 // Walks the frame headers of a byte stream, whatever the chunking, to count
 // the frames and how many carry the gzip flag.
@@ -255,7 +208,7 @@ int main(int argc, char** argv)
         10);
     // The messages document follows the initial buffer; let it arrive before counting.
     const Clock::time_point settled = Clock::now() + std::chrono::milliseconds(300);
-    spinUntil([&] { return Clock::now() > settled; });
+    spinUntil([&] { return Clock::now() > settled; }, kTimeLimitSeconds);
     std::vector<qint64> documentsBefore;
     std::vector<qint64> wireBefore;
     std::vector<qint64> decodedBefore;
@@ -286,7 +239,7 @@ int main(int argc, char** argv)
     const Clock::time_point start = Clock::now();
     probe.start();
     server.startFlood();
-    const bool flooded = spinUntil([&] { return server.floodBytesSent() >= floodBytes; });
+    const bool flooded = spinUntil([&] { return server.floodBytesSent() >= floodBytes; }, kTimeLimitSeconds);
     server.stopFlood();
     // A line break first: the flood's last send may end within a line.
     server.send("\r\n" + kEndMarker + "\r\n");
@@ -303,7 +256,7 @@ int main(int argc, char** argv)
         return sessionSaw != Clock::time_point() &&
                std::all_of(viewers.begin(), viewers.end(),
                            [](const Viewer& v) { return v.sawMarker || !v.problem.isEmpty(); });
-    });
+    }, kTimeLimitSeconds);
     probe.stop();
     stopping = true;
     for (Viewer& viewer : viewers)

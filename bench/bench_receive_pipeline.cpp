@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSession.h"
 #include "LoopbackServer.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
@@ -26,59 +27,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 constexpr int kProbeIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 120;
 constexpr int kTriggerPasses = 20;
-
-class SilentDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
-
-double milliseconds(Clock::duration duration)
-{
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
-
-// Spins the event loop until `done` or the time limit; false on time-out.
-template <typename Done>
-bool spinUntil(Done done, int limitSeconds = kTimeLimitSeconds)
-{
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-std::shared_ptr<MUDConnection> storedConnection(quint16 port)
-{
-    MUDConnection draft;
-    auto copy = std::make_shared<MUDConnection>();
-    copy->setTitle(QStringLiteral("Flood"));
-    copy->setHost(QStringLiteral("127.0.0.1"));
-    copy->setPort(port);
-    draft.setModifiedInstance(copy);
-    MUDPreservation::saveConnection(draft);
-    for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
-        if (connection->title() == copy->title())
-            return connection;
-    return nullptr;
-}
 
 // A few typical triggers: most never match the flood, two match every line.
 void storeTriggers(const MUDConnection& connection)
@@ -153,7 +105,7 @@ int main(int argc, char** argv)
     const qsizetype startLength = document.output().length();
     const Clock::time_point start = Clock::now();
     server.startFlood();
-    const bool flooded = spinUntil([&] { return server.floodBytesSent() >= floodBytes; });
+    const bool flooded = spinUntil([&] { return server.floodBytesSent() >= floodBytes; }, kTimeLimitSeconds);
     server.stopFlood();
     // Drain what is in flight: done once the output stops growing for 200 ms.
     qsizetype lastLength = document.output().length();
@@ -164,7 +116,7 @@ int main(int argc, char** argv)
             lastGrowth = Clock::now();
         }
         return Clock::now() - lastGrowth > std::chrono::milliseconds(200);
-    });
+    }, kTimeLimitSeconds);
     probing = false;
     probe.join();
     QCoreApplication::processEvents();

@@ -30,6 +30,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchSession.h"
 #include "LoopbackServer.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
@@ -45,62 +46,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 constexpr int kProbeIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 180;
 constexpr int kTriggerCount = 100;
 constexpr qsizetype kHeldLines = 1'000'000;
 constexpr int kRandomJumps = 50;
 constexpr int kResizes = 10;
-
-class SilentDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
-
-double milliseconds(Clock::duration duration)
-{
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
-
-// Spins the event loop until `done` or the time limit; false on time-out.
-template <typename Done>
-bool spinUntil(Done done, int limitSeconds = kTimeLimitSeconds)
-{
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-std::shared_ptr<MUDConnection> storedConnection(quint16 port)
-{
-    MUDConnection draft;
-    auto copy = std::make_shared<MUDConnection>();
-    copy->setTitle(QStringLiteral("Flood"));
-    copy->setHost(QStringLiteral("127.0.0.1"));
-    copy->setPort(port);
-    draft.setModifiedInstance(copy);
-    MUDPreservation::saveConnection(draft);
-    for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
-        if (connection->title() == copy->title())
-            return connection;
-    return nullptr;
-}
 
 // A hundred triggers as a player might keep them: two match every flood
 // line, the rest (plain text and expressions) never do.
@@ -226,12 +178,12 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
 
     // A third of the way in, the user scrolls up; the view must hold still
     // while the rest of the flood arrives.
-    bool flooded = spinUntil([&] { return document.output().length() - startLength >= floodBytes / 4; });
+    bool flooded = spinUntil([&] { return document.output().length() - startLength >= floodBytes / 4; }, kTimeLimitSeconds);
     wheelUp(scrollView, 5);
     QCoreApplication::processEvents();
     const qsizetype heldBefore = firstVisibleLine(scrollView->textView());
     const qsizetype linesBefore = document.output().lineCount();
-    flooded = flooded && spinUntil([&] { return server.floodBytesSent() >= floodBytes; });
+    flooded = flooded && spinUntil([&] { return server.floodBytesSent() >= floodBytes; }, kTimeLimitSeconds);
     server.stopFlood();
 
     // Drain what is in flight: done once the output stops growing for 300 ms.
@@ -243,7 +195,7 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
             lastGrowth = Clock::now();
         }
         return Clock::now() - lastGrowth > std::chrono::milliseconds(300);
-    });
+    }, kTimeLimitSeconds);
     probe.stop();
     const double mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpuStart;
     const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;

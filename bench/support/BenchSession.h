@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "app/session/MUDDesktopIntegration.h"
+
+class MUDConnection;
+
+// What the benches that drive a whole session share: a desktop that does
+// nothing, a stored loopback connection, time figures and a bounded wait
+// on the event loop. Main thread.
+using BenchClock = std::chrono::steady_clock;
+
+class SilentDesktop : public MUDDesktopIntegration {
+public:
+    void setBadge(const QString&) override {}
+    void setStatus(const QString&) override {}
+    void postNotification(const QString&, const QString&) override {}
+    void beep() override {}
+};
+
+double milliseconds(BenchClock::duration duration);
+// The value below which `fraction` of `values` lie.
+double percentile(std::vector<double> values, double fraction);
+// Stores a connection "Flood" to 127.0.0.1:`port` in the data folder and
+// returns it as loaded back (null when storing failed).
+std::shared_ptr<MUDConnection> storedConnection(quint16 port);
+
+// Spins the event loop until `done` or the time limit; false on time-out.
+template <typename Done>
+bool spinUntil(Done done, int limitSeconds)
+{
+    const BenchClock::time_point deadline = BenchClock::now() + std::chrono::seconds(limitSeconds);
+    while (!done()) {
+        if (BenchClock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
