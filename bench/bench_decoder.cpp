@@ -1,6 +1,6 @@
 // Decoder throughput on typical coloured game text, single core:
 //   1. decoder alone (bytes in, chunk batches out);
-//   2. decoder plus style state producing styled text;
+//   2. decoder plus style state producing styled text (pieces by style);
 //   3. the same appended batch by batch to an output model, as the session does.
 // Prints MB/s (1 MB = 10^6 bytes of server output). Optional arguments: the
 // input size in MB (default 8) and the number of runs (default 7), so a
@@ -19,6 +19,7 @@
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
+#include "engine/decoding/MUDStyledText.h"
 
 namespace {
 class SilentLog : public CVLogHelperDelegate {
@@ -91,7 +92,7 @@ public:
                 m_coloring.appendColoredText(output, QString::fromUtf8(result.data()), m_font);
         }
     }
-    CVAttributedString output;
+    MUDStyledText output;
 
 protected:
     QFont m_font;
@@ -105,7 +106,7 @@ public:
     using StylingDelegate::StylingDelegate;
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override
     {
-        output = CVAttributedString();
+        output = MUDStyledText();
         StylingDelegate::ANSIDataProcessorReceived(processor, results);
         model.append(output);
     }
@@ -152,7 +153,7 @@ int main(int argc, char** argv)
     };
     struct Styling : StylingDelegate {
         using StylingDelegate::StylingDelegate;
-        qsizetype detail() const { return output.runCount(); }
+        qsizetype detail() const { return qsizetype(output.pieces().size()); }
     };
     struct Model : ModelDelegate {
         using ModelDelegate::ModelDelegate;
@@ -163,7 +164,7 @@ int main(int argc, char** argv)
     std::printf("decoder alone:                 %7.1f MB/s  (%lld chunks)\n", decoder, qlonglong(chunks));
     qsizetype runs = 0;
     const double styled = bestMegabytesPerSecond(input, 4096, rounds, [&] { return std::make_unique<Styling>(font); }, &runs);
-    std::printf("decoder + style, styled text:  %7.1f MB/s  (%lld runs)\n", styled, qlonglong(runs));
+    std::printf("decoder + style, styled text:  %7.1f MB/s  (%lld styled pieces)\n", styled, qlonglong(runs));
     qsizetype formats = 0;
     const double modelled = bestMegabytesPerSecond(input, 4096, rounds, [&] { return std::make_unique<Model>(font); }, &formats);
     std::printf("decoder + style + output model:%7.1f MB/s  (%lld formats)\n", modelled, qlonglong(formats));

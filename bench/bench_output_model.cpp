@@ -15,6 +15,7 @@
 #include "core/CVAttributedString.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
+#include "engine/decoding/MUDStyledText.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -81,8 +82,9 @@ struct Figures {
 };
 
 // `colorLine` appends one line to the batch: either 3 to 5 runs of the
-// palette, or the pipeline's own styling (white space in runs of its own).
-template <typename ColorLine>
+// palette into an attributed string, or the pipeline's own styling into
+// styled text (one piece per style, white space split when read).
+template <typename Batch, typename ColorLine>
 Figures run(ColorLine colorLine)
 {
     Figures figures;
@@ -91,7 +93,7 @@ Figures run(ColorLine colorLine)
     auto model = std::make_unique<MUDOutputModel>();
     while (figures.characters < kTotalCharacters) {
         const auto buildStart = Clock::now();
-        CVAttributedString batch;
+        Batch batch;
         while (batch.length() < kBatchCharacters)
             colorLine(batch, lines);
         figures.buildSeconds += secondsSince(buildStart);
@@ -138,7 +140,7 @@ int main(int argc, char** argv)
     const QFont font(QStringLiteral("DejaVu Sans Mono"), 17);
     const std::vector<QTextCharFormat> palette = ansiFormats(font);
 
-    print("coloured lines, 3 to 5 runs each", run([&](CVAttributedString& batch, LineMaker& lines) {
+    print("coloured lines, 3 to 5 runs each", run<CVAttributedString>([&](CVAttributedString& batch, LineMaker& lines) {
               const QString line = lines.next();
               const int runs = lines.pick(3, 5);
               qsizetype start = 0;
@@ -151,8 +153,8 @@ int main(int argc, char** argv)
           }));
 
     MUDStringColoring coloring;
-    print("styled by the style state (white space in runs of its own)",
-          run([&](CVAttributedString& batch, LineMaker& lines) {
+    print("styled by the style state (white space split when read)",
+          run<MUDStyledText>([&](MUDStyledText& batch, LineMaker& lines) {
               static const QByteArray codes[] = {"\x1b[31m", "\x1b[1;32m", "\x1b[0m", "\x1b[36m"};
               coloring.prepareANSI(codes[lines.pick(0, 3)], font);
               coloring.appendColoredText(batch, lines.next(), font);

@@ -18,6 +18,7 @@
 #include "app/views/MUDDisplayTextView.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
+#include "engine/decoding/MUDStyledText.h"
 
 namespace {
 // CPU time of the process.
@@ -44,7 +45,7 @@ void appendGameLines(MUDOutputModel& model, int count, const QFont& font)
     std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);
     std::uniform_int_distribution<int> colour(31, 37);
     for (int line = 0; line < count; ++line) {
-        CVAttributedString text;
+        MUDStyledText text;
         for (int run = 0; run < 4; ++run) {
             QByteArray code = "\x1b[" + QByteArray::number(colour(random));
             if (line % 97 == 0 && run == 2)

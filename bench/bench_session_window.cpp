@@ -42,6 +42,7 @@
 #include "engine/connection/MUDConnection.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
+#include "engine/decoding/MUDStyledText.h"
 #include "engine/storage/MUDPreservation.h"
 
 namespace {
@@ -94,7 +95,7 @@ void appendGameLines(MUDOutputModel& model, qsizetype count, const QFont& font)
     std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);
     std::uniform_int_distribution<int> colour(31, 37);
     for (qsizetype line = 0; line < count; ++line) {
-        CVAttributedString text;
+        MUDStyledText text;
         for (int run = 0; run < 3; ++run) {
             coloring.prepareANSI("\x1b[" + QByteArray(line % 11 == 0 ? "1;" : "") +
                                      QByteArray::number(colour(random)) + "m",

@@ -253,7 +253,7 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
         return;
     // One styled string per batch, so the batch lands in the output as one change.
     const QFont font = localFont();
-    CVAttributedString text;
+    MUDStyledText text;
     for (const ANSIDataProcessorResult result : results) {
         if (result.type() == ANSIResultTypeCommand) {
             m_stringColorer.prepareANSI(result.data(), font);
@@ -277,9 +277,9 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
     receivedText(text);
 }
 
-void MUDDocument::receivedText(const CVAttributedString& text)
+void MUDDocument::receivedText(const MUDStyledText& text)
 {
-    appendAttributedString(text);
+    appendServerText(text);
     m_mudJavascriptProcessor->processWaitingString(text.string());
     m_lastReceivedText = qint64(m_clock());
     m_unprocessedTriggerLength += text.length();
@@ -325,6 +325,12 @@ void MUDDocument::handleTriggerProcess()
 }
 
 void MUDDocument::appendAttributedString(const CVAttributedString& text)
+{
+    appendServerText(text);
+}
+
+template <typename Text>
+void MUDDocument::appendServerText(const Text& text)
 {
     m_output.append(text);
     m_proxyBridge->forwardServerText(text);

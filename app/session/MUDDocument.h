@@ -207,7 +207,10 @@ private:
     void onCountdownTickAction(MUDCountdownAttribute& countdown);
     void onCountdownFinished(MUDCountdownAttribute& countdown);
     void runLoginStep(int step, std::weak_ptr<MUDSocket> socket);
-    void receivedText(const CVAttributedString& text);
+    void receivedText(const MUDStyledText& text);
+    // Server text into the output, on to viewers, and the view told to follow.
+    template <typename Text>
+    void appendServerText(const Text& text);
     void onNotification(const QString& name, const QVariant& object);
     void triggersHaveBeenModified(const QVariant& object);
     void aliasesHaveBeenModified(const QVariant& object);

@@ -111,6 +111,12 @@ void MUDSessionProxyBridge::forwardServerText(const CVAttributedString& text)
     forward(QStringLiteral("replaceTextInRange"), text);
 }
 
+void MUDSessionProxyBridge::forwardServerText(const MUDStyledText& text)
+{
+    if (m_proxyServer && m_proxyServer->hasConnections())
+        forwardServerText(text.attributedString());
+}
+
 void MUDSessionProxyBridge::forward(const QString& action, const CVAttributedString& text)
 {
     if (m_proxyServer && m_proxyServer->hasConnections())

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/connection/MUDProxyServerDelegate.h"
+#include "engine/decoding/MUDStyledText.h"
 
 class CVAttributedString;
 class MUDDocument;
@@ -42,6 +43,8 @@ public:
     // Hooks of the session's appends and messages.
     void forwardAppendedText(const CVAttributedString& text);
     void forwardServerText(const CVAttributedString& text);
+    // Split into runs only while a viewer watches.
+    void forwardServerText(const MUDStyledText& text);
     void forwardMessage(const QString& message);
 
     // One entry per run with the same style details: "fg", "bg" and

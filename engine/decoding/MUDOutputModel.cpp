@@ -43,6 +43,23 @@ void MUDOutputModel::append(const CVAttributedString& text)
     emit contentsChanged(position, 0, text.length());
 }
 
+void MUDOutputModel::append(const MUDStyledText& text)
+{
+    if (text.isEmpty())
+        return;
+    const qsizetype position = length();
+    m_text.append(text.string());
+    IndexCursor cursor = indexCursor();
+    qsizetype start = 0;
+    for (const MUDStyledText::Piece& piece : text.pieces()) {
+        const Formats formats{formatIndex(piece.style.text, piece.style.textId),
+                              formatIndex(piece.style.whitespace, piece.style.whitespaceId)};
+        indexStored(QStringView(text.string()).sliced(start, piece.length), position + start, formats, cursor);
+        start += piece.length;
+    }
+    emit contentsChanged(position, 0, text.length());
+}
+
 void MUDOutputModel::append(QStringView text, const QTextCharFormat& attributes)
 {
     if (text.isEmpty())
@@ -110,17 +127,16 @@ QTextCharFormat MUDOutputModel::attributesAtIndex(qsizetype index, CVRange* effe
             *effectiveRange = {index, 0};
         return {};
     }
-    const RunPosition position = runPositionAt(index);
-    const quint32 format = m_runs[position.run].format;
+    const Stretch stretch = stretchAt(index);
     if (effectiveRange) {
-        CVRange range = runRange(position);
-        for (RunPosition next = position; nextRun(next) && m_runs[next.run].format == format;)
-            range = spanning(range, runRange(next));
-        for (RunPosition previous = position; previousRun(previous) && m_runs[previous.run].format == format;)
-            range = spanning(range, runRange(previous));
+        CVRange range = stretch.range;
+        for (Stretch next = stretch; nextStretch(next) && next.format == stretch.format;)
+            range = spanning(range, next.range);
+        for (Stretch previous = stretch; previousStretch(previous) && previous.format == stretch.format;)
+            range = spanning(range, previous.range);
         *effectiveRange = range;
     }
-    return m_formats.format(format);
+    return m_formats.format(stretch.format);
 }
 
 void MUDOutputModel::enumerateAttributes(CVRange range, const CVAttributedString::RunBlock& block,
@@ -130,26 +146,26 @@ void MUDOutputModel::enumerateAttributes(CVRange range, const CVAttributedString
     if (r.length == 0)
         return;
     const bool forward = direction == Direction::Forward;
-    RunPosition position = runPositionAt(forward ? r.location : r.end() - 1);
-    quint32 format = m_runs[position.run].format;
-    CVRange merged = intersection(runRange(position), r);
+    Stretch stretch = stretchAt(forward ? r.location : r.end() - 1);
+    quint32 format = stretch.format;
+    CVRange merged = intersection(stretch.range, r);
     bool stop = false;
     for (;;) {
         // Stored runs end at every line end; equal neighbours are joined here.
         CVRange next;
-        bool more = forward ? nextRun(position) : previousRun(position);
+        bool more = forward ? nextStretch(stretch) : previousStretch(stretch);
         if (more) {
-            next = intersection(runRange(position), r);
+            next = intersection(stretch.range, r);
             more = next.length > 0;
         }
-        if (more && m_runs[position.run].format == format) {
+        if (more && stretch.format == format) {
             merged = spanning(merged, next);
             continue;
         }
         block(m_formats.format(format), merged, stop);
         if (stop || !more)
             return;
-        format = m_runs[position.run].format;
+        format = stretch.format;
         merged = next;
     }
 }
@@ -225,12 +241,90 @@ bool MUDOutputModel::previousRun(RunPosition& position) const
     return true;
 }
 
+MUDOutputModel::Stretch MUDOutputModel::stretchAt(qsizetype index) const
+{
+    const RunPosition position = runPositionAt(index);
+    const Run& run = m_runs[position.run];
+    if (run.formats.text == run.formats.whitespace)
+        return {position, runRange(position), run.formats.text};
+    const qsizetype runStart = runRange(position).location;
+    const bool space = MUDStyledText::isWhitespace(m_text.at(index));
+    qsizetype start = index;
+    while (start > runStart && MUDStyledText::isWhitespace(m_text.at(start - 1)) == space)
+        --start;
+    return stretchFrom(position, start);
+}
+
+MUDOutputModel::Stretch MUDOutputModel::stretchFrom(RunPosition position, qsizetype start) const
+{
+    const Run& run = m_runs[position.run];
+    const CVRange range = runRange(position);
+    if (run.formats.text == run.formats.whitespace)
+        return {position, range, run.formats.text};
+    const bool space = MUDStyledText::isWhitespace(m_text.at(start));
+    qsizetype end = start + 1;
+    while (end < range.end() && MUDStyledText::isWhitespace(m_text.at(end)) == space)
+        ++end;
+    return {position, {start, end - start}, space ? run.formats.whitespace : run.formats.text};
+}
+
+MUDOutputModel::Stretch MUDOutputModel::stretchTo(RunPosition position, qsizetype end) const
+{
+    const Run& run = m_runs[position.run];
+    const CVRange range = runRange(position);
+    if (run.formats.text == run.formats.whitespace)
+        return {position, range, run.formats.text};
+    const bool space = MUDStyledText::isWhitespace(m_text.at(end - 1));
+    qsizetype start = end - 1;
+    while (start > range.location && MUDStyledText::isWhitespace(m_text.at(start - 1)) == space)
+        --start;
+    return {position, {start, end - start}, space ? run.formats.whitespace : run.formats.text};
+}
+
+bool MUDOutputModel::nextStretch(Stretch& stretch) const
+{
+    RunPosition position = stretch.position;
+    if (stretch.range.end() < runRange(position).end()) {
+        stretch = stretchFrom(position, stretch.range.end());
+        return true;
+    }
+    if (!nextRun(position))
+        return false;
+    stretch = stretchFrom(position, runRange(position).location);
+    return true;
+}
+
+bool MUDOutputModel::previousStretch(Stretch& stretch) const
+{
+    RunPosition position = stretch.position;
+    if (stretch.range.location > runRange(position).location) {
+        stretch = stretchTo(position, stretch.range.location);
+        return true;
+    }
+    if (!previousRun(position))
+        return false;
+    stretch = stretchTo(position, runRange(position).end());
+    return true;
+}
+
+quint32 MUDOutputModel::formatIndex(const QTextCharFormat& format, CVFormatId id)
+{
+    if (!id.isValid())
+        return m_formats.indexOf(format);
+    KnownFormat& slot = m_knownFormats[id.index % m_knownFormats.size()];
+    if (!(slot.id == id)) {
+        slot.format = m_formats.indexOf(format, id);
+        slot.id = id;
+    }
+    return slot.format;
+}
+
 void MUDOutputModel::appendStored(QStringView text, quint32 format)
 {
     const qsizetype position = length();
     m_text.append(text);
     IndexCursor cursor = indexCursor();
-    indexStored(text, position, format, cursor);
+    indexStored(text, position, {format, format}, cursor);
 }
 
 void MUDOutputModel::appendStored(const CVAttributedString& text)
@@ -240,14 +334,9 @@ void MUDOutputModel::appendStored(const CVAttributedString& text)
     m_text.append(text.string());
     IndexCursor cursor = indexCursor();
     text.forEachRun([&](CVRange run, const QTextCharFormat& attributes, CVFormatId id) {
-        KnownFormat& slot = m_knownFormats[id.index % m_knownFormats.size()];
-        if (!id.isValid() || !(slot.id == id)) {
-            slot.format = m_formats.indexOf(attributes, id);
-            slot.id = id;
-        }
-        const quint32 format = slot.format;
-        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location, format,
-                    cursor);
+        const quint32 format = formatIndex(attributes, id);
+        indexStored(QStringView(text.string()).sliced(run.location, run.length), position + run.location,
+                    {format, format}, cursor);
     });
 }
 
@@ -255,10 +344,10 @@ MUDOutputModel::IndexCursor MUDOutputModel::indexCursor() const
 {
     const Line& line = m_lines.back();
     const bool lineHasRun = qsizetype(m_runs.size()) > line.firstRun;
-    return {line.start, lineHasRun, lineHasRun ? m_runs.back().format : 0};
+    return {line.start, lineHasRun, lineHasRun ? m_runs.back().formats : Formats{}};
 }
 
-void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 format, IndexCursor& cursor)
+void MUDOutputModel::indexStored(QStringView text, qsizetype position, Formats formats, IndexCursor& cursor)
 {
     const char16_t* data = text.utf16();
     const char16_t* const end = data + text.size();
@@ -267,11 +356,12 @@ void MUDOutputModel::indexStored(QStringView text, qsizetype position, quint32 f
         const char16_t* pieceEnd = data + std::min<qsizetype>(end - data, kMaximumLineLength - lineLength);
         const char16_t* lineFeed = std::find(data, pieceEnd, u'\n');
         const qsizetype count = (lineFeed < pieceEnd ? lineFeed + 1 : pieceEnd) - data;
-        if (!cursor.lineHasRun || cursor.lastFormat != format) {
-            m_runs.push_back({quint32(lineLength), format});
-            m_formats.addUse(format);
+        if (!cursor.lineHasRun || !(cursor.lastFormats == formats)) {
+            m_runs.push_back({quint32(lineLength), formats});
+            m_formats.addUse(formats.text);
+            m_formats.addUse(formats.whitespace);
             cursor.lineHasRun = true;
-            cursor.lastFormat = format;
+            cursor.lastFormats = formats;
         }
         data += count;
         position += count;
@@ -292,8 +382,10 @@ void MUDOutputModel::truncate(qsizetype newLength)
     const auto first = m_runs.begin() + m_lines[line].firstRun;
     const auto kept = std::lower_bound(first, m_runs.begin() + lineRunEnd(line), inLine,
                                        [](const Run& run, qsizetype value) { return run.start < value; });
-    for (auto run = kept; run != m_runs.end(); ++run)
-        m_formats.removeUse(run->format);
+    for (auto run = kept; run != m_runs.end(); ++run) {
+        m_formats.removeUse(run->formats.text);
+        m_formats.removeUse(run->formats.whitespace);
+    }
     m_knownFormats = {};
     m_runs.erase(kept, m_runs.end());
     m_lines.resize(size_t(line + 1));

@@ -11,6 +11,7 @@
 #include "core/CVRange.h"
 #include "engine/decoding/MUDChunkedText.h"
 #include "engine/decoding/MUDFormatTable.h"
+#include "engine/decoding/MUDStyledText.h"
 
 // A session's output: styled text that grows as the server talks, read by
 // the output view (visible lines), the trigger pass (the recent window),
@@ -19,10 +20,14 @@
 // Every index and range counts UTF-16 code units over the whole output.
 // The text sits in fixed-size chunks; an index of lines (each ends after its
 // "\n", the last one is open) gives each line's start; each line's runs hold
-// a 32-bit start within the line and an index into a table of interned
-// formats, so a run costs 8 bytes and equal formats are stored once. Runs
-// never cross a line end, but every reader sees runs merged across lines, as
-// a CVAttributedString holding the same text would have them.
+// a 32-bit start within the line and two indexes into a table of interned
+// formats (one for its characters, one for its white space), so a run costs
+// 12 bytes and equal formats are stored once. Styled server text keeps a
+// run per style, not per gap of white space: readers split a run into
+// stretches of white space and of other characters where its two formats
+// differ. Runs never cross a line end, but every reader sees runs merged
+// across lines, as a CVAttributedString holding the same text would have
+// them.
 //
 // Appending costs the length of the appended text; replacing costs the
 // length of the text after the replaced range (it is cut off and appended
@@ -44,6 +49,7 @@ public:
 
     // Each append is one change, however many runs and lines it holds.
     void append(const CVAttributedString& text);
+    void append(const MUDStyledText& text);
     void append(QStringView text, const QTextCharFormat& attributes);
     // Ranges are clipped to the text.
     void replaceCharacters(CVRange range, const CVAttributedString& replacement);
@@ -86,14 +92,27 @@ private:
         qsizetype start;
         qsizetype firstRun;
     };
+    // A run's formats: its characters' and its white space's (the same
+    // index when white space is not drawn apart).
+    struct Formats {
+        quint32 text;
+        quint32 whitespace;
+        bool operator==(const Formats&) const = default;
+    };
     struct Run {
         quint32 start; // within its line
-        quint32 format;
+        Formats formats;
     };
     // A stored run: its index in m_runs and the line it belongs to.
     struct RunPosition {
         qsizetype line;
         qsizetype run;
+    };
+    // What readers see: a stretch of one format within a stored run.
+    struct Stretch {
+        RunPosition position;
+        CVRange range;
+        quint32 format;
     };
 
     CVRange clipped(CVRange range) const;
@@ -103,20 +122,29 @@ private:
     CVRange runRange(RunPosition position) const;
     bool nextRun(RunPosition& position) const;
     bool previousRun(RunPosition& position) const;
+    Stretch stretchAt(qsizetype index) const;
+    // The stretch starting at `start` (scanning forward) or ending at `end`
+    // (scanning back) within the run at `position`.
+    Stretch stretchFrom(RunPosition position, qsizetype start) const;
+    Stretch stretchTo(RunPosition position, qsizetype end) const;
+    bool nextStretch(Stretch& stretch) const;
+    bool previousStretch(Stretch& stretch) const;
 
+    // The table index for a format named by `id` (see m_knownFormats).
+    quint32 formatIndex(const QTextCharFormat& format, CVFormatId id);
     void appendStored(QStringView text, quint32 format);
     void appendStored(const CVAttributedString& text);
     // Where indexing goes on: the last line's start and whether it has a
-    // run yet, and that run's format.
+    // run yet, and that run's formats.
     struct IndexCursor {
         qsizetype lineStart;
         bool lineHasRun;
-        quint32 lastFormat;
+        Formats lastFormats;
     };
     IndexCursor indexCursor() const;
     // Records the runs and line starts of `text`, already stored at
     // `position`, and moves `cursor` past it.
-    void indexStored(QStringView text, qsizetype position, quint32 format, IndexCursor& cursor);
+    void indexStored(QStringView text, qsizetype position, Formats formats, IndexCursor& cursor);
     void truncate(qsizetype length);
 
     MUDChunkedText m_text;

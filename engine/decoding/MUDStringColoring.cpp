@@ -2,7 +2,6 @@
 
 #include <QStringList>
 #include <QVariantMap>
-#include <array>
 #include <vector>
 
 #include "core/CVAttributedString.h"
@@ -22,22 +21,6 @@ QColor whitespaceColor()
     QColor color(Qt::white);
     color.setAlphaF(0.05f);
     return color;
-}
-
-constexpr std::array<bool, 128> makeAsciiSpaces()
-{
-    std::array<bool, 128> spaces{};
-    for (char16_t c : {u' ', u'\t', u'\n', u'\v', u'\f', u'\r'})
-        spaces[c] = true;
-    return spaces;
-}
-constexpr std::array<bool, 128> kAsciiSpaces = makeAsciiSpaces();
-
-bool isWhitespace(char16_t c)
-{
-    if (c < 128)
-        return kAsciiSpaces[c];
-    return QChar::isSpace(c);
 }
 }
 
@@ -91,21 +74,15 @@ void MUDStringColoring::colorAttributedString(CVAttributedString& string, const 
 
 void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringView text, const QFont& font)
 {
+    MUDStyledText styled;
+    appendColoredText(styled, text, font);
+    styled.appendTo(output);
+}
+
+void MUDStringColoring::appendColoredText(MUDStyledText& output, QStringView text, const QFont& font)
+{
     useFont(font);
-    const char16_t* characters = text.utf16();
-    const qsizetype length = text.size();
-    m_pieces.clear();
-    qsizetype start = 0;
-    while (start < length) {
-        const bool space = isWhitespace(characters[start]);
-        qsizetype end = start + 1;
-        while (end < length && isWhitespace(characters[end]) == space)
-            ++end;
-        const IdentifiedFormat& format = space ? m_current.whitespace : m_current.text;
-        m_pieces.push_back({end - start, &format.format, format.id});
-        start = end;
-    }
-    output.append(text, m_pieces);
+    output.append(text, m_current.style);
 }
 
 void MUDStringColoring::clearCache()
@@ -195,9 +172,10 @@ MUDStringColoring::Styles MUDStringColoring::plainStyles()
 MUDStringColoring::Styles MUDStringColoring::stylesFor(FormatSpec spec, const QColor& foreground)
 {
     Styles styles;
-    styles.text = intern(spec);
+    const IdentifiedFormat text = intern(spec);
     spec.foreground = whitespaceColor();
-    styles.whitespace = intern(spec);
+    const IdentifiedFormat whitespace = intern(spec);
+    styles.style = {text.format, text.id, whitespace.format, whitespace.id};
     styles.foreground = foreground;
     return styles;
 }

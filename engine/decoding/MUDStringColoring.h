@@ -11,6 +11,8 @@
 #include "core/CVAttributedString.h"
 #include "core/CVFormatId.h"
 #include "engine/decoding/MUDColorDetails.h"
+#include "engine/decoding/MUDStyledText.h"
+#include "engine/decoding/MUDTextStyle.h"
 
 // The style in force for one output stream. The session feeds it every
 // escape sequence in order (prepareANSI) and styles every text chunk with
@@ -30,14 +32,16 @@ public:
     // Applies the current style to the whole string; white space is drawn
     // at 5 % opacity.
     void colorAttributedString(CVAttributedString& string, const QFont& font);
-    // The same styling for `text`, appended to `output` without a temporary string.
+    // The same styling for `text`, appended to `output`.
     void appendColoredText(CVAttributedString& output, QStringView text, const QFont& font);
+    // The same, with white space left to the reader to split out.
+    void appendColoredText(MUDStyledText& output, QStringView text, const QFont& font);
 
     QColor lastUsedColor() const { return m_details.lastUsedForegroundColor(); }
     const MUDColorDetails& mudColorDetails() const { return m_details; }
     bool hasLastAttributes() const { return m_hasLastAttributes; }
     // The attributes of text styled now (the base style before any SGR).
-    QTextCharFormat lastAttributes() const { return m_current.text.format; }
+    QTextCharFormat lastAttributes() const { return m_current.style.text; }
 
     // Back to the initial style, keeping the last used foreground colour.
     void clearCache();
@@ -49,8 +53,7 @@ private:
         CVFormatId id;
     };
     struct Styles {
-        IdentifiedFormat text;
-        IdentifiedFormat whitespace;
+        MUDTextStyle style;
         QColor foreground;
     };
     // Everything a format is built from; equal specs build equal formats
@@ -107,8 +110,6 @@ private:
     Styles m_current;
     QHash<StyleKey, Styles> m_cache;
     QHash<FormatSpec, IdentifiedFormat> m_formats;
-    // Scratch space of prepareANSI and appendColoredText, kept to spare an
-    // allocation per call.
+    // Scratch space of prepareANSI, kept to spare an allocation per call.
     std::vector<qint64> m_codes;
-    std::vector<CVAttributedString::Piece> m_pieces;
 };

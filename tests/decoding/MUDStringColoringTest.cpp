@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "core/CVAttributedString.h"
 #include "engine/decoding/MUDColors.h"
+#include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
 namespace {
@@ -122,6 +123,28 @@ TEST(MUDStringColoring, WhitespaceIsFaintAndRunsShareTheirFormat)
     coloring.prepareANSI("\x1b[31m", baseFont());
     coloring.appendColoredText(text, u"ef", baseFont());
     EXPECT_EQ(text.runCount(), 5);
+}
+
+// Received text keeps one piece per style however much white space it
+// holds; split for reading, it gives the runs of the attributed form.
+TEST(MUDStringColoring, StyledTextKeepsOnePiecePerStyle)
+{
+    const char* sequences[] = {"\x1b[31m", "\x1b[31m", "\x1b[1;34m", "\x1b[0m"};
+    const char16_t* texts[] = {u"a b\t c\r\n", u"d e", u"  f\u3000g ", u"h"};
+    MUDStringColoring styledColoring, attributedColoring;
+    MUDStyledText styled;
+    CVAttributedString attributed;
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        styledColoring.prepareANSI(sequences[i], baseFont());
+        styledColoring.appendColoredText(styled, texts[i], baseFont());
+        attributedColoring.prepareANSI(sequences[i], baseFont());
+        attributedColoring.appendColoredText(attributed, texts[i], baseFont());
+    }
+    ASSERT_EQ(styled.pieces().size(), 3u);
+    EXPECT_EQ(styled.pieces()[0].length, 11);
+    EXPECT_EQ(styled.string(), attributed.string());
+    EXPECT_TRUE(styled.attributedString() == attributed);
+    EXPECT_EQ(attributed.runCount(), 15);
 }
 
 // Different styles can draw white space alike (a 256-colour foreground

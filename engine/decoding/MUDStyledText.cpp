@@ -1,0 +1,59 @@
+#include "engine/decoding/MUDStyledText.h"
+
+#include <QChar>
+#include <array>
+
+namespace {
+constexpr std::array<bool, 128> makeAsciiSpaces()
+{
+    std::array<bool, 128> spaces{};
+    for (char16_t c : {u' ', u'\t', u'\n', u'\v', u'\f', u'\r'})
+        spaces[c] = true;
+    return spaces;
+}
+constexpr std::array<bool, 128> kAsciiSpaces = makeAsciiSpaces();
+}
+
+bool MUDStyledText::isWhitespace(char16_t c)
+{
+    if (c < 128)
+        return kAsciiSpaces[c];
+    return QChar::isSpace(c);
+}
+
+void MUDStyledText::append(QStringView text, const MUDTextStyle& style)
+{
+    if (text.isEmpty())
+        return;
+    m_string.append(text);
+    // Equal ids name equal formats; anything else starts a piece.
+    if (!m_pieces.empty() && style.textId.isValid() && m_pieces.back().style.textId == style.textId &&
+        m_pieces.back().style.whitespaceId == style.whitespaceId) {
+        m_pieces.back().length += text.size();
+        return;
+    }
+    m_pieces.push_back({text.size(), style});
+}
+
+void MUDStyledText::appendTo(CVAttributedString& output) const
+{
+    std::vector<CVAttributedString::Piece> runs;
+    qsizetype start = 0;
+    for (const Piece& piece : m_pieces) {
+        forEachStretch(QStringView(m_string).sliced(start, piece.length), [&](qsizetype, qsizetype length, bool space) {
+            if (space)
+                runs.push_back({length, &piece.style.whitespace, piece.style.whitespaceId});
+            else
+                runs.push_back({length, &piece.style.text, piece.style.textId});
+        });
+        start += piece.length;
+    }
+    output.append(m_string, runs);
+}
+
+CVAttributedString MUDStyledText::attributedString() const
+{
+    CVAttributedString result;
+    appendTo(result);
+    return result;
+}
