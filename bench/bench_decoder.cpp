@@ -89,7 +89,7 @@ public:
             if (result.type() == ANSIResultTypeCommand)
                 m_coloring.prepareANSI(result.data(), m_font);
             else if (result.type() == ANSIResultTypeText)
-                m_coloring.appendColoredText(output, QString::fromUtf8(result.data()), m_font);
+                output.appendUtf8(result.data(), m_coloring.currentStyle(m_font));
         }
     }
     MUDStyledText output;

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include "app/session/MUDCommandPipeline.h"
@@ -254,20 +253,21 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
     // One styled string per batch, so the batch lands in the output as one change.
     const QFont font = localFont();
     MUDStyledText text;
+    qsizetype textBytes = 0;
+    for (const ANSIDataProcessorResult result : results) {
+        if (result.type() == ANSIResultTypeText)
+            textBytes += result.data().size();
+    }
+    text.reserve(textBytes);
     for (const ANSIDataProcessorResult result : results) {
         if (result.type() == ANSIResultTypeCommand) {
             m_stringColorer.prepareANSI(result.data(), font);
         } else if (result.type() == ANSIResultTypeText) {
-            if (result.data().isEmpty())
-                continue;
-            QStringDecoder decoder(QStringDecoder::Utf8);
-            const QString decoded = decoder(result.data());
             // Invalid bytes become U+FFFD: one stray byte must not cost the
             // rest of the chunk.
-            if (decoder.hasError())
+            if (!text.appendUtf8(result.data(), m_stringColorer.currentStyle(font)))
                 CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes).")
                           .arg(result.data().size()));
-            m_stringColorer.appendColoredText(text, decoded, font);
         }
     }
     if (text.isEmpty()) {

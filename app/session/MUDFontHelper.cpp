@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
 
 QStringList MUDFontHelper::preferredFamilies()
 {
@@ -10,7 +11,14 @@ QStringList MUDFontHelper::preferredFamilies()
 
 QFont MUDFontHelper::monospacedFontOfSize(qreal pointSize)
 {
-    return monospacedFontOfSize(pointSize, preferredFamilies());
+    // Asked for every batch of server text: the font database lookup costs
+    // far more than the batch, and handing out one shared font lets the
+    // style state compare fonts by identity.
+    static QHash<qreal, QFont> chosen;
+    auto found = chosen.constFind(pointSize);
+    if (found == chosen.constEnd())
+        found = chosen.insert(pointSize, monospacedFontOfSize(pointSize, preferredFamilies()));
+    return *found;
 }
 
 QFont MUDFontHelper::monospacedFontOfSize(qreal pointSize, const QStringList& families)

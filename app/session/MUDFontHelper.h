@@ -11,7 +11,8 @@ public:
     static QStringList preferredFamilies();
 
     // A fixed-pitch font at `pointSize`: the first installed of
-    // preferredFamilies(), else the desktop's fixed-width font.
+    // preferredFamilies(), else the desktop's fixed-width font. Chosen once
+    // per size.
     static QFont monospacedFontOfSize(qreal pointSize);
     // The same choice among `families`.
     static QFont monospacedFontOfSize(qreal pointSize, const QStringList& families);

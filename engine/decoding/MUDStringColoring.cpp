@@ -81,8 +81,13 @@ void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringVie
 
 void MUDStringColoring::appendColoredText(MUDStyledText& output, QStringView text, const QFont& font)
 {
+    output.append(text, currentStyle(font));
+}
+
+const MUDTextStyle& MUDStringColoring::currentStyle(const QFont& font)
+{
     useFont(font);
-    output.append(text, m_current.style);
+    return m_current.style;
 }
 
 void MUDStringColoring::clearCache()

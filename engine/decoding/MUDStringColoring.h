@@ -36,6 +36,8 @@ public:
     void appendColoredText(CVAttributedString& output, QStringView text, const QFont& font);
     // The same, with white space left to the reader to split out.
     void appendColoredText(MUDStyledText& output, QStringView text, const QFont& font);
+    // The style text takes now in `font`.
+    const MUDTextStyle& currentStyle(const QFont& font);
 
     QColor lastUsedColor() const { return m_details.lastUsedForegroundColor(); }
     const MUDColorDetails& mudColorDetails() const { return m_details; }

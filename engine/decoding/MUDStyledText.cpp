@@ -1,6 +1,7 @@
 #include "engine/decoding/MUDStyledText.h"
 
 #include <QChar>
+#include <QStringDecoder>
 #include <array>
 
 namespace {
@@ -23,16 +24,33 @@ bool MUDStyledText::isWhitespace(char16_t c)
 
 void MUDStyledText::append(QStringView text, const MUDTextStyle& style)
 {
-    if (text.isEmpty())
-        return;
     m_string.append(text);
+    addPiece(text.size(), style);
+}
+
+bool MUDStyledText::appendUtf8(QByteArrayView utf8, const MUDTextStyle& style)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const qsizetype start = m_string.size();
+    // UTF-8 never takes fewer bytes than UTF-16 code units.
+    m_string.resize(start + utf8.size());
+    const QChar* end = decoder.appendToBuffer(m_string.data() + start, utf8);
+    m_string.truncate(end - m_string.constData());
+    addPiece(m_string.size() - start, style);
+    return !decoder.hasError();
+}
+
+void MUDStyledText::addPiece(qsizetype length, const MUDTextStyle& style)
+{
+    if (length == 0)
+        return;
     // Equal ids name equal formats; anything else starts a piece.
     if (!m_pieces.empty() && style.textId.isValid() && m_pieces.back().style.textId == style.textId &&
         m_pieces.back().style.whitespaceId == style.whitespaceId) {
-        m_pieces.back().length += text.size();
+        m_pieces.back().length += length;
         return;
     }
-    m_pieces.push_back({text.size(), style});
+    m_pieces.push_back({length, style});
 }
 
 void MUDStyledText::appendTo(CVAttributedString& output) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <vector>
@@ -26,7 +27,11 @@ public:
     // Pieces in order; neighbours never share a style.
     const std::vector<Piece>& pieces() const { return m_pieces; }
 
+    void reserve(qsizetype length) { m_string.reserve(length); }
     void append(QStringView text, const MUDTextStyle& style);
+    // Decodes `utf8` straight into the text; invalid bytes become U+FFFD.
+    // Returns false when there were any.
+    bool appendUtf8(QByteArrayView utf8, const MUDTextStyle& style);
     // The runs a reader sees: white space in the style's white-space format,
     // the rest in its text format.
     void appendTo(CVAttributedString& output) const;
@@ -52,6 +57,9 @@ public:
     }
 
 private:
+    // Records `length` code units just added to the text, in `style`.
+    void addPiece(qsizetype length, const MUDTextStyle& style);
+
     QString m_string;
     std::vector<Piece> m_pieces;
 };
