@@ -1,6 +1,6 @@
 // The session's receive pipeline without a window: a loopback server floods
 // coloured game text; the session's socket thread decodes it, the main
-// thread styles it into the output model, and trigger passes run with a few
+// thread styles it into the output model, and trigger passes run with 100
 // triggers loaded. Prints:
 //   - throughput in MB/s of server bytes (goal: 50 MB/s),
 //   - main-thread latency p50/p99 while flooding, measured by a thread that
@@ -21,9 +21,7 @@
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "core/CVMainThread.h"
-#include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
-#include "engine/storage/MUDPreservation.h"
 
 namespace {
 
@@ -31,39 +29,6 @@ using Clock = BenchClock;
 constexpr int kProbeIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 120;
 constexpr int kTriggerPasses = 20;
-
-// A few typical triggers: most never match the flood, two match every line.
-void storeTriggers(const MUDConnection& connection)
-{
-    struct Spec {
-        const char* pattern;
-        int32_t type;
-    };
-    const Spec specs[] = {
-        {"The orc hits you.", MUDTrigger::kMatchPlainText},
-        {"^You feel (\\w+)", MUDTrigger::kMatchRegularExpression},
-        {"You are hungry.", MUDTrigger::kMatchPlainText},
-        {"tells you", MUDTrigger::kMatchPlainText},
-        {"^(\\w+) arrives from the (\\w+)\\.$", MUDTrigger::kMatchRegularExpression},
-        {"HP: (\\d+)/(\\d+)", MUDTrigger::kMatchRegularExpression},
-        {"You have no more arrows", MUDTrigger::kMatchPlainText},
-        {"^\\[(\\w+)\\] (.+)$", MUDTrigger::kMatchRegularExpression},
-    };
-    MUDTriggerList triggers;
-    int index = 0;
-    for (const Spec& spec : specs) {
-        auto trigger = std::make_shared<MUDTrigger>();
-        trigger->setTitle(QStringLiteral("t%1").arg(index++));
-        trigger->setMatchType(spec.type);
-        trigger->setMatchString(QString::fromLatin1(spec.pattern));
-        trigger->setAction(QStringLiteral("var seen = 1;"));
-        trigger->setIsNew(true);
-        trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
-        triggers.append(trigger);
-    }
-    MUDPreservation::saveTriggers(triggers, connection);
-}
-
 }
 
 int main(int argc, char** argv)
@@ -81,7 +46,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not store the connection\n");
         return 1;
     }
-    storeTriggers(*connection);
+    storeTriggers(*connection, 100);
     SilentDesktop desktop;
     MUDDocument document(&desktop);
     document.setConnection(connection);

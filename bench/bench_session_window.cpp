@@ -38,51 +38,19 @@
 #include "app/shell/MUDAppearance.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
-#include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
 #include "engine/decoding/MUDStyledText.h"
-#include "engine/storage/MUDPreservation.h"
 
 namespace {
 
 using Clock = BenchClock;
 constexpr int kProbeIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 180;
-constexpr int kTriggerCount = 100;
 constexpr qsizetype kHeldLines = 1'000'000;
 constexpr int kRandomJumps = 50;
 constexpr int kResizes = 10;
-
-// A hundred triggers as a player might keep them: two match every flood
-// line, the rest (plain text and expressions) never do.
-void storeTriggers(const MUDConnection& connection)
-{
-    MUDTriggerList triggers;
-    for (int index = 0; index < kTriggerCount; ++index) {
-        auto trigger = std::make_shared<MUDTrigger>();
-        trigger->setTitle(QStringLiteral("t%1").arg(index));
-        if (index == 0) {
-            trigger->setMatchType(MUDTrigger::kMatchPlainText);
-            trigger->setMatchString(QStringLiteral("The orc hits you."));
-        } else if (index == 1) {
-            trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
-            trigger->setMatchString(QStringLiteral("You feel (\\w+)"));
-        } else if (index % 2 == 0) {
-            trigger->setMatchType(MUDTrigger::kMatchPlainText);
-            trigger->setMatchString(QStringLiteral("The dragon number %1 breathes fire").arg(index));
-        } else {
-            trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
-            trigger->setMatchString(QStringLiteral("^(\\w+) tells you %1: (.+)$").arg(index));
-        }
-        trigger->setAction(QStringLiteral("var seen = 1;"));
-        trigger->setIsNew(true);
-        trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
-        triggers.append(trigger);
-    }
-    MUDPreservation::saveTriggers(triggers, connection);
-}
 
 // Coloured game lines straight into the output model (the socket path was
 // measured by the flood): 16-colour runs with a bold one now and then.
@@ -234,14 +202,17 @@ void measureHeldOutput(MUDSessionWindow& window)
     if (missing > 0)
         appendGameLines(document.output(), missing, view->font());
     QCoreApplication::processEvents();
-    qsizetype runs = 0;
+    qsizetype runs = 0, styleRuns = 0;
     document.output().enumerateAttributes({0, document.output().length()},
                                           [&](const QTextCharFormat&, CVRange, bool&) { ++runs; });
+    document.output().enumerateStyleRuns({0, document.output().length()},
+                                         [&](const QTextCharFormat&, const QTextCharFormat&, CVRange) { ++styleRuns; });
     const struct mallinfo2 heap = mallinfo2();
-    std::printf("held: %lld lines, %lld characters, %lld style runs (white space is styled apart from words), "
-                "%lld distinct formats; resident memory %.0f MB (goal < 400), heap in use %.0f MB\n",
+    std::printf("held: %lld lines, %lld characters, %lld runs as read (white space apart from words) kept as %lld "
+                "style runs, %lld distinct formats; resident memory %.0f MB (goal < 400), heap in use %.0f MB\n",
                 static_cast<long long>(document.output().lineCount()),
                 static_cast<long long>(document.output().length()), static_cast<long long>(runs),
+                static_cast<long long>(styleRuns),
                 static_cast<long long>(document.output().formatCount()), residentMegabytes(),
                 double(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0));
 
@@ -299,7 +270,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not store the connection\n");
         return 1;
     }
-    storeTriggers(*connection);
+    storeTriggers(*connection, 100);
     SilentDesktop desktop;
     MUDSessionWindow window(&desktop);
     window.resize(1000, 700);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "engine/decoding/MUDOutputModel.h"
+#include "engine/decoding/MUDStyledText.h"
 #include "engine/storage/MirefoldUserPreferences.h"
 
 namespace {
@@ -16,6 +17,24 @@ constexpr qreal kUnboundedWidth = 1.0e6;
 constexpr qsizetype kSpareLayouts = 256;
 constexpr qreal kWhitespaceMarkAlpha = 0.05;
 constexpr qreal kWhitespaceMarkShift = 6.0;
+
+// White space shows no glyph, so its foreground shows only in the lines
+// drawn with the text's pen: strike-out, overline and an underline without
+// a colour of its own. Without those, formats that differ in foreground
+// alone draw white space alike.
+bool whitespaceDrawsAlike(const QTextCharFormat& text, const QTextCharFormat& whitespace)
+{
+    if (text == whitespace)
+        return true;
+    for (const QTextCharFormat* format : {&text, &whitespace}) {
+        if (format->fontStrikeOut() || format->fontOverline() ||
+            (format->fontUnderline() && !format->underlineColor().isValid()))
+            return false;
+    }
+    QTextCharFormat recoloured = whitespace;
+    recoloured.setForeground(text.foreground());
+    return recoloured == text;
+}
 }
 
 MUDDisplayLayoutManager::MUDDisplayLayoutManager(const MUDOutputModel& model)
@@ -87,14 +106,28 @@ std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line
     text.replace(u'\r', u' ');
 
     QList<QTextLayout::FormatRange> formats;
-    m_model.enumerateAttributes(range, [&](const QTextCharFormat& attributes, CVRange run, bool&) {
+    auto addFormat = [&](qsizetype start, qsizetype length, const QTextCharFormat& attributes) {
         QTextCharFormat format = attributes;
         if (format.isAnchor()) {
             format.setFontUnderline(true);
             if (!format.hasProperty(QTextFormat::ForegroundBrush))
                 format.setForeground(m_linkColor);
         }
-        formats.append({int(run.location - range.location), int(run.length), format});
+        formats.append({int(start), int(length), format});
+    };
+    // Every format range splits the line into more shaping items: white
+    // space that looks the same in the text's format joins the text.
+    m_model.enumerateStyleRuns(range, [&](const QTextCharFormat& textFormat, const QTextCharFormat& whitespaceFormat,
+                                          CVRange run) {
+        const qsizetype start = run.location - range.location;
+        if (whitespaceDrawsAlike(textFormat, whitespaceFormat)) {
+            addFormat(start, run.length, textFormat);
+            return;
+        }
+        MUDStyledText::forEachStretch(QStringView(text).sliced(start, run.length),
+                                      [&](qsizetype from, qsizetype length, bool space) {
+                                          addFormat(start + from, length, space ? whitespaceFormat : textFormat);
+                                      });
     });
 
     auto layout = std::make_unique<QTextLayout>(text, m_font);

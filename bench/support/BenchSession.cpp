@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
 
@@ -31,4 +32,31 @@ std::shared_ptr<MUDConnection> storedConnection(quint16 port)
         if (connection->title() == copy->title())
             return connection;
     return nullptr;
+}
+
+void storeTriggers(const MUDConnection& connection, int count)
+{
+    MUDTriggerList triggers;
+    for (int index = 0; index < count; ++index) {
+        auto trigger = std::make_shared<MUDTrigger>();
+        trigger->setTitle(QStringLiteral("t%1").arg(index));
+        if (index == 0) {
+            trigger->setMatchType(MUDTrigger::kMatchPlainText);
+            trigger->setMatchString(QStringLiteral("The orc hits you."));
+        } else if (index == 1) {
+            trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
+            trigger->setMatchString(QStringLiteral("You feel (\\w+)"));
+        } else if (index % 2 == 0) {
+            trigger->setMatchType(MUDTrigger::kMatchPlainText);
+            trigger->setMatchString(QStringLiteral("The dragon number %1 breathes fire").arg(index));
+        } else {
+            trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
+            trigger->setMatchString(QStringLiteral("^(\\w+) tells you %1: (.+)$").arg(index));
+        }
+        trigger->setAction(QStringLiteral("var seen = 1;"));
+        trigger->setIsNew(true);
+        trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
+        triggers.append(trigger);
+    }
+    MUDPreservation::saveTriggers(triggers, connection);
 }

@@ -28,6 +28,9 @@ double percentile(std::vector<double> values, double fraction);
 // Stores a connection "Flood" to 127.0.0.1:`port` in the data folder and
 // returns it as loaded back (null when storing failed).
 std::shared_ptr<MUDConnection> storedConnection(quint16 port);
+// Stores `count` triggers as a player might keep them: two match every
+// flood line, the rest (plain text and expressions) never do.
+void storeTriggers(const MUDConnection& connection, int count);
 
 // Spins the event loop until `done` or the time limit; false on time-out.
 template <typename Done>

@@ -170,6 +170,33 @@ void MUDOutputModel::enumerateAttributes(CVRange range, const CVAttributedString
     }
 }
 
+void MUDOutputModel::enumerateStyleRuns(CVRange range, const StyleRunBlock& block) const
+{
+    const CVRange r = clipped(range);
+    if (r.length == 0)
+        return;
+    RunPosition position = runPositionAt(r.location);
+    Formats formats = m_runs[position.run].formats;
+    CVRange merged = intersection(runRange(position), r);
+    for (;;) {
+        CVRange next;
+        bool more = nextRun(position);
+        if (more) {
+            next = intersection(runRange(position), r);
+            more = next.length > 0;
+        }
+        if (more && m_runs[position.run].formats == formats) {
+            merged = spanning(merged, next);
+            continue;
+        }
+        block(m_formats.format(formats.text), m_formats.format(formats.whitespace), merged);
+        if (!more)
+            return;
+        formats = m_runs[position.run].formats;
+        merged = next;
+    }
+}
+
 CVRange MUDOutputModel::lineRange(qsizetype line) const
 {
     if (line < 0 || line >= lineCount())

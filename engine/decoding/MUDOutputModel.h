@@ -6,6 +6,7 @@
 #include <QTextCharFormat>
 #include <array>
 #include <deque>
+#include <functional>
 
 #include "core/CVAttributedString.h"
 #include "core/CVRange.h"
@@ -68,6 +69,15 @@ public:
     // the model.
     void enumerateAttributes(CVRange range, const CVAttributedString::RunBlock& block,
                              Direction direction = Direction::Forward) const;
+
+    // Calls `block(text, whitespace, range)` for each stretch within `range`
+    // (clipped to it) stored in one style: its characters take `text`, its
+    // white space `whitespace` (the same format for text not styled apart).
+    // For painters, which may draw white space in either format where the
+    // two look alike. The block must not change the model.
+    using StyleRunBlock =
+        std::function<void(const QTextCharFormat& text, const QTextCharFormat& whitespace, CVRange range)>;
+    void enumerateStyleRuns(CVRange range, const StyleRunBlock& block) const;
 
     // Lines end after "\n"; the last line is the text after the last "\n"
     // (possibly empty), so there is always at least one line.

@@ -8,6 +8,8 @@
 #include "OutputViewFixture.h"
 #include "TestSupport.h"
 #include "app/views/MUDFindBar.h"
+#include "engine/decoding/MUDStringColoring.h"
+#include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextAttributes.h"
 #include "engine/storage/MirefoldUserPreferences.h"
 
@@ -120,6 +122,33 @@ TEST_F(PaintingTest, LongLinesWrapToTheViewWidth)
     const auto& visible = textView().visibleLines();
     ASSERT_EQ(visible.size(), 1u);
     EXPECT_GT(textView().layoutManager().layout(0).lineCount(), 2);
+}
+
+// Styled server text lays out in one format range per style where its
+// faint white space cannot show; where the pen draws across white space
+// (strike-out), the white space keeps its faint format.
+TEST_F(PaintingTest, FaintWhiteSpaceSplitsTheLayoutOnlyWhereItShows)
+{
+    struct Row {
+        const char* sequence;
+        int expectedRanges;
+        bool faintGap;
+    };
+    const QFont font = textView().layoutManager().font();
+    for (const Row& row : {Row{"\x1b[31m", 1, false}, Row{"\x1b[4;32m", 1, false}, Row{"\x1b[9;33m", 6, true}}) {
+        SCOPED_TRACE(row.sequence);
+        model.clear();
+        MUDStringColoring coloring;
+        coloring.prepareANSI(row.sequence, font);
+        MUDStyledText text;
+        coloring.appendColoredText(text, u"one two  three\r\n", font); // "\r" shows as a space
+        model.append(text);
+        const QList<QTextLayout::FormatRange> ranges = textView().layoutManager().layout(0).formats();
+        ASSERT_EQ(ranges.size(), row.expectedRanges);
+        const QTextCharFormat& gap = ranges[std::min(1, int(ranges.size()) - 1)].format;
+        EXPECT_EQ(gap.foreground().color().alpha() < 40, row.faintGap);
+        EXPECT_EQ(ranges.front().format.foreground().color(), coloring.lastAttributes().foreground().color());
+    }
 }
 
 TEST_F(PaintingTest, WhitespaceMarksAppearOnlyWhenThePreferenceIsOn)

@@ -118,6 +118,14 @@ void expectSameContent(const MUDOutputModel& model, const CVAttributedString& re
         const CVRange range{std::min(a, b), std::abs(a - b)};
         ASSERT_TRUE(model.attributedSubstring(range) == reference.substring(range)) << range.toString().toStdString();
         ASSERT_EQ(runsOf(model, range, MUDOutputModel::Direction::Forward), runsOf(reference, range));
+        // Style runs split at white space give the same text as the attributed runs.
+        CVAttributedString split;
+        model.enumerateStyleRuns(range, [&](const QTextCharFormat& text, const QTextCharFormat& whitespace, CVRange run) {
+            MUDStyledText::forEachStretch(model.text(run), [&](qsizetype from, qsizetype length, bool space) {
+                split.append(model.text({run.location + from, length}), space ? whitespace : text);
+            });
+        });
+        ASSERT_TRUE(split == reference.substring(range)) << range.toString().toStdString();
     }
 }
 
