@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -30,14 +31,25 @@ void MUDStyledText::append(QStringView text, const MUDTextStyle& style)
 
 bool MUDStyledText::appendUtf8(QByteArrayView utf8, const MUDTextStyle& style)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
     const qsizetype start = m_string.size();
     // UTF-8 never takes fewer bytes than UTF-16 code units.
     m_string.resize(start + utf8.size());
-    const QChar* end = decoder.appendToBuffer(m_string.data() + start, utf8);
-    m_string.truncate(end - m_string.constData());
+    char16_t* out = reinterpret_cast<char16_t*>(m_string.data()) + start;
+    bool valid = true;
+    // Chunks between colour changes are short and mostly ASCII: widening
+    // them costs less than setting up a decoder for each.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char byte) { return uchar(byte) < 0x80; })) {
+        std::copy(utf8.begin(), utf8.end(), out);
+    } else {
+        // Stateless: a sequence cut off at the end is replaced, not held
+        // back for a next call that never comes.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(out), utf8);
+        m_string.truncate(end - m_string.constData());
+        valid = !decoder.hasError();
+    }
     addPiece(m_string.size() - start, style);
-    return !decoder.hasError();
+    return valid;
 }
 
 void MUDStyledText::addPiece(qsizetype length, const MUDTextStyle& style)
