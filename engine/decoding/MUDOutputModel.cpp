@@ -52,8 +52,8 @@ void MUDOutputModel::append(const MUDStyledText& text)
     IndexCursor cursor = indexCursor();
     qsizetype start = 0;
     for (const MUDStyledText::Piece& piece : text.pieces()) {
-        const Formats formats{formatIndex(piece.style.text, piece.style.textId),
-                              formatIndex(piece.style.whitespace, piece.style.whitespaceId)};
+        const Formats formats{formatIndex(piece.style->text, piece.style->textId),
+                              formatIndex(piece.style->whitespace, piece.style->whitespaceId)};
         indexStored(QStringView(text.string()).sliced(start, piece.length), position + start, formats, cursor);
         start += piece.length;
     }

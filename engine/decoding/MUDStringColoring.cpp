@@ -84,7 +84,7 @@ void MUDStringColoring::appendColoredText(MUDStyledText& output, QStringView tex
     output.append(text, currentStyle(font));
 }
 
-const MUDTextStyle& MUDStringColoring::currentStyle(const QFont& font)
+const MUDStyledText::Style& MUDStringColoring::currentStyle(const QFont& font)
 {
     useFont(font);
     return m_current.style;
@@ -180,7 +180,7 @@ MUDStringColoring::Styles MUDStringColoring::stylesFor(FormatSpec spec, const QC
     const IdentifiedFormat text = intern(spec);
     spec.foreground = whitespaceColor();
     const IdentifiedFormat whitespace = intern(spec);
-    styles.style = {text.format, text.id, whitespace.format, whitespace.id};
+    styles.style = std::make_shared<const MUDTextStyle>(MUDTextStyle{text.format, text.id, whitespace.format, whitespace.id});
     styles.foreground = foreground;
     return styles;
 }

@@ -37,13 +37,13 @@ public:
     // The same, with white space left to the reader to split out.
     void appendColoredText(MUDStyledText& output, QStringView text, const QFont& font);
     // The style text takes now in `font`.
-    const MUDTextStyle& currentStyle(const QFont& font);
+    const MUDStyledText::Style& currentStyle(const QFont& font);
 
     QColor lastUsedColor() const { return m_details.lastUsedForegroundColor(); }
     const MUDColorDetails& mudColorDetails() const { return m_details; }
     bool hasLastAttributes() const { return m_hasLastAttributes; }
     // The attributes of text styled now (the base style before any SGR).
-    QTextCharFormat lastAttributes() const { return m_current.style.text; }
+    QTextCharFormat lastAttributes() const { return m_current.style->text; }
 
     // Back to the initial style, keeping the last used foreground colour.
     void clearCache();
@@ -55,7 +55,7 @@ private:
         CVFormatId id;
     };
     struct Styles {
-        MUDTextStyle style;
+        MUDStyledText::Style style;
         QColor foreground;
     };
     // Everything a format is built from; equal specs build equal formats

@@ -23,13 +23,13 @@ bool MUDStyledText::isWhitespace(char16_t c)
     return QChar::isSpace(c);
 }
 
-void MUDStyledText::append(QStringView text, const MUDTextStyle& style)
+void MUDStyledText::append(QStringView text, const Style& style)
 {
     m_string.append(text);
     addPiece(text.size(), style);
 }
 
-bool MUDStyledText::appendUtf8(QByteArrayView utf8, const MUDTextStyle& style)
+bool MUDStyledText::appendUtf8(QByteArrayView utf8, const Style& style)
 {
     const qsizetype start = m_string.size();
     // UTF-8 never takes fewer bytes than UTF-16 code units.
@@ -52,15 +52,19 @@ bool MUDStyledText::appendUtf8(QByteArrayView utf8, const MUDTextStyle& style)
     return valid;
 }
 
-void MUDStyledText::addPiece(qsizetype length, const MUDTextStyle& style)
+void MUDStyledText::addPiece(qsizetype length, const Style& style)
 {
     if (length == 0)
         return;
-    // Equal ids name equal formats; anything else starts a piece.
-    if (!m_pieces.empty() && style.textId.isValid() && m_pieces.back().style.textId == style.textId &&
-        m_pieces.back().style.whitespaceId == style.whitespaceId) {
-        m_pieces.back().length += length;
-        return;
+    // The same style, or equal ids (they name equal formats), continue the
+    // last piece; anything else starts one.
+    if (!m_pieces.empty()) {
+        const MUDTextStyle& last = *m_pieces.back().style;
+        if (m_pieces.back().style == style ||
+            (style->textId.isValid() && last.textId == style->textId && last.whitespaceId == style->whitespaceId)) {
+            m_pieces.back().length += length;
+            return;
+        }
     }
     m_pieces.push_back({length, style});
 }
@@ -72,9 +76,9 @@ void MUDStyledText::appendTo(CVAttributedString& output) const
     for (const Piece& piece : m_pieces) {
         forEachStretch(QStringView(m_string).sliced(start, piece.length), [&](qsizetype, qsizetype length, bool space) {
             if (space)
-                runs.push_back({length, &piece.style.whitespace, piece.style.whitespaceId});
+                runs.push_back({length, &piece.style->whitespace, piece.style->whitespaceId});
             else
-                runs.push_back({length, &piece.style.text, piece.style.textId});
+                runs.push_back({length, &piece.style->text, piece.style->textId});
         });
         start += piece.length;
     }

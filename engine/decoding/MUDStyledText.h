@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <memory>
 #include <vector>
 
 #include "core/CVAttributedString.h"
@@ -16,9 +17,11 @@
 // value, one thread at a time.
 class MUDStyledText {
 public:
+    // Styles are shared: a batch holds thousands of pieces in a handful of styles.
+    using Style = std::shared_ptr<const MUDTextStyle>;
     struct Piece {
         qsizetype length;
-        MUDTextStyle style;
+        Style style;
     };
 
     const QString& string() const { return m_string; }
@@ -28,10 +31,10 @@ public:
     const std::vector<Piece>& pieces() const { return m_pieces; }
 
     void reserve(qsizetype length) { m_string.reserve(length); }
-    void append(QStringView text, const MUDTextStyle& style);
+    void append(QStringView text, const Style& style);
     // Decodes `utf8` straight into the text; invalid bytes become U+FFFD.
     // Returns false when there were any.
-    bool appendUtf8(QByteArrayView utf8, const MUDTextStyle& style);
+    bool appendUtf8(QByteArrayView utf8, const Style& style);
     // The runs a reader sees: white space in the style's white-space format,
     // the rest in its text format.
     void appendTo(CVAttributedString& output) const;
@@ -58,7 +61,7 @@ public:
 
 private:
     // Records `length` code units just added to the text, in `style`.
-    void addPiece(qsizetype length, const MUDTextStyle& style);
+    void addPiece(qsizetype length, const Style& style);
 
     QString m_string;
     std::vector<Piece> m_pieces;

@@ -255,8 +255,9 @@ TEST(MUDOutputModel, SeededEditsMatchAnAttributedString)
         QTextCharFormat faint = colored(colors[color]);
         faint.setForeground(faintColor);
         const bool named = color % 4 != 0;
-        return MUDTextStyle{colored(colors[color]), named ? CVFormatId{generation, quint32(2 * color)} : CVFormatId{},
-                            faint, named ? CVFormatId{generation, quint32(2 * color + 1)} : CVFormatId{}};
+        return std::make_shared<const MUDTextStyle>(
+            MUDTextStyle{colored(colors[color]), named ? CVFormatId{generation, quint32(2 * color)} : CVFormatId{}, faint,
+                         named ? CVFormatId{generation, quint32(2 * color + 1)} : CVFormatId{}});
     };
     for (unsigned seed = 1; seed <= 6; ++seed) {
         std::mt19937 random(seed);

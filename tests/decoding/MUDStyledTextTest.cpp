@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 namespace {
-MUDTextStyle styleOf(Qt::GlobalColor color, CVFormatId textId = {}, CVFormatId whitespaceId = {})
+MUDStyledText::Style styleOf(Qt::GlobalColor color, CVFormatId textId = {}, CVFormatId whitespaceId = {})
 {
     QTextCharFormat text;
     text.setForeground(QColor(color));
     QTextCharFormat whitespace = text;
     whitespace.setForeground(QColor(255, 255, 255, 13));
-    return {text, textId, whitespace, whitespaceId};
+    return std::make_shared<const MUDTextStyle>(MUDTextStyle{text, textId, whitespace, whitespaceId});
 }
 }
 
@@ -46,8 +46,8 @@ TEST(MUDStyledText, DecodesUtf8AndReplacesInvalidBytes)
 TEST(MUDStyledText, PiecesJoinOnlyForEqualIds)
 {
     const quint32 generation = CVFormatId::newGeneration();
-    const MUDTextStyle red = styleOf(Qt::red, {generation, 1}, {generation, 2});
-    const MUDTextStyle redOtherSpace = styleOf(Qt::red, {generation, 1}, {generation, 3});
+    const MUDStyledText::Style red = styleOf(Qt::red, {generation, 1}, {generation, 2});
+    const MUDStyledText::Style redOtherSpace = styleOf(Qt::red, {generation, 1}, {generation, 3});
     MUDStyledText text;
     text.append(u"a ", red);
     text.appendUtf8("b ", red);
