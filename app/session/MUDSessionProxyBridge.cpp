@@ -1,6 +1,9 @@
 #include "app/session/MUDSessionProxyBridge.h"
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSet>
 #include <QTextCharFormat>
 #include <QVariantMap>
 
@@ -26,17 +29,67 @@ QTextCharFormat withoutForegroundAndFont(const QTextCharFormat& format)
     return reduced;
 }
 
-QVariantMap proxyEntry(const QTextCharFormat& format, const QString& text)
+// An entry without its text: the run's "fg", "bg" and "flags" details.
+QJsonObject proxyEntryDetails(const QTextCharFormat& format)
 {
     static const QString keys[] = {QStringLiteral("fg"), QStringLiteral("bg"), QStringLiteral("flags")};
     const QVariantMap details = format.property(MUDSectionDetailsProperty).toMap();
-    QVariantMap entry;
+    QJsonObject entry;
     for (const QString& key : keys) {
         if (details.contains(key))
-            entry.insert(key, details.value(key));
+            entry.insert(key, QJsonValue::fromVariant(details.value(key)));
     }
-    entry.insert(QStringLiteral("text"), text);
     return entry;
+}
+
+// The entries of `string` given as runs by `forEachRun(block)`, which calls
+// `block(range, attributes, id)` for each run in order.
+template <typename ForEachRun>
+QJsonArray proxyEntriesFromRuns(const QString& string, const ForEachRun& forEachRun)
+{
+    // A flood appends thousands of runs in a handful of formats: each
+    // interned format is reduced once, and runs compare by the index of
+    // their reduced format instead of property by property. Entries are
+    // built as JSON directly, from the details of each reduced format.
+    QList<QTextCharFormat> reducedFormats{QTextCharFormat()};
+    QList<QJsonObject> reducedDetails{QJsonObject()};
+    QHash<quint64, qsizetype> reducedIndexOfId;
+    const auto reducedIndex = [&](const QTextCharFormat& attributes, CVFormatId id) {
+        if (id.isValid()) {
+            const auto known = reducedIndexOfId.constFind(id.key());
+            if (known != reducedIndexOfId.cend())
+                return known.value();
+        }
+        const QTextCharFormat reduced = withoutForegroundAndFont(attributes);
+        qsizetype index = reducedFormats.indexOf(reduced);
+        if (index < 0) {
+            index = reducedFormats.size();
+            reducedFormats.append(reduced);
+            reducedDetails.append(proxyEntryDetails(reduced));
+        }
+        if (id.isValid())
+            reducedIndexOfId.insert(id.key(), index);
+        return index;
+    };
+    QJsonArray entries;
+    qsizetype current = 0;
+    qsizetype start = 0;
+    const auto addEntry = [&](qsizetype end) {
+        QJsonObject entry = reducedDetails[current];
+        entry.insert(QStringLiteral("text"), string.mid(start, end - start));
+        entries.append(entry);
+    };
+    forEachRun([&](CVRange range, const QTextCharFormat& attributes, CVFormatId id) {
+        const qsizetype reduced = reducedIndex(attributes, id);
+        if (range.location > start && reduced != current) {
+            addEntry(range.location);
+            start = range.location;
+        }
+        current = reduced;
+    });
+    if (start < string.size())
+        addEntry(string.size());
+    return entries;
 }
 
 }
@@ -114,7 +167,7 @@ void MUDSessionProxyBridge::forwardServerText(const CVAttributedString& text)
 void MUDSessionProxyBridge::forwardServerText(const MUDStyledText& text)
 {
     if (m_proxyServer && m_proxyServer->hasConnections())
-        forwardServerText(text.attributedString());
+        m_proxyServer->sendString(proxyDocument(QStringLiteral("replaceTextInRange"), proxyEntriesFromStyledText(text)));
 }
 
 void MUDSessionProxyBridge::forward(const QString& action, const CVAttributedString& text)
@@ -129,55 +182,47 @@ void MUDSessionProxyBridge::forwardMessage(const QString& message)
         m_proxyServer->sendMessages({MUDMessage(message)});
 }
 
-QVariantList MUDSessionProxyBridge::proxyEntriesFromAttributedString(const CVAttributedString& text)
+QJsonArray MUDSessionProxyBridge::proxyEntriesFromAttributedString(const CVAttributedString& text)
 {
-    // A flood appends thousands of runs in a handful of formats: each
-    // interned format is reduced once, and runs compare by the index of
-    // their reduced format instead of property by property.
-    QList<QTextCharFormat> reducedFormats{QTextCharFormat()};
-    QHash<quint64, qsizetype> reducedIndexOfId;
-    const auto reducedIndex = [&](const QTextCharFormat& attributes, CVFormatId id) {
-        if (id.isValid()) {
-            const auto known = reducedIndexOfId.constFind(id.key());
-            if (known != reducedIndexOfId.cend())
-                return known.value();
+    return proxyEntriesFromRuns(text.string(), [&](const auto& block) { text.forEachRun(block); });
+}
+
+QJsonArray MUDSessionProxyBridge::proxyEntriesFromStyledText(const MUDStyledText& text)
+{
+    // Entries leave out the foreground, the one thing white space changes
+    // in the styles of the style state: each piece is then one run, unless
+    // a style's white space differs in more.
+    QSet<const MUDTextStyle*> checked;
+    for (const MUDStyledText::Piece& piece : text.pieces()) {
+        if (checked.contains(piece.style.get()))
+            continue;
+        if (!(withoutForegroundAndFont(piece.style->text) == withoutForegroundAndFont(piece.style->whitespace)))
+            return proxyEntriesFromAttributedString(text.attributedString());
+        checked.insert(piece.style.get());
+    }
+    return proxyEntriesFromRuns(text.string(), [&](const auto& block) {
+        qsizetype start = 0;
+        for (const MUDStyledText::Piece& piece : text.pieces()) {
+            block(CVRange{start, piece.length}, piece.style->text, piece.style->textId);
+            start += piece.length;
         }
-        const QTextCharFormat reduced = withoutForegroundAndFont(attributes);
-        qsizetype index = reducedFormats.indexOf(reduced);
-        if (index < 0) {
-            index = reducedFormats.size();
-            reducedFormats.append(reduced);
-        }
-        if (id.isValid())
-            reducedIndexOfId.insert(id.key(), index);
-        return index;
-    };
-    QVariantList entries;
-    qsizetype current = 0;
-    qsizetype start = 0;
-    text.forEachRun([&](CVRange range, const QTextCharFormat& attributes, CVFormatId id) {
-        const qsizetype reduced = reducedIndex(attributes, id);
-        if (range.location > start && reduced != current) {
-            entries.append(proxyEntry(reducedFormats[current], text.string().mid(start, range.location - start)));
-            start = range.location;
-        }
-        current = reduced;
     });
-    if (start < text.length())
-        entries.append(proxyEntry(reducedFormats[current], text.string().mid(start)));
-    return entries;
 }
 
 QString MUDSessionProxyBridge::proxyDocument(const QString& action, const CVAttributedString& text)
 {
-    return jsonString(QVariantMap{{QStringLiteral("action"), action},
-                                  {QStringLiteral("entries"), proxyEntriesFromAttributedString(text)}});
+    return proxyDocument(action, proxyEntriesFromAttributedString(text));
+}
+
+QString MUDSessionProxyBridge::proxyDocument(const QString& action, const QJsonArray& entries)
+{
+    return jsonString(QJsonObject{{QStringLiteral("action"), action}, {QStringLiteral("entries"), entries}});
 }
 
 QString MUDSessionProxyBridge::MUDProxyServerInitialBuffer(MUDProxyServer*, QList<MUDMessage>* messages)
 {
     if (!m_document)
-        return proxyDocument(QStringLiteral("initialBuffer"), {});
+        return proxyDocument(QStringLiteral("initialBuffer"), QJsonArray());
     if (messages)
         *messages = m_document->messages();
     const MUDOutputModel& output = m_document->output();

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QJsonArray>
 #include <QList>
 #include <QPointer>
 #include <QString>
-#include <QVariantList>
 #include <memory>
 
 #include "engine/connection/MUDProxyServerDelegate.h"
@@ -49,9 +49,12 @@ public:
 
     // One entry per run with the same style details: "fg", "bg" and
     // "flags" when the run's details carry them, and "text".
-    static QVariantList proxyEntriesFromAttributedString(const CVAttributedString& text);
+    static QJsonArray proxyEntriesFromAttributedString(const CVAttributedString& text);
+    // The same entries for styled text, without splitting out its white space.
+    static QJsonArray proxyEntriesFromStyledText(const MUDStyledText& text);
     // {"action": action, "entries": entries of `text`} as JSON text.
     static QString proxyDocument(const QString& action, const CVAttributedString& text);
+    static QString proxyDocument(const QString& action, const QJsonArray& entries);
 
     QString MUDProxyServerInitialBuffer(MUDProxyServer* server, QList<MUDMessage>* messages) override;
     void MUDProxyServerRequestsCommand(MUDProxyServer* server, const QString& command) override;

@@ -3,6 +3,7 @@
 #include <QMutexLocker>
 
 #include "core/CVSocket.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 
 MUDProxyClient::MUDProxyClient(std::unique_ptr<CVSocket> clientSocket)
     : m_clientSocket(std::move(clientSocket))
@@ -11,21 +12,26 @@ MUDProxyClient::MUDProxyClient(std::unique_ptr<CVSocket> clientSocket)
 
 MUDProxyClient::~MUDProxyClient() = default;
 
-void MUDProxyClient::enqueue(const QString& document)
+void MUDProxyClient::enqueue(std::shared_ptr<const MUDProxyOutgoingFrame> frame)
 {
     QMutexLocker lock(&m_outputQueueMutex);
-    m_outputQueue.append(document);
+    m_outputQueue.append(std::move(frame));
     m_clientSocket->wake();
 }
 
-std::optional<QString> MUDProxyClient::takeNext()
+void MUDProxyClient::enqueue(const QString& document)
+{
+    enqueue(std::make_shared<const MUDProxyOutgoingFrame>(document));
+}
+
+std::shared_ptr<const MUDProxyOutgoingFrame> MUDProxyClient::takeNext()
 {
     QMutexLocker lock(&m_outputQueueMutex);
     if (m_outputQueue.isEmpty()) {
         m_clientSocket->clearWake();
-        return std::nullopt;
+        return nullptr;
     }
-    QString document = m_outputQueue.takeFirst();
+    std::shared_ptr<const MUDProxyOutgoingFrame> document = m_outputQueue.takeFirst();
     // Cleared under the lock, so a document queued meanwhile wakes again.
     if (m_outputQueue.isEmpty())
         m_clientSocket->clearWake();

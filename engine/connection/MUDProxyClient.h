@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QList>
 #include <QMutex>
-#include <QStringList>
+#include <QString>
 #include <memory>
-#include <optional>
 
 class CVSocket;
+class MUDProxyOutgoingFrame;
 
 // One viewer attached to a MUDProxyServer: its accepted socket and the JSON
-// documents waiting to be sent to it.
+// documents waiting to be sent to it (shared with the other viewers).
 //
 // Threads: the viewer's loop thread reads and sends on the socket; any thread
 // queues documents (guarded by the queue's own mutex) and may wake the loop.
@@ -23,13 +24,14 @@ public:
 
     // Queues a document and wakes the loop so it goes out without waiting
     // for the read idle limit. Any thread.
+    void enqueue(std::shared_ptr<const MUDProxyOutgoingFrame> frame);
     void enqueue(const QString& document);
-    // Takes the oldest queued document; once the queue is empty the loop's
-    // reads wait again. Loop thread.
-    std::optional<QString> takeNext();
+    // Takes the oldest queued document (null when none); once the queue is
+    // empty the loop's reads wait again. Loop thread.
+    std::shared_ptr<const MUDProxyOutgoingFrame> takeNext();
 
 private:
     const std::unique_ptr<CVSocket> m_clientSocket;
     mutable QMutex m_outputQueueMutex;
-    QStringList m_outputQueue;
+    QList<std::shared_ptr<const MUDProxyOutgoingFrame>> m_outputQueue;
 };

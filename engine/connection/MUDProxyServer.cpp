@@ -12,7 +12,7 @@
 #include "core/CVSocket.h"
 #include "engine/connection/MUDProxyClient.h"
 #include "engine/connection/MUDProxyCommandBuffer.h"
-#include "engine/connection/MUDProxyFrame.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 #include "engine/connection/MUDProxyServerDelegate.h"
 
 MUDProxyServer::MUDProxyServer(std::weak_ptr<MUDProxyServerDelegate> delegate)
@@ -61,10 +61,11 @@ quint64 MUDProxyServer::clientCount() const
 void MUDProxyServer::sendString(const QString& string)
 {
     // Queued here rather than on a worker, so documents keep the order of the
-    // calls; sending happens on each viewer's own thread.
+    // calls; encoding and sending happen on the viewers' own threads.
+    const auto frame = std::make_shared<const MUDProxyOutgoingFrame>(string);
     QMutexLocker lock(&m_clientsMutex);
     for (const std::shared_ptr<MUDProxyClient>& client : std::as_const(m_clients))
-        client->enqueue(string);
+        client->enqueue(frame);
 }
 
 void MUDProxyServer::sendMessages(const QList<MUDMessage>& messages)
@@ -180,8 +181,8 @@ bool MUDProxyServer::viewerPass(MUDProxyClient& client, MUDProxyCommandBuffer& c
 {
     CVSocket& socket = client.socket();
     bool keepGoing = true;
-    if (std::optional<QString> document = client.takeNext(); document && !document->isEmpty()) {
-        if (socket.sendBytes(MUDProxyFrame::encode(*document))) {
+    if (std::shared_ptr<const MUDProxyOutgoingFrame> frame = client.takeNext(); frame && !frame->document().isEmpty()) {
+        if (socket.sendBytes(frame->bytes())) {
             CVLog(QStringLiteral("success!"));
         } else {
             CVLog(socket.lastErrorText());

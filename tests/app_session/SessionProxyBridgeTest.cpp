@@ -7,6 +7,8 @@
 #include "app/session/MUDSessionProxyBridge.h"
 #include "engine/connection/MUDProxyServer.h"
 #include "engine/connection/MUDProxyViewerConnection.h"
+#include "engine/decoding/MUDStringColoring.h"
+#include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
 namespace {
@@ -208,7 +210,7 @@ TEST_F(SessionProxyBridgeTest, EntriesSplitOnlyWhereTheStyleDetailsChange)
     font.setFontItalic(true);
     italic.addAttributes(font, {0, italic.length()});
     text.append(italic);
-    const QVariantList entries = MUDSessionProxyBridge::proxyEntriesFromAttributedString(text);
+    const QVariantList entries = MUDSessionProxyBridge::proxyEntriesFromAttributedString(text).toVariantList();
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0].toMap(), (QVariantMap{{QStringLiteral("text"), QStringLiteral("plain ")}}));
     QVariantMap expected = red;
@@ -240,7 +242,7 @@ TEST_F(SessionProxyBridgeTest, InternedRunsSplitLikeTheirFormats)
         expectedTexts << QStringLiteral("orc hits ") << QStringLiteral("you. ") << QStringLiteral("hits ")
                       << QStringLiteral("you. ");
     }
-    const QVariantList entries = MUDSessionProxyBridge::proxyEntriesFromAttributedString(text);
+    const QVariantList entries = MUDSessionProxyBridge::proxyEntriesFromAttributedString(text).toVariantList();
     ASSERT_EQ(entries.size(), expectedTexts.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QVariantMap entry = entries[i].toMap();
@@ -285,4 +287,30 @@ TEST_F(SessionProxyBridgeTest, TheViewerProgramPrintsColouredOutputAndSendsTyped
     }
 }
 
+}
+
+// Styled text gives the entries of its attributed form, whether its white
+// space differs from its text in foreground alone (as the style state makes
+// it) or in more.
+TEST_F(SessionProxyBridgeTest, StyledTextGivesTheEntriesOfItsAttributedForm)
+{
+    const QFont font = MUDDocument::localFont();
+    MUDStringColoring coloring;
+    MUDStyledText text;
+    for (const char* sequence : {"\x1b[31m", "\x1b[1;31m", "\x1b[4;32;44m", "\x1b[9m", "\x1b[0m"}) {
+        coloring.prepareANSI(sequence, font);
+        coloring.appendColoredText(text, u"a goblin  hits\tyou\r\n", font);
+    }
+    const QJsonArray entries = MUDSessionProxyBridge::proxyEntriesFromStyledText(text);
+    EXPECT_EQ(entries, MUDSessionProxyBridge::proxyEntriesFromAttributedString(text.attributedString()));
+    EXPECT_EQ(entries.size(), 5) << "one entry per style, white space included";
+
+    MUDTextStyle marked = *text.pieces().front().style;
+    marked.whitespace.setBackground(QColor(Qt::blue));
+    marked.whitespace.setProperty(MUDSectionDetailsProperty, QVariantMap{{QStringLiteral("bg"), 44}});
+    MUDStyledText odd;
+    odd.append(u"x y", std::make_shared<const MUDTextStyle>(marked));
+    const QJsonArray oddEntries = MUDSessionProxyBridge::proxyEntriesFromStyledText(odd);
+    EXPECT_EQ(oddEntries, MUDSessionProxyBridge::proxyEntriesFromAttributedString(odd.attributedString()));
+    EXPECT_EQ(oddEntries.size(), 3);
 }

@@ -1,8 +1,11 @@
 #include "engine/connection/MUDProxyFrame.h"
 #include "engine/connection/MUDProxyFrameDecoder.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 #include "core/CVCkoGzip.h"
 
@@ -45,6 +48,23 @@ TEST(MUDProxyFrame, CompressesOnlyAboveOneHundredCodeUnits)
         const QByteArray utf8 = row.flag == MUDProxyFrame::GzipFlag ? CVCkoGzip::gunzip(payload) : payload;
         EXPECT_EQ(QString::fromUtf8(utf8), row.document);
     }
+}
+
+// Viewers sending one document at the same moment share one encoding.
+TEST(MUDProxyOutgoingFrame, EncodesOnceForEveryViewer)
+{
+    const QString document = QStringLiteral("{\"action\":\"appendText\",\"entries\":[%1]}").arg(QString(4000, u'x'));
+    const MUDProxyOutgoingFrame frame(document);
+    std::vector<const char*> seen(8, nullptr);
+    std::vector<std::thread> viewers;
+    for (size_t i = 0; i < seen.size(); ++i)
+        viewers.emplace_back([&, i] { seen[i] = frame.bytes().constData(); });
+    for (std::thread& viewer : viewers)
+        viewer.join();
+    for (const char* bytes : seen)
+        EXPECT_EQ(bytes, seen.front());
+    EXPECT_EQ(frame.bytes(), MUDProxyFrame::encode(document));
+    EXPECT_EQ(flagOf(frame.bytes()), MUDProxyFrame::GzipFlag);
 }
 
 TEST(MUDProxyFrameDecoder, DecodesWhateverTheChunking)
