@@ -30,11 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Values of one or two characters are substituted bare, by design.
     if (value.size() <= 2)
         return 0;
-    QString error;
-    if (!MUDJavascriptContext::checkSyntax(script, &error))
-        abort();
-
+    // A fresh context per input in one group: a group is a whole virtual
+    // machine, far too costly to build per input.
     MUDJavascriptContext context(group());
+    QString error;
+    if (!context.checkSyntax(script, &error))
+        abort();
     QVariant result;
     if (!context.evaluate(script, &result, &error))
         abort();

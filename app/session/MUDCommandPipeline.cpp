@@ -1,7 +1,6 @@
 #include "app/session/MUDCommandPipeline.h"
 
 #include <QCollator>
-#include <QThreadPool>
 #include <QTimer>
 
 #include "app/session/MUDCommandInput.h"

@@ -1,9 +1,8 @@
 #include "app/session/MUDScriptBridge.h"
 
-#include <QThreadPool>
-
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "core/CVBackgroundQueue.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDExit.h"
@@ -25,7 +24,7 @@ MUDScriptBridge::MUDScriptBridge(MUDDocument& document)
 void MUDScriptBridge::runInBackground(const QString& action, std::shared_ptr<MUDJavascriptActionSource> actionSource,
                                       const std::optional<MUDScriptParameters>& parameters)
 {
-    QThreadPool::globalInstance()->start([processor = m_document.javascriptProcessor(), action,
+    CVBackgroundQueue::shared().execute([processor = m_document.javascriptProcessor(), action,
                                           source = std::move(actionSource), parameters,
                                           commandIndex = m_document.commandIndex()] {
         processor->processActionAsJavascript(action, source, parameters, commandIndex);
@@ -36,7 +35,7 @@ void MUDScriptBridge::runLoginScript(const QString& script)
 {
     auto source = std::make_shared<MUDJavascriptActionSource>();
     source->setActionName(QStringLiteral("Login script"));
-    QThreadPool::globalInstance()->start([processor = m_document.javascriptProcessor(), script, source] {
+    CVBackgroundQueue::shared().execute([processor = m_document.javascriptProcessor(), script, source] {
         processor->processActionAsJavascript(script, source, std::nullopt, 0);
     });
 }

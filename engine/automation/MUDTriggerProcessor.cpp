@@ -1,10 +1,10 @@
 #include "engine/automation/MUDTriggerProcessor.h"
 
 #include <QMutexLocker>
-#include <QThreadPool>
 #include <algorithm>
 
 #include "core/CVAttributedString.h"
+#include "core/CVBackgroundQueue.h"
 #include "core/CVLogHelper.h"
 #include "core/MachTimer.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
@@ -110,7 +110,7 @@ void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& wind
     const qsizetype lowest = std::max(windowOffset, lowestLocationForTriggers(candidates, range, outputLength));
     const CVAttributedString searched = window.substring({lowest - windowOffset, outputLength - lowest});
 
-    QThreadPool::globalInstance()->start([self = shared_from_this(), candidates, searched, lowest, triggerSource,
+    CVBackgroundQueue::shared().execute([self = shared_from_this(), candidates, searched, lowest, triggerSource,
                                           commandIndex, stopwatch] {
         self->doProcessTriggers(candidates, searched, lowest, triggerSource, commandIndex);
         const double elapsed = stopwatch->elapsedSeconds();

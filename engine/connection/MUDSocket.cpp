@@ -29,8 +29,10 @@ struct Registry {
 
 Registry& registry()
 {
-    static Registry instance;
-    return instance;
+    // Never destroyed: a connection loop still closing when the program
+    // exits unregisters its socket after static destruction has begun.
+    static auto* instance = new Registry;
+    return *instance;
 }
 }
 

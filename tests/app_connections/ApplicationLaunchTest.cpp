@@ -1,8 +1,8 @@
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "ChildProgram.h"
 #include "ConnectionsTestSupport.h"
 
 // The real program starts, shows its windows and quits by itself, without a
@@ -13,17 +13,15 @@ class ApplicationLaunch : public DataFolderTest {};
 TEST_F(ApplicationLaunch, StartsAndQuitsCleanly)
 {
     storeConnection("Local", "127.0.0.1", 1, "LOCAL");
-    QProcess program;
+    ChildProgram program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("QUARROW_DATA_DIR", dataFolder());
     environment.insert("QUARROW_QUIT_AFTER_MS", "1000");
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(QUARROW_PROGRAM), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(program.start(QStringLiteral(QUARROW_PROGRAM), {}, environment)) << program.errorText().toStdString();
     ASSERT_TRUE(program.waitForFinished(30000)) << "the program did not quit";
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(program.exitedNormally());
+    EXPECT_EQ(program.exitCode(), 0) << program.readOutput().toStdString();
 
     QFile log(dataFolder() + "/logs/quarrow.log");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

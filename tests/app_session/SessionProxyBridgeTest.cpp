@@ -1,8 +1,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
+#include "ChildProgram.h"
 #include "SessionFixture.h"
 #include "app/session/MUDSessionProxyBridge.h"
 #include "engine/connection/MUDProxyServer.h"
@@ -259,14 +259,13 @@ TEST_F(SessionProxyBridgeTest, TheViewerProgramPrintsColouredOutputAndSendsTyped
     const quint16 port = share();
     ASSERT_NE(port, 0);
 
-    QProcess viewer;
-    viewer.start(QStringLiteral(QUARROW_VIEWER_PATH), {QString::number(port)});
-    ASSERT_TRUE(viewer.waitForStarted(5000));
+    ChildProgram viewer;
+    ASSERT_TRUE(viewer.start(QStringLiteral(QUARROW_VIEWER_PATH), {QString::number(port)})) << viewer.errorText().toStdString();
     QByteArray printed;
     auto printedContains = [&](const QByteArray& text) {
         return waitUntil(
             [&] {
-                printed += viewer.readAllStandardOutput();
+                printed += viewer.readOutput();
                 return printed.contains(text);
             },
             8000);
@@ -280,11 +279,7 @@ TEST_F(SessionProxyBridgeTest, TheViewerProgramPrintsColouredOutputAndSendsTyped
 
     m_document->close();
     EXPECT_TRUE(viewer.waitForFinished(8000));
-    EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
-    if (viewer.state() != QProcess::NotRunning) {
-        viewer.kill();
-        viewer.waitForFinished(2000);
-    }
+    EXPECT_TRUE(viewer.exitedNormally());
 }
 
 }

@@ -2,11 +2,11 @@
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QWidget>
 
 #include "app/session/MUDLinuxDesktopIntegration.h"
+#include "ChildProgram.h"
 #include "TestSupport.h"
 
 namespace {
@@ -52,25 +52,34 @@ class PrivateBus {
 public:
     PrivateBus()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (program.isEmpty()
+            || !m_daemon.start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                         QStringLiteral("--print-address=1")}))
             return;
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        if (m_daemon.waitForReadyRead(5000))
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        // The address is the line that names the socket (warnings may come first).
+        QByteArray printed;
+        waitUntil(
+            [&] {
+                printed += m_daemon.readOutput();
+                for (const QByteArray& line : printed.split('\n')) {
+                    if (line.startsWith("unix:") && printed.contains(line + '\n'))
+                        m_address = QString::fromUtf8(line).trimmed();
+                }
+                return !m_address.isEmpty();
+            },
+            5000);
     }
     ~PrivateBus()
     {
         QDBusConnection::disconnectFromBus(QStringLiteral("quarrow-test-server"));
         QDBusConnection::disconnectFromBus(QStringLiteral("quarrow-test-client"));
-        m_daemon.terminate();
-        if (!m_daemon.waitForFinished(2000))
-            m_daemon.kill();
+        m_daemon.stop(2000);
     }
     QString address() const { return m_address; }
 
 private:
-    QProcess m_daemon;
+    ChildProgram m_daemon;
     QString m_address;
 };
 

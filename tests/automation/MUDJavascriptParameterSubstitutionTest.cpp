@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/automation/javascript/MUDJavascriptContext.h"
+#include "engine/automation/javascript/MUDJavascriptContextGroup.h"
 
 namespace {
 
@@ -65,7 +66,9 @@ TEST(MUDJavascriptParameterSubstitution, QuotedAttackTextStaysOneLiteral)
     const QString attack = bs("\\'); command('quit'); //");
     const QString script = MUDJavascriptParameterSubstitution::replaceParametersInString(
         bs("var v = '\\1';"), MUDScriptParameters{{bs("\\1"), attack}});
+    MUDJavascriptContextGroup group(QStringList{});
+    const MUDJavascriptContext context(group);
     QString error;
-    ASSERT_TRUE(MUDJavascriptContext::checkSyntax(script, &error)) << error.toStdString();
+    ASSERT_TRUE(context.checkSyntax(script, &error)) << error.toStdString();
     EXPECT_EQ(script, bs("var v = '\\\\\\'); command(\\'quit\\'); //';"));
 }

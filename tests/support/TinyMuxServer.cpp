@@ -71,20 +71,17 @@ bool TinyMuxServer::start(QString* error)
     if (!install(error) || !configure(error))
         return false;
 
-    m_process = std::make_unique<QProcess>();
-    m_process->setWorkingDirectory(gameFolder());
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process = std::make_unique<ChildProgram>();
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LD_LIBRARY_PATH", kServerBinaries);
-    m_process->setProcessEnvironment(environment);
-    m_process->start(QString(kServerBinaries) + "/netmux",
-                     {"-c", "netmux.conf", "-p", m_folder->filePath("netmux.pid"), "-e", gameFolder()});
-    if (!m_process->waitForStarted(5000)) {
-        *error = "netmux did not start: " + m_process->errorString();
+    if (!m_process->start(QString(kServerBinaries) + "/netmux",
+                          {"-c", "netmux.conf", "-p", m_folder->filePath("netmux.pid"), "-e", gameFolder()},
+                          environment, gameFolder())) {
+        *error = "netmux did not start: " + m_process->errorText();
         return false;
     }
     if (!waitUntilAccepting(15000)) {
-        *error = "netmux did not accept connections: " + QString::fromLocal8Bit(m_process->readAll());
+        *error = "netmux did not accept connections: " + QString::fromLocal8Bit(m_process->readOutput());
         stop();
         return false;
     }
@@ -95,13 +92,7 @@ void TinyMuxServer::stop()
 {
     if (!m_process)
         return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(2000);
-        }
-    }
+    m_process->stop();
     m_process.reset();
 }
 
@@ -112,11 +103,11 @@ bool TinyMuxServer::install(QString* error)
         *error = "no temporary folder";
         return false;
     }
-    QProcess installer;
-    installer.setWorkingDirectory(m_folder->path());
-    installer.start(kInstaller, {});
-    if (!installer.waitForFinished(30000) || !QFileInfo::exists(gameFolder() + "/netmux.conf")) {
-        *error = "tinymux-install failed: " + QString::fromLocal8Bit(installer.readAll());
+    ChildProgram installer;
+    const bool installed = installer.start(kInstaller, {}, QProcessEnvironment::systemEnvironment(), m_folder->path())
+                           && installer.waitForFinished(30000);
+    if (!installed || !QFileInfo::exists(gameFolder() + "/netmux.conf")) {
+        *error = "tinymux-install failed: " + installer.errorText() + QString::fromLocal8Bit(installer.readOutput());
         return false;
     }
     // Without its shipped database the server builds a minimal fresh one.
@@ -148,11 +139,11 @@ bool TinyMuxServer::configure(QString* error)
     return true;
 }
 
-bool TinyMuxServer::waitUntilAccepting(int timeoutMs) const
+bool TinyMuxServer::waitUntilAccepting(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        if (m_process->state() == QProcess::NotRunning)
+        if (!m_process->isRunning())
             return false;
         if (canConnect(m_port))
             return true;

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+
+#include "ChildProgram.h"
 
 // A real TinyMUX game server for end-to-end tests: a fresh game installed in
 // a temporary folder with an empty database (room Limbo, player Wizard with
@@ -34,9 +35,9 @@ public:
 private:
     bool install(QString* error);
     bool configure(QString* error);
-    bool waitUntilAccepting(int timeoutMs) const;
+    bool waitUntilAccepting(int timeoutMs);
 
     std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<ChildProgram> m_process;
     quint16 m_port = 0;
 };

@@ -78,16 +78,14 @@ bool MUDJavascriptContext::evaluate(const QString& script, QVariant* result, QSt
     return true;
 }
 
-bool MUDJavascriptContext::checkSyntax(const QString& script, QString* error)
+bool MUDJavascriptContext::checkSyntax(const QString& script, QString* error) const
 {
-    JSGlobalContextRef context = JSGlobalContextCreate(nullptr);
     JSStringRef source = MUDJavascriptValue::createString(script);
     JSValueRef thrown = nullptr;
-    const bool valid = JSCheckScriptSyntax(context, source, nullptr, 1, &thrown);
+    const bool valid = JSCheckScriptSyntax(m_context, source, nullptr, 1, &thrown);
     if (!valid && error && thrown)
-        *error = MUDJavascriptValue::toText(context, thrown);
+        *error = MUDJavascriptValue::toText(m_context, thrown);
     JSStringRelease(source);
-    JSGlobalContextRelease(context);
     return valid;
 }
 

@@ -42,7 +42,8 @@ public:
     bool evaluate(const QString& script, QVariant* result, QString* exception);
 
     // Whether `script` parses, without running it; the error text on failure.
-    static bool checkSyntax(const QString& script, QString* error);
+    // Parsing needs no globals, so any context of any group will do.
+    bool checkSyntax(const QString& script, QString* error) const;
 
     MUDJavascriptContextGroup& group() const { return m_group; }
 
