@@ -180,7 +180,8 @@ MUDStringColoring::Styles MUDStringColoring::stylesFor(FormatSpec spec, const QC
     const IdentifiedFormat text = intern(spec);
     spec.foreground = whitespaceColor();
     const IdentifiedFormat whitespace = intern(spec);
-    styles.style = std::make_shared<const MUDTextStyle>(MUDTextStyle{text.format, text.id, whitespace.format, whitespace.id});
+    styles.style =
+        std::make_shared<const MUDTextStyle>(MUDTextStyle{text.format, text.id, whitespace.format, whitespace.id});
     styles.foreground = foreground;
     return styles;
 }

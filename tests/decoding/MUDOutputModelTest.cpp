@@ -278,8 +278,10 @@ TEST(MUDOutputModel, SeededEditsMatchAnAttributedString)
             const int operation = pick(24);
             if (operation >= 20) {
                 MUDStyledText batch;
-                for (const Piece& piece : randomPieces())
-                    batch.append(piece.text, style(size_t(std::find(colors.begin(), colors.end(), piece.color) - colors.begin())));
+                for (const Piece& piece : randomPieces()) {
+                    const auto color = std::find(colors.begin(), colors.end(), piece.color);
+                    batch.append(piece.text, style(size_t(color - colors.begin())));
+                }
                 model.append(batch);
                 reference.append(batch.attributedString());
                 styledAppends = true;
