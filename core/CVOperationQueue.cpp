@@ -1,16 +1,48 @@
 #include "core/CVOperationQueue.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <QCoreApplication>
+#include <QThread>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <thread>
 
 struct CVOperationQueue::State {
-    QMutex mutex;
+    std::mutex mutex;
+    std::condition_variable finished;
     std::deque<std::function<void()>> pending;
     int maxWorkers = 1;
     int workers = 0;
 };
+
+namespace {
+std::mutex g_watchMutex;
+QObject* g_watchedApplication = nullptr;
+
+// Drains `queue` when the current application is destroyed (once per
+// application). By then the application instance is gone, so an operation
+// that hops onto the main thread returns at once instead of waiting for it.
+void drainWhenApplicationEnds(CVOperationQueue& queue)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    {
+        std::lock_guard lock(g_watchMutex);
+        if (g_watchedApplication == app)
+            return;
+        g_watchedApplication = app;
+    }
+    QObject::connect(app, &QObject::destroyed, [&queue] { queue.waitUntilAllOperationsAreFinished(); });
+}
+}
+
+CVOperationQueue& CVOperationQueue::shared()
+{
+    static CVOperationQueue queue(QThread::idealThreadCount());
+    drainWhenApplicationEnds(queue);
+    return queue;
+}
 
 CVOperationQueue::CVOperationQueue(int maxConcurrentOperationCount)
     : m_state(std::make_shared<State>())
@@ -25,7 +57,9 @@ CVOperationQueue::~CVOperationQueue()
 
 void CVOperationQueue::addOperation(std::function<void()> operation)
 {
-    QMutexLocker lock(&m_state->mutex);
+    if (!operation)
+        return;
+    std::lock_guard lock(m_state->mutex);
     m_state->pending.push_back(std::move(operation));
     if (m_state->workers >= m_state->maxWorkers)
         return;
@@ -37,10 +71,16 @@ void CVOperationQueue::cancelAllOperations()
 {
     std::deque<std::function<void()>> dropped;
     {
-        QMutexLocker lock(&m_state->mutex);
+        std::lock_guard lock(m_state->mutex);
         dropped.swap(m_state->pending);
     }
     // Released outside the lock: an operation's captures may own anything.
+}
+
+void CVOperationQueue::waitUntilAllOperationsAreFinished()
+{
+    std::unique_lock lock(m_state->mutex);
+    m_state->finished.wait(lock, [this] { return m_state->pending.empty() && m_state->workers == 0; });
 }
 
 void CVOperationQueue::work(const std::shared_ptr<State>& state)
@@ -48,14 +88,17 @@ void CVOperationQueue::work(const std::shared_ptr<State>& state)
     for (;;) {
         std::function<void()> operation;
         {
-            QMutexLocker lock(&state->mutex);
+            std::lock_guard lock(state->mutex);
             if (state->pending.empty()) {
-                --state->workers;
+                if (--state->workers == 0)
+                    state->finished.notify_all();
                 return;
             }
             operation = std::move(state->pending.front());
             state->pending.pop_front();
         }
+        // The captures go with the operation, before the worker looks for
+        // the next one: a waiter may expect the objects they own to be gone.
         operation();
     }
 }

@@ -10,9 +10,19 @@
 // finish on their own and are never waited for, so an operation may safely
 // hold the last reference to the queue's owner.
 //
-// Threads: any thread queues and cancels; operations run on the workers.
+// Operations are handed to the workers under a standard mutex, which
+// ThreadSanitizer sees (Qt's thread pool is not instrumented, so a task's
+// captures changing threads there look like a race).
+//
+// Threads: any thread queues, cancels and waits; operations run on the
+// workers. An operation must not wait for its own queue.
 class CVOperationQueue {
 public:
+    // The process-wide queue for background work (trigger matching,
+    // scripts), one worker per core. Like Qt's global pool, it is drained
+    // when the application ends, so no operation outlives the application.
+    static CVOperationQueue& shared();
+
     explicit CVOperationQueue(int maxConcurrentOperationCount);
     ~CVOperationQueue();
     CVOperationQueue(const CVOperationQueue&) = delete;
@@ -20,6 +30,9 @@ public:
 
     void addOperation(std::function<void()> operation);
     void cancelAllOperations();
+    // Returns once every operation queued so far, and any they queued, has
+    // run and released its captures.
+    void waitUntilAllOperationsAreFinished();
 
 private:
     struct State;

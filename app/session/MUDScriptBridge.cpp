@@ -2,8 +2,8 @@
 
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
-#include "core/CVBackgroundQueue.h"
 #include "core/CVLogHelper.h"
+#include "core/CVOperationQueue.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDExit.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
@@ -24,9 +24,9 @@ MUDScriptBridge::MUDScriptBridge(MUDDocument& document)
 void MUDScriptBridge::runInBackground(const QString& action, std::shared_ptr<MUDJavascriptActionSource> actionSource,
                                       const std::optional<MUDScriptParameters>& parameters)
 {
-    CVBackgroundQueue::shared().execute([processor = m_document.javascriptProcessor(), action,
-                                          source = std::move(actionSource), parameters,
-                                          commandIndex = m_document.commandIndex()] {
+    CVOperationQueue::shared().addOperation([processor = m_document.javascriptProcessor(), action,
+                                              source = std::move(actionSource), parameters,
+                                              commandIndex = m_document.commandIndex()] {
         processor->processActionAsJavascript(action, source, parameters, commandIndex);
     });
 }
@@ -35,7 +35,7 @@ void MUDScriptBridge::runLoginScript(const QString& script)
 {
     auto source = std::make_shared<MUDJavascriptActionSource>();
     source->setActionName(QStringLiteral("Login script"));
-    CVBackgroundQueue::shared().execute([processor = m_document.javascriptProcessor(), script, source] {
+    CVOperationQueue::shared().addOperation([processor = m_document.javascriptProcessor(), script, source] {
         processor->processActionAsJavascript(script, source, std::nullopt, 0);
     });
 }

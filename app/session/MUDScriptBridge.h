@@ -21,12 +21,12 @@ inline constexpr int MUDScriptErrorLinkProperty = QTextFormat::UserProperty + 0x
 // through the command path, shows their errors, messages and exits, and
 // passes badge, status and notifications to the desktop. Main thread (the
 // runtime calls in there while the script's thread waits); scripts are
-// started on the shared background queue.
+// started on the shared operation queue.
 class MUDScriptBridge : public MUDJavascriptProcessorDelegate, public MUDTimerDelegate {
 public:
     explicit MUDScriptBridge(MUDDocument& document);
 
-    // Runs `action` on the shared background queue, so a script that waits for
+    // Runs `action` on the shared operation queue, so a script that waits for
     // server text never blocks the main thread that delivers it.
     void runInBackground(const QString& action, std::shared_ptr<MUDJavascriptActionSource> actionSource,
                          const std::optional<MUDScriptParameters>& parameters);

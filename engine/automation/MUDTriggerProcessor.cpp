@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "core/CVAttributedString.h"
-#include "core/CVBackgroundQueue.h"
 #include "core/CVLogHelper.h"
+#include "core/CVOperationQueue.h"
 #include "core/MachTimer.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
@@ -110,8 +110,8 @@ void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& wind
     const qsizetype lowest = std::max(windowOffset, lowestLocationForTriggers(candidates, range, outputLength));
     const CVAttributedString searched = window.substring({lowest - windowOffset, outputLength - lowest});
 
-    CVBackgroundQueue::shared().execute([self = shared_from_this(), candidates, searched, lowest, triggerSource,
-                                          commandIndex, stopwatch] {
+    CVOperationQueue::shared().addOperation([self = shared_from_this(), candidates, searched, lowest, triggerSource,
+                                              commandIndex, stopwatch] {
         self->doProcessTriggers(candidates, searched, lowest, triggerSource, commandIndex);
         const double elapsed = stopwatch->elapsedSeconds();
         if (elapsed > 1.0)

@@ -17,7 +17,7 @@ class MUDTrigger;
 
 // Finds a connection's triggers in the session's output and runs their
 // scripts. The entry point runs on the session's (main) thread and returns
-// at once; matching runs on the shared background queue, scripts run one at a
+// at once; matching runs on the shared operation queue, scripts run one at a
 // time, in order of position, on the processor's own serial queue. The
 // per-trigger matched-up-to positions are guarded by one lock; the trigger
 // list is replaced under it too. Create with std::make_shared.

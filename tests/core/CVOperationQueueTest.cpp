@@ -1,4 +1,4 @@
-#include "core/CVBackgroundQueue.h"
+#include "core/CVOperationQueue.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,19 +28,19 @@ bool spinUntil(Condition condition)
 
 }
 
-TEST(CVBackgroundQueue, OneWorkerRunsTasksInQueuedOrderOffTheCallingThread)
+TEST(CVOperationQueue, OneWorkerRunsTasksInQueuedOrderOffTheCallingThread)
 {
     std::vector<int> order;
     std::atomic<bool> allOffCaller{true};
     const auto caller = std::this_thread::get_id();
     {
-        CVBackgroundQueue queue(1);
+        CVOperationQueue queue(1);
         for (int i = 0; i < 100; ++i)
-            queue.execute([&, i] {
+            queue.addOperation([&, i] {
                 allOffCaller = allOffCaller && std::this_thread::get_id() != caller;
                 order.push_back(i);
             });
-        queue.waitForDone();
+        queue.waitUntilAllOperationsAreFinished();
         ASSERT_EQ(order.size(), 100u);
     }
     for (int i = 0; i < 100; ++i)
@@ -48,7 +48,7 @@ TEST(CVBackgroundQueue, OneWorkerRunsTasksInQueuedOrderOffTheCallingThread)
     EXPECT_TRUE(allOffCaller);
 }
 
-TEST(CVBackgroundQueue, RunsUpToItsThreadCountAtOnceAndNoMore)
+TEST(CVOperationQueue, RunsUpToItsThreadCountAtOnceAndNoMore)
 {
     struct Case {
         int maxThreadCount;
@@ -60,9 +60,9 @@ TEST(CVBackgroundQueue, RunsUpToItsThreadCountAtOnceAndNoMore)
         std::atomic<int> started{0};
         std::mutex threadsMutex;
         std::set<std::thread::id> threads;
-        CVBackgroundQueue queue(row.maxThreadCount);
+        CVOperationQueue queue(row.maxThreadCount);
         for (int i = 0; i < row.tasks; ++i)
-            queue.execute([&] {
+            queue.addOperation([&] {
                 const int now = ++running;
                 int seen = peak.load();
                 while (now > seen && !peak.compare_exchange_weak(seen, now)) {
@@ -76,47 +76,57 @@ TEST(CVBackgroundQueue, RunsUpToItsThreadCountAtOnceAndNoMore)
                 }
                 --running;
             });
-        queue.waitForDone();
+        queue.waitUntilAllOperationsAreFinished();
         EXPECT_EQ(started.load(), row.tasks);
         EXPECT_EQ(peak.load(), row.maxThreadCount) << row.maxThreadCount;
         EXPECT_LE(std::ssize(threads), row.maxThreadCount);
     }
 }
 
-TEST(CVBackgroundQueue, WaitForDoneIncludesTasksQueuedByTasks)
+TEST(CVOperationQueue, WaitingIncludesOperationsQueuedByOperations)
 {
-    CVBackgroundQueue queue(2);
+    CVOperationQueue queue(2);
     std::atomic<int> ran{0};
     for (int i = 0; i < 10; ++i)
-        queue.execute([&] {
+        queue.addOperation([&] {
             std::this_thread::sleep_for(1ms);
-            queue.execute([&] { ++ran; });
+            queue.addOperation([&] { ++ran; });
             ++ran;
         });
-    queue.waitForDone();
+    queue.waitUntilAllOperationsAreFinished();
     EXPECT_EQ(ran.load(), 20);
 }
 
-TEST(CVBackgroundQueue, EndingRunsWhatIsQueuedAndReleasesTheCaptures)
+// Ending the queue drops what has not started (and its captures) but
+// never waits for the operation that runs.
+TEST(CVOperationQueue, EndingDropsWhatHasNotStartedAndReleasesTheCaptures)
 {
     std::atomic<int> ran{0};
+    std::atomic<bool> release{false};
+    std::atomic<bool> started{false};
     auto owned = std::make_shared<int>(7);
     const std::weak_ptr<int> watched = owned;
     {
-        CVBackgroundQueue queue(1);
-        queue.execute([&] { std::this_thread::sleep_for(20ms); });
+        CVOperationQueue queue(1);
+        queue.addOperation([&] {
+            started = true;
+            spinUntil([&] { return release.load(); });
+        });
         for (int i = 0; i < 5; ++i)
-            queue.execute([&, owned] { ran += *owned == 7; });
+            queue.addOperation([&, owned] { ran += *owned == 7; });
         owned.reset();
+        ASSERT_TRUE(spinUntil([&] { return started.load(); }));
     }
-    EXPECT_EQ(ran.load(), 5);
     EXPECT_TRUE(watched.expired());
+    release = true;
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ran.load(), 0);
 }
 
-TEST(CVBackgroundQueue, TheSharedQueueRunsTasks)
+TEST(CVOperationQueue, TheSharedQueueRunsTasks)
 {
     std::atomic<bool> ran{false};
-    CVBackgroundQueue::shared().execute([&] { ran = true; });
-    CVBackgroundQueue::shared().waitForDone();
+    CVOperationQueue::shared().addOperation([&] { ran = true; });
+    CVOperationQueue::shared().waitUntilAllOperationsAreFinished();
     EXPECT_TRUE(ran);
 }
