@@ -98,29 +98,35 @@ TEST(CVOperationQueue, WaitingIncludesOperationsQueuedByOperations)
 }
 
 // Ending the queue drops what has not started (and its captures) but
-// never waits for the operation that runs.
+// never waits for the operation that runs. What the operations touch lives
+// on the heap: the running one outlives the queue.
 TEST(CVOperationQueue, EndingDropsWhatHasNotStartedAndReleasesTheCaptures)
 {
-    std::atomic<int> ran{0};
-    std::atomic<bool> release{false};
-    std::atomic<bool> started{false};
+    struct Shared {
+        std::atomic<int> ran{0};
+        std::atomic<bool> started{false};
+        std::atomic<bool> release{false};
+        std::atomic<bool> finished{false};
+    };
+    const auto shared = std::make_shared<Shared>();
     auto owned = std::make_shared<int>(7);
     const std::weak_ptr<int> watched = owned;
     {
         CVOperationQueue queue(1);
-        queue.addOperation([&] {
-            started = true;
-            spinUntil([&] { return release.load(); });
+        queue.addOperation([shared] {
+            shared->started = true;
+            spinUntil([&] { return shared->release.load(); });
+            shared->finished = true;
         });
         for (int i = 0; i < 5; ++i)
-            queue.addOperation([&, owned] { ran += *owned == 7; });
+            queue.addOperation([shared, owned] { shared->ran += *owned == 7; });
         owned.reset();
-        ASSERT_TRUE(spinUntil([&] { return started.load(); }));
+        ASSERT_TRUE(spinUntil([&] { return shared->started.load(); }));
     }
     EXPECT_TRUE(watched.expired());
-    release = true;
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(ran.load(), 0);
+    shared->release = true;
+    ASSERT_TRUE(spinUntil([&] { return shared->finished.load(); }));
+    EXPECT_EQ(shared->ran.load(), 0);
 }
 
 TEST(CVOperationQueue, TheSharedQueueRunsTasks)

@@ -125,8 +125,11 @@ QList<LoopbackServer::ReceivedLine> LoopbackServer::receivedLines() const
 
 QList<QByteArray> LoopbackServer::receivedTexts() const
 {
+    // A const copy: iterating a temporary would detach it, copying the lines
+    // while the server thread may be appending to the list they share.
+    const QList<ReceivedLine> lines = receivedLines();
     QList<QByteArray> texts;
-    for (const ReceivedLine& line : receivedLines())
+    for (const ReceivedLine& line : lines)
         texts.append(line.text);
     return texts;
 }
