@@ -16,7 +16,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
 #include <algorithm>
@@ -169,15 +168,12 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 10) * 1024 * 1024;
     const int viewerCount = argc > 2 ? std::clamp(atoi(argv[2]), 0, 100) : kDefaultViewers;
-    QTemporaryDir storage;
-    qputenv("QUARROW_DATA_DIR", storage.path().toLocal8Bit());
+    BenchDataFolder dataFolder;
 
     LoopbackServer server;
     std::shared_ptr<MUDConnection> connection = storedConnection(server.port());
-    if (!connection) {
-        std::fprintf(stderr, "could not store the connection\n");
+    if (!connection)
         return 1;
-    }
     SilentDesktop desktop;
     MUDDocument document(&desktop);
     document.setConnection(connection);

@@ -8,7 +8,6 @@
 //   - the main-thread cost of one trigger pass once the output is large.
 // Usage: bench_receive_pipeline [megabytes to flood, default 32]
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -37,15 +36,12 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 32) * 1024 * 1024;
-    QTemporaryDir storage;
-    qputenv("QUARROW_DATA_DIR", storage.path().toLocal8Bit());
+    BenchDataFolder dataFolder;
 
     LoopbackServer server;
     std::shared_ptr<MUDConnection> connection = storedConnection(server.port());
-    if (!connection) {
-        std::fprintf(stderr, "could not store the connection\n");
+    if (!connection)
         return 1;
-    }
     storeTriggers(*connection, 100);
     SilentDesktop desktop;
     MUDDocument document(&desktop);

@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
@@ -261,15 +260,12 @@ int main(int argc, char** argv)
     std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
     printLoad();
     const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 50) * 1024 * 1024;
-    QTemporaryDir storage;
-    qputenv("QUARROW_DATA_DIR", storage.path().toLocal8Bit());
+    BenchDataFolder dataFolder;
 
     LoopbackServer server;
     std::shared_ptr<MUDConnection> connection = storedConnection(server.port());
-    if (!connection) {
-        std::fprintf(stderr, "could not store the connection\n");
+    if (!connection)
         return 1;
-    }
     storeTriggers(*connection, 100);
     SilentDesktop desktop;
     MUDSessionWindow window(&desktop);

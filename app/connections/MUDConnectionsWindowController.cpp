@@ -261,17 +261,7 @@ void MUDConnectionsWindowController::onCreateNewConnection()
     auto connection = std::make_shared<MUDConnection>();
     const QString connectionId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     connection->setConnectionId(connectionId);
-    auto* editor = new MUDEditConnectionWindowController(connection, this);
-    m_editConnectionWindowController = editor;
-    editor->beginSheetModalForWindow(this, [this, editor, connectionId](int returnCode) {
-        editor->deleteLater();
-        if (returnCode != 1)
-            return;
-        reloadConnectionsAndSelect(connectionId);
-        const int row = m_model->rowForConnectionId(connectionId);
-        if (row >= 0)
-            addConnectionsToPortTester({m_model->connectionAt(row)});
-    });
+    openEditor(connection);
 }
 
 void MUDConnectionsWindowController::iconViewClickedEdit(const QModelIndex& index)
@@ -302,12 +292,19 @@ void MUDConnectionsWindowController::editConnectionId(const QString& connectionI
         QApplication::beep();
         return;
     }
+    openEditor(connection);
+}
+
+void MUDConnectionsWindowController::openEditor(const std::shared_ptr<MUDConnection>& connection)
+{
+    const QString connectionId = connection->connectionId();
     auto* editor = new MUDEditConnectionWindowController(connection, this);
     m_editConnectionWindowController = editor;
     editor->beginSheetModalForWindow(this, [this, editor, connectionId](int returnCode) {
         editor->deleteLater();
         if (returnCode != 1)
             return;
+        // A saved connection may point elsewhere now: test it afresh.
         m_portTester->removeCachedForIdentifier(connectionId);
         reloadConnectionsAndSelect(connectionId);
         const int row = m_model->rowForConnectionId(connectionId);

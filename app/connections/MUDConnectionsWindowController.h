@@ -67,6 +67,9 @@ public:
     void addConnectionsToPortTester(const MUDConnectionList& connections);
     void reloadConnectionsAndSelect(const QString& connectionId);
     void editConnectionId(const QString& connectionId);
+    // Shows `connection` in the editor sheet; once saved, the list selects it
+    // and the port tester tests it again.
+    void openEditor(const std::shared_ptr<MUDConnection>& connection);
     // Opens a session for `connection` and closes this window.
     void connect(std::shared_ptr<MUDConnection> connection);
 

@@ -1,6 +1,7 @@
 #include "BenchSession.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
@@ -19,6 +20,11 @@ double percentile(std::vector<double> values, double fraction)
     return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
+BenchDataFolder::BenchDataFolder()
+{
+    qputenv("QUARROW_DATA_DIR", m_folder.path().toLocal8Bit());
+}
+
 std::shared_ptr<MUDConnection> storedConnection(quint16 port)
 {
     MUDConnection draft;
@@ -31,6 +37,7 @@ std::shared_ptr<MUDConnection> storedConnection(quint16 port)
     for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
         if (connection->title() == copy->title())
             return connection;
+    std::fprintf(stderr, "could not store the connection\n");
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -25,8 +26,17 @@ public:
 double milliseconds(BenchClock::duration duration);
 // The value below which `fraction` of `values` lie.
 double percentile(std::vector<double> values, double fraction);
+// A fresh data folder for the run (QUARROW_DATA_DIR), removed at its end.
+class BenchDataFolder {
+public:
+    BenchDataFolder();
+
+private:
+    QTemporaryDir m_folder;
+};
+
 // Stores a connection "Flood" to 127.0.0.1:`port` in the data folder and
-// returns it as loaded back (null when storing failed).
+// returns it as loaded back (null, said on standard error, when storing failed).
 std::shared_ptr<MUDConnection> storedConnection(quint16 port);
 // Stores `count` triggers as a player might keep them: two match every
 // flood line, the rest (plain text and expressions) never do.
