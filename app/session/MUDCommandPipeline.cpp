@@ -1,5 +1,7 @@
 #include "app/session/MUDCommandPipeline.h"
 
+#include <algorithm>
+
 #include <QCollator>
 #include <QTimer>
 
@@ -163,6 +165,7 @@ void MUDCommandPipeline::returnKey()
     text.replace(u'\n', u' ');
     processCommand(text, nullptr);
     m_document.setHistoryIndex(0);
+    m_historyIndexIsShown = false;
     m_document.setHistoryButtonEnabled(!m_document.historyCommands().isEmpty());
 }
 
@@ -182,15 +185,29 @@ void MUDCommandPipeline::upArrow()
         return;
     showHistoryEntry(index);
     m_document.setHistoryIndex(index + 1);
+    m_historyIndexIsShown = false;
 }
 
+// Up leaves the browse position one past the entry it showed, a history
+// menu pick on the entry itself; Down shows the entry newer than the one on
+// screen either way, and past the newest an empty line. The position ends
+// one past what is shown, so a following Up shows the next older entry.
 void MUDCommandPipeline::downArrow()
 {
     const qsizetype index = m_document.historyIndex();
-    if (m_document.historyCommands().isEmpty() || index == 0)
+    const QStringList& history = m_document.historyCommands();
+    if (history.isEmpty() || index == 0)
         return;
-    m_document.setHistoryIndex(index - 1);
-    showHistoryEntry(index - 1);
+    const qsizetype shown = std::min(m_historyIndexIsShown ? index : index - 1, history.size());
+    m_historyIndexIsShown = false;
+    if (shown == 0) {
+        m_document.setHistoryIndex(0);
+        if (MUDCommandInput* input = m_document.commandInput())
+            input->setText(QString());
+        return;
+    }
+    showHistoryEntry(shown - 1);
+    m_document.setHistoryIndex(shown);
 }
 
 void MUDCommandPipeline::historyItem(qsizetype index)
@@ -199,6 +216,7 @@ void MUDCommandPipeline::historyItem(qsizetype index)
         return;
     m_document.setHistoryIndex(index);
     showHistoryEntry(index);
+    m_historyIndexIsShown = true;
 }
 
 QStringList MUDCommandPipeline::keywords() const

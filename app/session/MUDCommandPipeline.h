@@ -45,4 +45,7 @@ private:
 
     MUDDocument& m_document;
     MUDClientCommands m_clientCommands;
+    // True after a history menu pick: the entry at the browse position is
+    // the one on screen (after Up or Down it is the one before it).
+    bool m_historyIndexIsShown = false;
 };

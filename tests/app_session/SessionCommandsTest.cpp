@@ -146,9 +146,9 @@ TEST_F(SessionCommandsTest, HistoryStoresConsecutiveDuplicatesOnceAndBrowses)
     EXPECT_EQ(m_input.text(), QStringLiteral("three"));
     m_document->MUDCommandTextViewUpArrow();
     EXPECT_EQ(m_input.text(), QStringLiteral("two"));
-    // Down shows the entry at the lowered position: the second-newest again.
+    // Down shows the entry newer than the one on screen.
     m_document->MUDCommandTextViewDownArrow();
-    EXPECT_EQ(m_input.text(), QStringLiteral("two"));
+    EXPECT_EQ(m_input.text(), QStringLiteral("three"));
 }
 
 TEST_F(SessionCommandsTest, ListingsLayOutTheirColumns)

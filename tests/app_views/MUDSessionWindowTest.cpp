@@ -158,27 +158,32 @@ TEST_F(SessionWindowTest, TypedCommandsReachTheServerAndTheHistory)
     MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Typing")));
     MUDCommandTextView* input = window->commandTextView();
     input->setFocus();
-    for (const QString& command : {QStringLiteral("look"), QStringLiteral("north")}) {
+    for (const QString& command : {QStringLiteral("look"), QStringLiteral("north"), QStringLiteral("south")}) {
         QTest::keyClicks(input, command);
         QTest::keyClick(input, Qt::Key_Return);
         EXPECT_TRUE(waitUntil([&] { return m_server.receivedTexts().contains(command.toUtf8()); }));
     }
     EXPECT_TRUE(window->historyButton()->isEnabled());
-    QTest::keyClick(input, Qt::Key_Up);
-    EXPECT_EQ(input->text(), QStringLiteral("north"));
-    QTest::keyClick(input, Qt::Key_Up);
-    EXPECT_EQ(input->text(), QStringLiteral("look"));
-    // Down steps the browse position back: it shows the entry Up showed last, then the newer one.
-    QTest::keyClick(input, Qt::Key_Down);
-    EXPECT_EQ(input->text(), QStringLiteral("look"));
-    QTest::keyClick(input, Qt::Key_Down);
-    EXPECT_EQ(input->text(), QStringLiteral("north"));
+    // Every arrow press shows a different line: Down never repeats what Up showed.
+    const struct {
+        Qt::Key key;
+        const char* shown;
+    } presses[] = {{Qt::Key_Up, "south"},   {Qt::Key_Up, "north"},   {Qt::Key_Up, "look"}, {Qt::Key_Down, "north"},
+                   {Qt::Key_Down, "south"}, {Qt::Key_Down, ""},      {Qt::Key_Up, "south"}, {Qt::Key_Up, "north"},
+                   {Qt::Key_Down, "south"}, {Qt::Key_Up, "north"}};
+    for (const auto& press : presses) {
+        QTest::keyClick(input, press.key);
+        EXPECT_EQ(input->text(), QString::fromUtf8(press.shown)) << (press.key == Qt::Key_Up ? "after Up" : "after Down");
+    }
 
     QMenu* menu = window->historyMenu();
-    ASSERT_EQ(menu->actions().size(), 2);
-    EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("north"));
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("south"));
     menu->actions().at(1)->trigger();
-    EXPECT_EQ(input->text(), QStringLiteral("look"));
+    EXPECT_EQ(input->text(), QStringLiteral("north"));
+    // From a menu pick Down shows the newer entry too.
+    QTest::keyClick(input, Qt::Key_Down);
+    EXPECT_EQ(input->text(), QStringLiteral("south"));
 }
 
 TEST_F(SessionWindowTest, SendingACommandJumpsBackToTheEnd)
