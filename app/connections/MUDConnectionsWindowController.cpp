@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
 #include <QUuid>
@@ -17,8 +18,10 @@
 
 #include "core/CVDirectoryHelper.h"
 #include "core/CVLogHelper.h"
+#include "core/CVNetworkActivityHelper.h"
 #include "engine/connection/CVFTPortTester.h"
 #include "engine/connection/CVFTPortTesterDelegate.h"
+#include "engine/automation/MUDNotificationCenter.h"
 #include "engine/connection/MUDConnection.h"
 #include "app/connections/MUDConnectionViewCell.h"
 #include "app/connections/MUDConnectionsGridModel.h"
@@ -56,6 +59,12 @@ QString copyLogPrefix()
 {
     return QStringLiteral("MUDConnectionsWindowController:copyDefaultConnections");
 }
+
+void postConnectionsChanged()
+{
+    MUDNotificationCenter::defaultCenter().postNotification(
+        MUDConnectionsWindowController::connectionsChangedNotificationName());
+}
 } // namespace
 
 MUDConnectionsWindowController::MUDConnectionsWindowController(QWidget* parent, const QString& defaultConnectionsFolder)
@@ -77,11 +86,17 @@ MUDConnectionsWindowController::MUDConnectionsWindowController(QWidget* parent, 
     m_model->setConnections(connections);
     addConnectionsToPortTester(connections);
     updateButtonsForSelection();
+    updateNetworkActivityIndicator();
 }
 
 MUDConnectionsWindowController::~MUDConnectionsWindowController()
 {
     m_portTester->cancel();
+}
+
+QString MUDConnectionsWindowController::connectionsChangedNotificationName()
+{
+    return QStringLiteral("com.corvane.tabula.connectionsChangedNotification");
 }
 
 QString MUDConnectionsWindowController::defaultConnectionsFolder()
@@ -114,6 +129,8 @@ int MUDConnectionsWindowController::copyDefaultConnections(const QString& source
                         .arg(name, targetPath, error.description));
         }
     }
+    if (copied > 0)
+        postConnectionsChanged();
     return copied;
 }
 
@@ -132,11 +149,25 @@ void MUDConnectionsWindowController::buildInterface()
     productLabel->setFont(productFont);
     m_versionLabel = new QLabel(QStringLiteral("v%1").arg(QCoreApplication::applicationVersion()));
     m_versionLabel->setForegroundRole(QPalette::PlaceholderText);
+    // A bar without range is Qt's busy indicator.
+    m_networkActivityIndicator = new QProgressBar;
+    m_networkActivityIndicator->setRange(0, 0);
+    m_networkActivityIndicator->setTextVisible(false);
+    m_networkActivityIndicator->setMaximumSize(96, 12);
+    m_networkActivityIndicator->setToolTip(tr("Checking which servers answer..."));
+    m_networkActivityIndicator->setAccessibleName(tr("Checking servers"));
+    // Kept in the layout while hidden, so the header does not jump.
+    QSizePolicy policy = m_networkActivityIndicator->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_networkActivityIndicator->setSizePolicy(policy);
+    QObject::connect(&CVNetworkActivityHelper::sharedInstance(), &CVNetworkActivityHelper::indicatorVisibilityChanged,
+                     this, &MUDConnectionsWindowController::updateNetworkActivityIndicator);
     auto* header = new QHBoxLayout;
     header->addWidget(m_applicationPicture);
     header->addWidget(productLabel);
     header->addWidget(m_versionLabel, 0, Qt::AlignBottom);
     header->addStretch();
+    header->addWidget(m_networkActivityIndicator, 0, Qt::AlignVCenter);
 
     m_connectionsCollectionView = new QListView;
     m_connectionsCollectionView->setViewMode(QListView::IconMode);
@@ -238,6 +269,11 @@ void MUDConnectionsWindowController::updateButtonsForSelection()
     m_deleteButton->setEnabled(hasSelection);
 }
 
+void MUDConnectionsWindowController::updateNetworkActivityIndicator()
+{
+    m_networkActivityIndicator->setVisible(CVNetworkActivityHelper::isNetworkActivityIndicatorVisible());
+}
+
 void MUDConnectionsWindowController::addConnectionsToPortTester(const MUDConnectionList& connections)
 {
     QList<CVFTPortTesterEntry> entries;
@@ -304,6 +340,7 @@ void MUDConnectionsWindowController::openEditor(const std::shared_ptr<MUDConnect
         editor->deleteLater();
         if (returnCode != 1)
             return;
+        postConnectionsChanged();
         // A saved connection may point elsewhere now: test it afresh.
         m_portTester->removeCachedForIdentifier(connectionId);
         reloadConnectionsAndSelect(connectionId);
@@ -350,6 +387,7 @@ void MUDConnectionsWindowController::removeSelectedConnection(const std::shared_
                   .arg(error.description));
         return;
     }
+    postConnectionsChanged();
     reloadConnectionsAndSelect(QString());
 }
 

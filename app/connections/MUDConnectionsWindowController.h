@@ -16,6 +16,7 @@ class QLabel;
 class QListView;
 class QMessageBox;
 class QModelIndex;
+class QProgressBar;
 class QPushButton;
 
 // The start window: a grid of the saved connections with their picture,
@@ -31,6 +32,10 @@ public:
     explicit MUDConnectionsWindowController(QWidget* parent = nullptr, const QString& defaultConnectionsFolder = {});
     ~MUDConnectionsWindowController() override;
 
+    // Posted (no object) whenever this window changed the stored connections:
+    // the defaults were copied, a connection was saved or removed.
+    static QString connectionsChangedNotificationName();
+
     // Copies every "*.mud" folder of `sourceFolder` into storage when storage
     // holds no connection. Returns how many were copied.
     static int copyDefaultConnections(const QString& sourceFolder);
@@ -44,6 +49,8 @@ public:
     QPushButton* editButton() const { return m_editButton; }
     QPushButton* deleteButton() const { return m_deleteButton; }
     QLabel* versionLabel() const { return m_versionLabel; }
+    // Busy while servers are being probed.
+    QProgressBar* networkActivityIndicator() const { return m_networkActivityIndicator; }
     MUDEditConnectionWindowController* editConnectionWindowController() const;
     // The remove alert while it is shown.
     QMessageBox* removeAlert() const;
@@ -89,6 +96,7 @@ protected:
 private:
     void buildInterface();
     void updateButtonsForSelection();
+    void updateNetworkActivityIndicator();
     void removeSelectedConnection(const std::shared_ptr<MUDConnection>& connection);
 
     std::shared_ptr<CVFTPortTester> m_portTester;
@@ -105,5 +113,6 @@ private:
     QPushButton* m_supportButton = nullptr;
     QPushButton* m_closeButton = nullptr;
     QLabel* m_versionLabel = nullptr;
+    QProgressBar* m_networkActivityIndicator = nullptr;
     QLabel* m_applicationPicture = nullptr;
 };

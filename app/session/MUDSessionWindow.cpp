@@ -17,6 +17,7 @@
 #include "app/views/MUDCommandTextView.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
+#include "app/views/MUDMenuItemTitle.h"
 #include "core/LVDebounce.h"
 #include "engine/automation/MUDMatchTest.h"
 
@@ -224,8 +225,7 @@ QMenu* MUDSessionWindow::historyMenu()
     m_historyMenu->clear();
     const QStringList& history = m_document->historyCommands();
     for (qsizetype index = 0; index < history.size(); ++index) {
-        QString title = history.at(index);
-        QAction* action = m_historyMenu->addAction(title.replace(u'&', QStringLiteral("&&")));
+        QAction* action = m_historyMenu->addAction(MUDMenuItemTitle(history.at(index)));
         connect(action, &QAction::triggered, this, [this, index] { m_document->onHistoryItem(index); });
     }
     return m_historyMenu;

@@ -21,6 +21,7 @@
 #include "app/shell/MUDDocumentController.h"
 #include "app/shell/MUDLogHelperDelegate.h"
 #include "app/shell/MUDMainMenu.h"
+#include "app/views/MUDMenuItemTitle.h"
 
 AppDelegate::AppDelegate(MUDDesktopIntegration* desktop, QObject* parent)
     : QObject(parent)
@@ -58,7 +59,7 @@ void AppDelegate::applicationDidFinishLaunching()
     connect(m_mainMenu->openAction(), &QAction::triggered, m_documentController.get(),
             &MUDDocumentController::openDocument);
     connect(m_documentController.get(), &MUDDocumentController::openDocumentRequested, this,
-            &AppDelegate::displayConnectionsWindow);
+            &AppDelegate::bringConnectionsWindowToFront);
 
     QTimer::singleShot(0, this, [this] {
         if (!m_documentController->hasOpenSession())
@@ -93,7 +94,7 @@ void AppDelegate::displayConnectionsWindow()
         return;
     if (m_connectionsWindow)
         m_connectionsWindow->deleteLater();
-    auto* window = new MUDConnectionsWindowController();
+    auto* window = new MUDConnectionsWindowController(nullptr, m_defaultConnectionsFolder);
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_mainMenu->installInWindow(window, false);
     connect(window, &MUDConnectionsWindowController::windowClosed, this, &AppDelegate::onConnectionsWindowClosed);
@@ -103,6 +104,17 @@ void AppDelegate::displayConnectionsWindow()
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void AppDelegate::bringConnectionsWindowToFront()
+{
+    displayConnectionsWindow();
+    if (!m_connectionsWindow || m_terminated)
+        return;
+    if (m_connectionsWindow->isMinimized())
+        m_connectionsWindow->showNormal();
+    m_connectionsWindow->raise();
+    m_connectionsWindow->activateWindow();
 }
 
 void AppDelegate::populateConnectMenuItem()
@@ -119,7 +131,7 @@ void AppDelegate::populateConnectMenuItem()
         return;
     menu->addSeparator();
     for (const std::shared_ptr<MUDConnection>& connection : connections) {
-        QAction* item = menu->addAction(connection->title());
+        QAction* item = menu->addAction(MUDMenuItemTitle(connection->title()));
         connect(item, &QAction::triggered, this, [this, item] { onConnect(item); });
         item->setData(connection->connectionId());
         m_connectMenuConnections.insert(item, connection);
@@ -168,6 +180,8 @@ void AppDelegate::onNotification(const QString& name, const QVariant&)
 {
     if (name == MUDDocument::mudDocumentClosedNotificationName())
         onMUDDocumentClosed();
+    else if (name == MUDConnectionsWindowController::connectionsChangedNotificationName())
+        populateConnectMenuItem();
 }
 
 void AppDelegate::onMUDDocumentClosed()

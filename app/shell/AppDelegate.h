@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QVariant>
 #include <memory>
 
@@ -31,13 +32,19 @@ public:
 
     // Tests keep their own log recorder: then no log file is installed.
     void setInstallsLogDelegate(bool installs) { m_installsLogDelegate = installs; }
+    // Where the connections window copies the defaults from on first use
+    // (the compiled-in resources unless set).
+    void setDefaultConnectionsFolder(const QString& folder) { m_defaultConnectionsFolder = folder; }
 
     void applicationDidFinishLaunching();
     void postApplicationDidFinishLaunching();
     void displayConnectionsWindow();
     void populateConnectMenuItem();
     void onConnect(QAction* item);
-    void onConnectMainMenuItem() { displayConnectionsWindow(); }
+    void onConnectMainMenuItem() { bringConnectionsWindowToFront(); }
+    // Open... and Connections...: the connections window, shown if need be,
+    // raised above the session windows and active.
+    void bringConnectionsWindowToFront();
     void onOpenDataFolderMainMenuItem();
     // Disconnects every connected socket and, when there was one, waits
     // TerminationWaitMs so the disconnects reach the servers. Always true.
@@ -64,6 +71,7 @@ private:
 
     MUDDesktopIntegration* m_desktop;
     bool m_installsLogDelegate = true;
+    QString m_defaultConnectionsFolder;
     bool m_terminated = false;
     std::unique_ptr<MUDLogHelperDelegate> m_logHelperDelegate;
     std::unique_ptr<MUDMainMenu> m_mainMenu;

@@ -1,11 +1,19 @@
 #include "app/shell/AppDelegate.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "ConnectionsTestSupport.h"
@@ -15,6 +23,7 @@
 #include "engine/connection/MUDSocket.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDConnectionsWindowController.h"
+#include "app/connections/MUDEditConnectionWindowController.h"
 #include "app/scripting/MUDScriptingWindowController.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
@@ -22,6 +31,7 @@
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDSessionWindow.h"
+#include "app/views/MUDCommandTextView.h"
 #include "app/shell/MUDDocumentController.h"
 
 namespace {
@@ -39,6 +49,35 @@ QStringList menuTitles(QMenu* menu)
     for (QAction* action : menu->actions())
         titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
     return titles;
+}
+
+// The item titles as a screen reader reads them (shortcut marks taken out).
+QStringList shownMenuTitles(QMenu* menu)
+{
+    QStringList titles;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(menu);
+    for (int i = 0; accessible && i < accessible->childCount(); ++i) {
+        QAccessibleInterface* item = accessible->child(i);
+        titles << (item->role() == QAccessible::Separator ? QStringLiteral("-") : item->text(QAccessible::Name));
+    }
+    return titles;
+}
+
+QPushButton* buttonTitled(QWidget* parent, const QString& title)
+{
+    for (QPushButton* button : parent->findChildren<QPushButton*>())
+        if (button->text() == title && button->isVisible())
+            return button;
+    return nullptr;
+}
+
+// A folder of default connections on loopback ports nothing listens on.
+void writeDefaultConnection(const QString& folder, const QString& title)
+{
+    ASSERT_TRUE(QDir().mkpath(folder + "/" + title + ".mud"));
+    QFile record(folder + "/" + title + ".mud/connection.json");
+    ASSERT_TRUE(record.open(QIODevice::WriteOnly));
+    record.write(R"({"host": "127.0.0.1", "port": 1})");
 }
 
 QAction* menuItem(QMenu* menu, const QString& title)
@@ -273,4 +312,73 @@ TEST_F(Shell, DoubleClickingAConnectionOpensItsSessionAndClosesTheWindow)
     EXPECT_TRUE(waitUntil([&] { return server.hasClient(); }));
     spinEventLoop(2 * AppDelegate::DocumentClosedCheckDelayMs);
     EXPECT_FALSE(delegate->isTerminating()) << "the session keeps the application running";
+}
+
+TEST_F(Shell, ConnectMenuFollowsTheStoredConnectionsFromTheFirstLaunchOn)
+{
+    QTemporaryDir defaults;
+    writeDefaultConnection(defaults.path(), "Local One");
+    writeDefaultConnection(defaults.path(), "Tea & Biscuits");
+    delegate->setDefaultConnectionsFolder(defaults.path());
+    launch();
+    QMenu* menu = delegate->connectMenu();
+    EXPECT_EQ(shownMenuTitles(menu), QStringList({"Connections...", "-", "Local One", "Tea & Biscuits"}))
+        << "the defaults copied on first launch are listed, with their \"&\"";
+
+    MUDConnectionsWindowController* window = delegate->connectionsWindow();
+    const auto saveInEditor = [&](const QString& title, const QString& host, const QString& port) {
+        MUDEditConnectionWindowController* editor = window->editConnectionWindowController();
+        ASSERT_TRUE(editor);
+        editor->titleField()->selectAll();
+        QTest::keyClicks(editor->titleField(), title);
+        if (!host.isEmpty()) {
+            QTest::keyClicks(editor->serverAddressField(), host);
+            QTest::keyClicks(editor->serverPortField(), port);
+        }
+        QPushButton* save = buttonTitled(editor, "Save");
+        ASSERT_TRUE(save);
+        QTest::mouseClick(save, Qt::LeftButton);
+    };
+
+    QPushButton* create = buttonTitled(window, "New...");
+    ASSERT_TRUE(create);
+    QTest::mouseClick(create, Qt::LeftButton);
+    saveInEditor("Zork & Co", "127.0.0.1", "1");
+    EXPECT_EQ(shownMenuTitles(menu), QStringList({"Connections...", "-", "Local One", "Tea & Biscuits", "Zork & Co"}));
+
+    // The new connection stays selected: rename it.
+    QTest::mouseClick(window->editButton(), Qt::LeftButton);
+    saveInEditor("Ancient & Co", {}, {});
+    EXPECT_EQ(shownMenuTitles(menu),
+              QStringList({"Connections...", "-", "Ancient & Co", "Local One", "Tea & Biscuits"}));
+
+    QTest::mouseClick(window->deleteButton(), Qt::LeftButton);
+    QMessageBox* alert = window->removeAlert();
+    ASSERT_TRUE(alert);
+    ASSERT_TRUE(clickButton(alert, "Remove"));
+    EXPECT_EQ(shownMenuTitles(menu), QStringList({"Connections...", "-", "Local One", "Tea & Biscuits"}));
+
+    QAction* item = menuItem(menu, "Tea && Biscuits");
+    ASSERT_TRUE(item);
+    item->trigger();
+    const QList<MUDDocument*> documents = delegate->documentController().documents();
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(documents.first()->connection()->title(), "Tea & Biscuits");
+}
+
+TEST_F(Shell, OpenRaisesTheConnectionsWindowFromBehindASession)
+{
+    LoopbackServer server;
+    storeConnection("Game", "127.0.0.1", server.port(), "G");
+    launch();
+    ASSERT_TRUE(waitUntil([] { return MUDDocumentController::canOpenUntitledDocument(); }, 2000));
+    auto* session = qobject_cast<MUDSessionWindow*>(connectFromMenu("Game"));
+    ASSERT_TRUE(session);
+    session->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == session; }, 2000));
+    ASSERT_TRUE(connectionsWindowShown()) << "the Connect menu leaves the connections window open";
+
+    QTest::keyClick(session->commandTextView(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == delegate->connectionsWindow(); }, 2000));
+    EXPECT_EQ(session->commandTextView()->text(), "") << "the shortcut types nothing";
 }

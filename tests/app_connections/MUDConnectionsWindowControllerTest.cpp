@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
 #include "ConnectionsTestSupport.h"
 #include "LoopbackServer.h"
+#include "StalledListener.h"
 #include "TestSupport.h"
 #include "engine/connection/CVFTPortTester.h"
 #include "engine/connection/MUDConnection.h"
@@ -206,4 +208,21 @@ TEST_F(ConnectionsWindow, ACellsEditButtonSelectsAndEditsItsConnection)
     EXPECT_EQ(window.editConnectionWindowController()->titleField()->text(), "Beta");
     ASSERT_EQ(window.selectedConnections().size(), 1);
     EXPECT_EQ(window.selectedConnections().first()->connectionId(), "B");
+}
+
+TEST_F(ConnectionsWindow, ABusyIndicatorShowsWhileServersAreProbed)
+{
+    auto stalled = std::make_unique<StalledListener>();
+    storeConnection("Slow", "127.0.0.1", stalled->port(), "SLOW");
+    MUDConnectionsWindowController window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(waitUntil([&] { return window.networkActivityIndicator()->isVisible(); }, 2000));
+    EXPECT_EQ(itemText(window, 0, MUDConnectionsGridModel::StatusImageNameRole), "ConnectionWindowStatusUnknown")
+        << "the probe is still waiting for the server";
+
+    // Closing the port refuses the waiting connect: the probe ends.
+    stalled.reset();
+    EXPECT_TRUE(waitUntil([&] { return !window.networkActivityIndicator()->isVisible(); }, 8000));
+    EXPECT_NE(itemText(window, 0, MUDConnectionsGridModel::StatusImageNameRole), "ConnectionWindowStatusUnknown");
 }

@@ -3,13 +3,8 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "LoopbackServer.h"
+#include "StalledListener.h"
 #include "TestSupport.h"
 #include "core/CVMainThread.h"
 #include "core/CVNetworkActivityHelper.h"
@@ -28,41 +23,6 @@ public:
     QStringList identifiers;
     QHash<QString, CVFTPortTesterResult> results;
     int offMainThread = 0;
-};
-
-// A loopback listener whose accept queue is full and never drained: a new
-// connect to it hangs until the prober's time-out, which keeps a probe busy
-// for a known time without any traffic leaving the machine.
-class StalledListener {
-public:
-    StalledListener()
-    {
-        m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listenFd, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        for (int& fd : m_fillers) {
-            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-    }
-    ~StalledListener()
-    {
-        for (int fd : m_fillers)
-            ::close(fd);
-        ::close(m_listenFd);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    int m_listenFd = -1;
-    int m_fillers[3] = {-1, -1, -1};
-    quint16 m_port = 0;
 };
 
 quint16 closedPort()

@@ -1,0 +1,6 @@
+#include "app/views/MUDMenuItemTitle.h"
+
+QString MUDMenuItemTitle(QString text)
+{
+    return text.replace(u'&', QStringLiteral("&&"));
+}
