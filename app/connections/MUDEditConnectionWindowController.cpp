@@ -22,6 +22,16 @@ namespace {
 constexpr int IconSize = 96;
 // TCP ports end here; anything larger could never be reached.
 constexpr quint64 HighestPort = 65535;
+
+// The leading ASCII digits of the trimmed text.
+QString leadingDigits(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    qsizetype digits = 0;
+    while (digits < trimmed.size() && trimmed[digits].isDigit() && trimmed[digits].unicode() < 128)
+        ++digits;
+    return trimmed.left(digits);
+}
 } // namespace
 
 MUDEditConnectionWindowController::MUDEditConnectionWindowController(std::shared_ptr<MUDConnection> connection,
@@ -113,7 +123,8 @@ void MUDEditConnectionWindowController::fillFields()
     m_serverAddressField->setText(connection.host());
     m_userField->setText(connection.user());
     m_passwordField->setText(connection.password());
-    m_serverPortField->setText(QString::number(connection.port()));
+    // Port 0 means none: the field starts empty rather than with a "0" to delete.
+    m_serverPortField->setText(connection.port() == 0 ? QString() : QString::number(connection.port()));
     m_reconnectCheckbox->setChecked(connection.automaticallyReconnect());
 
     if (!connection.title().isEmpty()) {
@@ -127,13 +138,9 @@ void MUDEditConnectionWindowController::fillFields()
 
 quint64 MUDEditConnectionWindowController::portFromText(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed[digits].isDigit() && trimmed[digits].unicode() < 128)
-        ++digits;
     // Anything past the port range counts as no port at all.
     bool ok = false;
-    const quint64 port = trimmed.left(qMin<qsizetype>(digits, 10)).toULongLong(&ok);
+    const quint64 port = leadingDigits(text).left(10).toULongLong(&ok);
     return ok && port <= HighestPort ? port : 0;
 }
 
@@ -174,8 +181,13 @@ bool MUDEditConnectionWindowController::failsChecks()
         return true;
     }
     if (working.port() == 0) {
-        failCheck(tr("Server port required"), tr("A server port must be specified to save a connection."),
-                  m_serverPortField);
+        // A number was typed, just not one a server can listen on.
+        if (!leadingDigits(m_serverPortField->text()).isEmpty())
+            failCheck(tr("Invalid server port"), tr("The server port must be between 1 and %1.").arg(HighestPort),
+                      m_serverPortField);
+        else
+            failCheck(tr("Server port required"), tr("A server port must be specified to save a connection."),
+                      m_serverPortField);
         return true;
     }
     if (working.user().isEmpty() && !working.password().isEmpty()) {

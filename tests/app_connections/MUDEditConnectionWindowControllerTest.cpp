@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -62,14 +63,15 @@ TEST_F(ConnectionEditor, ChecksRunInOrderWithTheirTextsAndFocus)
     };
     const QString addressText = "A server address must be specified to save a connection.";
     const QString portText = "A server port must be specified to save a connection.";
+    const QString rangeText = "The server port must be between 1 and 65535.";
     const Row rows[] = {
         {"EmptyHostComesFirst", "", "", "", "", "x", "Server address required", addressText,
          &MUDEditConnectionWindowController::serverAddressField},
         {"PortNotANumber", "T", "127.0.0.1", "abc", "", "", "Server port required", portText,
          &MUDEditConnectionWindowController::serverPortField},
-        {"PortZero", "T", "127.0.0.1", "0", "", "", "Server port required", portText,
+        {"PortZero", "T", "127.0.0.1", "0", "", "", "Invalid server port", rangeText,
          &MUDEditConnectionWindowController::serverPortField},
-        {"PortBeyondTheRange", "T", "127.0.0.1", "70000", "", "", "Server port required", portText,
+        {"PortBeyondTheRange", "T", "127.0.0.1", "70000", "", "", "Invalid server port", rangeText,
          &MUDEditConnectionWindowController::serverPortField},
         {"PasswordWithoutUser", "", "127.0.0.1", "23", "", "secret", "User required",
          "When a password is specified, a user must be specified as well.", &MUDEditConnectionWindowController::userField},
@@ -99,6 +101,50 @@ TEST_F(ConnectionEditor, ChecksRunInOrderWithTheirTextsAndFocus)
         EXPECT_EQ(sheet.editor->titleField()->text(), row.title) << "input stays as typed";
         EXPECT_EQ(storedTitles(), QStringList{"Other Game"});
     }
+}
+
+TEST_F(ConnectionEditor, ThePortFieldStartsEmptyAndSaysWhatIsWrongWithTheTypedPort)
+{
+    OpenEditor sheet(newConnection());
+    EXPECT_EQ(sheet.editor->serverPortField()->text(), "") << "a new connection has no port to delete first";
+    QTest::keyClicks(sheet.editor->titleField(), "Game");
+    QTest::keyClicks(sheet.editor->serverAddressField(), "127.0.0.1");
+    QPushButton* save = nullptr;
+    for (QPushButton* button : sheet.editor->findChildren<QPushButton*>())
+        if (button->text() == "Save")
+            save = button;
+    ASSERT_TRUE(save);
+    const struct {
+        const char* typed;
+        QString alertTitle;
+        QString alertText;
+    } rows[] = {
+        {"", "Server port required", "A server port must be specified to save a connection."},
+        {"abc", "Server port required", "A server port must be specified to save a connection."},
+        {"70000", "Invalid server port", "The server port must be between 1 and 65535."},
+        {"99999999999999999999", "Invalid server port", "The server port must be between 1 and 65535."},
+        {"0", "Invalid server port", "The server port must be between 1 and 65535."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        sheet.editor->serverPortField()->selectAll();
+        QTest::keyClick(sheet.editor->serverPortField(), Qt::Key_Backspace);
+        QTest::keyClicks(sheet.editor->serverPortField(), row.typed);
+        QTest::mouseClick(save, Qt::LeftButton);
+        QMessageBox* alert = shownMessageBox(sheet.editor);
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->text(), row.alertTitle);
+        EXPECT_EQ(alert->informativeText(), row.alertText);
+        ASSERT_TRUE(clickButton(alert, "OK"));
+        EXPECT_TRUE(waitUntil([&] { return !shownMessageBox(sheet.editor); }, 1000));
+        EXPECT_FALSE(sheet.returnCode);
+    }
+    sheet.editor->serverPortField()->selectAll();
+    QTest::keyClicks(sheet.editor->serverPortField(), "65535");
+    QTest::mouseClick(save, Qt::LeftButton);
+    EXPECT_EQ(sheet.returnCode, 1);
+    ASSERT_TRUE(MUDPreservation::loadConnectionById("NEW-ID"));
+    EXPECT_EQ(MUDPreservation::loadConnectionById("NEW-ID")->port(), 65535u);
 }
 
 TEST_F(ConnectionEditor, SavesANewConnectionAndEndsWithOne)
