@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QVariant>
 
@@ -17,6 +18,13 @@ public:
     virtual void endEditing() = 0;
     virtual qsizetype length() const = 0;
     virtual void addAttribute(int attribute, const QVariant& value, CVRange range) = 0;
+    // Several attributes over one range, as one change (a layout's
+    // temporary formatting holds them in one format).
+    virtual void addAttributes(const QMap<int, QVariant>& attributes, CVRange range)
+    {
+        for (auto attribute = attributes.cbegin(); attribute != attributes.cend(); ++attribute)
+            addAttribute(attribute.key(), attribute.value(), range);
+    }
     virtual void removeAttribute(int attribute, CVRange range) = 0;
     virtual QString substringWithRange(CVRange range) const = 0;
 };

@@ -78,10 +78,16 @@ template <typename Edit> void CVHighlightableLayoutManager::editBlocks(CVRange r
 
 void CVHighlightableLayoutManager::addAttribute(int attribute, const QVariant& value, CVRange range)
 {
+    addAttributes({{attribute, value}}, range);
+}
+
+void CVHighlightableLayoutManager::addAttributes(const QMap<int, QVariant>& attributes, CVRange range)
+{
+    QTextCharFormat format;
+    for (auto attribute = attributes.cbegin(); attribute != attributes.cend(); ++attribute)
+        format.setProperty(attribute.key(), attribute.value());
     editBlocks(range, [&](Formats& formats, int from, int to) {
         formats.removeIf([&](const QTextLayout::FormatRange& r) { return inside(r, from, to); });
-        QTextCharFormat format;
-        format.setProperty(attribute, value);
         formats.append({from, to - from, format});
     });
 }

@@ -21,6 +21,7 @@ public:
     void endEditing() override;
     qsizetype length() const override;
     void addAttribute(int attribute, const QVariant& value, CVRange range) override;
+    void addAttributes(const QMap<int, QVariant>& attributes, CVRange range) override;
     void removeAttribute(int attribute, CVRange range) override;
     QString substringWithRange(CVRange range) const override;
 

@@ -1,6 +1,7 @@
 #include "engine/highlighting/CVSyntaxHighlighter.h"
 
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QTextBlock>
@@ -57,6 +58,11 @@ CVSyntaxHighlighter::~CVSyntaxHighlighter() = default;
 QColor CVSyntaxHighlighter::labelColor()
 {
     return QGuiApplication::palette().color(QPalette::Text);
+}
+
+QFont CVSyntaxHighlighter::systemFont()
+{
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
 }
 
 void CVSyntaxHighlighter::setEnabled(bool enabled)
@@ -209,7 +215,8 @@ void CVSyntaxHighlighter::processText(CVRange editedRange)
         clearEntries();
         return;
     }
-    const bool full = m_entries.isEmpty() || (editedRange.location == 0 && editedRange.length == length);
+    const bool full = m_entries.isEmpty() || !m_entries.validateRange()
+                      || (editedRange.location == 0 && editedRange.length == length);
     if (full) {
         fullParse();
     } else {
@@ -563,6 +570,15 @@ void CVSyntaxHighlighter::highlightStringTypes(qsizetype first, qsizetype last, 
 void CVSyntaxHighlighter::paintPlain(CVRange range, CVHighlightable& highlightable) const
 {
     highlightable.beginEditing();
-    highlightable.addAttribute(QTextFormat::ForegroundBrush, QBrush(labelColor()), range);
+    if (m_oversized) {
+        // Too long to highlight: shown plain in the system font, so the
+        // reader sees at once that this text is treated differently.
+        QTextCharFormat plain;
+        plain.setForeground(labelColor());
+        plain.setFont(systemFont(), QTextCharFormat::FontPropertiesAll);
+        highlightable.addAttributes(plain.properties(), range);
+    } else {
+        highlightable.addAttribute(QTextFormat::ForegroundBrush, QBrush(labelColor()), range);
+    }
     highlightable.endEditing();
 }

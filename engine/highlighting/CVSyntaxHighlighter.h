@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QObject>
 #include <QPointer>
 #include <QTextDocument>
@@ -34,7 +35,7 @@ public:
 class CVSyntaxHighlighter : public QObject {
     Q_OBJECT
 public:
-    // Texts of this many characters or more are shown plain.
+    // Texts of this many characters or more are shown plain, in the system font.
     static constexpr qsizetype MaximumLength = 10'000'001;
 
     // Watches `textStorage` (not owned) from now on.
@@ -81,6 +82,8 @@ public:
 
     // The colour of plain text.
     static QColor labelColor();
+    // The font of a text too long to highlight, at the system's size.
+    static QFont systemFont();
 
     // Language hooks.
     virtual QString highlighterTitle() const = 0;

@@ -1,6 +1,8 @@
 #include "engine/highlighting/JSONHighlighter.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocument>
 #include <gtest/gtest.h>
 #include <random>
@@ -78,6 +80,19 @@ bool isLocalType(int type)
     // text near them (variables and function names are not).
     return type == Token::Symbol || type == Token::Keyword || type == Token::Numeric
            || (type >= Token::SingleQuotedString && type <= Token::MultiLineComment);
+}
+
+// Lines of 99 letters, cut to `length` characters. Short lines keep the
+// document's own layout work small.
+QString shortLines(qsizetype length)
+{
+    const QString line = QString(99, u'a') + u'\n';
+    QString text;
+    text.reserve(length + line.size());
+    while (text.size() < length)
+        text += line;
+    text.truncate(length);
+    return text;
 }
 
 const QStringList kSnippets{"var ", "let x", " = ", "x", "y", "1", "42", ";", "\n", "'", "\"", "\\", "/", "*",
@@ -225,13 +240,7 @@ TEST(CVSyntaxHighlighter, TenMillionCharactersAreTheLimit)
 {
     LogRecorder log;
     Editor editor;
-    // Short lines keep the document's own layout work small.
-    const QString line = QString(99, u'a') + u'\n';
-    QString text;
-    text.reserve(10'000'000);
-    while (text.size() < 10'000'000)
-        text += line;
-    editor.document.setPlainText(text);
+    editor.document.setPlainText(shortLines(10'000'000));
     EXPECT_EQ(editor.highlighter.lastStringLength(), 10'000'000);
     EXPECT_FALSE(editor.highlighter.syntaxHighlightEntries().isEmpty());
     editor.insert(0, "b");
@@ -239,6 +248,32 @@ TEST(CVSyntaxHighlighter, TenMillionCharactersAreTheLimit)
     EXPECT_TRUE(log.contains("Disabled syntax highlighting (string length: 10000001)"));
     editor.remove(0, 2);
     EXPECT_EQ(tilingProblem(editor.highlighter, 9'999'999), "");
+}
+
+TEST(CVSyntaxHighlighter, TextPastTheLimitIsDrawnPlainInTheSystemFont)
+{
+    Editor editor;
+    editor.document.setDefaultFont(QFont(QStringLiteral("DejaVu Sans Mono"), 11));
+    editor.document.setPlainText(shortLines(10'000'001));
+    ASSERT_EQ(editor.highlighter.string().size(), 10'000'001);
+    ASSERT_TRUE(editor.highlighter.syntaxHighlightEntries().isEmpty());
+
+    // What the editor draws: the visible range painted into the block layouts.
+    editor.highlighter.highlightRange({0, 300}, true);
+    const QFont systemFont = CVSyntaxHighlighter::systemFont();
+    for (QTextBlock block = editor.document.firstBlock(); block.position() < 300; block = block.next()) {
+        SCOPED_TRACE(block.blockNumber());
+        const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
+        ASSERT_EQ(formats.size(), 1);
+        EXPECT_EQ(formats[0].start, 0);
+        EXPECT_GE(formats[0].length, 99);
+        EXPECT_EQ(formats[0].format.foreground().color(), CVSyntaxHighlighter::labelColor());
+        // The font is part of the painted format, not the document's default.
+        EXPECT_TRUE(formats[0].format.hasProperty(QTextFormat::FontFamilies));
+        EXPECT_EQ(formats[0].format.font().family(), systemFont.family());
+        EXPECT_EQ(formats[0].format.fontPointSize(), systemFont.pointSizeF());
+    }
+    EXPECT_TRUE(editor.document.lastBlock().layout()->formats().isEmpty()) << "only drawn text is painted";
 }
 
 TEST(JSONHighlighter, ExpansionRule)

@@ -94,6 +94,16 @@ TEST(CVTokenizerTokenArray, SortedAndSequentialChecks)
     EXPECT_FALSE(CVTokenizerTokenArray::isSequential(overlap));
 }
 
+TEST(CVTokenizerTokenArray, ValidateRangeLetsTheHighlighterEditAnyArray)
+{
+    // The array leaves order to its users, so its hook never refuses an edit.
+    EXPECT_TRUE(CVTokenizerTokenArray().validateRange());
+    EXPECT_TRUE(CVTokenizerTokenArray(tiled({1, 2, 3})).validateRange());
+    const auto sameStart = QList<CVTokenizerTokenPtr>{std::make_shared<CVTokenizerToken>(CVRange{0, 1}),
+                                                      std::make_shared<CVTokenizerToken>(CVRange{0, 3})};
+    EXPECT_TRUE(CVTokenizerTokenArray(sameStart).validateRange());
+}
+
 TEST(CVTokenizerTokenArray, BinarySearchFindsTheFirstEqualEntry)
 {
     CVTokenizerTokenArray array(tiled({3, 3, 3, 3}));
