@@ -64,11 +64,19 @@ template <typename Edit> void CVHighlightableLayoutManager::editBlocks(CVRange r
             continue;
         QTextLayout* layout = block.layout();
         auto pending = m_pendingFormats.find(layout);
-        if (pending == m_pendingFormats.end())
+        const bool alreadyPending = pending != m_pendingFormats.end();
+        if (!alreadyPending)
             pending = m_pendingFormats.emplace(layout, layout->formats()).first;
         Formats& formats = pending->second;
         splitAt(formats, from, to);
-        edit(formats, from, to);
+        // Handing a layout its formats lays it out and draws it again: a
+        // block painted as it already is stays untouched, or painting on
+        // every draw would ask for the next draw for ever.
+        if (!edit(formats, from, to)) {
+            if (!alreadyPending)
+                m_pendingFormats.erase(pending);
+            continue;
+        }
         m_dirtyFrom = m_dirtyFrom < 0 ? block.position() : std::min<qsizetype>(m_dirtyFrom, block.position());
         m_dirtyTo = std::max<qsizetype>(m_dirtyTo, block.position() + block.length());
     }
@@ -87,18 +95,35 @@ void CVHighlightableLayoutManager::addAttributes(const QMap<int, QVariant>& attr
     for (auto attribute = attributes.cbegin(); attribute != attributes.cend(); ++attribute)
         format.setProperty(attribute.key(), attribute.value());
     editBlocks(range, [&](Formats& formats, int from, int to) {
+        const QTextLayout::FormatRange painted{from, to - from, format};
+        qsizetype insideCount = 0;
+        bool alreadyPainted = false;
+        for (const QTextLayout::FormatRange& r : formats) {
+            if (inside(r, from, to)) {
+                ++insideCount;
+                alreadyPainted = r == painted;
+            }
+        }
+        if (insideCount == 1 && alreadyPainted)
+            return false;
         formats.removeIf([&](const QTextLayout::FormatRange& r) { return inside(r, from, to); });
-        formats.append({from, to - from, format});
+        formats.append(painted);
+        return true;
     });
 }
 
 void CVHighlightableLayoutManager::removeAttribute(int attribute, CVRange range)
 {
     editBlocks(range, [&](Formats& formats, int from, int to) {
-        for (QTextLayout::FormatRange& r : formats)
-            if (inside(r, from, to))
+        bool changed = false;
+        for (QTextLayout::FormatRange& r : formats) {
+            if (inside(r, from, to) && r.format.hasProperty(attribute)) {
                 r.format.clearProperty(attribute);
+                changed = true;
+            }
+        }
         formats.removeIf([](const QTextLayout::FormatRange& r) { return r.format.properties().isEmpty(); });
+        return changed;
     });
 }
 

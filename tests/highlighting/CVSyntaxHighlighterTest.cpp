@@ -1,5 +1,6 @@
 #include "engine/highlighting/JSONHighlighter.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -274,6 +275,21 @@ TEST(CVSyntaxHighlighter, TextPastTheLimitIsDrawnPlainInTheSystemFont)
         EXPECT_EQ(formats[0].format.fontPointSize(), systemFont.pointSizeF());
     }
     EXPECT_TRUE(editor.document.lastBlock().layout()->formats().isEmpty()) << "only drawn text is painted";
+}
+
+TEST(CVSyntaxHighlighter, RepaintingPlainTextLeavesTheLayoutAlone)
+{
+    Editor editor;
+    editor.document.setPlainText("var x = 'y';\nlet z = 2;\n");
+    editor.highlighter.setEnabled(false);
+    editor.highlighter.highlightRange({0, editor.text().size()}, false);
+    int layoutUpdates = 0;
+    QObject::connect(editor.document.documentLayout(), &QAbstractTextDocumentLayout::update,
+                     [&] { ++layoutUpdates; });
+    // Every draw paints the drawn range: an unchanged painting must not ask
+    // for another draw, or the editor repaints for ever.
+    editor.highlighter.highlightRange({0, editor.text().size()}, false);
+    EXPECT_EQ(layoutUpdates, 0);
 }
 
 TEST(JSONHighlighter, ExpansionRule)
