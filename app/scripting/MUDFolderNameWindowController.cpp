@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/storage/MUDPreservation.h"
+
 MUDFolderNameWindowController::MUDFolderNameWindowController(const QString& folderName, QWidget* parent)
     : CVWindowController(parent)
     , m_nameField(new QLineEdit(this))
@@ -37,15 +39,22 @@ QString MUDFolderNameWindowController::folderName() const
 
 void MUDFolderNameWindowController::onOK()
 {
-    if (!folderName().isEmpty()) {
+    const QString name = folderName();
+    QString reason;
+    if (name.trimmed().isEmpty())
+        showAlert(QStringLiteral("Folder name reqired"), QStringLiteral("You must enter a folder name"));
+    else if (!MUDPreservation::isValidFolderName(name, &reason))
+        showAlert(QStringLiteral("Folder name not allowed"), reason);
+    else
         endSheetWithReturnCode(1);
-        return;
-    }
+}
+
+void MUDFolderNameWindowController::showAlert(const QString& message, const QString& informativeText)
+{
     if (m_alert)
         return;
-    m_alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Folder name reqired"),
-                              QStringLiteral("Folder name reqired"), QMessageBox::Ok, this);
-    m_alert->setInformativeText(QStringLiteral("You must enter a folder name"));
+    m_alert = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
+    m_alert->setInformativeText(informativeText);
     m_alert->setWindowModality(Qt::WindowModal);
     m_alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_alert, &QObject::destroyed, this, [this] { m_alert = nullptr; });

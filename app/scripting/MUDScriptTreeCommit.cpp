@@ -8,6 +8,7 @@
 #include "app/scripting/CVTriggerTreeEntry.h"
 #include "app/scripting/MUDAliasTreeEntry.h"
 #include "app/scripting/MUDNoteTreeEntry.h"
+#include "app/scripting/MUDScriptKind.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAliasesModifiedObject.h"
 #include "engine/automation/MUDNotificationCenter.h"
@@ -98,7 +99,7 @@ void MUDScriptTreeCommit::getModifiedTreeEntires(const QList<CVDatabaseTreeEntry
     }
 }
 
-void MUDScriptTreeCommit::modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>> folders)
+QStringList MUDScriptTreeCommit::modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>> folders)
 {
     std::stable_sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
         const int depthA = depthOf(a->url());
@@ -107,15 +108,18 @@ void MUDScriptTreeCommit::modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>
             return depthA < depthB;
         return QFileInfo(a->url()).fileName().compare(QFileInfo(b->url()).fileName(), Qt::CaseInsensitive) < 0;
     });
+    QStringList problems;
 
     for (const auto& folder : folders) {
         const auto parent = folder->parent();
         if (!folder->isRemoved() || folder->isNewFolder() || (parent && parent->isRemoved()))
             continue;
         // Nothing has moved yet: the folder is still where it was loaded.
-        if (!QDir(folder->origionalURL()).removeRecursively())
+        if (!QDir(folder->origionalURL()).removeRecursively()) {
             CVLog(QStringLiteral("%1 - failed to remove folder. Error: %2")
                       .arg(kWhere, QStringLiteral("Could not remove %1").arg(folder->origionalURL())));
+            problems.append(QStringLiteral("The folder \"%1\" could not be removed.").arg(folder->origionalName()));
+        }
     }
 
     // Renames before creations, so a new folder inside a renamed one is made
@@ -123,9 +127,17 @@ void MUDScriptTreeCommit::modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>
     for (const auto& folder : folders) {
         if (!folder->isRenamed() || folder->isRemoved())
             continue;
-        if (QFileInfo::exists(folder->url()) || !QDir().rename(folder->origionalURL(), folder->url()))
+        const bool taken = QFileInfo::exists(folder->url());
+        if (taken || !QDir().rename(folder->origionalURL(), folder->url())) {
             CVLog(QStringLiteral("%1 - failed to move folder. Error: %2")
                       .arg(kWhere, QStringLiteral("Could not move %1 to %2").arg(folder->origionalURL(), folder->url())));
+            problems.append(QStringLiteral("The folder \"%1\" could not be renamed to \"%2\"%3. It keeps its old name "
+                                           "and everything in it stays there.")
+                                .arg(folder->origionalName(), folder->displayName(),
+                                     taken ? QStringLiteral(": that name is taken") : QString()));
+            // The folder stays where it is: so do the files of its entries.
+            folder->setModifiedName(folder->origionalName());
+        }
         moveDescendants(*folder);
     }
 
@@ -136,33 +148,44 @@ void MUDScriptTreeCommit::modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>
             CVLog(QStringLiteral("%1 - Not creating file. It already exists.@").arg(kWhere));
             continue;
         }
-        if (!QDir().mkpath(folder->url()))
+        if (!QDir().mkpath(folder->url())) {
             CVLog(QStringLiteral("%1 - failed to create folder. Error: %2")
                       .arg(kWhere, QStringLiteral("Could not create %1").arg(folder->url())));
+            problems.append(QStringLiteral("The folder \"%1\" could not be created.").arg(folder->displayName()));
+        }
     }
+    return problems;
 }
 
-void MUDScriptTreeCommit::saveChanges(const MUDConnection& connection, const QList<CVDatabaseTreeEntry::Ptr>& notes,
-                                      const QList<CVDatabaseTreeEntry::Ptr>& aliases,
-                                      const QList<CVDatabaseTreeEntry::Ptr>& triggers)
+QStringList MUDScriptTreeCommit::saveChanges(const MUDConnection& connection,
+                                             const QList<CVDatabaseTreeEntry::Ptr>& notes,
+                                             const QList<CVDatabaseTreeEntry::Ptr>& aliases,
+                                             const QList<CVDatabaseTreeEntry::Ptr>& triggers)
 {
     Changes changes;
     getModifiedTreeEntires(notes, changes);
     getModifiedTreeEntires(aliases, changes);
     getModifiedTreeEntires(triggers, changes);
-    modifyFolders(changes.foldersToModify);
+    const QStringList problems = modifyFolders(changes.foldersToModify);
 
+    // A removed or renamed folder changes what sessions run as much as an
+    // edited record does.
+    const auto foldersOfKind = [&](int kind) {
+        return std::any_of(changes.foldersToModify.begin(), changes.foldersToModify.end(),
+                           [kind](const auto& folder) { return folder->entryType() == kind; });
+    };
     auto& center = MUDNotificationCenter::defaultCenter();
-    if (!changes.triggersToSave.isEmpty()) {
+    if (!changes.triggersToSave.isEmpty())
         MUDPreservation::saveTriggers(changes.triggersToSave, connection);
+    if (!changes.triggersToSave.isEmpty() || foldersOfKind(MUDScriptKind::Triggers))
         center.postNotification(MUDTrigger::triggerModifiedNotification(),
                                 QVariant::fromValue(MUDTriggersModifiedObject(connection.connectionId())));
-    }
-    if (!changes.aliasesToSave.isEmpty()) {
+    if (!changes.aliasesToSave.isEmpty())
         MUDPreservation::saveAliases(changes.aliasesToSave, connection);
+    if (!changes.aliasesToSave.isEmpty() || foldersOfKind(MUDScriptKind::Aliases))
         center.postNotification(MUDAlias::aliasModifiedNotification(),
                                 QVariant::fromValue(MUDAliasesModifiedObject(connection.connectionId())));
-    }
     if (!changes.notesToModify.isEmpty())
         MUDPreservation::saveNotes(changes.notesToModify, connection);
+    return problems;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <memory>
 
 #include "app/scripting/CVDatabaseTreeEntry.h"
@@ -28,11 +29,12 @@ public:
     // modified record's working copy moves to its node's folder.
     static void getModifiedTreeEntires(const QList<CVDatabaseTreeEntry::Ptr>& entries, Changes& changes);
 
-    // The whole commit over the notes, aliases and triggers trees.
-    static void saveChanges(const MUDConnection& connection, const QList<CVDatabaseTreeEntry::Ptr>& notes,
+    // The whole commit over the notes, aliases and triggers trees. Returns
+    // what could not be done, one sentence for the player per failure.
+    static QStringList saveChanges(const MUDConnection& connection, const QList<CVDatabaseTreeEntry::Ptr>& notes,
                             const QList<CVDatabaseTreeEntry::Ptr>& aliases,
                             const QList<CVDatabaseTreeEntry::Ptr>& triggers);
 
-    // The folder passes of the commit.
-    static void modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>> folders);
+    // The folder passes of the commit; returns the failures.
+    static QStringList modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>> folders);
 };

@@ -260,8 +260,10 @@ void MUDScriptTreeModel::setSearchText(const QString& text)
 void MUDScriptTreeModel::clearFilterForEdit()
 {
     // Additions go into the full tree, which the view then shows again.
-    if (m_filteredEntries)
-        setSearchText(QString());
+    if (!m_filteredEntries)
+        return;
+    setSearchText(QString());
+    emit searchTextCleared();
 }
 
 CVDatabaseTreeEntry::Ptr MUDScriptTreeModel::fullTreeEntry(CVDatabaseTreeEntry* entry) const

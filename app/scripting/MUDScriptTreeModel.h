@@ -79,6 +79,8 @@ signals:
     void treeReloaded();
     // A node was added: the view selects and reveals it.
     void entryAdded(const QModelIndex& index);
+    // An edit ended the search filter: the search text is gone too.
+    void searchTextCleared();
 
 private:
     CVDatabaseTreeEntry::Ptr addEntry(const std::shared_ptr<CVFolderTreeEntry>& folder, CVDatabaseTreeEntry::Ptr entry);

@@ -92,11 +92,11 @@ void MUDScriptingLeftPanelViewController::reloadDisplayForSelectedEntry()
         tree->reloadDisplayForSelectedEntry();
 }
 
-void MUDScriptingLeftPanelViewController::saveChanges()
+QStringList MUDScriptingLeftPanelViewController::saveChanges()
 {
     if (!m_connection)
-        return;
-    MUDScriptTreeCommit::saveChanges(*m_connection, m_trees[MUDScriptKind::Notes]->model()->entries(),
+        return {};
+    return MUDScriptTreeCommit::saveChanges(*m_connection, m_trees[MUDScriptKind::Notes]->model()->entries(),
                                      m_trees[MUDScriptKind::Aliases]->model()->entries(),
                                      m_trees[MUDScriptKind::Triggers]->model()->entries());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 
@@ -33,8 +34,9 @@ public:
     void addNewEntry();
     void removeSelectedEntry();
     void reloadDisplayForSelectedEntry();
-    // Writes every pending edit of the three trees.
-    void saveChanges();
+    // Writes every pending edit of the three trees; returns what could not
+    // be done, one sentence per failure.
+    QStringList saveChanges();
 
 signals:
     void selectionChanged(MUDScriptingOutlineViewController* controller, CVDatabaseTreeEntry* entry);

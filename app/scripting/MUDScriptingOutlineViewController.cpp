@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -37,10 +38,17 @@ MUDScriptingOutlineViewController::MUDScriptingOutlineViewController(QWidget* pa
     layout->addWidget(m_outlineView, 1);
 
     connect(m_searchField, &QLineEdit::textChanged, m_model, &MUDScriptTreeModel::setSearchText);
+    connect(m_model, &MUDScriptTreeModel::searchTextCleared, this, [this] {
+        // The model has dropped its filter already: no second reload.
+        const QSignalBlocker quiet(m_searchField);
+        m_searchField->clear();
+    });
     connect(m_model, &MUDScriptTreeModel::treeReloaded, this, &MUDScriptingOutlineViewController::onTreeReloaded);
     connect(m_model, &MUDScriptTreeModel::entryAdded, this, &MUDScriptingOutlineViewController::onEntryAdded);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { emit selectionChanged(this, nullptr); });
-    connect(m_outlineView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    // The selection, not the current index: on a mouse press the current
+    // index moves before the selection does.
+    connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit selectionChanged(this, selectedEntry()); });
     connect(m_outlineView, &QWidget::customContextMenuRequested, this,
             &MUDScriptingOutlineViewController::showContextMenu);

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
@@ -245,9 +246,22 @@ void MUDScriptingWindowController::onAccept()
         return;
     m_finished = true;
     clearMatchTest();
-    m_leftPanel->saveChanges();
+    const QStringList problems = m_leftPanel->saveChanges();
     storeSplitPosition();
     endSheetWithReturnCode(1);
+    if (!problems.isEmpty())
+        showCommitProblems(problems);
+}
+
+void MUDScriptingWindowController::showCommitProblems(const QStringList& problems) const
+{
+    // This window is closing: the alert goes over the session window.
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Some changes could not be saved"),
+                                  QStringLiteral("Some changes could not be saved"), QMessageBox::Ok, parentWidget());
+    alert->setInformativeText(problems.join(QLatin1Char('\n')));
+    alert->setWindowModality(parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
 }
 
 void MUDScriptingWindowController::onCancel()

@@ -80,6 +80,8 @@ private:
     void restoreSplitPosition();
     void storeSplitPosition() const;
     void clearMatchTest() const;
+    // Tells the player what the commit could not do.
+    void showCommitProblems(const QStringList& problems) const;
 
     std::shared_ptr<MUDConnection> m_connection;
     int m_scriptType;

@@ -60,6 +60,36 @@ std::function<std::shared_ptr<Record>(const QString&)> loggingLoader(
     };
 }
 
+// Whether `name` can name one folder below the root; `what` names it in
+// the reason ("connection title", "folder name").
+bool isUsableFolderName(const QString& name, const QString& what, QString* reason)
+{
+    QString why;
+    if (name.trimmed().isEmpty())
+        why = QStringLiteral("The %1 is empty.").arg(what);
+    else if (name.contains(QLatin1Char('/')))
+        why = QStringLiteral("The %1 cannot contain \"/\".").arg(what);
+    else if (name.contains(QChar(0)))
+        why = QStringLiteral("The %1 cannot contain a NUL character.").arg(what);
+    else if (name == QLatin1String(".") || name == QLatin1String(".."))
+        why = QStringLiteral("The %1 cannot be \".\" or \"..\".").arg(what);
+    if (reason)
+        *reason = why;
+    return why.isEmpty();
+}
+
+// Writes one record's file. Its folder is made first: a new group, or a
+// kind folder that nothing has made yet (a connection's first note). A
+// failure is logged and saving goes on.
+template <class Record>
+void writeRecordFile(const QByteArray& data, const QString& path, const Record& record, const QString& kind)
+{
+    QDir().mkpath(record.parentURL());
+    CVError error;
+    if (!MUDPreservation::saveData(data, path, &error))
+        CVLog(QStringLiteral("%1 - failed to save %2 with error: %3").arg(record.title(), kind, error.description));
+}
+
 }
 
 QString MUDPreservation::rootDirectoryPreservation()
@@ -74,18 +104,12 @@ QString MUDPreservation::rootDirectoryForConnections()
 
 bool MUDPreservation::isValidConnectionTitle(const QString& title, QString* reason)
 {
-    QString why;
-    if (title.trimmed().isEmpty())
-        why = QStringLiteral("The connection title is empty.");
-    else if (title.contains(QLatin1Char('/')))
-        why = QStringLiteral("The connection title cannot contain \"/\".");
-    else if (title.contains(QChar(0)))
-        why = QStringLiteral("The connection title cannot contain a NUL character.");
-    else if (title == QLatin1String(".") || title == QLatin1String(".."))
-        why = QStringLiteral("The connection title cannot be \".\" or \"..\".");
-    if (reason)
-        *reason = why;
-    return why.isEmpty();
+    return isUsableFolderName(title, QStringLiteral("connection title"), reason);
+}
+
+bool MUDPreservation::isValidFolderName(const QString& name, QString* reason)
+{
+    return isUsableFolderName(name, QStringLiteral("folder name"), reason);
 }
 
 QString MUDPreservation::urlForConnection(const MUDConnection& connection)
@@ -216,9 +240,18 @@ bool MUDPreservation::saveConnection(MUDConnection& connection, CVError* error)
         return false;
     }
     if (!connection.title().isEmpty() && connection.title() != copy->title()) {
+        // Writing on after a failed move would split the connection over two
+        // folders, or overwrite another connection's record. Without an old
+        // folder there is nothing to move.
         const QString source = urlForConnection(connection);
-        if (source.isEmpty() || !QDir().rename(source, target))
-            CVSetError(error, QStringLiteral("Could not move %1 to %2.").arg(source, target));
+        if (!source.isEmpty() && QFileInfo::exists(source) && !QDir().rename(source, target)) {
+            const QString reason = QFileInfo::exists(target)
+                ? QStringLiteral("Could not rename the connection's folder: %1 already exists.").arg(target)
+                : QStringLiteral("Could not move %1 to %2.").arg(source, target);
+            CVLog(QStringLiteral("MUDPreservation:saveConnection %1").arg(reason));
+            CVSetError(error, reason);
+            return false;
+        }
     }
     makeOwnerOnlyFolder(target);
     return saveData(prettyJSON(copy->dictionaryRepresentation()), QDir(target).filePath(kConnectionFile), error, true);
@@ -422,32 +455,23 @@ void MUDPreservation::saveTriggerChanges(const MUDTriggerList& triggers)
     MUDRecordFiles::saveChanges<MUDTrigger>(
         triggers, kTriggerExtension, [](const MUDTrigger& trigger) { return trigger.isLoginTrigger(); },
         [](const MUDTrigger& trigger, const QString& path) {
-            QDir().mkpath(trigger.parentURL());
-            CVError error;
-            if (!saveData(prettyJSON(trigger.dictionaryRepresentation()), path, &error))
-                CVLog(QStringLiteral("%1 - failed to save trigger with error: %2").arg(trigger.title(), error.description));
+            writeRecordFile(prettyJSON(trigger.dictionaryRepresentation()), path, trigger, QStringLiteral("trigger"));
         });
 }
 
 void MUDPreservation::saveAliasChanges(const MUDAliasList& aliases)
 {
-    MUDRecordFiles::saveChanges<MUDAlias>(
-        aliases, kAliasExtension, [](const MUDAlias&) { return false; },
-        [](const MUDAlias& alias, const QString& path) {
-            QDir().mkpath(alias.parentURL());
-            CVError error;
-            if (!saveData(prettyJSON(alias.dictionaryRepresentation()), path, &error))
-                CVLog(QStringLiteral("%1 - failed to save alias with error: %2").arg(alias.title(), error.description));
-        });
+    MUDRecordFiles::saveChanges<MUDAlias>(aliases, kAliasExtension, [](const MUDAlias&) { return false; },
+                                          [](const MUDAlias& alias, const QString& path) {
+                                              writeRecordFile(prettyJSON(alias.dictionaryRepresentation()), path,
+                                                              alias, QStringLiteral("alias"));
+                                          });
 }
 
 void MUDPreservation::saveNoteChanges(const MUDNoteList& notes)
 {
     MUDRecordFiles::saveChanges<MUDNote>(notes, kNoteExtension, [](const MUDNote&) { return false; },
                                          [](const MUDNote& note, const QString& path) {
-                                             CVError error;
-                                             if (!saveData(note.contents().toUtf8(), path, &error))
-                                                 CVLog(QStringLiteral("%1 - failed to save note with error: %2")
-                                                           .arg(note.title(), error.description));
+                                             writeRecordFile(note.contents().toUtf8(), path, note, QStringLiteral("note"));
                                          });
 }

@@ -35,6 +35,8 @@ public:
     // Whether `title` can name a connection folder: not empty after
     // trimming, no "/" or NUL, not "." or "..". `reason` says why not.
     static bool isValidConnectionTitle(const QString& title, QString* reason = nullptr);
+    // The same rules for a group folder of triggers, aliases or notes.
+    static bool isValidFolderName(const QString& name, QString* reason = nullptr);
 
     // Every stored connection, sorted by title without regard to case;
     // connections without an identity get one, written back at once.
@@ -43,7 +45,8 @@ public:
     // One connection.json; the title is its folder's name.
     static std::shared_ptr<MUDConnection> loadConnection(const QString& path, CVError* error = nullptr);
     // Writes the working copy (renaming the folder when the title changed).
-    // False when there is no working copy, the title is refused, or
+    // False, with nothing written, when there is no working copy, the title
+    // is refused or the folder cannot be moved; false too when
     // connection.json could not be written.
     static bool saveConnection(MUDConnection& connection, CVError* error = nullptr);
     // Deletes the connection's folder; refused while it has a working copy.

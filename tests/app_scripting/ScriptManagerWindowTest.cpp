@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,13 +74,83 @@ protected:
         return m_window;
     }
     MUDScriptingOutlineViewController* tree(int kind) { return m_window->leftPanel()->treeController(kind); }
-    void select(int kind, const QString& name)
+    // The row showing `name`; invalid (with a failure) when not exactly one.
+    QModelIndex rowOf(int kind, const QString& name)
     {
         MUDScriptTreeModel* model = tree(kind)->model();
         const QModelIndexList found
             = model->match(model->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        ASSERT_EQ(found.size(), 1) << name.toStdString();
-        tree(kind)->selectEntry(model->entryForIndex(found.first()));
+        EXPECT_EQ(found.size(), 1) << name.toStdString();
+        return found.value(0);
+    }
+    void select(int kind, const QString& name)
+    {
+        const QModelIndex row = rowOf(kind, name);
+        ASSERT_TRUE(row.isValid());
+        tree(kind)->selectEntry(tree(kind)->model()->entryForIndex(row));
+    }
+    // A person's click in the middle of the row showing `name`.
+    void clickRow(int kind, const QString& name)
+    {
+        const QModelIndex index = rowOf(kind, name);
+        ASSERT_TRUE(index.isValid());
+        QTreeView* view = tree(kind)->outlineView();
+        const QRect row = view->visualRect(index);
+        ASSERT_TRUE(view->viewport()->rect().contains(row.center())) << name.toStdString();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row.center());
+    }
+    // Replaces a line edit's text with key presses, as a person types.
+    static void retype(QLineEdit* field, const QString& text)
+    {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+    }
+    // The platform's context-menu request after a right click on the row
+    // showing `name`, then a click on the menu item `item`.
+    void chooseFromContextMenu(int kind, const QString& name, const QString& item)
+    {
+        const QModelIndex index = rowOf(kind, name);
+        ASSERT_TRUE(index.isValid());
+        QWidget* viewport = tree(kind)->outlineView()->viewport();
+        const QPoint position = tree(kind)->outlineView()->visualRect(index).center();
+        QContextMenuEvent request(QContextMenuEvent::Mouse, position, viewport->mapToGlobal(position));
+        QApplication::sendEvent(viewport, &request);
+        ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            if (action->text() == item) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                return;
+            }
+        }
+        FAIL() << "no menu item " << item.toStdString();
+    }
+    // "+", then the add-entry item of the menu it pops up, with the mouse.
+    void addEntryWithTheMouse()
+    {
+        QTest::mouseClick(m_window->addButton(), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return m_window->addMenu()->isVisible(); }, 2000));
+        QMenu* menu = m_window->addMenu();
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(m_window->addEntryItem()).center());
+    }
+    // Visible alerts whose text is `text`.
+    static QList<QMessageBox*> alertsSaying(const QString& text)
+    {
+        QList<QMessageBox*> found;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box && box->isVisible() && box->text() == text)
+                found.append(box);
+        }
+        return found;
+    }
+    bool sessionHasTrigger(const QString& title) const
+    {
+        const auto triggers = m_documents.front()->connection()->triggers();
+        return triggers && std::any_of(triggers->begin(), triggers->end(),
+                                       [&](const auto& trigger) { return trigger->title() == title; });
     }
     static QString outputOf(const MUDDocument& document)
     {
@@ -164,6 +236,60 @@ TEST_F(ScriptManagerWindowTest, SelectionRoutesRecordsToTheEditorAndSetsTheRemov
     EXPECT_TRUE(tree(MUDScriptKind::Triggers)->selectedEntry()->isRemoved());
 }
 
+TEST_F(ScriptManagerWindowTest, AMouseClickShowsTheClickedRecordAndEditsLandOnIt)
+{
+    writeAlias(aliasesFolder(), QStringLiteral("k"), QStringLiteral("kill"));
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    MUDTriggerEditorViewController* editor = window->triggerEditor();
+
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("greet"));
+    EXPECT_EQ(editor->nameField()->text(), QStringLiteral("greet"));
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("flee"));
+    EXPECT_EQ(editor->nameField()->text(), QStringLiteral("flee"));
+    clickRow(MUDScriptKind::Triggers, QStringLiteral(".login"));
+    EXPECT_EQ(editor->actionView()->toPlainText(), QStringLiteral("say hello"));
+    EXPECT_FALSE(editor->nameField()->isEnabled());
+    EXPECT_FALSE(window->removeButton()->isEnabled());
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("Combat"));
+    EXPECT_EQ(editor->currentTrigger(), nullptr);
+    EXPECT_TRUE(window->removeButton()->isEnabled());
+
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("flee"));
+    retype(editor->nameField(), QStringLiteral("run"));
+
+    // The only alias of its tree shows on the first click.
+    QTest::mouseClick(window->leftPanel()->tabBar(), Qt::LeftButton, {},
+                      window->leftPanel()->tabBar()->tabRect(MUDScriptKind::Aliases).center());
+    ASSERT_EQ(window->leftPanel()->selectedTabPanel(), MUDScriptKind::Aliases);
+    clickRow(MUDScriptKind::Aliases, QStringLiteral("k"));
+    EXPECT_EQ(window->aliasEditor()->nameField()->text(), QStringLiteral("k"));
+    retype(window->aliasEditor()->matchField(), QStringLiteral("slay"));
+
+    QTest::mouseClick(window->okButton(), Qt::LeftButton);
+    EXPECT_FALSE(QFileInfo::exists(triggersFolder() + QStringLiteral("/Combat/flee.trigger")));
+    EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Combat/run.trigger")).contains("orc"));
+    EXPECT_TRUE(QFileInfo::exists(triggersFolder() + QStringLiteral("/greet.trigger")));
+    EXPECT_FALSE(QFileInfo::exists(triggersFolder() + QStringLiteral("/run.trigger")));
+    EXPECT_TRUE(readFile(aliasesFolder() + QStringLiteral("/k.alias")).contains("slay"));
+}
+
+TEST_F(ScriptManagerWindowTest, ANewNoteAtTheRootOfTheNotesIsSavedOnOK)
+{
+    ASSERT_FALSE(QFileInfo::exists(notesFolder()));
+    MUDScriptingWindowController* window = open(MUDScriptKind::Notes);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    addEntryWithTheMouse();
+    EXPECT_EQ(window->addEntryItem()->text(), QStringLiteral("Add note"));
+    ASSERT_TRUE(waitUntil([&] { return window->noteEditor()->currentNote() != nullptr; }, 2000));
+
+    retype(window->noteEditor()->titleField(), QStringLiteral("Route"));
+    window->noteEditor()->textView()->setFocus();
+    QTest::keyClicks(window->noteEditor()->textView(), QStringLiteral("East, then north."));
+    QTest::mouseClick(window->okButton(), Qt::LeftButton);
+    EXPECT_EQ(readFile(notesFolder() + QStringLiteral("/Route.txt")), QByteArray("East, then north."));
+}
+
 TEST_F(ScriptManagerWindowTest, EditingATriggerUpdatesItsRowAndEverySessionsMatchTest)
 {
     MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
@@ -223,12 +349,12 @@ TEST_F(ScriptManagerWindowTest, TheFolderNameSheetRefusesAnEmptyNameAndAddsAName
     MUDFolderNameWindowController* sheet = tree(MUDScriptKind::Triggers)->folderNameSheet();
     ASSERT_NE(sheet, nullptr);
     sheet->okButton()->click();
-    ASSERT_NE(sheet->emptyNameAlert(), nullptr);
-    EXPECT_EQ(sheet->emptyNameAlert()->text(), QStringLiteral("Folder name reqired"));
-    EXPECT_EQ(sheet->emptyNameAlert()->informativeText(), QStringLiteral("You must enter a folder name"));
+    ASSERT_NE(sheet->nameAlert(), nullptr);
+    EXPECT_EQ(sheet->nameAlert()->text(), QStringLiteral("Folder name reqired"));
+    EXPECT_EQ(sheet->nameAlert()->informativeText(), QStringLiteral("You must enter a folder name"));
     EXPECT_TRUE(sheet->isVisible());
-    sheet->emptyNameAlert()->close();
-    ASSERT_TRUE(waitUntil([&] { return sheet->emptyNameAlert() == nullptr; }, 2000));
+    sheet->nameAlert()->close();
+    ASSERT_TRUE(waitUntil([&] { return sheet->nameAlert() == nullptr; }, 2000));
 
     sheet->nameField()->setText(QStringLiteral("Hunting"));
     sheet->okButton()->click();
@@ -241,6 +367,84 @@ TEST_F(ScriptManagerWindowTest, TheFolderNameSheetRefusesAnEmptyNameAndAddsAName
     };
     ASSERT_TRUE(waitUntil([&] { return names().contains(QStringLiteral("Hunting")); }, 2000));
     EXPECT_EQ(tree(MUDScriptKind::Triggers)->selectedEntry()->displayName(), QStringLiteral("Hunting"));
+}
+
+TEST_F(ScriptManagerWindowTest, TheFolderNameSheetRefusesNamesThatAreNoFolderName)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    window->onAddNewFolder();
+    MUDFolderNameWindowController* sheet = tree(MUDScriptKind::Triggers)->folderNameSheet();
+    ASSERT_NE(sheet, nullptr);
+    struct Row {
+        QString name, reason;
+    } rows[] = {
+        {QStringLiteral("a/b"), QStringLiteral("The folder name cannot contain \"/\".")},
+        {QStringLiteral("."), QStringLiteral("The folder name cannot be \".\" or \"..\".")},
+        {QStringLiteral(".."), QStringLiteral("The folder name cannot be \".\" or \"..\".")},
+        {QStringLiteral("   "), QStringLiteral("You must enter a folder name")},
+    };
+    for (const Row& row : rows) {
+        retype(sheet->nameField(), row.name);
+        QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
+        ASSERT_NE(sheet->nameAlert(), nullptr) << row.name.toStdString();
+        EXPECT_EQ(sheet->nameAlert()->informativeText(), row.reason);
+        EXPECT_TRUE(sheet->isVisible());
+        sheet->nameAlert()->close();
+        ASSERT_TRUE(waitUntil([&] { return sheet->nameAlert() == nullptr; }, 2000));
+    }
+    EXPECT_EQ(tree(MUDScriptKind::Triggers)->model()->root()->childTreeEntries().size(), 3) << "nothing added";
+}
+
+TEST_F(ScriptManagerWindowTest, RemovingOnlyAFolderReloadsTheOpenSessions)
+{
+    ASSERT_TRUE(sessionHasTrigger(QStringLiteral("flee")));
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("Combat"));
+    QTest::mouseClick(window->removeButton(), Qt::LeftButton);
+    QTest::mouseClick(window->okButton(), Qt::LeftButton);
+    EXPECT_FALSE(QFileInfo::exists(triggersFolder() + QStringLiteral("/Combat")));
+    for (const auto& document : m_documents)
+        EXPECT_TRUE(outputOf(*document).contains(QStringLiteral("Triggers reloaded")));
+    EXPECT_FALSE(sessionHasTrigger(QStringLiteral("flee")));
+}
+
+TEST_F(ScriptManagerWindowTest, AFolderThatCannotBeRenamedKeepsItsEntriesAndThePlayerIsTold)
+{
+    writeTrigger(triggersFolder() + QStringLiteral("/Taken"), QStringLiteral("theirs"));
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("flee"));
+    retype(window->triggerEditor()->matchField(), QStringLiteral("troll"));
+    chooseFromContextMenu(MUDScriptKind::Triggers, QStringLiteral("Combat"), QStringLiteral("Rename..."));
+    MUDFolderNameWindowController* sheet = tree(MUDScriptKind::Triggers)->folderNameSheet();
+    ASSERT_NE(sheet, nullptr);
+    retype(sheet->nameField(), QStringLiteral("Taken"));
+    QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
+    QTest::mouseClick(window->okButton(), Qt::LeftButton);
+
+    EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Combat/flee.trigger")).contains("troll"));
+    EXPECT_FALSE(QFileInfo::exists(triggersFolder() + QStringLiteral("/Taken/flee.trigger")));
+    EXPECT_TRUE(QFileInfo::exists(triggersFolder() + QStringLiteral("/Taken/theirs.trigger")));
+    const QList<QMessageBox*> alerts = alertsSaying(QStringLiteral("Some changes could not be saved"));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first()->informativeText().contains(QStringLiteral("\"Combat\"")))
+        << alerts.first()->informativeText().toStdString();
+    delete alerts.first();
+}
+
+TEST_F(ScriptManagerWindowTest, AnEditThatEndsTheSearchFilterEmptiesTheSearchField)
+{
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QLineEdit* search = tree(MUDScriptKind::Triggers)->searchField();
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("gre"));
+    ASSERT_TRUE(tree(MUDScriptKind::Triggers)->model()->isFiltered());
+    addEntryWithTheMouse();
+    ASSERT_TRUE(waitUntil([&] { return !tree(MUDScriptKind::Triggers)->model()->isFiltered(); }, 2000));
+    EXPECT_EQ(search->text(), QString());
+    EXPECT_EQ(tree(MUDScriptKind::Triggers)->selectedEntry()->displayName(), QStringLiteral("New trigger"));
 }
 
 TEST_F(ScriptManagerWindowTest, ContextMenusOfFoldersAndTriggers)

@@ -201,6 +201,57 @@ TEST_F(ScriptTreeCommitTest, RecordEditsRemovalsAndTheLoginScriptAreWrittenWithO
     EXPECT_EQ(readFile(notesFolder() + QStringLiteral("/map.txt")), QByteArray("south"));
 }
 
+TEST_F(ScriptTreeCommitTest, FolderChangesAloneAreAnnouncedForTheirKind)
+{
+    writeTrigger(triggersFolder() + QStringLiteral("/Gone"), QStringLiteral("doomed"));
+    writeAlias(aliasesFolder() + QStringLiteral("/Old"), QStringLiteral("k"), QStringLiteral("kill"));
+    m_aliases.initializeWithType(MUDScriptKind::Aliases, m_connection);
+    loadTriggers();
+    m_triggers.removeEntry(childNamed(root(), QStringLiteral("Gone")));
+    m_aliases.renameFolder(childNamed(*m_aliases.root(), QStringLiteral("Old")), QStringLiteral("New"));
+    m_notes.addNewFolder(nullptr, QStringLiteral("Maps"));
+
+    QStringList posted;
+    auto connection = QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
+                                       [&](const QString& name) { posted.append(name); });
+    commit();
+    QObject::disconnect(connection);
+
+    EXPECT_EQ(posted, (QStringList{QStringLiteral("com.corvane.quarrow.triggerModified"),
+                                   QStringLiteral("com.corvane.quarrow.aliasModified")}));
+    EXPECT_FALSE(exists(QStringLiteral("Gone")));
+    EXPECT_TRUE(QFileInfo::exists(aliasesFolder() + QStringLiteral("/New/k.alias")));
+    EXPECT_TRUE(QFileInfo(notesFolder() + QStringLiteral("/Maps")).isDir());
+}
+
+TEST_F(ScriptTreeCommitTest, AFailedMoveLeavesTheFolderAndItsEntriesWhereTheyAre)
+{
+    writeTrigger(triggersFolder() + QStringLiteral("/Old"), QStringLiteral("edited"));
+    writeTrigger(triggersFolder() + QStringLiteral("/Old"), QStringLiteral("plain"));
+    writeTrigger(triggersFolder() + QStringLiteral("/Old/Inner"), QStringLiteral("deep"));
+    writeTrigger(triggersFolder() + QStringLiteral("/Taken"), QStringLiteral("theirs"));
+    loadTriggers();
+    auto* old = childNamed(root(), QStringLiteral("Old"));
+    editTrigger(childNamed(*old, QStringLiteral("edited")), QStringLiteral("changed"));
+    editTrigger(childNamed(*childNamed(*old, QStringLiteral("Inner")), QStringLiteral("deep")), QStringLiteral("lower"));
+    m_triggers.renameFolder(old, QStringLiteral("Taken"));
+    m_triggers.addNewFolder(old, QStringLiteral("Fresh"));
+
+    LogRecorder log;
+    const QStringList problems = MUDScriptTreeCommit::saveChanges(*m_connection, m_notes.entries(),
+                                                                  m_aliases.entries(), m_triggers.entries());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().contains(QStringLiteral("\"Old\""))) << problems.first().toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("MUDScriptingLeftPanelViewController:saveChanges - failed to move folder. "
+                                            "Error: Could not move %1/Old to %1/Taken").arg(triggersFolder())));
+    EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Old/edited.trigger")).contains("changed"));
+    EXPECT_TRUE(exists(QStringLiteral("Old/plain.trigger")));
+    EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Old/Inner/deep.trigger")).contains("lower"));
+    EXPECT_TRUE(QFileInfo(triggersFolder() + QStringLiteral("/Old/Fresh")).isDir());
+    EXPECT_EQ(QDir(triggersFolder() + QStringLiteral("/Taken")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("theirs.trigger")});
+}
+
 TEST_F(ScriptTreeCommitTest, NothingChangedWritesNothingAndPostsNothing)
 {
     writeTrigger(triggersFolder(), QStringLiteral("same"));

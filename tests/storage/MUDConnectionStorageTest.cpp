@@ -109,6 +109,31 @@ TEST_F(MUDConnectionStorage, RenamingMovesTheWholeFolder)
     EXPECT_EQ(titles(MUDPreservation::loadConnections()), QStringList{"New"});
 }
 
+TEST_F(MUDConnectionStorage, ARenameThatCannotMoveTheFolderFailsAndWritesNothing)
+{
+    auto loaded = saveNew("Old");
+    ASSERT_TRUE(loaded);
+    writeFile(connections() + "/Old.mud/triggers/t.trigger", "{}");
+    // Another connection already owns the new name's folder: the move fails
+    // whoever runs the test, root included.
+    writeFile(connections() + "/Taken.mud/connection.json", "{\"connectionId\": \"ID-2\", \"host\": \"other\"}");
+    writeFile(connections() + "/Taken.mud/triggers/theirs.trigger", "{}");
+    const QByteArray theirs = readFile(connections() + "/Taken.mud/connection.json");
+    const QByteArray ours = readFile(connections() + "/Old.mud/connection.json");
+    auto copy = loaded->copy();
+    copy->setTitle("Taken");
+    copy->setHost("moved.example");
+    loaded->setModifiedInstance(copy);
+
+    CVError error;
+    EXPECT_FALSE(MUDPreservation::saveConnection(*loaded, &error));
+    EXPECT_FALSE(error.description.isEmpty());
+    EXPECT_EQ(readFile(connections() + "/Taken.mud/connection.json"), theirs);
+    EXPECT_FALSE(QFileInfo::exists(connections() + "/Taken.mud/triggers/t.trigger"));
+    EXPECT_EQ(readFile(connections() + "/Old.mud/connection.json"), ours);
+    EXPECT_TRUE(QFileInfo::exists(connections() + "/Old.mud/triggers/t.trigger"));
+}
+
 TEST_F(MUDConnectionStorage, ListingKeepsOnlyMudFoldersSortedAndGivesMissingIdentities)
 {
     saveNew("beta", "B");

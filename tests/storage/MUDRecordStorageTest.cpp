@@ -10,6 +10,7 @@
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDNote.h"
 #include "engine/automation/MUDTrigger.h"
+#include "engine/connection/MUDConnection.h"
 
 namespace {
 std::shared_ptr<MUDTrigger> newTrigger(const QString& title, const QString& folder)
@@ -201,4 +202,22 @@ TEST_F(MUDRecordStorage, NotesRoundTripAsText)
     ASSERT_EQ(loaded.size(), 1);
     EXPECT_EQ(loaded[0]->title(), "Map: west");
     EXPECT_EQ(loaded[0]->contents(), note->contents());
+}
+
+TEST_F(MUDRecordStorage, ANewNoteAtTheRootOfTheNotesIsWrittenWhenTheNotesFolderIsMissing)
+{
+    auto connection = std::make_shared<MUDConnection>();
+    auto copy = connection->copy();
+    copy->setTitle("Realm");
+    connection->setModifiedInstance(copy);
+    ASSERT_TRUE(MUDPreservation::saveConnection(*connection));
+    const QString folder = MUDPreservation::urlForNotesInConnection(*copy);
+    ASSERT_FALSE(QFileInfo::exists(folder));
+    auto note = std::make_shared<MUDNote>();
+    note->setTitle("Route");
+    note->setContents("East, then north.");
+    note->setIsNew(true);
+    note->setParentURL(folder);
+    EXPECT_TRUE(MUDPreservation::saveNotes({note}, *copy));
+    EXPECT_EQ(readFile(folder + "/Route.txt"), "East, then north.");
 }
