@@ -13,25 +13,27 @@ struct CVOperationQueue::State {
     std::deque<std::function<void()>> pending;
     int maxWorkers = 1;
     int workers = 0;
+
+    bool isIdle() const { return pending.empty() && workers == 0; }
 };
 
 namespace {
 std::mutex g_watchMutex;
-QObject* g_watchedApplication = nullptr;
 
 // Drains `queue` when the current application is destroyed (once per
-// application). By then the application instance is gone, so an operation
-// that hops onto the main thread returns at once instead of waiting for it.
-void drainWhenApplicationEnds(CVOperationQueue& queue)
+// application; `watchedApplication` remembers which one the queue watches).
+// By then the application instance is gone, so an operation that hops onto
+// the main thread returns at once instead of waiting for it.
+void drainWhenApplicationEnds(CVOperationQueue& queue, QObject*& watchedApplication)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
     {
         std::lock_guard lock(g_watchMutex);
-        if (g_watchedApplication == app)
+        if (watchedApplication == app)
             return;
-        g_watchedApplication = app;
+        watchedApplication = app;
     }
     QObject::connect(app, &QObject::destroyed, [&queue] { queue.waitUntilAllOperationsAreFinished(); });
 }
@@ -40,7 +42,16 @@ void drainWhenApplicationEnds(CVOperationQueue& queue)
 CVOperationQueue& CVOperationQueue::shared()
 {
     static CVOperationQueue queue(QThread::idealThreadCount());
-    drainWhenApplicationEnds(queue);
+    static QObject* watchedApplication = nullptr;
+    drainWhenApplicationEnds(queue, watchedApplication);
+    return queue;
+}
+
+CVOperationQueue& CVOperationQueue::sharedBlocking()
+{
+    static CVOperationQueue queue(BlockingWorkerCount);
+    static QObject* watchedApplication = nullptr;
+    drainWhenApplicationEnds(queue, watchedApplication);
     return queue;
 }
 
@@ -80,7 +91,13 @@ void CVOperationQueue::cancelAllOperations()
 void CVOperationQueue::waitUntilAllOperationsAreFinished()
 {
     std::unique_lock lock(m_state->mutex);
-    m_state->finished.wait(lock, [this] { return m_state->pending.empty() && m_state->workers == 0; });
+    m_state->finished.wait(lock, [this] { return m_state->isIdle(); });
+}
+
+bool CVOperationQueue::waitUntilAllOperationsAreFinished(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_state->mutex);
+    return m_state->finished.wait_for(lock, timeout, [this] { return m_state->isIdle(); });
 }
 
 void CVOperationQueue::work(const std::shared_ptr<State>& state)

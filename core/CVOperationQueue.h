@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,10 +19,18 @@
 // workers. An operation must not wait for its own queue.
 class CVOperationQueue {
 public:
-    // The process-wide queue for background work (trigger matching,
-    // scripts), one worker per core. Like Qt's global pool, it is drained
-    // when the application ends, so no operation outlives the application.
+    // The process-wide queue for short background work (trigger matching),
+    // one worker per core.
     static CVOperationQueue& shared();
+    // The process-wide queue for work that may block for long (scripts that
+    // wait for time or for server text), kept apart so that it never holds
+    // a worker the short work needs. BlockingWorkerCount workers.
+    static CVOperationQueue& sharedBlocking();
+    static constexpr int BlockingWorkerCount = 64;
+    // Like Qt's global pool, both shared queues are drained when the
+    // application ends, so no operation outlives the application: work that
+    // may block must be told to stop before (sessions stop their scripts
+    // when they close).
 
     explicit CVOperationQueue(int maxConcurrentOperationCount);
     ~CVOperationQueue();
@@ -33,6 +42,8 @@ public:
     // Returns once every operation queued so far, and any they queued, has
     // run and released its captures.
     void waitUntilAllOperationsAreFinished();
+    // The same, giving up after `timeout`; false when work was still running.
+    bool waitUntilAllOperationsAreFinished(std::chrono::milliseconds timeout);
 
 private:
     struct State;

@@ -9,6 +9,7 @@
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
+#include "engine/automation/MUDScriptSeconds.h"
 #include "engine/automation/MUDTimer.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
@@ -201,13 +202,19 @@ void MUDClientCommands::setTimer(const QString& command, const ActionSource& act
         return;
     }
     const QString name = words.takeFirst().toLower();
-    bool parsed = false;
-    const float seconds = words.takeFirst().toFloat(&parsed);
-    const double timeOut = parsed ? double(seconds) : 0.0;
+    const double timeOut = double(float(MUDScriptSeconds::fromText(words.takeFirst())));
     bool repeat = false;
     if (!words.isEmpty() && (words.first().toLower() == u"repeat" || words.first().toLower() == u"repeats")) {
         repeat = true;
         words.removeFirst();
+    }
+    if (repeat && timeOut < MUDTimer::MinimumRepeatInterval) {
+        append(QStringLiteral("\r\nTimer %1 is not set: a repeating timer needs at least %2 seconds between "
+                              "firings.\r\n")
+                   .arg(name)
+                   .arg(MUDTimer::MinimumRepeatInterval),
+               true);
+        return;
     }
     const QString timerCommand = words.join(u' ');
     auto& timers = m_document.timers();

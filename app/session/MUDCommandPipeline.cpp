@@ -137,10 +137,24 @@ bool MUDCommandPipeline::processAliasesForLocalCommand(const QString& command, c
         source->setActionName(QStringLiteral("Alias: %1").arg(alias->title()));
         source->setTargetObject(alias);
         source->addProcessedAlias(alias);
-        m_document.scriptBridge().runInBackground(alias->action(), source, parameters);
+        if (alias->sendsCommandText())
+            sendAliasText(*alias, command.mid(match.range().end()), source);
+        else
+            m_document.scriptBridge().runInBackground(alias->action(), source, parameters);
         processedAny = true;
     }
     return processedAny;
+}
+
+// The keyword is replaced by the alias's text and the rest of the command
+// follows it ("k orc" with k=kill sends "kill orc"). The text goes on as an
+// alias command: echoed as one, and under the alias's own source, so an
+// alias whose text starts with its keyword is not expanded again.
+void MUDCommandPipeline::sendAliasText(const MUDAlias& alias, const QString& rest, const ActionSource& aliasSource)
+{
+    const QString text = rest.isEmpty() ? alias.command() : QStringLiteral("%1 %2").arg(alias.command(), rest);
+    m_document.scriptBridge().javascriptProcessorRequestsCommand(m_document.javascriptProcessor().get(), text,
+                                                                 aliasSource);
 }
 
 void MUDCommandPipeline::sendRawCommand(const QString& command, const ActionSource& actionSource)

@@ -8,6 +8,7 @@
 #include "app/session/MUDClientCommands.h"
 #include "engine/automation/MUDCommandToken.h"
 
+class MUDAlias;
 class MUDDocument;
 class MUDJavascriptActionSource;
 
@@ -41,6 +42,7 @@ public:
     QStringList keywords() const;
 
 private:
+    void sendAliasText(const MUDAlias& alias, const QString& rest, const ActionSource& aliasSource);
     void showHistoryEntry(qsizetype index);
 
     MUDDocument& m_document;

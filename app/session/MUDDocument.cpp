@@ -66,6 +66,7 @@ MUDDocument::~MUDDocument()
         timer->cancel();
     m_timers.clear();
     removeAnyConnectionCountdown();
+    m_mudJavascriptProcessor->stopAllScripts();
     m_mudJavascriptProcessor->setDelegate(nullptr);
     if (m_mudSocket)
         m_mudSocket->setDelegate({});
@@ -628,5 +629,7 @@ void MUDDocument::close()
     m_closed = true;
     for (const std::shared_ptr<MUDTimer>& timer : std::as_const(m_timers))
         timer->cancel();
+    // As #stop does, and for good: no script of a closed session waits on.
+    m_mudJavascriptProcessor->stopAllScripts();
     MUDNotificationCenter::defaultCenter().postNotification(mudDocumentClosedNotificationName());
 }

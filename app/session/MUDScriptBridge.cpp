@@ -24,7 +24,7 @@ MUDScriptBridge::MUDScriptBridge(MUDDocument& document)
 void MUDScriptBridge::runInBackground(const QString& action, std::shared_ptr<MUDJavascriptActionSource> actionSource,
                                       const std::optional<MUDScriptParameters>& parameters)
 {
-    CVOperationQueue::shared().addOperation([processor = m_document.javascriptProcessor(), action,
+    CVOperationQueue::sharedBlocking().addOperation([processor = m_document.javascriptProcessor(), action,
                                               source = std::move(actionSource), parameters,
                                               commandIndex = m_document.commandIndex()] {
         processor->processActionAsJavascript(action, source, parameters, commandIndex);
@@ -35,7 +35,7 @@ void MUDScriptBridge::runLoginScript(const QString& script)
 {
     auto source = std::make_shared<MUDJavascriptActionSource>();
     source->setActionName(QStringLiteral("Login script"));
-    CVOperationQueue::shared().addOperation([processor = m_document.javascriptProcessor(), script, source] {
+    CVOperationQueue::sharedBlocking().addOperation([processor = m_document.javascriptProcessor(), script, source] {
         processor->processActionAsJavascript(script, source, std::nullopt, 0);
     });
 }

@@ -21,13 +21,14 @@ inline constexpr int MUDScriptErrorLinkProperty = QTextFormat::UserProperty + 0x
 // through the command path, shows their errors, messages and exits, and
 // passes badge, status and notifications to the desktop. Main thread (the
 // runtime calls in there while the script's thread waits); scripts are
-// started on the shared operation queue.
+// started on the shared queue for blocking work.
 class MUDScriptBridge : public MUDJavascriptProcessorDelegate, public MUDTimerDelegate {
 public:
     explicit MUDScriptBridge(MUDDocument& document);
 
-    // Runs `action` on the shared operation queue, so a script that waits for
-    // server text never blocks the main thread that delivers it.
+    // Runs `action` on the shared queue for blocking work, so a script that
+    // waits for server text never blocks the main thread that delivers it,
+    // nor a worker that trigger matching needs.
     void runInBackground(const QString& action, std::shared_ptr<MUDJavascriptActionSource> actionSource,
                          const std::optional<MUDScriptParameters>& parameters);
     void runLoginScript(const QString& script);

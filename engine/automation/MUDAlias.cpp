@@ -41,8 +41,6 @@ std::shared_ptr<MUDAlias> MUDAlias::aliasFromDictionaryRepresentation(const QJso
     alias->m_matchFromStartOfLine = truthValue(dictionary.value(QLatin1String("matchFromStartOfLine")));
     alias->m_title = stringOrNone(dictionary.value(QLatin1String("title")));
     alias->m_action = stringOrNone(dictionary.value(QLatin1String("action")));
-    if (alias->m_action.isEmpty())
-        alias->m_action = alias->m_command;
     alias->m_disabled = truthValue(dictionary.value(QLatin1String("disabled")));
     alias->m_isDebug = truthValue(dictionary.value(QLatin1String("isDebug")));
     alias->m_caseSpecific = truthValue(dictionary.value(QLatin1String("caseSpecific")));

@@ -8,8 +8,10 @@
 #include "core/CVCopyingObject.h"
 
 // A pattern looked for at the start of a typed command, with the script to
-// run instead of sending it. A plain record; one thread at a time. A copy
-// leaves out the working copy (modifiedInstance).
+// run instead of sending it, or, for a word alias without a script (made by
+// #setAlias or a script's setAlias), the text to send instead. A plain
+// record; one thread at a time. A copy leaves out the working copy
+// (modifiedInstance).
 class MUDAlias : public CVCopyingObject {
 public:
     MUDAlias() = default;
@@ -20,8 +22,8 @@ public:
     std::shared_ptr<MUDAlias> copy() const { return std::make_shared<MUDAlias>(*this); }
 
     static QString aliasModifiedNotification();
-    // A non-empty title argument replaces the dictionary's "title"; an empty
-    // "action" falls back to the older "command".
+    // A non-empty title argument replaces the dictionary's "title". An empty
+    // "action" stays empty: the "command" text is never run as a script.
     static std::shared_ptr<MUDAlias> aliasFromDictionaryRepresentation(const QJsonObject& dictionary,
                                                                        const QString& title);
     QJsonObject dictionaryRepresentation() const;
@@ -38,6 +40,9 @@ public:
     QString title() const { return m_title; }
     void setTitle(const QString& title) { m_title = title; }
     QString command() const { return m_command; }
+    // True for a word alias: no script, only a command text that is sent as
+    // if typed in place of the alias's keyword.
+    bool sendsCommandText() const { return m_action.isEmpty() && !m_command.isEmpty(); }
     void setCommand(const QString& command) { m_command = command; }
     bool disabled() const { return m_disabled; }
     void setDisabled(bool disabled) { m_disabled = disabled; }

@@ -44,11 +44,44 @@ void MUDJavascriptProcessor::removeVariable(const QString& name)
 void MUDJavascriptProcessor::setStopIndex(quint64 commandIndex)
 {
     m_stopIndex.store(commandIndex);
+    wakeWaitingScripts();
 }
 
 void MUDJavascriptProcessor::continueAnyWaits(quint64 commandIndex)
 {
-    m_stopIndex.store(commandIndex);
+    setStopIndex(commandIndex);
+}
+
+void MUDJavascriptProcessor::stopAllScripts()
+{
+    m_allStopped.store(true);
+    wakeWaitingScripts();
+}
+
+bool MUDJavascriptProcessor::isStopping(quint64 commandIndex) const
+{
+    return m_allStopped.load() || commandIndex < m_stopIndex.load();
+}
+
+bool MUDJavascriptProcessor::waitForScript(quint64 commandIndex, std::chrono::steady_clock::time_point deadline,
+                                           const std::function<bool()>& done)
+{
+    std::unique_lock lock(m_wakeMutex);
+    for (;;) {
+        if (done && done())
+            return true;
+        if (isStopping(commandIndex) || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        m_wake.wait_until(lock, deadline);
+    }
+}
+
+// Notifying under the mutex orders the change before any waiter's next look
+// at it, so no wake-up is lost between a waiter's check and its sleep.
+void MUDJavascriptProcessor::wakeWaitingScripts()
+{
+    std::lock_guard lock(m_wakeMutex);
+    m_wake.notify_all();
 }
 
 QList<std::shared_ptr<MUDJavascriptActionSource>> MUDJavascriptProcessor::waitingActions() const
@@ -100,6 +133,7 @@ void MUDJavascriptProcessor::actionSourceHasReceivedData(const std::shared_ptr<M
     CVLog(QStringLiteral("actionSourceHasReceivedData (%1)").arg(source->actionName()));
     if (auto semaphore = source->waitingForDataSemaphore())
         semaphore->signal();
+    wakeWaitingScripts();
 }
 
 QVariant MUDJavascriptProcessor::evaluateScript(const QString& script, MUDJavascriptContext& context,

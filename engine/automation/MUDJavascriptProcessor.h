@@ -5,7 +5,11 @@
 #include <QString>
 #include <QVariantMap>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "engine/automation/MUDJavascriptParameterSubstitution.h"
@@ -20,7 +24,8 @@ class MUDJavascriptProcessorDelegate;
 // variables, the scripts waiting for server data and the stop mark.
 // Create with std::make_shared. Scripts run on their caller's thread; the
 // delegate and the variables are used on the main thread only; the waiting
-// list is guarded by its own lock; the stop mark is atomic.
+// list is guarded by its own lock; the stop mark is atomic; waiting scripts
+// sleep on a condition variable under their own mutex.
 class MUDJavascriptProcessor : public std::enable_shared_from_this<MUDJavascriptProcessor> {
 public:
     // Seconds of JavaScript a script may run before it is terminated; time
@@ -46,8 +51,21 @@ public:
     void removeVariable(const QString& name);
 
     quint64 stopIndex() const { return m_stopIndex.load(); }
+    // Both raise the stop mark and wake waiting scripts so they see it.
     void setStopIndex(quint64 commandIndex);
     void continueAnyWaits(quint64 commandIndex);
+    // Stops every script, running or started later, for good: the session
+    // is closing. Any thread.
+    void stopAllScripts();
+    // Whether a script started at `commandIndex` is to stop. Any thread.
+    bool isStopping(quint64 commandIndex) const;
+
+    // Blocks a script's thread until `deadline`, until `done` holds (asked
+    // again at each wake-up) or until the script is stopping, whichever
+    // comes first; true when `done` held. A stop and arriving server text
+    // wake it at once, so a stopped script never sleeps on.
+    bool waitForScript(quint64 commandIndex, std::chrono::steady_clock::time_point deadline,
+                       const std::function<bool()>& done = {});
 
     // A snapshot taken under the list's lock.
     QList<std::shared_ptr<MUDJavascriptActionSource>> waitingActions() const;
@@ -80,9 +98,14 @@ public:
     void setExecutionTimeLimit(double seconds) { m_executionTimeLimit.store(seconds); }
 
 private:
+    void wakeWaitingScripts();
+
     MUDJavascriptProcessorDelegate* m_delegate = nullptr;
     QVariantMap m_currentValues;
     std::atomic<quint64> m_stopIndex{0};
+    std::atomic<bool> m_allStopped{false};
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
     mutable QMutex m_waitingLock;
     QList<std::shared_ptr<MUDJavascriptActionSource>> m_waitingActions;
     std::unique_ptr<MUDJavascriptContextGroup> m_group;

@@ -1,7 +1,6 @@
 #include "engine/automation/MUDJavascriptScriptRun.h"
 
-#include <QThread>
-#include <cstdlib>
+#include <chrono>
 #include <vector>
 
 #include "core/CVLogHelper.h"
@@ -14,6 +13,7 @@
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDJavascriptProcessorDelegate.h"
 #include "engine/automation/MUDMessage.h"
+#include "engine/automation/MUDScriptSeconds.h"
 #include "engine/automation/javascript/MUDJavascriptContext.h"
 
 namespace {
@@ -25,17 +25,9 @@ QString wrapScript(const QString& action)
     return QStringLiteral("function QuarrowTempFunction() {\r\n%1\r\n}\r\n\r\nQuarrowTempFunction();").arg(action);
 }
 
-QString argumentText(const QVariantList& arguments, int index = 0)
+std::chrono::steady_clock::duration secondsDuration(double seconds)
 {
-    return arguments.value(index).toString();
-}
-
-// Reads a leading number the way a lenient text-to-number conversion does:
-// "1.5s" is 1.5, text without a number is 0.
-double leadingNumber(const QString& text)
-{
-    const QByteArray latin = text.trimmed().toLatin1();
-    return std::strtod(latin.constData(), nullptr);
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 // Calls the delegate on the main thread and waits; does nothing without one.
@@ -66,7 +58,7 @@ MUDJavascriptScriptRun::~MUDJavascriptScriptRun() = default;
 
 namespace {
 
-using Method = QVariant (MUDJavascriptScriptRun::*)(const QVariantList&);
+using Method = QVariant (MUDJavascriptScriptRun::*)(const MUDJavascriptArguments&);
 
 // The global functions every script context offers; the position in this
 // table is the function's index in the context group.
@@ -178,7 +170,7 @@ void MUDJavascriptScriptRun::reportError(const QString& message)
 
 bool MUDJavascriptScriptRun::shouldTerminate()
 {
-    if (m_commandIndex < m_processor.stopIndex())
+    if (m_processor.isStopping(m_commandIndex))
         m_termination = Termination::Stopped;
     else if (javascriptSeconds() > m_processor.executionTimeLimit())
         m_termination = Termination::TimeLimit;
@@ -192,7 +184,7 @@ double MUDJavascriptScriptRun::javascriptSeconds() const
 
 bool MUDJavascriptScriptRun::isStopping()
 {
-    if (m_commandIndex >= m_processor.stopIndex())
+    if (!m_processor.isStopping(m_commandIndex))
         return false;
     if (!m_reportedStopping) {
         m_reportedStopping = true;
@@ -206,7 +198,7 @@ bool MUDJavascriptScriptRun::isStopping()
 
 void MUDJavascriptScriptRun::installFunctions()
 {
-    m_context->setHandler([this](int index, const QVariantList& arguments) {
+    m_context->setHandler([this](int index, const MUDJavascriptArguments& arguments) {
         const auto& functions = MUDJavascriptScriptRunTable::functions();
         if (index < 0 || index >= int(functions.size()))
             return QVariant();
@@ -216,11 +208,11 @@ void MUDJavascriptScriptRun::installFunctions()
     m_context->aliasFunction(QStringLiteral("app"), QStringLiteral("command"), QStringLiteral("command"));
 }
 
-QVariant MUDJavascriptScriptRun::log(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::log(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     CVLog(QStringLiteral("Source (%1) log: %2").arg(m_actionName, text));
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorRequestsLog(&m_processor, text);
@@ -228,36 +220,34 @@ QVariant MUDJavascriptScriptRun::log(const QVariantList& arguments)
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::command(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::command(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorRequestsCommand(&m_processor, text, m_source);
     });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::wait(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::wait(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const double seconds = leadingNumber(argumentText(arguments));
+    const double seconds = MUDScriptSeconds::fromText(arguments.text());
     if (!(seconds > 0))
         return {};
     QElapsedTimer waited;
     waited.start();
-    const qint64 endNs = qint64(seconds * 1e9);
-    while (waited.nsecsElapsed() < endNs && !isStopping()) {
-        const qint64 sliceMs = std::min<qint64>(1000, (endNs - waited.nsecsElapsed()) / 1000000 + 1);
-        QThread::msleep(static_cast<unsigned long>(sliceMs));
-    }
+    m_processor.waitForScript(m_commandIndex, std::chrono::steady_clock::now() + secondsDuration(seconds));
     m_excludedNs += waited.nsecsElapsed();
+    // When a stop ended the wait, the script says so once, as every function would.
+    isStopping();
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::beep(const QVariantList&)
+QVariant MUDJavascriptScriptRun::beep(const MUDJavascriptArguments&)
 {
     if (isStopping())
         return {};
@@ -265,44 +255,44 @@ QVariant MUDJavascriptScriptRun::beep(const QVariantList&)
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::notify(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::notify(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString message = argumentText(arguments);
+    const QString message = arguments.text();
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorRequestsNotification(&m_processor, m_actionName, message);
     });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::badge(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::badge(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorSetBadge(&m_processor, text);
     });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::status(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::status(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorSetStatus(&m_processor, text);
     });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::getVar(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::getVar(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString name = argumentText(arguments);
+    const QString name = arguments.text();
     QVariant value;
     fc_executeOnMainThreadSync([&] {
         if (!m_processor.variables().contains(name))
@@ -312,33 +302,33 @@ QVariant MUDJavascriptScriptRun::getVar(const QVariantList& arguments)
     return value;
 }
 
-QVariant MUDJavascriptScriptRun::setVar(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::setVar(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString name = argumentText(arguments);
+    const QString name = arguments.text();
     const QVariant value = arguments.value(1);
     fc_executeOnMainThreadSync([&] { m_processor.setVariable(name, value); });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::setAlias(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::setAlias(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString name = argumentText(arguments);
-    const QVariant commandValue = arguments.value(1);
+    const QString name = arguments.text();
+    const QVariant commandValue = arguments.text(1);
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorSetAlias(&m_processor, name, commandValue);
     });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::addComm(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::addComm(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     if (text.trimmed().isEmpty())
         return {};
     const MUDMessage message(text);
@@ -348,7 +338,7 @@ QVariant MUDJavascriptScriptRun::addComm(const QVariantList& arguments)
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::setExits(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::setExits(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
@@ -367,22 +357,22 @@ QVariant MUDJavascriptScriptRun::setExits(const QVariantList& arguments)
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::processForAutocomplete(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::processForAutocomplete(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorProcessForAutocomplete(&m_processor, text);
     });
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::isEmpty(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::isEmpty(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return false;
-    const QString name = argumentText(arguments);
+    const QString name = arguments.text();
     bool empty = true;
     fc_executeOnMainThreadSync([&] {
         if (name == kNil)
@@ -401,7 +391,7 @@ QVariant MUDJavascriptScriptRun::isEmpty(const QVariantList& arguments)
     return empty;
 }
 
-QVariant MUDJavascriptScriptRun::unset(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::unset(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
@@ -412,13 +402,13 @@ QVariant MUDJavascriptScriptRun::unset(const QVariantList& arguments)
     return {};
 }
 
-QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const QVariantList& arguments)
+QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return QString(QLatin1String(""));
     QElapsedTimer waited;
     waited.start();
-    const QString text = argumentText(arguments);
+    const QString text = arguments.text();
     auto semaphore = std::make_shared<CVSemaphore>(QString(), 0);
     fc_executeOnMainThreadSync([&] {
         m_source->setWaitingForData(true);
@@ -428,7 +418,11 @@ QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const QVariantList& ar
             delegate->javascriptProcessorRequestsCommand(&m_processor, text, m_source);
     });
     CVLog(QStringLiteral("Going to start waiting for action source (%1) data").arg(m_source->description()));
-    if (semaphore->wait(QDeadlineTimer(MUDJavascriptProcessor::ReadFromServerTimeoutMs)) != 0)
+    const bool received = m_processor.waitForScript(
+        m_commandIndex,
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(MUDJavascriptProcessor::ReadFromServerTimeoutMs),
+        [&semaphore] { return semaphore->wait(QDeadlineTimer(0)) == 0; });
+    if (!received && !isStopping())
         CVLog(QStringLiteral("Timeout. Received no data."));
     const QString result = m_source->waitingForDataResult();
     m_source->setWaitingForDataResult(QString());

@@ -10,6 +10,7 @@
 #include "engine/automation/MUDJavascriptParameterSubstitution.h"
 
 class MUDJavascriptActionSource;
+struct MUDJavascriptArguments;
 class MUDJavascriptContext;
 class MUDJavascriptProcessor;
 
@@ -43,22 +44,22 @@ private:
     void installFunctions();
     double javascriptSeconds() const;
 
-    QVariant log(const QVariantList& arguments);
-    QVariant command(const QVariantList& arguments);
-    QVariant wait(const QVariantList& arguments);
-    QVariant beep(const QVariantList& arguments);
-    QVariant notify(const QVariantList& arguments);
-    QVariant badge(const QVariantList& arguments);
-    QVariant status(const QVariantList& arguments);
-    QVariant getVar(const QVariantList& arguments);
-    QVariant setVar(const QVariantList& arguments);
-    QVariant setAlias(const QVariantList& arguments);
-    QVariant addComm(const QVariantList& arguments);
-    QVariant setExits(const QVariantList& arguments);
-    QVariant processForAutocomplete(const QVariantList& arguments);
-    QVariant isEmpty(const QVariantList& arguments);
-    QVariant unset(const QVariantList& arguments);
-    QVariant commandAndReadFromServer(const QVariantList& arguments);
+    QVariant log(const MUDJavascriptArguments& arguments);
+    QVariant command(const MUDJavascriptArguments& arguments);
+    QVariant wait(const MUDJavascriptArguments& arguments);
+    QVariant beep(const MUDJavascriptArguments& arguments);
+    QVariant notify(const MUDJavascriptArguments& arguments);
+    QVariant badge(const MUDJavascriptArguments& arguments);
+    QVariant status(const MUDJavascriptArguments& arguments);
+    QVariant getVar(const MUDJavascriptArguments& arguments);
+    QVariant setVar(const MUDJavascriptArguments& arguments);
+    QVariant setAlias(const MUDJavascriptArguments& arguments);
+    QVariant addComm(const MUDJavascriptArguments& arguments);
+    QVariant setExits(const MUDJavascriptArguments& arguments);
+    QVariant processForAutocomplete(const MUDJavascriptArguments& arguments);
+    QVariant isEmpty(const MUDJavascriptArguments& arguments);
+    QVariant unset(const MUDJavascriptArguments& arguments);
+    QVariant commandAndReadFromServer(const MUDJavascriptArguments& arguments);
 
     MUDJavascriptProcessor& m_processor;
     std::shared_ptr<MUDJavascriptActionSource> m_source;

@@ -1,6 +1,9 @@
 #include "engine/automation/MUDTimer.h"
 
+#include <algorithm>
+
 #include "core/LVDebounce.h"
+#include "engine/automation/MUDScriptSeconds.h"
 #include "engine/automation/MUDTimerDelegate.h"
 
 namespace {
@@ -27,7 +30,9 @@ MUDTimer::~MUDTimer()
 
 void MUDTimer::setTimeInterval(double timeInterval, const QString& command, bool repeat)
 {
-    m_timeInterval = timeInterval;
+    m_timeInterval = MUDScriptSeconds::clamped(timeInterval);
+    if (repeat)
+        m_timeInterval = std::max(m_timeInterval, MinimumRepeatInterval);
     m_targetCommand = command;
     m_repeat = repeat;
     m_cancelled = false;

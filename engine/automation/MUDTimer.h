@@ -15,6 +15,10 @@ class MUDTimerDelegate;
 // timers before it goes away; a dropped timer never fires.
 class MUDTimer : public MUDProcessableObject, public std::enable_shared_from_this<MUDTimer> {
 public:
+    // The shortest period of a repeating timer: a shorter one would send
+    // commands on every turn of the event loop and flood the server.
+    static constexpr double MinimumRepeatInterval = 0.1;
+
     // Keeps the values and schedules the first firing after `timeInterval` seconds.
     static std::shared_ptr<MUDTimer> create(double timeInterval, MUDTimerDelegate* delegate, const QString& command,
                                             bool repeat);
@@ -25,6 +29,8 @@ public:
 
     // Replaces interval, command and repeat flag, schedules a firing after
     // the new interval (replacing a pending one) and clears `cancelled`.
+    // The interval is kept between 0 and a day, and a repeating timer's
+    // at MinimumRepeatInterval or more.
     void setTimeInterval(double timeInterval, const QString& command, bool repeat);
     // The firing: passes the command to the delegate unless cancelled, then
     // schedules the next firing when repeating.

@@ -15,12 +15,15 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <iostream>
 
 #include "ConnectionsTestSupport.h"
 #include "LoopbackServer.h"
 #include "TestSupport.h"
+#include "core/CVOperationQueue.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
+#include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
@@ -381,4 +384,41 @@ TEST_F(Shell, OpenRaisesTheConnectionsWindowFromBehindASession)
     QTest::keyClick(session->commandTextView(), Qt::Key_O, Qt::ControlModifier);
     EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == delegate->connectionsWindow(); }, 2000));
     EXPECT_EQ(session->commandTextView()->text(), "") << "the shortcut types nothing";
+}
+
+// The application's end waits for every script and matching pass; a login
+// script asleep in wait() must not hold it up.
+TEST_F(Shell, QuitEndsWithinASecondWhileALoginScriptWaits)
+{
+    LoopbackServer server;
+    auto connection = std::make_shared<MUDConnection>();
+    auto copy = connection->copy();
+    copy->setTitle("Game");
+    copy->setHost("127.0.0.1");
+    copy->setPort(server.port());
+    copy->setConnectionId("G");
+    copy->setUser("u");
+    copy->setPassword("p");
+    copy->setLoginScript("command('waiting'); wait(30); command('late');");
+    connection->setModifiedInstance(copy);
+    ASSERT_TRUE(MUDPreservation::saveConnection(*connection));
+    launch();
+    ASSERT_TRUE(connectFromMenu("Game"));
+    ASSERT_TRUE(waitUntil([&] { return server.receivedTexts().contains("waiting"); }, 10000));
+
+    QElapsedTimer clock;
+    clock.start();
+    delegate->terminate();
+    const qint64 terminated = clock.elapsed();
+    EXPECT_TRUE(waitUntil(
+        [] {
+            using namespace std::chrono_literals;
+            return CVOperationQueue::sharedBlocking().waitUntilAllOperationsAreFinished(0ms)
+                && CVOperationQueue::shared().waitUntilAllOperationsAreFinished(0ms);
+        },
+        1000))
+        << "a script still runs";
+    std::cout << "quit: " << terminated << " ms to close the windows, " << clock.elapsed() - terminated
+              << " ms more until no script ran\n";
+    EXPECT_FALSE(server.receivedTexts().contains("late"));
 }

@@ -2,6 +2,7 @@
 #include "app/session/MUDClientCommands.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
+#include "engine/automation/MUDScriptSeconds.h"
 #include "engine/automation/MUDTimer.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
@@ -16,12 +17,6 @@ protected:
         m_connection = storedConnection(QStringLiteral("Commands"));
         connectSession(m_connection);
         m_server.clearReceived();
-    }
-    // Types a line and presses Return.
-    void type(const QString& line)
-    {
-        m_input.m_text = line;
-        m_document->MUDCommandTextViewReturnKey();
     }
     QString outputAfter(qsizetype start) const
     {
@@ -89,6 +84,29 @@ TEST_F(SessionCommandsTest, TimersAreNamedInLowerCaseAndReplaced)
     EXPECT_FALSE(m_document->timers().contains(QStringLiteral("x")));
     EXPECT_TRUE(timer->cancelled());
     EXPECT_TRUE(waitForOutput(QStringLiteral("\r\nTimer x has been cleared.\r\n")));
+}
+
+TEST_F(SessionCommandsTest, TimersRefuseFloodingPeriodsAndCapLongOnes)
+{
+    const char* refused[] = {"#setTimer t 0 repeat command('flood')", "#setTimer u abc repeats command('flood')",
+                             "#setTimer v 0.05 repeat command('flood')"};
+    for (const char* line : refused) {
+        SCOPED_TRACE(line);
+        type(QString::fromLatin1(line));
+        const QString name = QString::fromLatin1(line).section(u' ', 1, 1);
+        EXPECT_TRUE(waitForOutput(QStringLiteral("\r\nTimer %1 is not set: a repeating timer needs at least 0.1 seconds "
+                                                 "between firings.\r\n")
+                                      .arg(name),
+                                  1000));
+        EXPECT_FALSE(m_document->timers().contains(name));
+    }
+    type(QStringLiteral("#setTimer far 1e10 command('later')"));
+    ASSERT_TRUE(m_document->timers().contains(QStringLiteral("far")));
+    EXPECT_DOUBLE_EQ(m_document->timers().value(QStringLiteral("far"))->timeInterval(), MUDScriptSeconds::Maximum);
+    ASSERT_TRUE(waitForServerLine("#setTimer far 1e10 command('later')"));
+    spinEventLoop(300);
+    EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>{"#setTimer far 1e10 command('later')"})
+        << "refused timers are not sent, and neither fires";
 }
 
 TEST_F(SessionCommandsTest, TimerRunsItsCommandAsAScript)

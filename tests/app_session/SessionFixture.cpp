@@ -1,5 +1,6 @@
 #include "SessionFixture.h"
 
+#include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
@@ -51,6 +52,20 @@ void SessionFixture::storeTrigger(const MUDConnection& connection, const QString
     trigger->setIsNew(true);
     trigger->setParentURL(MUDPreservation::urlForTriggersInConnection(connection));
     EXPECT_TRUE(MUDPreservation::saveTriggers({trigger}, connection));
+}
+
+void SessionFixture::storeAlias(MUDConnection& connection, const QString& title, const QString& matchString,
+                                const QString& action, bool isDebug)
+{
+    auto alias = std::make_shared<MUDAlias>();
+    alias->setTitle(title);
+    alias->setMatchString(matchString);
+    alias->setAction(action);
+    alias->setIsDebug(isDebug);
+    alias->setIsNew(true);
+    alias->setParentURL(MUDPreservation::urlForAliasesInConnection(connection));
+    EXPECT_TRUE(MUDPreservation::saveAliases({alias}, connection));
+    EXPECT_TRUE(connection.forceLoadAliases());
 }
 
 void SessionFixture::connectSession(const std::shared_ptr<MUDConnection>& connection)

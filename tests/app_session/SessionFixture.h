@@ -53,6 +53,16 @@ protected:
     // Stores a plain-text trigger for `connection` that runs `action`.
     void storeTrigger(const MUDConnection& connection, const QString& title, const QString& matchString,
                       const QString& action);
+    // Stores a keyword alias for `connection` that runs `action`, and reloads
+    // the connection's aliases.
+    void storeAlias(MUDConnection& connection, const QString& title, const QString& matchString,
+                    const QString& action, bool isDebug = false);
+    // Types a line into the input line and presses Return.
+    void type(const QString& line)
+    {
+        m_input.m_text = line;
+        m_document->MUDCommandTextViewReturnKey();
+    }
     // Creates the session for `connection` and connects it, waiting for the server to accept.
     void connectSession(const std::shared_ptr<MUDConnection>& connection);
     QString outputText() const { return m_document->output().text({0, m_document->output().length()}); }

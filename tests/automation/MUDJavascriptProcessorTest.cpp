@@ -7,6 +7,12 @@
 
 namespace {
 
+// A script and the delegate calls it makes, in order.
+struct Row {
+    const char* script;
+    QStringList expected;
+};
+
 struct DebugTarget {
     bool debug = true;
     bool isDebug() const { return debug; }
@@ -31,6 +37,22 @@ protected:
         return m_delegate.calls();
     }
 
+    // Runs each row's script with a delegate of its own, off the main thread.
+    template <size_t Count>
+    void expectDelegateCalls(const Row (&rows)[Count])
+    {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.script);
+            auto delegate = std::make_unique<MUDJavascriptRecordingDelegate>();
+            m_processor->setDelegate(delegate.get());
+            ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, QString::fromUtf8(row.script), source(),
+                                                        std::nullopt, 1));
+            EXPECT_EQ(delegate->calls(), row.expected);
+            EXPECT_EQ(delegate->offMainThreadCalls(), 0);
+            m_processor->setDelegate(&m_delegate);
+        }
+    }
+
     MUDJavascriptRecordingDelegate m_delegate;
     std::shared_ptr<MUDJavascriptProcessor> m_processor;
     LogRecorder m_log;
@@ -40,10 +62,6 @@ protected:
 
 TEST_F(MUDJavascriptProcessorTest, FunctionsReachTheDelegateOnTheMainThread)
 {
-    struct Row {
-        const char* script;
-        QStringList expected;
-    };
     const Row rows[] = {
         {"log('a'); console.log('b')", {"log: a", "log: b"}},
         {"command('look'); app.command('north')", {"command: look", "command: north"}},
@@ -55,16 +73,7 @@ TEST_F(MUDJavascriptProcessorTest, FunctionsReachTheDelegateOnTheMainThread)
         {"setAlias('k', 'kill')", {"alias: k=kill"}},
         {"global.log('via global')", {"log: via global"}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.script);
-        auto delegate = std::make_unique<MUDJavascriptRecordingDelegate>();
-        m_processor->setDelegate(delegate.get());
-        ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, QString::fromUtf8(row.script), source(),
-                                                    std::nullopt, 1));
-        EXPECT_EQ(delegate->calls(), row.expected);
-        EXPECT_EQ(delegate->offMainThreadCalls(), 0);
-        m_processor->setDelegate(&m_delegate);
-    }
+    expectDelegateCalls(rows);
 }
 
 TEST_F(MUDJavascriptProcessorTest, CommandCarriesTheScriptsActionSource)
@@ -168,4 +177,22 @@ TEST_F(MUDJavascriptProcessorTest, ScriptOnTheMainThreadRunsAtOnce)
 {
     m_processor->processActionAsJavascript(QStringLiteral("command('now'); log(getVar('v'))"), source(), {}, 1);
     EXPECT_EQ(m_delegate.calls(), (QStringList{"command: now", "log: <nil>"}));
+}
+
+// Functions that take text see what String(value) gives, as a script's
+// author expects from JavaScript; before, only strings and numbers got through.
+TEST_F(MUDJavascriptProcessorTest, TextArgumentsTakeJavascriptsOwnTextForm)
+{
+    const Row rows[] = {
+        {"log([1, 'two', [3]])", {"log: 1,two,3"}},
+        {"console.log({a: 1})", {"log: [object Object]"}},
+        {"log(null); log(undefined); log()", {"log: null", "log: undefined", "log: "}},
+        {"log(true); log(1e21); log(0.5)", {"log: true", "log: 1e+21", "log: 0.5"}},
+        {"log({toString: function() { return 'custom'; }})", {"log: custom"}},
+        {"command(['north', 'east'])", {"command: north,east"}},
+        {"notify(null); badge([]); status({})", {"notify: Trigger: t/null", "badge: ", "status: [object Object]"}},
+        {"addComm([1, 2]); processForAutocomplete(undefined)", {"message: 1,2", "autocomplete: undefined"}},
+        {"setAlias('k', ['say', 'hi'])", {"alias: k=say,hi"}},
+    };
+    expectDelegateCalls(rows);
 }

@@ -2,6 +2,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "CommaDecimalLocale.h"
 #include "MUDJavascriptRecordingDelegate.h"
 #include "TestSupport.h"
 
@@ -75,4 +76,42 @@ TEST_F(MUDJavascriptWaitingTest, StoppingScriptReadsEmptyText)
     ASSERT_TRUE(MUDJavascriptBackgroundRun::run(
         m_processor, QStringLiteral("setVar('r', commandAndReadFromServer('look'));"), m_source, {}, 1));
     EXPECT_EQ(m_delegate.calls(), QStringList{QStringLiteral("log: Trigger: ask is stopping.")});
+}
+
+TEST_F(MUDJavascriptWaitingTest, WaitReadsItsNumberWithAFullStopUnderACommaLocale)
+{
+    CommaDecimalLocale locale;
+    ASSERT_TRUE(locale.isActive()) << locale.errorText().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, QStringLiteral("wait('0.5'); wait(0.25); log('done');"),
+                                                m_source, {}, 1));
+    EXPECT_GE(clock.elapsed(), 700);
+    EXPECT_EQ(m_delegate.calls(), QStringList{"log: done"});
+}
+
+// A wait longer than any clock holds is capped, not turned into no wait at
+// all, and every waiting script wakes as soon as it is stopped.
+TEST_F(MUDJavascriptWaitingTest, EndlessWaitsLastUntilAStopEndsThemAtOnce)
+{
+    const char* waits[] = {"wait('inf')", "wait(1e300)", "wait(Infinity)", "wait('1e10')",
+                           "commandAndReadFromServer('look')"};
+    for (const char* wait : waits) {
+        SCOPED_TRACE(wait);
+        MUDJavascriptRecordingDelegate delegate;
+        auto processor = std::make_shared<MUDJavascriptProcessor>(&delegate);
+        QElapsedTimer sinceStop;
+        const bool ended = MUDJavascriptBackgroundRun::run(
+            processor, QStringLiteral("%1; log('after');").arg(QLatin1String(wait)), m_source, {}, 1, 2000, [&] {
+                spinEventLoop(300);
+                EXPECT_FALSE(delegate.calls().contains(QStringLiteral("log: after")));
+                sinceStop.start();
+                processor->setStopIndex(2);
+            });
+        EXPECT_TRUE(ended);
+        EXPECT_LT(sinceStop.elapsed(), 300);
+        EXPECT_FALSE(delegate.calls().contains(QStringLiteral("log: after")));
+        EXPECT_TRUE(delegate.calls().contains(QStringLiteral("log: Trigger: ask is stopping.")));
+        EXPECT_FALSE(m_log.contains(QStringLiteral("Timeout. Received no data.")));
+    }
 }

@@ -115,13 +115,15 @@ TEST(MUDAlias, TitleArgumentReplacesOnlyWhenNotEmpty)
     EXPECT_EQ(MUDAlias::aliasFromDictionaryRepresentation(json("{\"title\":\"b\"}"), "")->title(), "b");
 }
 
-TEST(MUDAlias, EmptyActionFallsBackToCommand)
+// A word alias's text is sent, never run as a script; its file keeps its shape.
+TEST(MUDAlias, EmptyActionKeepsTheCommandAsText)
 {
     auto alias = MUDAlias::aliasFromDictionaryRepresentation(json("{\"action\":\"\",\"command\":\"kill orc\"}"), "k");
-    EXPECT_EQ(alias->action(), "kill orc");
+    EXPECT_EQ(alias->action(), "");
+    EXPECT_TRUE(alias->sendsCommandText());
     const QJsonObject out = alias->dictionaryRepresentation();
     EXPECT_EQ(out.size(), 9);
-    EXPECT_EQ(out.value("action").toString(), "kill orc");
+    EXPECT_EQ(out.value("action").toString(), "");
     EXPECT_EQ(out.value("command").toString(), "kill orc");
     EXPECT_TRUE(out.value("disabled").isBool());
     EXPECT_FALSE(out.contains("enabled"));

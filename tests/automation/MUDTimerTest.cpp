@@ -1,7 +1,10 @@
 #include "engine/automation/MUDTimer.h"
 #include "engine/automation/MUDTimerDelegate.h"
+#include "engine/automation/MUDScriptSeconds.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
+#include <limits>
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -94,4 +97,25 @@ TEST(MUDTimer, TimersFireInIntervalOrderAndADroppedTimerNeverFires)
     ASSERT_EQ(delegate.firings.size(), 2u);
     EXPECT_EQ(delegate.firings[0].command, "fast");
     EXPECT_EQ(delegate.firings[1].command, "slow");
+}
+
+// A zero period would fire on every turn of the event loop and flood the
+// server; a huge delay must not overflow the clock and fire at once.
+TEST(MUDTimer, PeriodsAreKeptBetweenTheMinimumRepeatAndADay)
+{
+    RecordingDelegate delegate;
+    auto flood = MUDTimer::create(0, &delegate, "flood", true);
+    EXPECT_DOUBLE_EQ(flood->timeInterval(), MUDTimer::MinimumRepeatInterval);
+    auto later = MUDTimer::create(1e10, &delegate, "later", false);
+    EXPECT_DOUBLE_EQ(later->timeInterval(), MUDScriptSeconds::Maximum);
+    auto never = MUDTimer::create(std::numeric_limits<double>::infinity(), &delegate, "never", true);
+    EXPECT_DOUBLE_EQ(never->timeInterval(), MUDScriptSeconds::Maximum);
+    spinEventLoop(350);
+    flood->cancel();
+    std::vector<QString> commands;
+    for (const auto& firing : delegate.firings)
+        commands.push_back(firing.command);
+    EXPECT_GE(commands.size(), 2u);
+    EXPECT_LE(commands.size(), 4u);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), QStringLiteral("flood")), qsizetype(commands.size()));
 }

@@ -132,7 +132,8 @@ TEST_F(MUDRecordStorage, UnparsableFilesAreSkippedWithALogLineAndLeftUntouched)
     writeFile(folder + "/good.alias", "{\"command\":\"kill orc\",\"matchString\":\"k\"}");
     const MUDAliasList aliases = MUDPreservation::loadAliasesInFolder(folder, true);
     ASSERT_EQ(aliases.size(), 1);
-    EXPECT_EQ(aliases[0]->action(), "kill orc");
+    EXPECT_EQ(aliases[0]->command(), "kill orc");
+    EXPECT_TRUE(aliases[0]->sendsCommandText()) << "a word alias: its text is sent, never run";
     i = 0;
     for (const QByteArray& content : broken) {
         const QString file = folder + QString("/bad%1.alias").arg(i++);

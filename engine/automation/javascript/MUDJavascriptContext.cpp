@@ -89,7 +89,7 @@ bool MUDJavascriptContext::checkSyntax(const QString& script, QString* error) co
     return valid;
 }
 
-QVariant MUDJavascriptContext::call(int index, const QVariantList& arguments)
+QVariant MUDJavascriptContext::call(int index, const MUDJavascriptArguments& arguments)
 {
     return m_handler ? m_handler(index, arguments) : QVariant();
 }

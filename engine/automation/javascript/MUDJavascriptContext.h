@@ -1,22 +1,36 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
 struct OpaqueJSContext;
 class MUDJavascriptContextGroup;
 
+// The arguments of one call from a script into a group function, each as a
+// plain value and as JavaScript's own text form (String(value): an array
+// gives its elements joined by commas, null gives "null").
+struct MUDJavascriptArguments {
+    QVariantList values;
+    QStringList texts;
+
+    QVariant value(qsizetype index) const { return values.value(index); }
+    // A missing argument reads as the empty string, as String() does.
+    QString text(qsizetype index = 0) const { return texts.value(index); }
+};
+
 // One fresh JavaScript global context in a group, with the group's native
 // functions bound to Qt callables. Values cross as QVariant: undefined and
 // null as an invalid QVariant, booleans, numbers (double), strings, and
-// arrays and objects as QVariantList / QVariantMap. Used by one thread at a
+// arrays and objects as QVariantList / QVariantMap; arguments also carry
+// their text forms. Used by one thread at a
 // time (the thread that runs the script); never shared between threads.
 class MUDJavascriptContext {
 public:
     // Receives every call of a group function: its index in the group's
     // list of names and the arguments.
-    using Handler = std::function<QVariant(int functionIndex, const QVariantList& arguments)>;
+    using Handler = std::function<QVariant(int functionIndex, const MUDJavascriptArguments& arguments)>;
 
     explicit MUDJavascriptContext(MUDJavascriptContextGroup& group);
     ~MUDJavascriptContext();
@@ -55,7 +69,7 @@ private:
     friend class MUDJavascriptContextGroup;
     template <int Index>
     friend struct MUDJavascriptCallback;
-    QVariant call(int index, const QVariantList& arguments);
+    QVariant call(int index, const MUDJavascriptArguments& arguments);
 
     MUDJavascriptContextGroup& m_group;
     OpaqueJSContext* m_context = nullptr;
