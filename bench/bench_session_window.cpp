@@ -6,6 +6,10 @@
 //     a repeating 5 ms timer (goal: p99 < 50 ms),
 //   - whether scrolling up during the flood holds the view still (first
 //     visible line before and after more output arrived),
+//   - one long line without a line feed (20 MB by default): the time until
+//     all of it arrived (goal < 5 s), the event-loop latency meanwhile
+//     (goal p99 < 50 ms) and the repaint while scrolling within the line
+//     (goal < 16 ms),
 //   - with 1,000,000 lines held: resident memory (goal < 400 MB), the repaint
 //     after jumping to random places (goal < 16 ms) and the re-wrap and
 //     repaint after a resize (goal < 100 ms),
@@ -13,6 +17,8 @@
 // Meant to run with the window shown on an X server (xvfb-run -a); without
 // a display it falls back to the offscreen platform and says so.
 // Usage: bench_session_window [megabytes to flood, default 50]
+//                             [megabytes of the long line, default 20] [lines held, default 1,000,000]
+// A phase given 0 is left out.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,8 +53,8 @@ namespace {
 using Clock = BenchClock;
 constexpr int kProbeIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 180;
-constexpr qsizetype kHeldLines = 1'000'000;
 constexpr int kRandomJumps = 50;
+constexpr int kWheelTurns = 50;
 constexpr int kResizes = 10;
 
 // Coloured game lines straight into the output model (the socket path was
@@ -111,6 +117,56 @@ void wheelUp(MUDDisplayScrollView* scrollView, int notches)
     QApplication::sendEvent(viewport, &event);
 }
 
+// The lateness of a repeating 5 ms timer on the main thread, from construction to stop().
+class LatencyProbe {
+public:
+    LatencyProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kProbeIntervalMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const Clock::time_point now = Clock::now();
+            m_lateness.push_back(std::max(0.0, milliseconds(now - m_lastFire) - kProbeIntervalMs));
+            m_lastFire = now;
+        });
+        m_lastFire = Clock::now();
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    void print(const char* what) const
+    {
+        std::printf("event-loop latency %s (5 ms timer lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms "
+                    "over %zu ticks (goal p99 < 50)\n",
+                    what, percentile(m_lateness, 0.50), percentile(m_lateness, 0.99), percentile(m_lateness, 1.0),
+                    m_lateness.size());
+    }
+
+private:
+    QTimer m_timer;
+    std::vector<double> m_lateness;
+    Clock::time_point m_lastFire;
+};
+
+// Times a repaint of the output after each of `count` moves.
+template <typename Move>
+std::vector<double> timeRepaints(MUDDisplayTextView* view, int count, Move move)
+{
+    std::vector<double> repaints;
+    for (int i = 0; i < count; ++i) {
+        move();
+        const Clock::time_point start = Clock::now();
+        view->repaint();
+        repaints.push_back(milliseconds(Clock::now() - start));
+    }
+    return repaints;
+}
+
+void printRepaints(const char* what, const std::vector<double>& repaints)
+{
+    std::printf("repaint after %s: median %.2f ms, p99 %.2f ms, max %.2f ms over %zu (goal < 16)\n", what,
+                percentile(repaints, 0.5), percentile(repaints, 0.99), percentile(repaints, 1.0), repaints.size());
+}
+
 void printLoad()
 {
     QProcess uptime;
@@ -125,23 +181,11 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
     MUDDocument& document = window.document();
     MUDDisplayScrollView* scrollView = window.outputView();
 
-    std::vector<double> lateness;
-    Clock::time_point lastFire = Clock::now();
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    probe.setInterval(kProbeIntervalMs);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const Clock::time_point now = Clock::now();
-        lateness.push_back(std::max(0.0, milliseconds(now - lastFire) - kProbeIntervalMs));
-        lastFire = now;
-    });
-
     const qsizetype startLength = document.output().length();
     const double mainCpuStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double processCpuStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const Clock::time_point start = Clock::now();
-    lastFire = start;
-    probe.start();
+    LatencyProbe probe;
     server.startFlood();
 
     // A third of the way in, the user scrolls up; the view must hold still
@@ -181,9 +225,7 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
                 "(idle time included in the rate above)\n",
                 mainCpu, megabytes / mainCpu, processCpu);
     std::printf("resident memory after the flood: %.0f MB\n", residentMegabytes());
-    std::printf("event-loop latency while flooding (5 ms timer lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms "
-                "over %zu ticks (goal p99 < 50)\n",
-                percentile(lateness, 0.50), percentile(lateness, 0.99), percentile(lateness, 1.0), lateness.size());
+    probe.print("while flooding");
     const bool held = heldBefore == heldAfter && heldBefore >= 0 && document.output().lineCount() > linesBefore;
     std::printf("scrolled up during the flood: first visible line %lld before, %lld after %lld more lines: %s\n",
                 static_cast<long long>(heldBefore), static_cast<long long>(heldAfter),
@@ -191,13 +233,77 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
     return flooded;
 }
 
+// Words in a few colours with no line feed at all, as a server caught in an
+// endless line (or an unterminated string the decoder gives up on) sends
+// them; `characters` gets the number of characters they show.
+QByteArray longLineBytes(qint64 bytes, qsizetype& characters)
+{
+    static const char* const words[] = {"the", "goblin", "hits", "you", "with", "a", "rusty", "sword", "north",
+                                        "exits", "gold", "coins", "lie", "here.", "You", "say,", "hello"};
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);
+    std::uniform_int_distribution<int> colour(31, 37);
+    QByteArray line;
+    line.reserve(bytes + 64);
+    characters = 0;
+    for (int word = 0; line.size() < bytes; ++word) {
+        if (word % 40 == 0)
+            line += "\x1b[" + QByteArray::number(colour(random)) + 'm';
+        const QByteArray text = QByteArray(words[wordIndex(random)]) + ' ';
+        line += text;
+        characters += text.size();
+    }
+    return line;
+}
+
+// One line without a line feed through the window while it follows the
+// end: arrival time and latency, then repaints while scrolling within it.
+void measureLongLine(MUDSessionWindow& window, LoopbackServer& server, qint64 lineBytes)
+{
+    MUDOutputModel& output = window.document().output();
+    MUDDisplayScrollView* scrollView = window.outputView();
+    MUDDisplayTextView* view = scrollView->textView();
+    scrollView->scrollToBottom(true);
+    qsizetype characters = 0;
+    const QByteArray line = longLineBytes(lineBytes, characters);
+    const qsizetype start = output.length();
+
+    const Clock::time_point begin = Clock::now();
+    LatencyProbe probe;
+    server.send(line);
+    const bool arrived = spinUntil([&] { return output.length() - start >= characters; }, kTimeLimitSeconds);
+    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    probe.stop();
+    std::printf("long line: %.1f MB without a line feed, %.1f MB shown in %.2f s (goal < 5)%s; output %lld lines\n",
+                double(line.size()) / (1024.0 * 1024.0), double(output.length() - start) / (1024.0 * 1024.0),
+                seconds, arrived ? "" : " [time limit hit]", static_cast<long long>(output.lineCount()));
+    probe.print("while the long line arrived");
+    if (!arrived)
+        return;
+
+    // Scrolling within the line: jumps to random places in it and wheel turns upwards from its middle.
+    const MUDDisplayLayoutManager& layout = view->layoutManager();
+    const int first = int(layout.displayLineForOffset(start));
+    const int last = int(layout.displayLineForOffset(output.length() - 1));
+    QScrollBar* bar = scrollView->verticalScrollBar();
+    std::printf("the line shows as %d display lines\n", last - first + 1);
+    std::mt19937 random(13);
+    std::uniform_int_distribution<int> place(std::max(first, bar->minimum()), last);
+    printRepaints("jumping to a random place in the line",
+                  timeRepaints(view, kRandomJumps, [&] { bar->setValue(place(random)); }));
+    bar->setValue((first + last) / 2);
+    printRepaints("a wheel turn upwards within the line",
+                  timeRepaints(view, kWheelTurns, [&] { wheelUp(scrollView, 1); }));
+    scrollView->scrollToBottom(true);
+}
+
 // With a million lines: memory, repaints at random places, re-wrap on resize.
-void measureHeldOutput(MUDSessionWindow& window)
+void measureHeldOutput(MUDSessionWindow& window, qsizetype heldLines)
 {
     MUDDocument& document = window.document();
     MUDDisplayScrollView* scrollView = window.outputView();
     MUDDisplayTextView* view = scrollView->textView();
-    const qsizetype missing = kHeldLines - document.output().lineCount();
+    const qsizetype missing = heldLines - document.output().lineCount();
     if (missing > 0)
         appendGameLines(document.output(), missing, view->font());
     QCoreApplication::processEvents();
@@ -218,17 +324,9 @@ void measureHeldOutput(MUDSessionWindow& window)
     QScrollBar* bar = scrollView->verticalScrollBar();
     std::mt19937 random(11);
     std::uniform_int_distribution<int> place(bar->minimum(), bar->maximum());
-    std::vector<double> repaints;
-    for (int i = 0; i < kRandomJumps; ++i) {
-        bar->setValue(place(random));
-        const Clock::time_point start = Clock::now();
-        view->repaint();
-        repaints.push_back(milliseconds(Clock::now() - start));
-    }
-    std::printf("repaint after jumping to a random place (scroll bar range %d): median %.2f ms, p99 %.2f ms, "
-                "max %.2f ms over %d jumps (goal < 16)\n",
-                bar->maximum(), percentile(repaints, 0.5), percentile(repaints, 0.99), percentile(repaints, 1.0),
-                kRandomJumps);
+    std::printf("scroll bar range %d\n", bar->maximum());
+    printRepaints("jumping to a random place",
+                  timeRepaints(view, kRandomJumps, [&] { bar->setValue(place(random)); }));
 
     std::vector<double> rewraps;
     const QSize original = window.size();
@@ -259,7 +357,9 @@ int main(int argc, char** argv)
     MUDAppearance::applyDarkAppearance(app);
     std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
     printLoad();
-    const qint64 floodBytes = qint64(argc > 1 ? std::max(1, atoi(argv[1])) : 50) * 1024 * 1024;
+    const qint64 floodBytes = qint64(argc > 1 ? std::max(0, atoi(argv[1])) : 50) * 1024 * 1024;
+    const qint64 longLineBytes = qint64(argc > 2 ? std::max(0, atoi(argv[2])) : 20) * 1024 * 1024;
+    const qsizetype heldLines = argc > 3 ? std::max(0, atoi(argv[3])) : 1'000'000;
     BenchDataFolder dataFolder;
 
     LoopbackServer server;
@@ -280,8 +380,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    measureFlood(window, server, floodBytes);
-    measureHeldOutput(window);
+    if (floodBytes > 0)
+        measureFlood(window, server, floodBytes);
+    if (longLineBytes > 0)
+        measureLongLine(window, server, longLineBytes);
+    if (heldLines > 0)
+        measureHeldOutput(window, heldLines);
     printLoad();
     window.document().close();
     return 0;

@@ -39,6 +39,7 @@ bool whitespaceDrawsAlike(const QTextCharFormat& text, const QTextCharFormat& wh
 
 MUDDisplayLayoutManager::MUDDisplayLayoutManager(const MUDOutputModel& model)
     : m_model(model)
+    , m_displayLines(model)
 {
     setFont(m_font);
 }
@@ -70,20 +71,11 @@ void MUDDisplayLayoutManager::setLinkColor(const QColor& color)
     invalidateAll();
 }
 
-qsizetype MUDDisplayLayoutManager::displayedLineCount() const
+qsizetype MUDDisplayLayoutManager::outputChanged(qsizetype position)
 {
-    const qsizetype count = m_model.lineCount();
-    if (count > 1 && m_model.lineRange(count - 1).length == 0)
-        return count - 1;
-    return count;
-}
-
-CVRange MUDDisplayLayoutManager::displayedRange(qsizetype line) const
-{
-    CVRange range = m_model.lineRange(line);
-    if (range.length > 0 && m_model.characterAt(range.end() - 1) == u'\n')
-        --range.length;
-    return range;
+    const qsizetype changed = m_displayLines.update(position);
+    invalidateFrom(changed);
+    return changed;
 }
 
 const MUDDisplayLayoutManager::Entry& MUDDisplayLayoutManager::entry(qsizetype line)
@@ -232,7 +224,8 @@ void MUDDisplayLayoutManager::drawWhitespaceMarks(QPainter& painter, qsizetype l
         else if (c == u'\t')
             drawMark(u"\u2026", int(i));
     }
-    if (m_model.lineRange(line).length > range.length)
+    const qsizetype outputLine = m_displayLines.outputLine(line);
+    if (m_displayLines.endsOutputLine(line) && m_model.lineRange(outputLine).end() > range.end())
         drawMark(u"\u23ce", int(range.length));
     painter.restore();
 }

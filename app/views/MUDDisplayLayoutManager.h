@@ -8,17 +8,19 @@
 #include <map>
 #include <memory>
 
+#include "app/views/MUDDisplayLines.h"
 #include "core/CVRange.h"
 
 class MUDOutputModel;
 class QPainter;
 
 // Lays out the lines of a session's output for the output view: one
-// QTextLayout per output line, wrapped to the view's width, built only when
-// a line is about to be shown and kept while it stays near the screen, so
-// the cost of painting never depends on how long the output is. Also draws
-// a line with its overlays and, when the engine preference asks for it,
-// white-space marks. Main thread.
+// QTextLayout per display line (an output line, or a piece of a very long
+// one: MUDDisplayLines), wrapped to the view's width, built only when a line
+// is about to be shown and kept while it stays near the screen, so the cost
+// of painting never depends on how long the output or any of its lines is.
+// Also draws a line with its overlays and, when the engine preference asks
+// for it, white-space marks. Lines below are display lines. Main thread.
 class MUDDisplayLayoutManager {
 public:
     // Space around the text inside the view.
@@ -32,11 +34,14 @@ public:
     void setWidth(qreal width);
     void setLinkColor(const QColor& color);
 
-    // Output lines shown: the open line after a final line feed is left
-    // out while empty, so the last text sits at the bottom.
-    qsizetype displayedLineCount() const;
+    // Follows a change of the output at `position`: drops the layouts from
+    // the first display line it changed, which it returns.
+    qsizetype outputChanged(qsizetype position);
+    const MUDDisplayLines& displayLines() const { return m_displayLines; }
+    qsizetype displayedLineCount() const { return m_displayLines.count(); }
     // Characters of a line without its line feed.
-    CVRange displayedRange(qsizetype line) const;
+    CVRange displayedRange(qsizetype line) const { return m_displayLines.range(line); }
+    qsizetype displayLineForOffset(qsizetype offset) const { return m_displayLines.displayLineForOffset(offset); }
 
     const QTextLayout& layout(qsizetype line) { return *entry(line).layout; }
     qreal lineHeight(qsizetype line) { return entry(line).height; }
@@ -71,6 +76,7 @@ private:
     void drawWhitespaceMarks(QPainter& painter, qsizetype line, QPointF origin, const QColor& textColor);
 
     const MUDOutputModel& m_model;
+    MUDDisplayLines m_displayLines;
     QFont m_font;
     qreal m_width = 0;
     qreal m_tabWidth = 0;

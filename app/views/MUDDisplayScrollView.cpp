@@ -161,12 +161,14 @@ bool MUDDisplayScrollView::viewportEvent(QEvent* event)
 void MUDDisplayScrollView::scrollKeyPressed(QKeyEvent* event)
 {
     QScrollBar* bar = verticalScrollBar();
+    // A page is the lines on screen less one, however many rows each has.
+    const int page = std::max(1, int(m_textView->visibleLines().size()) - 1);
     switch (event->key()) {
     case Qt::Key_PageUp:
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        bar->setValue(bar->value() - page);
         break;
     case Qt::Key_PageDown:
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        bar->setValue(bar->value() + page);
         break;
     case Qt::Key_Up:
         bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
@@ -210,7 +212,7 @@ bool MUDDisplayScrollView::performFind(const QString& text, bool forward)
     if (found.isNotFound())
         return false;
     m_textView->setSelectedRange(found);
-    scrollToRevealLine(m_model.lineForOffset(found.location));
+    scrollToRevealLine(m_textView->layoutManager().displayLineForOffset(found.location));
     return true;
 }
 

@@ -6,8 +6,8 @@ class MUDDisplayTextView;
 class MUDFindBar;
 class MUDOutputModel;
 
-// The scroller of the output view. Its position is the output line shown
-// at the bottom, so new output can follow the end: while the user is at
+// The scroller of the output view. Its position is the display line
+// (MUDDisplayLines) shown at the bottom, so new output can follow the end: while the user is at
 // the bottom, scrollToBottom() keeps the last line in view; once the user
 // scrolls up the view stays put (appends do not move it) until the user
 // returns to the bottom or a forced scroll (sending a command) jumps back.

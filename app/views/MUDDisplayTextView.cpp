@@ -21,6 +21,8 @@ namespace {
 constexpr qreal kMatchBackgroundAlpha = 0.15;
 constexpr qreal kGroupUnderlineAlpha = 0.6;
 constexpr qreal kFindBackgroundAlpha = 0.45;
+// Line heights are fractional: less than this is no overflow.
+constexpr qreal kHeightTolerance = 0.01;
 
 // The desktop's system colours as the dark appearance draws them.
 const QColor kSystemPurple(191, 90, 242);
@@ -66,6 +68,7 @@ MUDDisplayTextView::MUDDisplayTextView(MUDOutputModel& model, QWidget* parent)
     : QWidget(parent)
     , m_model(model)
     , m_layoutManager(model)
+    , m_beep([] { QApplication::beep(); })
 {
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
@@ -111,8 +114,11 @@ qsizetype MUDDisplayTextView::firstBottomLineFillingView()
     for (qsizetype line = 0; line < count; ++line) {
         filled += m_layoutManager.lineHeight(line);
         if (filled >= available) {
-            m_fillingLine = line;
-            return line;
+            // Lines that overflow the view would push the first one past its top edge: one line
+            // earlier the text starts at the top instead (see layoutVisibleLines).
+            const bool overflows = filled - available > kHeightTolerance;
+            m_fillingLine = overflows && line > 0 ? line - 1 : line;
+            return *m_fillingLine;
         }
     }
     // Not filled yet: any new line may change the answer, so it is not kept.
@@ -121,9 +127,9 @@ qsizetype MUDDisplayTextView::firstBottomLineFillingView()
 
 void MUDDisplayTextView::contentsChanged(qsizetype position, qsizetype, qsizetype)
 {
-    const qsizetype changedLine = m_model.lineForOffset(position);
-    m_layoutManager.invalidateFrom(changedLine);
-    if (m_fillingLine && changedLine <= *m_fillingLine)
+    const qsizetype changedLine = m_layoutManager.outputChanged(position);
+    // The answer depends on the line after it too (whether that one overflows the view).
+    if (m_fillingLine && changedLine <= *m_fillingLine + 1)
         m_fillingLine.reset();
     m_visibleLinesValid = false;
     ++m_generation;
@@ -181,9 +187,13 @@ CVRange MUDDisplayTextView::calculateVisibleRange()
     layoutVisibleLines();
     if (m_visibleLines.empty())
         return {0, 0};
-    const CVRange first = m_model.lineRange(m_visibleLines.front().line);
-    const CVRange last = m_model.lineRange(m_visibleLines.back().line);
-    return {first.location, last.end() - first.location};
+    const MUDDisplayLines& lines = m_layoutManager.displayLines();
+    const qsizetype lastLine = m_visibleLines.back().line;
+    const qsizetype start = lines.range(m_visibleLines.front().line).location;
+    // A whole last line comes with its line feed, as the output holds it.
+    const qsizetype end = lines.endsOutputLine(lastLine) ? m_model.lineRange(lines.outputLine(lastLine)).end()
+                                                         : lines.range(lastLine).end();
+    return {start, end - start};
 }
 
 CVRange MUDDisplayTextView::selectedRange() const
@@ -212,6 +222,16 @@ void MUDDisplayTextView::copy() const
 {
     if (selectedRange().length > 0)
         QApplication::clipboard()->setText(selectedText());
+}
+
+void MUDDisplayTextView::cut()
+{
+    m_beep();
+}
+
+void MUDDisplayTextView::setBeep(std::function<void()> beep)
+{
+    m_beep = std::move(beep);
 }
 
 void MUDDisplayTextView::selectAll()
@@ -280,8 +300,9 @@ void MUDDisplayTextView::setFindString(const QString& text)
     update();
 }
 
-QList<QTextLayout::FormatRange> MUDDisplayTextView::overlaysForLine(CVRange lineRange)
+QList<QTextLayout::FormatRange> MUDDisplayTextView::overlaysForLine(qsizetype displayLine)
 {
+    const CVRange lineRange = m_layoutManager.displayedRange(displayLine);
     QList<QTextLayout::FormatRange> overlays;
     auto add = [&](CVRange range, const QTextCharFormat& format) {
         const CVRange within = intersection(range, lineRange);
@@ -296,12 +317,18 @@ QList<QTextLayout::FormatRange> MUDDisplayTextView::overlaysForLine(CVRange line
         add(highlight.range, format);
     }
     if (!m_findString.isEmpty()) {
-        const QString text = m_model.text(lineRange);
+        // Occurrences that cross into a neighbouring piece of the same output line count too.
+        const MUDDisplayLines& lines = m_layoutManager.displayLines();
+        const CVRange content = lines.contentRange(lines.outputLine(displayLine));
+        const qsizetype overlap = m_findString.size() - 1;
+        const CVRange searched = intersection(
+            {lineRange.location - overlap, lineRange.length + 2 * overlap}, content);
+        const QString text = m_model.text(searched);
         QTextCharFormat format;
         format.setBackground(withAlpha(kSystemYellow, kFindBackgroundAlpha));
         for (qsizetype found = text.indexOf(m_findString, 0, Qt::CaseInsensitive); found >= 0;
              found = text.indexOf(m_findString, found + m_findString.size(), Qt::CaseInsensitive))
-            add({lineRange.location + found, m_findString.size()}, format);
+            add({searched.location + found, m_findString.size()}, format);
     }
     if (selectedRange().length > 0) {
         QTextCharFormat format;
@@ -347,7 +374,7 @@ void MUDDisplayTextView::paintEvent(QPaintEvent*)
     for (const VisibleLine& visible : visibleLines()) {
         const CVRange lineRange = m_layoutManager.displayedRange(visible.line);
         const QPointF origin(MUDDisplayLayoutManager::Margin, visible.top);
-        m_layoutManager.drawLine(painter, visible.line, origin, overlaysForLine(lineRange), textColor);
+        m_layoutManager.drawLine(painter, visible.line, origin, overlaysForLine(visible.line), textColor);
         drawUnderlines(painter, visible, lineRange);
     }
 }
@@ -473,7 +500,8 @@ void MUDDisplayTextView::mouseDoubleClickEvent(QMouseEvent* event)
     const std::optional<qsizetype> offset = offsetAt(event->position(), true);
     if (event->button() != Qt::LeftButton || !offset)
         return;
-    const CVRange line = m_layoutManager.displayedRange(m_model.lineForOffset(*offset));
+    // Within its display line, so a word without end costs at most a piece.
+    const CVRange line = m_layoutManager.displayedRange(m_layoutManager.displayLineForOffset(*offset));
     qsizetype start = *offset;
     qsizetype end = *offset;
     while (start > line.location && isWordCharacter(m_model.characterAt(start - 1)))
@@ -502,6 +530,8 @@ void MUDDisplayTextView::keyPressEvent(QKeyEvent* event)
         emit findNextRequested(true);
     } else if (event->matches(QKeySequence::FindPrevious)) {
         emit findNextRequested(false);
+    } else if (event->matches(QKeySequence::Cut)) {
+        cut();
     } else if (event->matches(QKeySequence::Paste)) {
         // The output is read-only: pasting types into the input line.
         if (m_commandTextView) {

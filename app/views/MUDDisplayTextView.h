@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTextCharFormat>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,7 +21,7 @@ class MUDTriggerProcessor;
 
 // The output view's drawing surface (the viewport of MUDDisplayScrollView):
 // paints the lines of a session's output that are on screen, bottom line
-// given by the scroller, and handles selection and copy, links, blinking,
+// given by the scroller (lines here are display lines: MUDDisplayLines), and handles selection and copy, links, blinking,
 // the trigger editor's match test, find highlights and typing that belongs
 // to the input line. Blinking and highlights are overlays drawn over the
 // text: the output itself never changes. Main thread.
@@ -35,10 +36,10 @@ public:
     void setCommandTextView(MUDCommandTextView* commandTextView);
     void setFont(const QFont& font);
 
-    // The output line drawn at the bottom of the view (the scroller's position).
+    // The display line (MUDDisplayLines) drawn at the bottom of the view (the scroller's position).
     qsizetype bottomLine() const { return m_bottomLine; }
     void setBottomLine(qsizetype line);
-    // The smallest bottom line whose lines fill the view from the top.
+    // The smallest bottom line: there the view shows the output from its top, the first line whole.
     qsizetype firstBottomLineFillingView();
     // Lines on screen, top to bottom, with their top edge.
     struct VisibleLine {
@@ -54,6 +55,10 @@ public:
     void setSelectedRange(CVRange range);
     QString selectedText() const;
     void copy() const;
+    // The output is read-only: cutting only beeps.
+    void cut();
+    // How the view beeps: the system beep unless set.
+    void setBeep(std::function<void()> beep);
     void selectAll();
 
     // Blinking text hides and shows in turn, once per call.
@@ -106,7 +111,7 @@ private:
     // actually under it, else the nearest boundary.
     std::optional<qsizetype> offsetAt(QPointF point, bool onCharacter = false);
     std::optional<QTextCharFormat> linkAt(QPointF point);
-    QList<QTextLayout::FormatRange> overlaysForLine(CVRange lineRange);
+    QList<QTextLayout::FormatRange> overlaysForLine(qsizetype displayLine);
     void drawUnderlines(QPainter& painter, const VisibleLine& visible, CVRange lineRange);
     void focusCommandTextView();
 
@@ -125,6 +130,7 @@ private:
     std::optional<QTextCharFormat> m_pressedLink;
 
     bool m_blinkState = false;
+    std::function<void()> m_beep;
 
     std::optional<MUDMatchTest> m_matchToHighlight;
     std::shared_ptr<MUDTrigger> m_matchTrigger;

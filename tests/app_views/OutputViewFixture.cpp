@@ -38,11 +38,12 @@ QPoint OutputViewFixture::pointBeforeCharacter(qsizetype offset)
 
 QPoint OutputViewFixture::pointOfCharacter(qsizetype offset)
 {
-    const qsizetype line = model.lineForOffset(offset);
+    const MUDDisplayLayoutManager& layout = textView().layoutManager();
+    const qsizetype line = layout.displayLineForOffset(offset);
     for (const auto& visible : textView().visibleLines()) {
         if (visible.line != line)
             continue;
-        const qsizetype inLine = offset - model.lineRange(line).location;
+        const qsizetype inLine = offset - layout.displayedRange(line).location;
         const QRectF rect = textView().layoutManager().rangeRects(line, {inLine, 1}).value(0);
         return (rect.center() + QPointF(MUDDisplayLayoutManager::Margin, visible.top)).toPoint();
     }
