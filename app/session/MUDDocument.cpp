@@ -146,7 +146,7 @@ void MUDDocument::connect()
     m_mudKeywordProcessor = std::make_unique<MUDKeywordProcessor>();
 
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
-    m_mudSocket->setDelegate(m_receiver);
+    m_receiver->attach(m_mudSocket);
     m_mudSocket->connect();
 }
 
