@@ -83,6 +83,20 @@ TEST_F(SessionConnectionTest, InvalidUtf8IsReplacedNotDropped)
     }));
 }
 
+TEST_F(SessionConnectionTest, InvalidUtf8InManyChunksOfOneReadIsLoggedOnce)
+{
+    LogRecorder log;
+    QByteArray read;
+    for (int i = 0; i < 1000; ++i)
+        read += "\x80\x1b[0m";
+    read += "end\r\n";
+    m_document->processDataLocally(read);
+    ASSERT_TRUE(waitForOutput(QStringLiteral("end\n")));
+    const QStringList lines = log.lines().filter(QStringLiteral("Invalid UTF-8"));
+    EXPECT_EQ(lines, QStringList{QStringLiteral(
+                         "MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (1000 bytes in 1000 chunks).")});
+}
+
 TEST_F(SessionConnectionTest, DisconnectShowsTheLineAndTheReconnectButton)
 {
     connectSession(storedConnection(QStringLiteral("Drop")));
