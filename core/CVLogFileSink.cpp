@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QMutexLocker>
 
-CVLogFileSink::CVLogFileSink(const QString& folder, const QString& fileName, Clock clock)
+CVLogFileSink::CVLogFileSink(const QString& folder, const QString& fileName, Clock clock, qint64 maximumFileBytes)
     : m_path(QDir(folder).filePath(fileName))
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
+    , m_maximumFileBytes(maximumFileBytes)
 {
 }
 
@@ -18,9 +19,31 @@ bool CVLogFileSink::appendLine(const QString& line)
     if (!m_file.isOpen() && !openLocked(now))
         return false;
     const QByteArray bytes = (now.toString(Qt::ISODateWithMs) + QLatin1Char(' ') + line + QLatin1Char('\n')).toUtf8();
+    if (m_file.size() > 0 && m_file.size() + bytes.size() > m_maximumFileBytes) {
+        m_file.close();
+        QFile::remove(olderFilePath());
+        if (!QFile::rename(m_path, olderFilePath()) || !startOverLocked(now))
+            return false;
+    }
     const bool written = m_file.write(bytes) == bytes.size();
     m_file.flush();
     return written;
+}
+
+QByteArray CVLogFileSink::tail(qint64 maxBytes)
+{
+    QMutexLocker lock(&m_mutex);
+    QByteArray joined;
+    // Newest first, each file's end in front of what was already taken.
+    for (const QString& path : {m_path, olderFilePath()}) {
+        const qint64 wanted = maxBytes - joined.size();
+        QFile file(path);
+        if (wanted <= 0 || !file.open(QIODevice::ReadOnly))
+            continue;
+        file.seek(qMax<qint64>(0, file.size() - wanted));
+        joined.prepend(file.read(wanted));
+    }
+    return joined;
 }
 
 // Keeps appending to a file started less than 24 hours ago (the time of its
@@ -30,9 +53,22 @@ bool CVLogFileSink::openLocked(const QDateTime& now)
     m_file.setFileName(m_path);
     const QDateTime existing = startOfExistingFile();
     const bool keep = existing.isValid() && existing.secsTo(now) >= 0 && existing.secsTo(now) < kRotationSeconds;
-    if (!m_file.open(QIODevice::WriteOnly | (keep ? QIODevice::Append : QIODevice::Truncate)))
+    if (!keep) {
+        QFile::remove(olderFilePath());
+        return startOverLocked(now);
+    }
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    m_started = keep ? existing : now;
+    m_started = existing;
+    return true;
+}
+
+bool CVLogFileSink::startOverLocked(const QDateTime& now)
+{
+    m_file.setFileName(m_path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    m_started = now;
     return true;
 }
 

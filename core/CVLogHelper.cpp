@@ -13,7 +13,20 @@ QString detailsText(const QVariantMap& details)
         return {};
     return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(details)).toJson(QJsonDocument::Compact));
 }
+
+QVariantMap withOutcome(QVariantMap details, bool success)
+{
+    details.insert(QStringLiteral("success"), success);
+    return details;
 }
+}
+
+void CVLogHelperDelegate::logLogin(const QString& name, bool success, const QVariantMap& details)
+{
+    logEvent(QStringLiteral("Login-%1").arg(name), withOutcome(details, success));
+}
+
+void CVLogHelperDelegate::setCrashDetails(const QString&, const QString&) {}
 
 CVLogHelper& CVLogHelper::sharedInstance()
 {
@@ -51,6 +64,24 @@ void CVLogHelper::logError(const QString& error, const QVariantMap& details)
         m_delegate->logError(error, details);
     else
         qCWarning(lcQuarrow).noquote() << "Error" << error << detailsText(details);
+}
+
+void CVLogHelper::logLogin(const QString& name, bool success, const QVariantMap& details)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_delegate) {
+        m_delegate->logLogin(name, success, details);
+        return;
+    }
+    qCInfo(lcQuarrow).noquote() << "Event" << QStringLiteral("Login-%1").arg(name)
+                                << detailsText(withOutcome(details, success));
+}
+
+void CVLogHelper::setCrashDetails(const QString& value, const QString& key)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_delegate)
+        m_delegate->setCrashDetails(value, key);
 }
 
 void CVLogHelper::logErrorMessage(const QString& message, const QString& domain, const QVariantMap& details,

@@ -13,6 +13,13 @@ public:
     virtual void logMessageType(int type, const QString& message) = 0;
     virtual void logEvent(const QString& name, const QVariantMap& details) = 0;
     virtual void logError(const QString& error, const QVariantMap& details) = 0;
+    // A login attempt; recorded as the event "Login-<name>" with the
+    // outcome among the details unless the delegate keeps logins apart.
+    virtual void logLogin(const QString& name, bool success, const QVariantMap& details);
+    // A detail that a crash report would carry: `value` under `key`, or the
+    // key removed when `value` is null. Ignored by delegates that make no
+    // crash reports.
+    virtual void setCrashDetails(const QString& value, const QString& key);
 };
 
 // The process-wide log. Any thread; the delegate slot is guarded by a mutex.
@@ -28,6 +35,8 @@ public:
     void logMessageType(int type, const QString& message);
     void logEvent(const QString& name, const QVariantMap& details = {});
     void logError(const QString& error, const QVariantMap& details = {});
+    void logLogin(const QString& name, bool success, const QVariantMap& details = {});
+    void setCrashDetails(const QString& value, const QString& key);
     // Records only when timeTaken is greater than threshold (seconds).
     void logErrorMessage(const QString& message, const QString& domain, const QVariantMap& details,
                          double timeTaken, double threshold);

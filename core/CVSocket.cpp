@@ -13,12 +13,18 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 // One read hands over at most this much, so a flooding server cannot make a
 // single call grow without bound.
 constexpr qsizetype kMaxReadBytes = 256 * 1024;
 constexpr qsizetype kReadChunkBytes = 64 * 1024;
+// After this long without an answer the next address is tried too, while
+// the earlier attempt goes on (RFC 8305's connection attempt delay).
+constexpr int kNextAttemptDelayMs = 250;
+// A name that resolves to more addresses is tried on its first ones only.
+constexpr qsizetype kMaximumAddresses = 16;
 
 QString errnoText(int error)
 {
@@ -27,9 +33,62 @@ QString errnoText(int error)
     return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
 }
 
-int remainingMs(const QDeadlineTimer& deadline)
+int familyOf(const QByteArray& address)
 {
-    return static_cast<int>(qMax<qint64>(0, deadline.remainingTime()));
+    return reinterpret_cast<const sockaddr*>(address.constData())->sa_family;
+}
+
+// Alternates address families, beginning with the family of the preferred
+// (first) address, so a family that is broken as a whole (IPv6 without a
+// route, say) holds up the other one by a single step at most (RFC 8305).
+// Addresses too short to be one are left out, and a long list is cut.
+QList<QByteArray> interleavedByFamily(const QList<QByteArray>& addresses)
+{
+    QList<QByteArray> preferred;
+    QList<QByteArray> others;
+    for (const QByteArray& address : addresses) {
+        if (address.size() < qsizetype(sizeof(sockaddr_in)))
+            continue;
+        (preferred.isEmpty() || familyOf(address) == familyOf(preferred.first()) ? preferred : others).append(address);
+    }
+    QList<QByteArray> interleaved;
+    for (qsizetype i = 0; i < qMax(preferred.size(), others.size()); ++i) {
+        if (i < preferred.size())
+            interleaved.append(preferred[i]);
+        if (i < others.size())
+            interleaved.append(others[i]);
+    }
+    return interleaved.mid(0, kMaximumAddresses);
+}
+
+// Starts a non-blocking connect to `address`: the descriptor, or -1 with
+// `error` set when it failed at once; `connectedAtOnce` when it needs no wait.
+int startConnect(const QByteArray& address, int* error, bool* connectedAtOnce)
+{
+    const int fd = ::socket(familyOf(address), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = errno;
+        return -1;
+    }
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(address.constData()), socklen_t(address.size())) == 0) {
+        *connectedAtOnce = true;
+        return fd;
+    }
+    *error = errno;
+    if (*error == EINPROGRESS)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+// The outcome of a connect that poll() reported finished: 0 when connected.
+int pendingError(int fd)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        return errno;
+    return error;
 }
 }
 
@@ -68,38 +127,37 @@ bool CVSocket::connect(const QString& host, quint64 port, int maxWaitMs)
         || name.compare(QLatin1String("invalid"), Qt::CaseInsensitive) == 0)
         return fail({QString::fromLocal8Bit(gai_strerror(EAI_NONAME))});
 
+    QString lookupFailure;
+    const QList<QByteArray> addresses = interleavedByFamily(m_resolver(name, port, &lookupFailure));
+    if (addresses.isEmpty())
+        return fail({lookupFailure.isEmpty() ? QStringLiteral("No usable address") : lookupFailure});
+    m_peerAddress = numericAddress(addresses.first().constData(), addresses.first().size());
+    QStringList reasons;
+    const qsizetype winner = connectFirstOf(addresses, maxWaitMs, &reasons);
+    if (winner < 0)
+        return fail(reasons);
+    m_peerAddress = numericAddress(addresses[winner].constData(), addresses[winner].size(), &m_peerPort);
+    m_connected = true;
+    return true;
+}
+
+QList<QByteArray> CVSocket::systemResolve(const QString& host, quint64 port, QString* reason)
+{
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* addresses = nullptr;
-    const int lookup = getaddrinfo(name.toUtf8().constData(), QByteArray::number(port).constData(),
-                                   &hints, &addresses);
+    addrinfo* found = nullptr;
+    const int lookup = getaddrinfo(host.toUtf8().constData(), QByteArray::number(port).constData(), &hints, &found);
     if (lookup != 0) {
-        const QString reason = lookup == EAI_SYSTEM ? errnoText(errno) : QString::fromLocal8Bit(gai_strerror(lookup));
-        return fail({reason});
+        *reason = lookup == EAI_SYSTEM ? errnoText(errno) : QString::fromLocal8Bit(gai_strerror(lookup));
+        return {};
     }
-
-    // The time-out covers every address together, as one connect attempt.
-    const QDeadlineTimer deadline(maxWaitMs);
-    QStringList reasons;
-    bool connected = false;
-    if (addresses)
-        m_peerAddress = numericAddress(addresses->ai_addr, addresses->ai_addrlen);
-    for (addrinfo* address = addresses; address && !connected; address = address->ai_next) {
-        QString reason;
-        connected = connectAddress(address->ai_addr, address->ai_addrlen, address->ai_family, remainingMs(deadline),
-                                   &reason);
-        if (connected)
-            m_peerAddress = numericAddress(address->ai_addr, address->ai_addrlen, &m_peerPort);
-        else if (!reasons.contains(reason))
-            reasons.append(reason);
-    }
-    freeaddrinfo(addresses);
-    if (!connected)
-        return fail(reasons);
-    m_connected = true;
-    return true;
+    QList<QByteArray> addresses;
+    for (addrinfo* address = found; address; address = address->ai_next)
+        addresses.append(QByteArray(reinterpret_cast<const char*>(address->ai_addr), address->ai_addrlen));
+    freeaddrinfo(found);
+    return addresses;
 }
 
 void CVSocket::adoptConnected(int fd, const QString& peerAddress, quint16 peerPort)
@@ -123,40 +181,91 @@ QString CVSocket::numericAddress(const void* address, unsigned addressLength, qu
     return QString::fromLatin1(host);
 }
 
-bool CVSocket::connectAddress(const void* address, unsigned addressLength, int family, int maxWaitMs, QString* reason)
+qsizetype CVSocket::connectFirstOf(const QList<QByteArray>& addresses, int maxWaitMs, QStringList* reasons)
 {
-    const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        *reason = errnoText(errno);
-        return false;
-    }
-    int error = 0;
-    if (::connect(fd, static_cast<const sockaddr*>(address), addressLength) != 0) {
-        error = errno;
-        if (error == EINPROGRESS) {
-            pollfd waiting{fd, POLLOUT, 0};
-            const int ready = poll(&waiting, 1, maxWaitMs);
-            if (ready == 0) {
-                error = ETIMEDOUT;
-            } else if (ready < 0) {
-                error = errno;
+    struct Attempt {
+        int fd;
+        qsizetype index;
+        QDeadlineTimer deadline;
+    };
+    std::vector<Attempt> attempts;
+    qsizetype next = 0;
+    QDeadlineTimer nextStart(0);
+    qsizetype winner = -1;
+    auto failed = [&](int error) {
+        const QString reason = errnoText(error);
+        if (!reasons->contains(reason))
+            reasons->append(reason);
+        // A failure frees the way for the next address at once.
+        nextStart = QDeadlineTimer(0);
+    };
+
+    // Every round starts an attempt or waits for one to end; each attempt
+    // ends by its own limit, so the loop does too.
+    while (winner < 0 && (next < addresses.size() || !attempts.empty())) {
+        if (next < addresses.size() && (attempts.empty() || nextStart.hasExpired())) {
+            int error = 0;
+            bool connectedAtOnce = false;
+            const int fd = startConnect(addresses[next], &error, &connectedAtOnce);
+            if (fd < 0) {
+                failed(error);
+            } else if (connectedAtOnce) {
+                winner = next;
+                m_fd = fd;
             } else {
-                socklen_t length = sizeof error;
-                if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-                    error = errno;
+                attempts.push_back({fd, next, QDeadlineTimer(maxWaitMs)});
+                nextStart = QDeadlineTimer(kNextAttemptDelayMs);
             }
+            ++next;
+            continue;
+        }
+
+        qint64 waitMs = next < addresses.size() ? nextStart.remainingTime() : maxWaitMs;
+        std::vector<pollfd> polled;
+        for (const Attempt& attempt : attempts) {
+            waitMs = qMin(waitMs, attempt.deadline.remainingTime());
+            polled.push_back({attempt.fd, POLLOUT, 0});
+        }
+        const int ready = poll(polled.data(), polled.size(), int(qMax<qint64>(0, waitMs)));
+        for (qsizetype i = qsizetype(attempts.size()) - 1; i >= 0; --i) {
+            const Attempt attempt = attempts[i];
+            const bool finished = ready > 0 && polled[i].revents != 0;
+            if (!finished && !attempt.deadline.hasExpired())
+                continue;
+            attempts.erase(attempts.begin() + i);
+            const int error = finished ? pendingError(attempt.fd) : ETIMEDOUT;
+            if (error == 0 && winner < 0) {
+                winner = attempt.index;
+                m_fd = attempt.fd;
+                continue;
+            }
+            if (error != 0)
+                failed(error);
+            ::close(attempt.fd);
         }
     }
-    if (error != 0) {
-        *reason = errnoText(error);
-        ::close(fd);
-        return false;
+    for (const Attempt& attempt : attempts)
+        ::close(attempt.fd);
+    if (winner >= 0) {
+        // Command lines are small and latency matters more than packet count.
+        const int noDelay = 1;
+        setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     }
-    // Command lines are small and latency matters more than packet count.
-    const int noDelay = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    m_fd = fd;
-    return true;
+    return winner;
+}
+
+bool CVSocket::setKeepAlive(int idleSeconds, int intervalSeconds, int count)
+{
+    if (m_fd < 0)
+        return false;
+    const int on = 1;
+    const bool set = setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0
+        && setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds) == 0
+        && setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds) == 0
+        && setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
+    if (!set)
+        setError(errnoText(errno));
+    return set;
 }
 
 QByteArray CVSocket::receiveBytes()

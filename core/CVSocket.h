@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 
 // A client TCP connection over POSIX sockets: connect with a time-out, reads
 // and sends that give up after an idle limit, a close that never blocks, and
@@ -16,23 +17,42 @@ class CVSocket {
     friend class CVServerSocket;
 
 public:
+    // Turns a host name and port into the addresses to try, in order of
+    // preference, each the raw bytes of a socket address (sockaddr_in or
+    // sockaddr_in6). An empty list fails the connect with `reason`.
+    using Resolver = std::function<QList<QByteArray>(const QString& host, quint64 port, QString* reason)>;
+
     CVSocket();
     ~CVSocket();
     CVSocket(const CVSocket&) = delete;
     CVSocket& operator=(const CVSocket&) = delete;
 
-    // Resolves `host` (IPv4 or IPv6) and tries each address until one
-    // connects; `maxWaitMs` bounds the connecting (not the name lookup).
+    // Resolves `host` (IPv4 or IPv6) and tries its addresses until one
+    // connects, families alternating; each address has `maxWaitMs` of its
+    // own (the name lookup aside), and when one has not answered within
+    // 250 ms the next is started beside it, so an address that drops
+    // packets does not use up the others' time.
     // On failure, connectFailReasons() says why. Only one connect per object.
     // Names under the reserved ".invalid" top-level domain (RFC 6761) fail at
     // once without asking the resolver.
     bool connect(const QString& host, quint64 port, int maxWaitMs);
+    // Replaces the system's name lookup for this socket's connect.
+    void setResolver(Resolver resolver) { m_resolver = std::move(resolver); }
+    // The system's name lookup (getaddrinfo).
+    static QList<QByteArray> systemResolve(const QString& host, quint64 port, QString* reason);
 
     // The numeric address and port of the other end: the one connected to or
     // accepted from. After a failed connect, the first address the name
     // resolved to (empty when it did not resolve) and port 0. Owner thread.
     QString peerAddress() const { return m_peerAddress; }
     quint16 peerPort() const { return m_peerPort; }
+
+    // Has the kernel probe an idle connection (TCP keep-alive): the first
+    // probe after `idleSeconds` without traffic, then every
+    // `intervalSeconds`; after `count` unanswered probes the connection
+    // counts as broken. Nothing reaches the peer's application. False when
+    // not connected or the system refuses. Owner thread.
+    bool setKeepAlive(int idleSeconds, int intervalSeconds, int count);
 
     void setMaxReadIdleMs(int ms) { m_maxReadIdleMs = ms; }
     void setMaxSendIdleMs(int ms) { m_maxSendIdleMs = ms; }
@@ -71,9 +91,12 @@ private:
     void adoptConnected(int fd, const QString& peerAddress, quint16 peerPort);
     // The numeric form of a socket address, and its port when `port` is given.
     static QString numericAddress(const void* address, unsigned addressLength, quint16* port = nullptr);
-    bool connectAddress(const void* address, unsigned addressLength, int family, int maxWaitMs, QString* reason);
+    // Races connects to `addresses`; the index of the one that connected
+    // (its descriptor then in m_fd), or -1 with the reasons why not.
+    qsizetype connectFirstOf(const QList<QByteArray>& addresses, int maxWaitMs, QStringList* reasons);
     void setError(const QString& text);
 
+    Resolver m_resolver = systemResolve;
     int m_fd = -1;
     int m_wakeFd = -1;
     int m_maxReadIdleMs = 100;

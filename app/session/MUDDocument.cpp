@@ -147,7 +147,7 @@ void MUDDocument::connect()
     m_mudKeywordProcessor = std::make_unique<MUDKeywordProcessor>();
 
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
-    m_mudSocket->setDelegate(m_receiver);
+    m_receiver->attach(m_mudSocket);
     m_mudSocket->connect();
 }
 
@@ -260,17 +260,25 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
             textBytes += result.data().size();
     }
     text.reserve(textBytes);
+    qsizetype invalidChunks = 0;
+    qsizetype invalidChunkBytes = 0;
     for (const ANSIDataProcessorResult result : results) {
         if (result.type() == ANSIResultTypeCommand) {
             m_stringColorer.prepareANSI(result.data(), font);
         } else if (result.type() == ANSIResultTypeText) {
             // Invalid bytes become U+FFFD: one stray byte must not cost the
             // rest of the chunk.
-            if (!text.appendUtf8(result.data(), m_stringColorer.currentStyle(font)))
-                CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes).")
-                          .arg(result.data().size()));
+            if (!text.appendUtf8(result.data(), m_stringColorer.currentStyle(font))) {
+                ++invalidChunks;
+                invalidChunkBytes += result.data().size();
+            }
         }
     }
+    // One line per batch: a hostile stream must not write more log than it sends.
+    if (invalidChunks > 0)
+        CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes in %2 chunks).")
+                  .arg(invalidChunkBytes)
+                  .arg(invalidChunks));
     if (text.isEmpty()) {
         CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - No receivedData length. Not going to post anything."));
         return;

@@ -1,15 +1,26 @@
 #include "app/session/MUDSessionReceiver.h"
 
-#include <chrono>
-
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionReceiverConnection.h"
 #include "core/CVMainThread.h"
+#include "engine/connection/MUDSocket.h"
 
 MUDSessionReceiver::MUDSessionReceiver(MUDDocument* document)
     : m_document(document)
-    , m_ansiDataProcessor(this)
     , m_localDataProcessor(this)
 {
+}
+
+MUDSessionReceiver::~MUDSessionReceiver() = default;
+
+void MUDSessionReceiver::attach(const std::shared_ptr<MUDSocket>& socket)
+{
+    auto decoder = std::make_shared<MUDSessionReceiverConnection>(socket.get(), weak_from_this());
+    {
+        std::lock_guard lock(m_currentMutex);
+        m_current = std::move(decoder);
+    }
+    socket->setDelegate(weak_from_this());
 }
 
 void MUDSessionReceiver::processData(QByteArrayView data)
@@ -29,17 +40,12 @@ void MUDSessionReceiver::MUDSocketConnectionFailed(MUDSocket* socket, const QStr
         m_document->MUDSocketConnectionFailed(socket, errorMessage);
 }
 
-void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket*, QByteArray& data)
+void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket* socket, QByteArray& data)
 {
-    // In slices, so the main thread handles a long read in several short
-    // steps and other work (input, painting) gets a turn between them.
-    for (qsizetype offset = 0; offset < data.size(); offset += SliceBytes) {
-        const qsizetype length = std::min(SliceBytes, data.size() - offset);
-        m_readBytes = length;
-        m_ansiDataProcessor.processData(QByteArrayView(data).sliced(offset, length));
-        m_readBytes = 0;
-        waitForMainThread();
-    }
+    // A replaced socket's loop may still be inside a read: its bytes belong
+    // to a connection the session has left.
+    if (std::shared_ptr<MUDSessionReceiverConnection> decoder = currentDecoderFor(socket))
+        decoder->receive(data);
 }
 
 void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)
@@ -48,36 +54,30 @@ void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)
         m_document->MUDSocketHasDisconnected(socket);
 }
 
-void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results)
+void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results)
 {
-    // Locally fed batches come from the main thread itself: nothing to count.
-    const qsizetype readBytes = processor == &m_ansiDataProcessor ? std::exchange(m_readBytes, 0) : 0;
-    if (readBytes > 0) {
-        std::lock_guard lock(m_pendingMutex);
-        m_pendingBytes += readBytes;
-    }
-    // The QPointer is copied here but read only on the main thread, where
-    // the session lives and dies.
-    fc_executeOnMainThread([self = shared_from_this(), document = m_document, results, readBytes] {
+    // Locally fed bytes: posted like the server's, so they keep their place
+    // among batches already on their way.
+    fc_executeOnMainThread([document = m_document, results] {
         if (document)
             document->ANSIDataProcessorReceived(results);
-        self->batchHandled(readBytes);
     });
 }
 
-void MUDSessionReceiver::waitForMainThread()
+void MUDSessionReceiver::deliverBatch(const MUDSessionReceiverConnection* decoder, const ANSIDataProcessorResults& results)
 {
-    std::unique_lock lock(m_pendingMutex);
-    m_mainThreadCaughtUp.wait_for(lock, std::chrono::milliseconds(MaxCatchUpWaitMs),
-                                  [this] { return m_pendingBytes <= MaxPendingBytes; });
+    if (!m_document)
+        return;
+    {
+        std::lock_guard lock(m_currentMutex);
+        if (m_current.get() != decoder)
+            return;
+    }
+    m_document->ANSIDataProcessorReceived(results);
 }
 
-void MUDSessionReceiver::batchHandled(qsizetype readBytes)
+std::shared_ptr<MUDSessionReceiverConnection> MUDSessionReceiver::currentDecoderFor(const MUDSocket* socket)
 {
-    if (readBytes == 0)
-        return;
-    std::lock_guard lock(m_pendingMutex);
-    m_pendingBytes -= readBytes;
-    if (m_pendingBytes <= MaxPendingBytes)
-        m_mainThreadCaughtUp.notify_all();
+    std::lock_guard lock(m_currentMutex);
+    return m_current && m_current->socket() == socket ? m_current : nullptr;
 }

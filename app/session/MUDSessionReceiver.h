@@ -2,7 +2,6 @@
 
 #include <QByteArrayView>
 #include <QPointer>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -11,6 +10,7 @@
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
 
 class MUDDocument;
+class MUDSessionReceiverConnection;
 
 // The session's end of its socket: decodes what the socket reads on the
 // socket's loop thread and hands each batch to the session on the main
@@ -19,27 +19,29 @@ class MUDDocument;
 // live receiver; the session itself is reached only on the main thread and
 // only while it exists.
 //
-// A flood must not bury the main thread: once more than MaxPendingBytes of
-// read bytes wait for it, the loop thread stops reading until the main
-// thread catches up (for at most MaxCatchUpWaitMs per slice, so a busy main
-// thread never stalls the connection for long), and the server is slowed
-// down by TCP itself.
+// Every connection gets a decoder of its own (attach()): whatever a dropped
+// connection left open (an escape or control string, a telnet
+// subnegotiation, half a UTF-8 character) dies with it, and a replaced
+// socket's loop thread still delivering a burst never shares a decoder with
+// the new one. Its bytes, and its batches still on their way to the main
+// thread, are dropped.
 //
 // Threads: the server's bytes are decoded on the socket's loop thread;
 // bytes fed locally (the client's test commands) have a decoder of their
 // own on the main thread, so they never land inside a sequence the server
-// left half-sent. m_pendingMutex guards the pending byte count. The rest:
-// main thread.
+// left half-sent. m_currentMutex guards the current connection's decoder.
+// The rest: main thread.
 class MUDSessionReceiver : public MUDSocketDelegate,
                            public ANSIDataProcessorDelegate,
                            public std::enable_shared_from_this<MUDSessionReceiver> {
 public:
-    static constexpr qsizetype MaxPendingBytes = 64 * 1024;
-    // Reads are decoded, and handed to the main thread, in slices of this size.
-    static constexpr qsizetype SliceBytes = 32 * 1024;
-    static constexpr int MaxCatchUpWaitMs = 250;
-
     explicit MUDSessionReceiver(MUDDocument* document);
+    ~MUDSessionReceiver() override;
+
+    // Makes `socket` the session's connection: it reports here from now on,
+    // through a fresh decoder, and every earlier socket's data is dropped.
+    // Main thread.
+    void attach(const std::shared_ptr<MUDSocket>& socket);
 
     // Feeds bytes through the decoder as if the server had sent them.
     void processData(QByteArrayView data);
@@ -51,18 +53,16 @@ public:
 
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
 
+    // A connection decoder's batch, on the main thread: shown only while
+    // that decoder still serves the session's current socket.
+    void deliverBatch(const MUDSessionReceiverConnection* decoder, const ANSIDataProcessorResults& results);
+
 private:
-    void waitForMainThread();
-    void batchHandled(qsizetype readBytes);
+    std::shared_ptr<MUDSessionReceiverConnection> currentDecoderFor(const MUDSocket* socket);
 
     QPointer<MUDDocument> m_document;
-    ANSIDataProcessor m_ansiDataProcessor;
     ANSIDataProcessor m_localDataProcessor;
-    // The size of the slice being decoded, counted against the pending
-    // bytes once its batch is posted (socket loop thread only).
-    qsizetype m_readBytes = 0;
 
-    std::mutex m_pendingMutex;
-    std::condition_variable m_mainThreadCaughtUp;
-    qsizetype m_pendingBytes = 0;
+    std::mutex m_currentMutex;
+    std::shared_ptr<MUDSessionReceiverConnection> m_current;
 };

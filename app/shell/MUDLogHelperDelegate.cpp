@@ -44,6 +44,49 @@ void MUDLogHelperDelegate::logError(const QString& error, const QVariantMap& det
     write(QStringLiteral("Event ") + eventLine(QStringLiteral("Error-%1").arg(error.isEmpty() ? QStringLiteral("<nil>") : error), details));
 }
 
+void MUDLogHelperDelegate::setCrashDetails(const QString& value, const QString& key)
+{
+    if (key.isEmpty()) {
+        write(QStringLiteral("MUDLogHelperDelegate:setCrashDetails - A crash detail needs a key. Ignored."));
+        return;
+    }
+    {
+        std::lock_guard lock(m_crashDetailsMutex);
+        if (value.isNull())
+            m_crashDetails.remove(key);
+        else
+            m_crashDetails.insert(key, value);
+    }
+    write(value.isNull() ? QStringLiteral("Crash detail removed: %1").arg(key)
+                         : QStringLiteral("Crash detail: %1 = %2").arg(key, value));
+}
+
+QMap<QString, QString> MUDLogHelperDelegate::crashDetails() const
+{
+    std::lock_guard lock(m_crashDetailsMutex);
+    return m_crashDetails;
+}
+
+QString MUDLogHelperDelegate::getLogFilesContentWithMaxSize(qsizetype maxSize) const
+{
+    if (maxSize <= 0)
+        return {};
+    // A UTF-16 code unit never takes more than three UTF-8 bytes, so this
+    // tail holds enough whole characters; a character cut at its front is
+    // skipped.
+    QByteArray bytes = m_fileLogger->tail(3 * qint64(maxSize) + 3);
+    qsizetype start = 0;
+    while (start < bytes.size() && (uchar(bytes[start]) & 0xc0) == 0x80)
+        ++start;
+    QString text = QString::fromUtf8(QByteArrayView(bytes).sliced(start));
+    if (text.size() <= maxSize)
+        return text;
+    qsizetype cut = text.size() - maxSize;
+    if (text[cut].isLowSurrogate())
+        ++cut;
+    return text.mid(cut);
+}
+
 void MUDLogHelperDelegate::write(const QString& line)
 {
     qCInfo(lcQuarrowApp).noquote() << line;

@@ -16,6 +16,12 @@ constexpr int kConnectWaitMs = 1000;
 constexpr int kIdleMs = 100;
 constexpr int kPauseAfterSendMs = 10;
 constexpr auto kClosePollInterval = std::chrono::milliseconds(250);
+// The empty keep-alive send puts nothing on the wire; the kernel's probes
+// keep the line alive instead, starting after the same 20 s of silence. A
+// peer that answers none of 6 probes 10 s apart (about 80 s in all) is gone.
+constexpr int kKeepAliveIdleSeconds = int(MUDSocket::DefaultKeepAliveInterval);
+constexpr int kKeepAliveIntervalSeconds = 10;
+constexpr int kKeepAliveProbes = 6;
 
 double now()
 {
@@ -138,6 +144,8 @@ void MUDSocket::connectOnWorker(const QString& host, quint64 port)
     }
     socket->setMaxReadIdleMs(kIdleMs);
     socket->setMaxSendIdleMs(kIdleMs);
+    if (!socket->setKeepAlive(kKeepAliveIdleSeconds, kKeepAliveIntervalSeconds, kKeepAliveProbes))
+        CVLog(QStringLiteral("MUDSocket - TCP keep-alive could not be enabled: %1").arg(socket->lastErrorText()));
     postToDelegate([](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketHasConnected(self); });
     m_lastSendTimeInterval = now();
     registerConnected(shared_from_this(), true);

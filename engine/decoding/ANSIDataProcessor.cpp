@@ -7,6 +7,7 @@
 #include "core/CVByteHelpers.h"
 #include "core/CVLogHelper.h"
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
+#include "engine/decoding/ANSIDataProcessorWarnings.h"
 #include "engine/decoding/MUDStringColoring.h"
 
 namespace {
@@ -125,6 +126,7 @@ struct ANSIDataProcessor::Pass {
     // LF is a line end and goes silently, a lone one counts as dropped.
     int pendingCarriageReturns = 0;
     bool afterLineFeed = false;
+    ANSIDataProcessorWarnings warnings;
 
     void push(const char* start, qsizetype length, qint32 type)
     {
@@ -165,6 +167,7 @@ bool ANSIDataProcessor::processData(QByteArrayView data)
     if (m_state != State::Ground)
         m_waitingServerOutput.append(reinterpret_cast<const char*>(pass.sequenceStart), pass.end - pass.sequenceStart);
 
+    pass.warnings.flush();
     if (pass.spans.isEmpty()) {
         CVLog(QStringLiteral("No results"));
         return true;
@@ -262,7 +265,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     const uchar c = *pass.p;
     auto consume = [&] { ++pass.p; };
     auto escapeInsideSequence = [&] {
-        CVLog(QStringLiteral("????"));
+        pass.warnings.warn(QStringLiteral("????"));
         emitSequence(pass, ANSIResultTypeCommand);
         beginSequence(pass, State::Escape);
     };
@@ -337,7 +340,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
             emitSequence(pass, ANSIResultTypeCommand);
         } else {
             // Any other ESC ends the string unterminated and starts a new sequence.
-            CVLog(QStringLiteral("????"));
+            pass.warnings.warn(QStringLiteral("????"));
             restartAtPreviousByte(pass, ANSIResultTypeCommand, State::Escape);
         }
         break;
@@ -379,7 +382,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
             consume();
             m_state = State::Subnegotiation;
         } else {
-            CVLog(QStringLiteral("Telnet subnegotiation ended without IAC SE"));
+            pass.warnings.warn(QStringLiteral("Telnet subnegotiation ended without IAC SE"));
             restartAtPreviousByte(pass, ANSIResultTypeTelnet, State::TelnetCommand);
         }
         break;
@@ -388,8 +391,9 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     const bool subnegotiation = m_state == State::Subnegotiation || m_state == State::SubnegotiationIac;
     const qsizetype cap = subnegotiation ? kMaximumSubnegotiationLength : kMaximumEscapeSequenceLength;
     if (m_state != State::Ground && sequenceLength(pass) > cap) {
-        CVLog(subnegotiation ? QStringLiteral("Telnet subnegotiation longer than %1 bytes dropped").arg(cap)
-                             : QStringLiteral("Escape sequence longer than %1 bytes dropped").arg(cap));
+        pass.warnings.warn(subnegotiation ? QStringLiteral("Telnet subnegotiation longer than %1 bytes dropped")
+                                          : QStringLiteral("Escape sequence longer than %1 bytes dropped"),
+                           QString::number(cap));
         m_waitingServerOutput.clear();
         m_state = State::Ground;
     }
@@ -427,7 +431,7 @@ void ANSIDataProcessor::closeText(Pass& pass, bool endOfRead)
     const qsizetype length = pass.out - pass.textStart;
     if (length > 0 || pass.textChanged) {
         if (pass.textChanged)
-            CVLog(QStringLiteral("Length changed"));
+            pass.warnings.warn(QStringLiteral("Length changed"));
         pass.push(pass.textStart, length, ANSIResultTypeText);
     }
     pass.textOpen = false;
@@ -461,7 +465,7 @@ void ANSIDataProcessor::emitSequence(Pass& pass, qint32 type, qsizetype dropTail
         const QByteArrayView command(start, total);
         const QString name = total > 1 ? textForTelnetCommand(uchar(command[1])) : QStringLiteral("-");
         const QString option = total > 2 ? textForTelnetOption(uchar(command[2])) : QStringLiteral("-");
-        CVLog(QStringLiteral("Telnet command: %1, %2 (%3)").arg(name, option, hexval(command)));
+        pass.warnings.telnetCommand(QStringLiteral("Telnet command: %1, %2 (%3)").arg(name, option, hexval(command)));
     }
 }
 
@@ -487,7 +491,7 @@ void ANSIDataProcessor::abortSequence(Pass& pass, const QString& reason)
     // (it changes no style) and read the byte again as ordinary input.
     const char* start = pass.out;
     emitSequence(pass, ANSIResultTypeCommand);
-    CVLog(reason.arg(hexval(QByteArrayView(start, pass.out - start))));
+    pass.warnings.warn(reason, hexval(QByteArrayView(start, pass.out - start)));
 }
 
 QString ANSIDataProcessor::textForTelnetCommand(int code)

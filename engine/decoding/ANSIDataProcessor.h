@@ -17,7 +17,8 @@ class ANSIDataProcessorDelegate;
 // delegate in one call. A single pass over each read with explicit states;
 // a sequence, telnet command or UTF-8 character that a read cuts in two is
 // carried over, so the output does not depend on where reads end. Hostile
-// input is clamped: a sequence past its cap is dropped with a log line.
+// input is clamped: a sequence past its cap is dropped with a log line, and
+// each kind of warning is logged once per read with its count.
 // It never answers the server. Socket loop thread (one thread at a time).
 class ANSIDataProcessor {
 public:

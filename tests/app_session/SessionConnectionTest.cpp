@@ -1,8 +1,13 @@
 #include "SessionFixture.h"
+
+#include <thread>
+
+#include "app/session/MUDSessionReceiver.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggersModifiedObject.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocket.h"
 #include "engine/decoding/MUDCountdownAttribute.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
@@ -76,6 +81,20 @@ TEST_F(SessionConnectionTest, InvalidUtf8IsReplacedNotDropped)
                 return true;
         return false;
     }));
+}
+
+TEST_F(SessionConnectionTest, InvalidUtf8InManyChunksOfOneReadIsLoggedOnce)
+{
+    LogRecorder log;
+    QByteArray read;
+    for (int i = 0; i < 1000; ++i)
+        read += "\x80\x1b[0m";
+    read += "end\r\n";
+    m_document->processDataLocally(read);
+    ASSERT_TRUE(waitForOutput(QStringLiteral("end\n")));
+    const QStringList lines = log.lines().filter(QStringLiteral("Invalid UTF-8"));
+    EXPECT_EQ(lines, QStringList{QStringLiteral(
+                         "MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (1000 bytes in 1000 chunks).")});
 }
 
 TEST_F(SessionConnectionTest, DisconnectShowsTheLineAndTheReconnectButton)
@@ -231,6 +250,74 @@ TEST_F(SessionConnectionTest, LocallyFedTestTextNeverLandsInsideTheServersSequen
         at = text.indexOf(QStringLiteral("server line %1\n").arg(i), at);
         ASSERT_GE(at, 0) << i;
     }
+}
+
+
+TEST_F(SessionConnectionTest, WhatADroppedConnectionLeftOpenNeverEatsTheNextBanner)
+{
+    struct Row {
+        const char* name;
+        QByteArray leftOpen;
+    };
+    const Row rows[] = {
+        {"unterminated OSC", QByteArray("\x1b]0;a window title that never ends")},
+        {"open telnet subnegotiation", QByteArray("\xff\xfa\x18\x01half a terminal type")},
+        {"UTF-8 lead byte", QByteArray("caf\xc3")},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_document = std::make_unique<MUDDocument>(&m_desktop);
+        const QString title = QStringLiteral("Dropped%1").arg(index++);
+        connectSession(storedConnection(title));
+        // The server's last read leaves the decoder inside something, then
+        // the line drops (once the client has it all: the same send).
+        m_server.send("Last words.\r\n" + row.leftOpen);
+        ASSERT_TRUE(waitForOutput(QStringLiteral("Last words.\n")));
+        m_server.dropClient();
+        ASSERT_TRUE(waitForOutput(QStringLiteral("You have been disconnected from the host server.")));
+
+        const int accepted = m_server.acceptedCount();
+        m_document->connect();
+        ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
+        m_server.send("Welcome, traveller.\r\nSecond line.\r\n");
+        EXPECT_TRUE(waitForOutput(QStringLiteral("Second line."), 3000));
+        const QString text = outputText();
+        const QString secondConnection = text.mid(text.lastIndexOf(QStringLiteral("Connected to `%1`.").arg(title)));
+        EXPECT_TRUE(secondConnection.contains(QStringLiteral("\nWelcome, traveller.\nSecond line.")))
+            << secondConnection.toStdString();
+    }
+}
+
+TEST_F(SessionConnectionTest, AReplacedSocketsLateBurstIsDropped)
+{
+    const std::shared_ptr<MUDConnection> connection = storedConnection(QStringLiteral("Late"));
+    m_document->setConnection(connection);
+    auto receiver = std::make_shared<MUDSessionReceiver>(m_document.get());
+    auto oldSocket = std::make_shared<MUDSocket>(connection);
+    auto newSocket = std::make_shared<MUDSocket>(connection);
+
+    receiver->attach(oldSocket);
+    QByteArray before("shown before the switch\r\n\x1b]0;open title");
+    receiver->MUDSocketReceivedData(oldSocket.get(), before);
+    ASSERT_TRUE(waitForOutput(QStringLiteral("shown before the switch\n")));
+
+    // A batch already decoded but not yet shown when the session moves on...
+    QByteArray queued("queued on the old connection\r\n");
+    std::thread([&] { receiver->MUDSocketReceivedData(oldSocket.get(), queued); }).join();
+    receiver->attach(newSocket);
+    // ...and a burst the old loop thread delivers afterwards.
+    QByteArray late("late burst of the old connection\r\n");
+    std::thread([&] { receiver->MUDSocketReceivedData(oldSocket.get(), late); }).join();
+    QByteArray banner("New banner\r\n");
+    std::thread([&] { receiver->MUDSocketReceivedData(newSocket.get(), banner); }).join();
+
+    ASSERT_TRUE(waitForOutput(QStringLiteral("New banner\n")));
+    spinEventLoop(50);
+    const QString text = outputText();
+    EXPECT_FALSE(text.contains(QStringLiteral("queued on the old connection")));
+    EXPECT_FALSE(text.contains(QStringLiteral("late burst")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("shown before the switch\nNew banner\n"))) << text.toStdString();
 }
 
 }

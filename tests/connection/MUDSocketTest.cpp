@@ -1,8 +1,13 @@
 #include "engine/connection/MUDSocket.h"
 
+#include <QDir>
 #include <QMutexLocker>
 #include <gtest/gtest.h>
 #include <thread>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include "LoopbackServer.h"
 #include "TestSupport.h"
@@ -72,6 +77,29 @@ private:
     Calls& m_calls;
     std::chrono::milliseconds m_delayPerRead;
 };
+
+// This process's descriptor of a TCP connection to `port` on the loopback
+// address, found the way a system tool would (every open descriptor), or -1.
+int clientDescriptorConnectedTo(quint16 port)
+{
+    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    for (const QString& name : descriptors) {
+        const int fd = name.toInt();
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 && peer.sin_family == AF_INET
+            && ntohs(peer.sin_port) == port)
+            return fd;
+    }
+    return -1;
+}
+
+int intOption(int fd, int level, int option)
+{
+    int value = -1;
+    socklen_t length = sizeof value;
+    return getsockopt(fd, level, option, &value, &length) == 0 ? value : -1;
+}
 
 bool isRegistered(const std::shared_ptr<MUDSocket>& socket)
 {
@@ -243,6 +271,17 @@ TEST_F(MUDSocketTest, DefaultKeepAliveWaitsTwentySeconds)
     spinEventLoop(600);
     EXPECT_EQ(socket->lastSendTimeInterval(), connectedAt);
     EXPECT_EQ(MUDSocket::DefaultKeepAliveInterval, 20.0);
+}
+
+TEST_F(MUDSocketTest, TheKernelKeepsAnIdleConnectionAliveAfterTwentySeconds)
+{
+    auto socket = connectedSocket();
+    const int fd = clientDescriptorConnectedTo(m_server.port());
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
+    EXPECT_EQ(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), 20);
+    EXPECT_EQ(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL), 10);
+    EXPECT_EQ(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT), 6);
 }
 
 // A delegate that takes 2 ms per read keeps the socket's receive buffer full

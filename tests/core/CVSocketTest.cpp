@@ -3,7 +3,14 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "LoopbackServer.h"
+#include "StalledListener.h"
 #include "TestSupport.h"
 
 namespace {
@@ -13,6 +20,28 @@ std::unique_ptr<CVSocket> connectedTo(LoopbackServer& server)
     EXPECT_TRUE(socket->connect("127.0.0.1", server.port(), 1000)) << socket->lastErrorText().toStdString();
     EXPECT_TRUE(waitUntil([&] { return server.hasClient(); }));
     return socket;
+}
+
+QByteArray loopbackAddress(quint16 port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return QByteArray(reinterpret_cast<const char*>(&address), sizeof address);
+}
+
+// True when a connect to the loopback `port` is still unanswered after `ms`:
+// the port drops packets, as a host behind a filtering firewall does.
+bool dropsConnects(quint16 port, int ms)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const QByteArray address = loopbackAddress(port);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(address.constData()), address.size());
+    pollfd waiting{fd, POLLOUT, 0};
+    const bool answered = poll(&waiting, 1, ms) == 1;
+    ::close(fd);
+    return !answered;
 }
 
 qint64 msToReceive(CVSocket& socket, QByteArray* received = nullptr)
@@ -120,4 +149,57 @@ TEST(CVSocket, PeerCloseAndLocalCloseEndTheConnection)
     EXPECT_FALSE(second->sendString("look\n"));
     EXPECT_TRUE(second->receiveBytes().isEmpty());
     EXPECT_TRUE(waitUntil([&] { return server.clientClosed(); }));
+}
+
+TEST(CVSocket, AnAddressThatDropsPacketsDoesNotCostTheNextOneItsChance)
+{
+    // A dual-stack host whose first address is unreachable without an
+    // answer (broken IPv6, say) and whose second one serves.
+    // A listener whose accept queue is full: the kernel drops further SYNs.
+    StalledListener blackHole;
+    ASSERT_TRUE(dropsConnects(blackHole.port(), 300)) << "the port answered: the test cannot show anything";
+    LoopbackServer server;
+    CVSocket socket;
+    socket.setResolver([&](const QString&, quint64, QString*) {
+        return QList<QByteArray>{loopbackAddress(blackHole.port()), loopbackAddress(server.port())};
+    });
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(socket.connect(QStringLiteral("dual.example"), 4000, 1000)) << socket.lastErrorText().toStdString();
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_EQ(socket.peerPort(), server.port());
+    EXPECT_TRUE(waitUntil([&] { return server.hasClient(); }));
+    // The second address is started a quarter of a second after the first,
+    // not after the first has used up the whole limit.
+    EXPECT_LT(elapsed, 700);
+}
+
+TEST(CVSocket, EveryAddressThatDropsGetsItsOwnLimit)
+{
+    StalledListener first;
+    StalledListener second;
+    ASSERT_TRUE(dropsConnects(first.port(), 300) && dropsConnects(second.port(), 300));
+    CVSocket socket;
+    socket.setResolver([&](const QString&, quint64, QString*) {
+        return QList<QByteArray>{loopbackAddress(first.port()), loopbackAddress(second.port())};
+    });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(socket.connect(QStringLiteral("dual.example"), 4000, 400));
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_EQ(socket.connectFailReasons(), QStringList{QStringLiteral("Connection timed out")});
+    // The second attempt starts 250 ms after the first and has 400 ms of its own.
+    EXPECT_GE(elapsed, 600);
+    EXPECT_LT(elapsed, 1200);
+}
+
+TEST(CVSocket, AResolverThatFindsNothingFailsWithItsReason)
+{
+    CVSocket socket;
+    socket.setResolver([](const QString&, quint64, QString* reason) {
+        *reason = QStringLiteral("Name or service not known");
+        return QList<QByteArray>{};
+    });
+    EXPECT_FALSE(socket.connect(QStringLiteral("nowhere.example"), 4000, 400));
+    EXPECT_EQ(socket.connectFailReasons(), QStringList{QStringLiteral("Name or service not known")});
 }

@@ -215,3 +215,37 @@ TEST(ANSIDataProcessor, TelnetNamesFollowTheTables)
     EXPECT_EQ(ANSIDataProcessor::textForTelnetOption(36), "Environment Variables");
     EXPECT_EQ(ANSIDataProcessor::textForTelnetOption(201), "201");
 }
+
+TEST(ANSIDataProcessor, AFloodOfInvalidUtf8LogsAFewLinesPerReadNotOnePerChunk)
+{
+    // The worst shape: bytes 0x80 to 0xff with ESC here and there, so every
+    // read holds hundreds of chunks, telnet commands and dropped bytes.
+    constexpr int kReads = 32;
+    constexpr int kReadBytes = 32 * 1024;
+    QRandomGenerator random(7);
+    std::vector<QByteArray> reads;
+    for (int read = 0; read < kReads; ++read) {
+        QByteArray bytes(kReadBytes, Qt::Uninitialized);
+        for (char& byte : bytes)
+            byte = char(random.bounded(100) == 0 ? 0x1b : 0x80 + random.bounded(128));
+        reads.push_back(bytes);
+    }
+    LogRecorder log;
+    RecordingDelegate delegate;
+    decodeReads(reads, &delegate);
+    ASSERT_EQ(delegate.batches, kReads);
+    // Per read: a line per kind of warning, the first telnet commands and
+    // one line saying how many more there were.
+    const qsizetype lines = log.lines().size();
+    EXPECT_LE(lines, kReads * 24) << log.lines().mid(0, 40).join(" | ").toStdString();
+    qint64 logBytes = 0;
+    for (const QString& line : log.lines())
+        logBytes += line.toUtf8().size();
+    EXPECT_LT(logBytes, kReads * kReadBytes / 10);
+    EXPECT_TRUE(std::any_of(log.lines().cbegin(), log.lines().cend(), [](const QString& line) {
+        return line.startsWith(QStringLiteral("Telnet commands: ")) && line.endsWith(QStringLiteral(" more in this read not logged"));
+    }));
+    EXPECT_TRUE(std::any_of(log.lines().cbegin(), log.lines().cend(), [](const QString& line) {
+        return line.startsWith(QStringLiteral("Length changed (")) && line.endsWith(QStringLiteral(" times in this read)"));
+    }));
+}

@@ -1,0 +1,58 @@
+#include "app/session/MUDSessionReceiverConnection.h"
+
+#include <chrono>
+
+#include "app/session/MUDSessionReceiver.h"
+#include "core/CVMainThread.h"
+
+MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* socket,
+                                                           std::weak_ptr<MUDSessionReceiver> receiver)
+    : m_socket(socket)
+    , m_receiver(std::move(receiver))
+    , m_ansiDataProcessor(this)
+{
+}
+
+void MUDSessionReceiverConnection::receive(const QByteArray& data)
+{
+    // In slices, so the main thread handles a long read in several short
+    // steps and other work (input, painting) gets a turn between them.
+    for (qsizetype offset = 0; offset < data.size(); offset += SliceBytes) {
+        const qsizetype length = std::min(SliceBytes, data.size() - offset);
+        m_readBytes = length;
+        m_ansiDataProcessor.processData(QByteArrayView(data).sliced(offset, length));
+        m_readBytes = 0;
+        waitForMainThread();
+    }
+}
+
+void MUDSessionReceiverConnection::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results)
+{
+    const qsizetype readBytes = std::exchange(m_readBytes, 0);
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_pendingBytes += readBytes;
+    }
+    fc_executeOnMainThread([self = shared_from_this(), results, readBytes] {
+        if (std::shared_ptr<MUDSessionReceiver> receiver = self->m_receiver.lock())
+            receiver->deliverBatch(self.get(), results);
+        self->batchHandled(readBytes);
+    });
+}
+
+void MUDSessionReceiverConnection::waitForMainThread()
+{
+    std::unique_lock lock(m_pendingMutex);
+    m_mainThreadCaughtUp.wait_for(lock, std::chrono::milliseconds(MaxCatchUpWaitMs),
+                                  [this] { return m_pendingBytes <= MaxPendingBytes; });
+}
+
+void MUDSessionReceiverConnection::batchHandled(qsizetype readBytes)
+{
+    if (readBytes == 0)
+        return;
+    std::lock_guard lock(m_pendingMutex);
+    m_pendingBytes -= readBytes;
+    if (m_pendingBytes <= MaxPendingBytes)
+        m_mainThreadCaughtUp.notify_all();
+}

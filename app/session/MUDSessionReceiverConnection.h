@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "engine/decoding/ANSIDataProcessor.h"
+#include "engine/decoding/ANSIDataProcessorDelegate.h"
+
+class MUDSessionReceiver;
+class MUDSocket;
+
+// What one connection of a session needs to receive: its own decoder (so
+// nothing a connection leaves half-sent reaches the next one) and its own
+// count of bytes waiting for the main thread.
+//
+// A flood must not bury the main thread: once more than MaxPendingBytes of
+// read bytes wait for it, the loop thread stops reading until the main
+// thread catches up (for at most MaxCatchUpWaitMs per slice, so a busy main
+// thread never stalls the connection for long), and the server is slowed
+// down by TCP itself.
+//
+// Threads: receive() runs on the socket's loop thread; batches are handed
+// to the receiver on the main thread. m_pendingMutex guards the pending
+// byte count.
+class MUDSessionReceiverConnection : public ANSIDataProcessorDelegate,
+                                     public std::enable_shared_from_this<MUDSessionReceiverConnection> {
+public:
+    static constexpr qsizetype MaxPendingBytes = 64 * 1024;
+    // Reads are decoded, and handed to the main thread, in slices of this size.
+    static constexpr qsizetype SliceBytes = 32 * 1024;
+    static constexpr int MaxCatchUpWaitMs = 250;
+
+    MUDSessionReceiverConnection(const MUDSocket* socket, std::weak_ptr<MUDSessionReceiver> receiver);
+
+    // Identifies the socket this decoder serves; never dereferenced.
+    const MUDSocket* socket() const { return m_socket; }
+
+    // Decodes one read and posts its batches to the main thread.
+    void receive(const QByteArray& data);
+
+    void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
+
+private:
+    void waitForMainThread();
+    void batchHandled(qsizetype readBytes);
+
+    const MUDSocket* const m_socket;
+    const std::weak_ptr<MUDSessionReceiver> m_receiver;
+    ANSIDataProcessor m_ansiDataProcessor;
+    // The size of the slice being decoded, counted against the pending
+    // bytes once its batch is posted (socket loop thread only).
+    qsizetype m_readBytes = 0;
+
+    std::mutex m_pendingMutex;
+    std::condition_variable m_mainThreadCaughtUp;
+    qsizetype m_pendingBytes = 0;
+};
