@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/CVLogHelper.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 #include "engine/connection/MUDProxyServer.h"
 #include "engine/connection/MUDProxyServerDelegate.h"
 #include "engine/connection/MUDProxyViewerConnection.h"
@@ -31,9 +32,10 @@ public:
 
 class BenchDelegate : public MUDProxyServerDelegate {
 public:
-    QString MUDProxyServerInitialBuffer(MUDProxyServer*, QList<MUDMessage>*) override
+    void MUDProxyServerInitialBuffer(MUDProxyServer*, InitialBufferReady ready) override
     {
-        return QStringLiteral("{\"action\":\"initialBuffer\",\"entries\":[]}");
+        ready(std::make_shared<const MUDProxyOutgoingFrame>(QStringLiteral("{\"action\":\"initialBuffer\",\"entries\":[]}")),
+              {});
     }
     void MUDProxyServerRequestsCommand(MUDProxyServer*, const QString&) override {}
     void MUDProxyServerIsListening(MUDProxyServer*, quint16) override {}

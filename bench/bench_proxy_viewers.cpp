@@ -13,9 +13,6 @@
 // Usage: bench_proxy_viewers [megabytes to flood, default 10] [viewers, default 10]
 // (0 viewers: the same flood with sharing on but nobody watching, for comparison)
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTimer>
 #include <QtEndian>
 #include <algorithm>
@@ -144,20 +141,6 @@ void readViewer(Viewer& viewer, quint16 port, const std::atomic<bool>& stopping)
     socket.close();
 }
 
-// The output text the documents rebuild: the initial buffer, then every
-// appended run; "messages" documents carry no output.
-QString rebuiltOutput(const QStringList& documents)
-{
-    QString text;
-    for (const QString& document : documents) {
-        const QJsonObject object = QJsonDocument::fromJson(document.toUtf8()).object();
-        if (object.value(QStringLiteral("action")).toString() == QLatin1String("messages"))
-            continue;
-        for (const QJsonValue& entry : object.value(QStringLiteral("entries")).toArray())
-            text += entry.toObject().value(QStringLiteral("text")).toString();
-    }
-    return text;
-}
 
 }
 
@@ -311,7 +294,7 @@ int main(int argc, char** argv)
     // and the first viewer's documents rebuild the output exactly.
     const bool sameCounts = std::all_of(viewers.begin(), viewers.end(),
                                         [&](const Viewer& v) { return v.documents == viewers[0].documents; });
-    const QString rebuilt = rebuiltOutput(viewers[0].kept);
+    const QString rebuilt = proxyRebuiltOutput(viewers[0].kept);
     const QString output = document.output().text({0, document.output().length()});
     qsizetype firstDifference = 0;
     while (firstDifference < std::min(rebuilt.size(), output.size()) &&

@@ -48,11 +48,8 @@ void MUDCommandPipeline::processCommand(const QString& line, const ActionSource&
     const MUDCommandTokenizer tokenizer(line, {}, '\\');
     processTokens(tokenizer.allTokens(), actionSource, m_document.commandIndex());
 
-    if (!actionSource) {
-        if (MUDCommandInput* input = m_document.commandInput())
-            input->selectAll();
+    if (!actionSource)
         emit m_document.scrollToEndRequested(true);
-    }
     m_document.setCommandIndex(m_document.commandIndex() + 1);
 }
 
@@ -178,6 +175,10 @@ void MUDCommandPipeline::returnKey()
     text.remove(u'\r');
     text.replace(u'\n', u' ');
     processCommand(text, nullptr);
+    // Only a line sent from the input line selects it, so the next keystroke
+    // replaces it; lines from viewers never touch what the player is typing.
+    if (input)
+        input->selectAll();
     m_document.setHistoryIndex(0);
     m_historyIndexIsShown = false;
     m_document.setHistoryButtonEnabled(!m_document.historyCommands().isEmpty());

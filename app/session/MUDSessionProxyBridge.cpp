@@ -1,91 +1,40 @@
 #include "app/session/MUDSessionProxyBridge.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
 #include <QTextCharFormat>
-#include <QVariantMap>
 
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDProxyEntryStyles.h"
+#include "app/session/MUDProxyInitialBuffer.h"
 #include "core/CVAttributedString.h"
 #include "core/CVJSONHelpers.h"
 #include "engine/connection/MUDProxyServer.h"
-#include "engine/decoding/MUDTextAttributes.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 
 namespace {
-
-// A run's attributes without its foreground colour and font, so runs differ
-// only where the rest of their style does.
-QTextCharFormat withoutForegroundAndFont(const QTextCharFormat& format)
-{
-    QTextCharFormat reduced = format;
-    reduced.clearForeground();
-    const QMap<int, QVariant> properties = format.properties();
-    for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
-        if (it.key() >= QTextFormat::FirstFontProperty && it.key() <= QTextFormat::LastFontProperty)
-            reduced.clearProperty(it.key());
-    }
-    return reduced;
-}
-
-// An entry without its text: the run's "fg", "bg" and "flags" details.
-QJsonObject proxyEntryDetails(const QTextCharFormat& format)
-{
-    static const QString keys[] = {QStringLiteral("fg"), QStringLiteral("bg"), QStringLiteral("flags")};
-    const QVariantMap details = format.property(MUDSectionDetailsProperty).toMap();
-    QJsonObject entry;
-    for (const QString& key : keys) {
-        if (details.contains(key))
-            entry.insert(key, QJsonValue::fromVariant(details.value(key)));
-    }
-    return entry;
-}
 
 // The entries of `string` given as runs by `forEachRun(block)`, which calls
 // `block(range, attributes, id)` for each run in order.
 template <typename ForEachRun>
-QJsonArray proxyEntriesFromRuns(const QString& string, const ForEachRun& forEachRun)
+QJsonArray proxyEntriesFromRuns(const QString& string, MUDProxyEntryStyles& styles, const ForEachRun& forEachRun)
 {
-    // A flood appends thousands of runs in a handful of formats: each
-    // interned format is reduced once, and runs compare by the index of
-    // their reduced format instead of property by property. Entries are
-    // built as JSON directly, from the details of each reduced format.
-    QList<QTextCharFormat> reducedFormats{QTextCharFormat()};
-    QList<QJsonObject> reducedDetails{QJsonObject()};
-    QHash<quint64, qsizetype> reducedIndexOfId;
-    const auto reducedIndex = [&](const QTextCharFormat& attributes, CVFormatId id) {
-        if (id.isValid()) {
-            const auto known = reducedIndexOfId.constFind(id.key());
-            if (known != reducedIndexOfId.cend())
-                return known.value();
-        }
-        const QTextCharFormat reduced = withoutForegroundAndFont(attributes);
-        qsizetype index = reducedFormats.indexOf(reduced);
-        if (index < 0) {
-            index = reducedFormats.size();
-            reducedFormats.append(reduced);
-            reducedDetails.append(proxyEntryDetails(reduced));
-        }
-        if (id.isValid())
-            reducedIndexOfId.insert(id.key(), index);
-        return index;
-    };
     QJsonArray entries;
     qsizetype current = 0;
     qsizetype start = 0;
     const auto addEntry = [&](qsizetype end) {
-        QJsonObject entry = reducedDetails[current];
+        QJsonObject entry = styles.details(current);
         entry.insert(QStringLiteral("text"), string.mid(start, end - start));
         entries.append(entry);
     };
     forEachRun([&](CVRange range, const QTextCharFormat& attributes, CVFormatId id) {
-        const qsizetype reduced = reducedIndex(attributes, id);
-        if (range.location > start && reduced != current) {
+        const qsizetype style = styles.styleOf(attributes, id);
+        if (range.location > start && style != current) {
             addEntry(range.location);
             start = range.location;
         }
-        current = reduced;
+        current = style;
     });
     if (start < string.size())
         addEntry(string.size());
@@ -112,6 +61,8 @@ void MUDSessionProxyBridge::startSharing()
     if (m_proxyServer)
         return;
     m_proxyServer = std::make_shared<MUDProxyServer>(std::weak_ptr<MUDProxyServerDelegate>(shared_from_this()));
+    if (m_document)
+        m_initialBuffer = std::make_unique<MUDProxyInitialBuffer>(m_document->output());
     m_proxyServer->setPortRange(m_firstPort, m_lastPort);
     m_proxyServer->startListening();
     if (m_document)
@@ -139,6 +90,8 @@ void MUDSessionProxyBridge::detach()
 {
     m_proxyServer->close();
     m_proxyServer.reset();
+    // Viewers still waiting for their initial buffer go with the server.
+    m_initialBuffer.reset();
     if (m_document)
         emit m_document->sharingChanged(false);
 }
@@ -184,7 +137,8 @@ void MUDSessionProxyBridge::forwardMessage(const QString& message)
 
 QJsonArray MUDSessionProxyBridge::proxyEntriesFromAttributedString(const CVAttributedString& text)
 {
-    return proxyEntriesFromRuns(text.string(), [&](const auto& block) { text.forEachRun(block); });
+    MUDProxyEntryStyles styles;
+    return proxyEntriesFromRuns(text.string(), styles, [&](const auto& block) { text.forEachRun(block); });
 }
 
 QJsonArray MUDSessionProxyBridge::proxyEntriesFromStyledText(const MUDStyledText& text)
@@ -192,15 +146,17 @@ QJsonArray MUDSessionProxyBridge::proxyEntriesFromStyledText(const MUDStyledText
     // Entries leave out the foreground, the one thing white space changes
     // in the styles of the style state: each piece is then one run, unless
     // a style's white space differs in more.
+    MUDProxyEntryStyles styles;
     QSet<const MUDTextStyle*> checked;
     for (const MUDStyledText::Piece& piece : text.pieces()) {
         if (checked.contains(piece.style.get()))
             continue;
-        if (!(withoutForegroundAndFont(piece.style->text) == withoutForegroundAndFont(piece.style->whitespace)))
+        const MUDTextStyle& style = *piece.style;
+        if (styles.styleOf(style.text, style.textId) != styles.styleOf(style.whitespace, style.whitespaceId))
             return proxyEntriesFromAttributedString(text.attributedString());
         checked.insert(piece.style.get());
     }
-    return proxyEntriesFromRuns(text.string(), [&](const auto& block) {
+    return proxyEntriesFromRuns(text.string(), styles, [&](const auto& block) {
         qsizetype start = 0;
         for (const MUDStyledText::Piece& piece : text.pieces()) {
             block(CVRange{start, piece.length}, piece.style->text, piece.style->textId);
@@ -219,14 +175,19 @@ QString MUDSessionProxyBridge::proxyDocument(const QString& action, const QJsonA
     return jsonString(QJsonObject{{QStringLiteral("action"), action}, {QStringLiteral("entries"), entries}});
 }
 
-QString MUDSessionProxyBridge::MUDProxyServerInitialBuffer(MUDProxyServer*, QList<MUDMessage>* messages)
+void MUDSessionProxyBridge::MUDProxyServerInitialBuffer(MUDProxyServer* server, InitialBufferReady ready)
 {
-    if (!m_document)
-        return proxyDocument(QStringLiteral("initialBuffer"), QJsonArray());
-    if (messages)
-        *messages = m_document->messages();
-    const MUDOutputModel& output = m_document->output();
-    return proxyDocument(QStringLiteral("initialBuffer"), output.attributedSubstring({0, output.length()}));
+    if (!m_document || !m_initialBuffer || server != m_proxyServer.get()) {
+        ready(std::make_shared<const MUDProxyOutgoingFrame>(proxyDocument(QStringLiteral("initialBuffer"), QJsonArray())),
+              {});
+        return;
+    }
+    // The messages are those of the moment the buffer is handed over: later
+    // ones reach the viewer as updates.
+    m_initialBuffer->request([document = m_document, ready = std::move(ready)](
+                                 std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer) {
+        ready(std::move(initialBuffer), document ? document->messages() : QList<MUDMessage>());
+    });
 }
 
 void MUDSessionProxyBridge::MUDProxyServerRequestsCommand(MUDProxyServer*, const QString& command)
@@ -234,8 +195,13 @@ void MUDSessionProxyBridge::MUDProxyServerRequestsCommand(MUDProxyServer*, const
     if (!m_document || m_document->isClosed())
         return;
     // A viewer's line may end in "\r": the command is the line without it.
+    // It enters the history as if typed, but the player may be browsing the
+    // history meanwhile: their place stays on the entry they were shown,
+    // which the new entry in front moves back by one.
+    const qsizetype historySize = m_document->historyCommands().size();
     m_document->processCommand(command.trimmed(), nullptr);
-    m_document->setHistoryIndex(0);
+    if (m_document->historyIndex() > 0 && m_document->historyCommands().size() > historySize)
+        m_document->setHistoryIndex(m_document->historyIndex() + 1);
     if (!m_document->historyCommands().isEmpty())
         m_document->setHistoryButtonEnabled(true);
 }

@@ -11,12 +11,13 @@
 
 class CVAttributedString;
 class MUDDocument;
+class MUDProxyInitialBuffer;
 class MUDProxyServer;
 
 // A session's slot for one proxy server: starts and stops it, mirrors the
 // session's output and messages to its viewers and runs the lines viewers
-// send as commands typed by the player. Without a server attached it sends
-// nothing anywhere. Held by a std::shared_ptr, because the server reaches
+// send as commands typed by the player, leaving what the player is typing
+// alone. Without a server attached it sends nothing anywhere. Held by a std::shared_ptr, because the server reaches
 // it through a weak reference from its threads. Main thread (the server
 // makes every delegate call there); the session is reached only while it
 // exists.
@@ -56,7 +57,7 @@ public:
     static QString proxyDocument(const QString& action, const CVAttributedString& text);
     static QString proxyDocument(const QString& action, const QJsonArray& entries);
 
-    QString MUDProxyServerInitialBuffer(MUDProxyServer* server, QList<MUDMessage>* messages) override;
+    void MUDProxyServerInitialBuffer(MUDProxyServer* server, InitialBufferReady ready) override;
     void MUDProxyServerRequestsCommand(MUDProxyServer* server, const QString& command) override;
     void MUDProxyServerIsListening(MUDProxyServer* server, quint16 port) override;
     void MUDProxyServerFailedToListen(MUDProxyServer* server, const QString& message) override;
@@ -67,6 +68,8 @@ private:
 
     QPointer<MUDDocument> m_document;
     std::shared_ptr<MUDProxyServer> m_proxyServer;
+    // The output copied for joining viewers, while sharing.
+    std::unique_ptr<MUDProxyInitialBuffer> m_initialBuffer;
     quint16 m_firstPort;
     quint16 m_lastPort;
 };

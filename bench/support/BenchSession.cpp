@@ -1,5 +1,8 @@
 #include "BenchSession.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
 
@@ -66,4 +69,17 @@ void storeTriggers(const MUDConnection& connection, int count)
         triggers.append(trigger);
     }
     MUDPreservation::saveTriggers(triggers, connection);
+}
+
+QString proxyRebuiltOutput(const QStringList& documents)
+{
+    QString text;
+    for (const QString& document : documents) {
+        const QJsonObject object = QJsonDocument::fromJson(document.toUtf8()).object();
+        if (object.value(QStringLiteral("action")).toString() == QLatin1String("messages"))
+            continue;
+        for (const QJsonValue& entry : object.value(QStringLiteral("entries")).toArray())
+            text += entry.toObject().value(QStringLiteral("text")).toString();
+    }
+    return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
 #include <memory>
@@ -41,6 +42,10 @@ std::shared_ptr<MUDConnection> storedConnection(quint16 port);
 // Stores `count` triggers as a player might keep them: two match every
 // flood line, the rest (plain text and expressions) never do.
 void storeTriggers(const MUDConnection& connection, int count);
+
+// The output text a proxy viewer's documents rebuild: the initial buffer,
+// then every appended run; "messages" documents carry no output.
+QString proxyRebuiltOutput(const QStringList& documents);
 
 // Spins the event loop until `done` or the time limit; false on time-out.
 template <typename Done>

@@ -7,8 +7,19 @@ MUDProxyOutgoingFrame::MUDProxyOutgoingFrame(QString document)
 {
 }
 
+MUDProxyOutgoingFrame::MUDProxyOutgoingFrame(std::function<QString()> makeDocument)
+    : m_makeDocument(std::move(makeDocument))
+{
+}
+
 const QByteArray& MUDProxyOutgoingFrame::bytes() const
 {
-    std::call_once(m_encoded, [this] { m_bytes = MUDProxyFrame::encode(m_document); });
+    std::call_once(m_encoded, [this] {
+        const QString document = m_makeDocument ? m_makeDocument() : std::exchange(m_document, QString());
+        // Whatever the maker holds (a copy of the output) goes with it.
+        m_makeDocument = nullptr;
+        if (!document.isEmpty())
+            m_bytes = MUDProxyFrame::encode(document);
+    });
     return m_bytes;
 }

@@ -12,6 +12,7 @@
 #include "core/CVSocket.h"
 #include "engine/connection/MUDProxyClient.h"
 #include "engine/connection/MUDProxyCommandBuffer.h"
+#include "engine/connection/MUDProxyFrame.h"
 #include "engine/connection/MUDProxyOutgoingFrame.h"
 #include "engine/connection/MUDProxyServerDelegate.h"
 
@@ -52,6 +53,12 @@ bool MUDProxyServer::hasConnections() const
     return !m_clients.isEmpty();
 }
 
+int MUDProxyServer::viewerCount() const
+{
+    QMutexLocker lock(&m_clientsMutex);
+    return int(m_clients.size());
+}
+
 quint64 MUDProxyServer::clientCount() const
 {
     QMutexLocker lock(&m_clientsMutex);
@@ -84,6 +91,11 @@ QString MUDProxyServer::createSendStringForMessages(const QList<MUDMessage>& mes
         entries.append(message.message());
     return jsonString(QJsonObject{{QStringLiteral("action"), QStringLiteral("messages")},
                                   {QStringLiteral("entries"), entries}});
+}
+
+QString MUDProxyServer::refusalMessage()
+{
+    return QStringLiteral("This session already has %1 viewers; try again when one of them leaves.").arg(MaxViewers);
 }
 
 void MUDProxyServer::close()
@@ -146,23 +158,64 @@ void MUDProxyServer::attachViewer(std::unique_ptr<CVSocket> socket)
     CVLog(QStringLiteral("Accepted a connection from: %1 %2").arg(socket->peerAddress()).arg(socket->peerPort()));
     socket->setMaxReadIdleMs(ViewerIdleMs);
     socket->setMaxSendIdleMs(ViewerIdleMs);
+    if (!reserveViewerPlace()) {
+        refuseViewer(*socket);
+        return;
+    }
     auto client = std::make_shared<MUDProxyClient>(std::move(socket));
-    // The viewer joins the list in the same main-thread step that builds its
-    // initial buffer: output appended after that step reaches it as an update,
-    // and none falls between the snapshot and the list.
-    fc_executeOnMainThreadSync([this, &client] {
-        QList<MUDMessage> messages;
-        if (std::shared_ptr<MUDProxyServerDelegate> target = delegate()) {
-            const QString initialBuffer = target->MUDProxyServerInitialBuffer(this, &messages);
-            if (!initialBuffer.isEmpty())
-                client->enqueue(initialBuffer);
+    // The session answers when its initial buffer is ready, which may take
+    // several turns of the main thread's loop; the viewer joins the list in
+    // that same main-thread step, so output appended after the buffer was
+    // taken reaches it as an update and none falls between the two.
+    fc_executeOnMainThread([self = shared_from_this(), client] {
+        std::shared_ptr<MUDProxyServerDelegate> target = self->delegate();
+        if (!target) {
+            self->admitViewer(client, nullptr, {});
+            return;
         }
-        if (!messages.isEmpty())
-            client->enqueue(createSendStringForMessages(messages));
+        target->MUDProxyServerInitialBuffer(
+            self.get(), [self, client](std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer,
+                                       const QList<MUDMessage>& messages) {
+                self->admitViewer(client, std::move(initialBuffer), messages);
+            });
+    });
+}
+
+bool MUDProxyServer::reserveViewerPlace()
+{
+    QMutexLocker lock(&m_clientsMutex);
+    if (m_clients.size() + m_joiningViewers >= MaxViewers)
+        return false;
+    ++m_joiningViewers;
+    return true;
+}
+
+void MUDProxyServer::refuseViewer(CVSocket& socket)
+{
+    CVLog(QStringLiteral("Proxy server refused a viewer from %1 %2: it already has %3 viewers.")
+              .arg(socket.peerAddress())
+              .arg(socket.peerPort())
+              .arg(MaxViewers));
+    // A "messages" document is what a viewer shows as text from the session.
+    socket.sendBytes(MUDProxyFrame::encode(createSendStringForMessages({MUDMessage(refusalMessage())})));
+    socket.close();
+}
+
+void MUDProxyServer::admitViewer(const std::shared_ptr<MUDProxyClient>& client,
+                                 std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer,
+                                 const QList<MUDMessage>& messages)
+{
+    if (initialBuffer)
+        client->enqueue(std::move(initialBuffer));
+    if (!messages.isEmpty())
+        client->enqueue(createSendStringForMessages(messages));
+    {
         QMutexLocker lock(&m_clientsMutex);
+        --m_joiningViewers;
         m_clients.append(client);
         ++m_clientCount;
-    });
+    }
+    // After close() the loop ends at once and retires the viewer.
     std::thread([self = shared_from_this(), client] { self->viewerLoop(client); }).detach();
 }
 
@@ -181,7 +234,7 @@ bool MUDProxyServer::viewerPass(MUDProxyClient& client, MUDProxyCommandBuffer& c
 {
     CVSocket& socket = client.socket();
     bool keepGoing = true;
-    if (std::shared_ptr<const MUDProxyOutgoingFrame> frame = client.takeNext(); frame && !frame->document().isEmpty()) {
+    if (std::shared_ptr<const MUDProxyOutgoingFrame> frame = client.takeNext(); frame && !frame->bytes().isEmpty()) {
         if (socket.sendBytes(frame->bytes())) {
             CVLog(QStringLiteral("success!"));
         } else {

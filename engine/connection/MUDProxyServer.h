@@ -12,17 +12,20 @@ class CVServerSocket;
 class CVSocket;
 class MUDProxyClient;
 class MUDProxyCommandBuffer;
+class MUDProxyOutgoingFrame;
 class MUDProxyServerDelegate;
 
 // Lets other programs on this machine watch and drive a session: listens on
 // the first free loopback port from 5484, sends every attached viewer the
 // session's output as framed JSON documents (see MUDProxyFrame) and hands
-// each line a viewer sends back to the session as a command.
+// each line a viewer sends back to the session as a command. At most
+// MaxViewers watch at once: each costs a thread, a copy of the output and
+// main-thread time for its commands, so more are told so and closed.
 //
 // Threads: the owner (the session, main thread) starts, feeds and closes it;
 // one accept thread searches a port and accepts viewers; one loop thread per
 // viewer sends its documents and reads its commands. Delegate calls run on the
-// main thread. m_clientsMutex guards the viewer list and the count; each
+// main thread. m_clientsMutex guards the viewer list and the counts; each
 // viewer's queue has its own lock, always taken after the list's. Must be
 // owned by a std::shared_ptr (the threads keep a reference until they end).
 class MUDProxyServer : public std::enable_shared_from_this<MUDProxyServer> {
@@ -34,6 +37,8 @@ public:
     static constexpr int ViewerIdleMs = 100;
     // A viewer line longer than this is dropped whole, with a log line.
     static constexpr qsizetype MaxCommandBytes = 1024 * 1024;
+    // Viewers attached or joining at once; one more is refused.
+    static constexpr int MaxViewers = 16;
 
     explicit MUDProxyServer(std::weak_ptr<MUDProxyServerDelegate> delegate);
     ~MUDProxyServer();
@@ -48,6 +53,8 @@ public:
     void startListening();
     // Viewers attached now (a viewer whose loop ended is retired).
     bool hasConnections() const;
+    // Viewers attached now.
+    int viewerCount() const;
     // Viewers accepted since the start.
     quint64 clientCount() const;
     bool isRunning() const { return m_running.load(); }
@@ -60,6 +67,8 @@ public:
     void sendMessages(const QList<MUDMessage>& messages);
     // {"action": "messages", "entries": [message, ...]}; empty for no messages.
     static QString createSendStringForMessages(const QList<MUDMessage>& messages);
+    // What a viewer beyond MaxViewers is told before it is closed.
+    static QString refusalMessage();
 
     // Stops accepting, releases the port and ends every viewer's loop (each
     // within one read wait); returns at once.
@@ -69,6 +78,10 @@ private:
     void acceptLoop();
     bool searchPort();
     void attachViewer(std::unique_ptr<CVSocket> socket);
+    bool reserveViewerPlace();
+    void refuseViewer(CVSocket& socket);
+    void admitViewer(const std::shared_ptr<MUDProxyClient>& client,
+                     std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer, const QList<MUDMessage>& messages);
     void viewerLoop(const std::shared_ptr<MUDProxyClient>& client);
     bool viewerPass(MUDProxyClient& client, MUDProxyCommandBuffer& commands);
     void retire(const std::shared_ptr<MUDProxyClient>& client);
@@ -84,5 +97,7 @@ private:
 
     mutable QMutex m_clientsMutex;
     QList<std::shared_ptr<MUDProxyClient>> m_clients;
+    // Accepted viewers waiting for their initial buffer.
+    int m_joiningViewers = 0;
     quint64 m_clientCount = 0;
 };

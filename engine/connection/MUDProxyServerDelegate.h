@@ -2,21 +2,31 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
+#include <memory>
 
 #include "engine/automation/MUDMessage.h"
 
+class MUDProxyOutgoingFrame;
 class MUDProxyServer;
 
 // What a MUDProxyServer asks of and reports to its session. Every call runs on
-// the main thread; the first two are made synchronously from a server thread,
-// which waits for the answer.
+// the main thread; the command is handed over synchronously from a viewer's
+// thread, which waits for it to run.
 class MUDProxyServerDelegate {
 public:
+    // Takes a joining viewer's first documents: the frame of the document
+    // describing the whole output and the messages so far. Main thread, once.
+    using InitialBufferReady =
+        std::function<void(std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer, const QList<MUDMessage>& messages)>;
+
     virtual ~MUDProxyServerDelegate() = default;
 
-    // The JSON document describing the whole current output, for a viewer
-    // that has just attached; may fill `messages` with the messages so far.
-    virtual QString MUDProxyServerInitialBuffer(MUDProxyServer* server, QList<MUDMessage>* messages) = 0;
+    // A viewer joins. The session calls `ready` once, at once or after later
+    // turns of the event loop (so a long output never holds the main thread
+    // for long). Output appended before `ready` runs belongs in the initial
+    // buffer; output appended after it reaches the viewer as updates.
+    virtual void MUDProxyServerInitialBuffer(MUDProxyServer* server, InitialBufferReady ready) = 0;
     // One line a viewer sent, without its "\n" (a "\r" before it stays).
     virtual void MUDProxyServerRequestsCommand(MUDProxyServer* server, const QString& command) = 0;
     // The server listens on `port`; reported once, asynchronously.

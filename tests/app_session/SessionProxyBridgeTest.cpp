@@ -1,12 +1,25 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <thread>
 
 #include "ChildProgram.h"
 #include "SessionFixture.h"
+#include "app/session/MUDProxyInitialBuffer.h"
 #include "app/session/MUDSessionProxyBridge.h"
+#include "app/session/MUDSessionWindow.h"
+#include "app/views/MUDCommandTextView.h"
+#include "engine/connection/MUDProxyFrameDecoder.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 #include "engine/connection/MUDProxyServer.h"
 #include "engine/connection/MUDProxyViewerConnection.h"
+#include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
 #include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextAttributes.h"
@@ -44,6 +57,113 @@ CVAttributedString styled(const QString& text, const QColor& color, const QVaria
         format.setProperty(MUDSectionDetailsProperty, details);
     return CVAttributedString(text, format);
 }
+
+// `count` lines of game text in three styles, two of them with details.
+CVAttributedString gameLines(int first, int count)
+{
+    const QVariantMap red{{QStringLiteral("fg"), 31}};
+    const QVariantMap boldGreen{{QStringLiteral("fg"), 32}, {QStringLiteral("flags"), 1}};
+    CVAttributedString lines;
+    for (int line = first; line < first + count; ++line) {
+        lines.append(styled(QStringLiteral("The goblin "), Qt::red, red));
+        lines.append(styled(QStringLiteral("hits you for %1 ").arg(line % 50), Qt::white, {}));
+        lines.append(styled(QStringLiteral("damage (line %1).\r\n").arg(line), Qt::green, boldGreen));
+    }
+    return lines;
+}
+
+// The document a frame carries.
+QString documentOf(const MUDProxyOutgoingFrame& frame)
+{
+    MUDProxyFrameDecoder decoder;
+    decoder.append(frame.bytes());
+    const QStringList documents = decoder.takeDocuments();
+    return documents.value(0);
+}
+
+// The output text the documents rebuild: every entry of every document
+// that is not a "messages" one, in order.
+QString rebuiltOutput(const QStringList& documents)
+{
+    QString text;
+    for (const QString& document : documents) {
+        if (action(document) != u"messages")
+            text += entriesText(document);
+    }
+    return text;
+}
+
+// A viewer reading on its own thread, so decoding a long document takes no
+// time from the main thread the tests watch.
+class ViewerThread {
+public:
+    explicit ViewerThread(quint16 port)
+        : m_thread([this, port] { run(port); })
+    {
+    }
+    ~ViewerThread()
+    {
+        m_stopping = true;
+        m_thread.join();
+    }
+    QStringList documents() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_documents;
+    }
+
+private:
+    void run(quint16 port)
+    {
+        MUDProxyViewerConnection viewer;
+        if (!viewer.connect(QStringLiteral("127.0.0.1"), port, 2000))
+            return;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!m_stopping && viewer.isConnected() && std::chrono::steady_clock::now() < deadline) {
+            const QStringList documents = viewer.receiveDocuments(20);
+            QMutexLocker lock(&m_mutex);
+            m_documents += documents;
+        }
+    }
+
+    mutable QMutex m_mutex;
+    QStringList m_documents;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+
+// How long the main thread holds on without returning to its event loop:
+// the most processor time it used between two ticks of a 1 ms timer. Time
+// spent waiting for a core on a busy machine is not counted, so the figure
+// is the thread's own doing, whatever else runs.
+class StallProbe {
+public:
+    StallProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = threadProcessorNs();
+            m_longestNs = std::max(m_longestNs, now - m_lastNs);
+            m_lastNs = now;
+        });
+        m_lastNs = threadProcessorNs();
+        m_timer.start();
+    }
+    double longestStallMs() const { return double(m_longestNs) / 1e6; }
+
+private:
+    static qint64 threadProcessorNs()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+
+    QTimer m_timer;
+    qint64 m_lastNs = 0;
+    qint64 m_longestNs = 0;
+};
 
 class SessionProxyBridgeTest : public SessionFixture {
 protected:
@@ -136,6 +256,146 @@ TEST_F(SessionProxyBridgeTest, ViewerLinesRunAsTypedCommandsInOrderAndTrimmed)
     EXPECT_EQ(m_document->historyCommands(), (QStringList{QStringLiteral("south"), QStringLiteral("north")}));
     EXPECT_EQ(m_document->historyIndex(), 0);
     EXPECT_TRUE(m_document->isHistoryButtonEnabled());
+}
+
+TEST_F(SessionProxyBridgeTest, ViewerCommandsLeaveThePlayersTypingAndHistoryPlaceAlone)
+{
+    auto window = std::make_unique<MUDSessionWindow>(&m_desktop);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->openConnection(storedConnection(QStringLiteral("Typed")));
+    MUDDocument& document = window->document();
+    ASSERT_TRUE(waitUntil([&] { return document.isConnected(); }));
+    document.proxyBridge().setPortRange(kFirstPort, kLastPort);
+    document.startSharing();
+    ASSERT_TRUE(waitUntil([&] { return document.proxyBridge().port() != 0; }));
+    auto viewer = attachViewer(document.proxyBridge().port());
+    receive(*viewer, 1);
+
+    // A burst of one-letter commands (neighbours differ, so each one enters
+    // the history) while the player types, key by key.
+    constexpr int kBurst = 5000;
+    QStringList burst;
+    for (int i = 0; i < kBurst; ++i)
+        burst.append(QString(QChar(u'a' + i % 26)));
+    ASSERT_TRUE(viewer->sendCommand(burst.join(u'\n')));
+    ASSERT_TRUE(waitUntil([&] { return !document.historyCommands().isEmpty(); }));
+    MUDCommandTextView* input = window->commandTextView();
+    input->setFocus();
+    const QString typed = QStringLiteral("kill the goblin with the rusty sword");
+    const qsizetype runBeforeTyping = document.historyCommands().size();
+    for (const QChar key : typed) {
+        QTest::keyClick(input, key.toLatin1());
+        spinEventLoop(2);
+        viewer->receiveDocuments(0);
+    }
+    const qsizetype runWhileTyping = document.historyCommands().size() - runBeforeTyping;
+    EXPECT_GT(runWhileTyping, qsizetype(typed.size())) << "the burst ran between the keystrokes";
+    EXPECT_EQ(input->toPlainText(), typed);
+    EXPECT_FALSE(input->textCursor().hasSelection());
+    EXPECT_EQ(input->textCursor().position(), typed.size());
+
+    // The player sends the line and goes back one entry; the viewer's next
+    // commands leave the line, its selection and the place in the history.
+    QTest::keyClick(input, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] {
+        viewer->receiveDocuments(0);
+        return document.historyCommands().size() > kBurst;
+    }, 30000));
+    EXPECT_TRUE(input->textCursor().hasSelection()) << "a sent line is selected, so typing replaces it";
+    QTest::keyClick(input, Qt::Key_Up);
+    const QString shown = document.historyCommands().first();
+    ASSERT_EQ(input->toPlainText(), shown);
+    const QString older = document.historyCommands().value(1);
+    ASSERT_TRUE(viewer->sendCommand(QStringLiteral("north\nsouth")));
+    ASSERT_TRUE(waitUntil([&] {
+        viewer->receiveDocuments(0);
+        return document.historyCommands().first() == u"south";
+    }));
+    EXPECT_EQ(input->textCursor().selectedText(), shown);
+    QTest::keyClick(input, Qt::Key_Up);
+    EXPECT_EQ(input->toPlainText(), older);
+}
+
+TEST_F(SessionProxyBridgeTest, JoiningALongSessionNeverHoldsTheMainThreadAndMissesNoLine)
+{
+    constexpr int kLines = 200000;
+    for (int first = 0; first < kLines; first += 1000)
+        m_document->appendAttributedString(gameLines(first, 1000));
+    const quint16 port = share();
+    ASSERT_NE(port, 0);
+
+    // Lines keep arriving while the viewer joins.
+    int live = 0;
+    QTimer server;
+    server.callOnTimeout([&] {
+        m_document->appendAttributedString(styled(QStringLiteral("live %1\r\n").arg(live++), Qt::yellow, {}));
+    });
+    server.start(2);
+    StallProbe probe;
+    ViewerThread viewer(port);
+    ASSERT_TRUE(waitUntil([&] { return !viewer.documents().isEmpty(); }, 30000));
+    const double stallMs = probe.longestStallMs();
+    const int liveWhenReceived = live;
+    ASSERT_TRUE(waitUntil([&] { return live > liveWhenReceived + 5; }));
+    server.stop();
+    m_document->appendAttributedString(styled(QStringLiteral("the end\r\n"), Qt::yellow, {}));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QStringList documents = viewer.documents();
+            return !documents.isEmpty() && entriesText(documents.last()) == u"the end\r\n";
+        },
+        10000));
+
+    EXPECT_LT(stallMs, 50.0) << "the main thread stalled while the viewer joined";
+    const QStringList documents = viewer.documents();
+    ASSERT_GT(documents.size(), 5);
+    EXPECT_TRUE(documents.first().startsWith(u"{\"action\":\"initialBuffer\","));
+    // Lines that arrived while the buffer was made are in it, and those
+    // after it follow as updates: none lost, none twice.
+    const QString initialText = entriesText(documents.first());
+    EXPECT_TRUE(initialText.contains(u"live 0\r\n"));
+    EXPECT_EQ(initialText + rebuiltOutput(documents.mid(1)), outputText());
+    EXPECT_GT(initialText.size(), kLines * 40);
+}
+
+TEST(MUDProxyInitialBufferTest, TheBufferIsTheOutputAsItIsWhenHandedOverWhateverChangedMeanwhile)
+{
+    MUDOutputModel output;
+    for (int first = 0; first < 50000; first += 1000)
+        output.append(gameLines(first, 1000));
+    const auto expectedDocument = [&] {
+        return MUDSessionProxyBridge::proxyDocument(QStringLiteral("initialBuffer"),
+                                                    output.attributedSubstring({0, output.length()}));
+    };
+    MUDProxyInitialBuffer initialBuffer(output);
+    QList<std::shared_ptr<const MUDProxyOutgoingFrame>> handed;
+    initialBuffer.request([&](std::shared_ptr<const MUDProxyOutgoingFrame> frame) { handed.append(frame); });
+    ASSERT_TRUE(initialBuffer.isCopying()) << "a long output is copied over several turns";
+    // A second viewer asking meanwhile shares the same copy and frame.
+    initialBuffer.request([&](std::shared_ptr<const MUDProxyOutgoingFrame> frame) { handed.append(frame); });
+    // Text already copied is replaced, and more arrives.
+    output.replaceCharacters({4, 6}, styled(QStringLiteral("hobgoblin"), Qt::blue, {{QStringLiteral("bg"), 44}}));
+    output.append(gameLines(-1, 1));
+    ASSERT_TRUE(waitUntil([&] { return handed.size() == 2; }, 20000));
+    EXPECT_EQ(handed[0], handed[1]);
+    EXPECT_EQ(documentOf(*handed[0]), expectedDocument());
+
+    // The output cleared behind the copy.
+    handed.clear();
+    initialBuffer.request([&](std::shared_ptr<const MUDProxyOutgoingFrame> frame) { handed.append(frame); });
+    ASSERT_TRUE(initialBuffer.isCopying());
+    output.clear();
+    output.append(gameLines(7, 2));
+    ASSERT_TRUE(waitUntil([&] { return handed.size() == 1; }));
+    EXPECT_EQ(documentOf(*handed[0]), expectedDocument());
+
+    // A short output is handed over at once, an empty one as no entries.
+    output.clear();
+    handed.clear();
+    initialBuffer.request([&](std::shared_ptr<const MUDProxyOutgoingFrame> frame) { handed.append(frame); });
+    ASSERT_EQ(handed.size(), 1);
+    EXPECT_EQ(documentOf(*handed[0]), QStringLiteral("{\"action\":\"initialBuffer\",\"entries\":[]}"));
 }
 
 TEST_F(SessionProxyBridgeTest, WithoutAServerNothingListensAndStoppingEndsTheViewers)

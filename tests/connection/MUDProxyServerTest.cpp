@@ -17,6 +17,7 @@
 #include "core/CVMainThread.h"
 #include "core/CVSocket.h"
 #include "engine/connection/MUDProxyFrame.h"
+#include "engine/connection/MUDProxyOutgoingFrame.h"
 #include "engine/connection/MUDProxyServerDelegate.h"
 #include "engine/connection/MUDProxyViewerConnection.h"
 
@@ -64,12 +65,14 @@ quint16 firstFreePort(quint16 from)
 
 class RecordingDelegate : public MUDProxyServerDelegate {
 public:
-    QString MUDProxyServerInitialBuffer(MUDProxyServer*, QList<MUDMessage>* messages) override
+    void MUDProxyServerInitialBuffer(MUDProxyServer*, InitialBufferReady ready) override
     {
         ++initialBufferCalls;
-        if (messages)
-            *messages = messagesSoFar;
-        return initialBuffer;
+        if (holdsInitialBuffers) {
+            held.append(std::move(ready));
+            return;
+        }
+        ready(std::make_shared<const MUDProxyOutgoingFrame>(initialBuffer), messagesSoFar);
     }
     void MUDProxyServerRequestsCommand(MUDProxyServer*, const QString& command) override
     {
@@ -81,6 +84,9 @@ public:
 
     QString initialBuffer = QStringLiteral("{\"action\":\"initialBuffer\",\"entries\":[]}");
     QList<MUDMessage> messagesSoFar;
+    // Keeps joining viewers waiting, as a session does while it copies a long output.
+    bool holdsInitialBuffers = false;
+    QList<InitialBufferReady> held;
     int initialBufferCalls = 0;
     int offMainThread = 0;
     QStringList commands;
@@ -349,4 +355,64 @@ TEST_F(MUDProxyServerTest, OverlongViewerLineIsDroppedAndTheViewerGoesOn)
     ASSERT_TRUE(viewer->sendCommand(QStringLiteral("still here")));
     ASSERT_TRUE(waitUntil([&] { return delegate->commands.contains("still here"); }));
     EXPECT_EQ(delegate->commands, QStringList{"still here"});
+}
+
+TEST_F(MUDProxyServerTest, AViewerJoinsWhenItsInitialBufferIsHandedOver)
+{
+    delegate->holdsInitialBuffers = true;
+    delegate->messagesSoFar = {MUDMessage(QStringLiteral("so far"))};
+    ASSERT_TRUE(startAndWaitForPort());
+    MUDProxyViewerConnection viewer;
+    ASSERT_TRUE(viewer.connect(QStringLiteral("127.0.0.1"), server->port(), 1000));
+    ASSERT_TRUE(waitUntil([&] { return delegate->held.size() == 1; }));
+    // Output before the hand-over is the buffer's; the viewer gets none of it twice.
+    server->sendString(QStringLiteral("in the buffer"));
+    EXPECT_FALSE(server->hasConnections());
+    EXPECT_EQ(server->clientCount(), 0u);
+    delegate->held.takeFirst()(std::make_shared<const MUDProxyOutgoingFrame>(delegate->initialBuffer),
+                               delegate->messagesSoFar);
+    server->sendString(QStringLiteral("after the buffer"));
+    EXPECT_EQ(receive(viewer, 3), (QStringList{delegate->initialBuffer,
+                                               MUDProxyServer::createSendStringForMessages(delegate->messagesSoFar),
+                                               QStringLiteral("after the buffer")}));
+    EXPECT_EQ(server->viewerCount(), 1);
+}
+
+TEST_F(MUDProxyServerTest, ASeventeenthViewerIsToldAndClosedWhileSixteenKeepWatching)
+{
+    ASSERT_TRUE(startAndWaitForPort());
+    std::vector<std::unique_ptr<MUDProxyViewerConnection>> viewers;
+    for (int i = 0; i < MUDProxyServer::MaxViewers; ++i)
+        viewers.push_back(attachViewer());
+
+    LogRecorder log;
+    MUDProxyViewerConnection refused;
+    ASSERT_TRUE(refused.connect(QStringLiteral("127.0.0.1"), server->port(), 1000));
+    QStringList told;
+    ASSERT_TRUE(waitUntil([&] {
+        told += refused.receiveDocuments(0);
+        return !refused.isConnected();
+    }));
+    EXPECT_EQ(told, QStringList{MUDProxyServer::createSendStringForMessages({MUDMessage(MUDProxyServer::refusalMessage())})});
+    EXPECT_EQ(MUDProxyServer::refusalMessage(),
+              QStringLiteral("This session already has 16 viewers; try again when one of them leaves."));
+    const QStringList refusals = log.lines().filter(QStringLiteral("Proxy server refused a viewer from 127.0.0.1 "));
+    ASSERT_EQ(refusals.size(), 1);
+    EXPECT_TRUE(refusals.first().endsWith(QStringLiteral(": it already has 16 viewers."))) << refusals.first().toStdString();
+    EXPECT_EQ(server->viewerCount(), MUDProxyServer::MaxViewers);
+    EXPECT_EQ(server->clientCount(), quint64(MUDProxyServer::MaxViewers));
+    EXPECT_EQ(delegate->initialBufferCalls, MUDProxyServer::MaxViewers);
+
+    // The sixteen still watch and drive the session.
+    server->sendString(QStringLiteral("still watched"));
+    for (const std::unique_ptr<MUDProxyViewerConnection>& viewer : viewers)
+        EXPECT_EQ(receive(*viewer, 2), (QStringList{delegate->initialBuffer, QStringLiteral("still watched")}));
+    ASSERT_TRUE(viewers.back()->sendCommand(QStringLiteral("from the sixteenth")));
+    EXPECT_TRUE(waitUntil([&] { return delegate->commands.contains(QStringLiteral("from the sixteenth")); }));
+
+    // A place freed by a viewer that leaves is taken by the next.
+    viewers.front()->close();
+    ASSERT_TRUE(waitUntil([&] { return server->viewerCount() == MUDProxyServer::MaxViewers - 1; }));
+    auto next = attachViewer();
+    EXPECT_EQ(receive(*next, 1), QStringList{delegate->initialBuffer});
 }
