@@ -225,7 +225,8 @@ TEST_F(MUDSocketTest, SecondConnectIsRefusedWithALogLine)
 TEST_F(MUDSocketTest, ReceivedBytesReachTheDelegateUnchangedOnTheLoopThread)
 {
     auto socket = connectedSocket();
-    const QByteArray bytes("\xff\xfb\x01Welcome\0to\x1b[31m the game\r\n", 31);
+    // The literal's own size keeps the embedded NUL and nothing past the end.
+    const QByteArray bytes = QByteArrayLiteral("\xff\xfb\x01Welcome\0to\x1b[31m the game\r\n");
     m_server.send(bytes);
     ASSERT_TRUE(waitUntil([&] { return m_calls.receivedData().size() >= bytes.size(); }));
     EXPECT_EQ(m_calls.receivedData(), bytes);
