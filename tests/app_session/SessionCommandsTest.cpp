@@ -17,17 +17,6 @@ protected:
         connectSession(m_connection);
         m_server.clearReceived();
     }
-    // Types a line and presses Return.
-    void type(const QString& line)
-    {
-        m_input.m_text = line;
-        m_document->MUDCommandTextViewReturnKey();
-    }
-    QString outputAfter(qsizetype start) const
-    {
-        return m_document->output().text({start, m_document->output().length() - start});
-    }
-
     std::shared_ptr<MUDConnection> m_connection;
 };
 
