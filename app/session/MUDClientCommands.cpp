@@ -16,6 +16,12 @@
 #include "engine/decoding/MUDKeywordProcessor.h"
 #include "engine/storage/MUDPreservation.h"
 
+// The start-up art is a resource of this static library: registered explicitly.
+static void initializeStartupArt()
+{
+    Q_INIT_RESOURCE(quarrow);
+}
+
 namespace {
 
 void sortLocalized(QStringList& list)
@@ -257,6 +263,7 @@ void MUDClientCommands::setVariable(const QString& command)
 
 void MUDClientCommands::testStartup()
 {
+    initializeStartupArt();
     QFile file(QStringLiteral(":/appIcon.ans"));
     if (!file.open(QIODevice::ReadOnly)) {
         CVLog(QStringLiteral("MUDClientCommands:testStartup - The start-up art is missing."));

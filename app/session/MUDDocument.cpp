@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QTimer>
 
 #include "app/session/MUDCommandPipeline.h"
@@ -13,7 +15,7 @@
 #include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionReceiver.h"
 #include "app/session/MUDSpellOutFormatter.h"
-#include "core/CVColorHelpers.h"
+#include "app/shell/MUDAppearance.h"
 #include "core/CVLogHelper.h"
 #include "core/CVStringHelpers.h"
 #include "core/LVDebounce.h"
@@ -85,8 +87,8 @@ QColor MUDDocument::disconnectColor() { return QColor(Qt::red); }
 
 QColor MUDDocument::triggerDebugColor()
 {
-    static const QColor color = hexToColor(u"#013783");
-    return color;
+    // Status lines are drawn on the output's background: readable in the dark appearance too.
+    return MUDAppearance::statusLineColor(QGuiApplication::palette().color(QPalette::Base));
 }
 
 QFont MUDDocument::localFont()

@@ -5,9 +5,11 @@
 class MUDOutputModel;
 
 // A session's output as an HTML document: a black page, one pre block per
-// font family and one coloured span per run, pretty-printed. Characters that
-// XML forbids are left out, so the export always parses and a capture file
-// is never lost to one stray control byte. Main thread.
+// font family and one coloured span per stretch of one colour. Inside a pre
+// block nothing is added and nothing is lost: a browser shows exactly the
+// output's text (carriage returns left out, as when copying it). Characters
+// that XML forbids are left out too, so the export always parses and a
+// capture file is never lost to one stray control byte. Main thread.
 class MUDHTMLExporter {
 public:
     static QString xmlStringRepresentation(const MUDOutputModel& output);

@@ -6,7 +6,6 @@
 #include <QTextEdit>
 
 #include "app/session/MUDDocument.h"
-#include "app/session/MUDFontHelper.h"
 #include "core/CVColorHelpers.h"
 
 namespace {
@@ -65,7 +64,8 @@ void MUDMessagesWindowController::addMessage(const MUDMessage& message)
     QTextCursor cursor(view->document());
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
-    format.setFont(MUDFontHelper::monospacedFontOfSize(MUDFontHelper::systemFontSize() - 2));
+    // The session's output font: messages are read as closely as the output.
+    format.setFont(MUDDocument::localFont());
     format.setForeground(textColor());
     if (!view->document()->isEmpty()) {
         // The empty line the previous message ended with becomes a thin gap.

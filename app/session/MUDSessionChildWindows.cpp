@@ -23,7 +23,7 @@ MUDSessionChildWindows::MUDSessionChildWindows(MUDDocument* document, QWidget* s
     : QObject(sessionWindow)
     , m_document(document)
     , m_sessionWindow(sessionWindow)
-    , m_lastSessionPosition(sessionWindow->pos())
+    , m_lastSessionGeometry(sessionWindow->geometry())
 {
     sessionWindow->installEventFilter(this);
     if (auto* window = qobject_cast<MUDSessionWindow*>(sessionWindow)) {
@@ -32,6 +32,16 @@ MUDSessionChildWindows::MUDSessionChildWindows(MUDDocument* document, QWidget* s
         });
     }
     connect(document, &MUDDocument::windowStateRestored, this, &MUDSessionChildWindows::applyRestoredWindowState);
+    if (sessionWindow->isVisible())
+        sessionWindowDidLoad();
+}
+
+void MUDSessionChildWindows::sessionWindowDidLoad()
+{
+    m_loaded = true;
+    m_lastSessionGeometry = m_sessionWindow->geometry();
+    showCommunicationsWindow();
+    hideExitsWindow();
 }
 
 MUDWindowState::Frames MUDSessionChildWindows::windowFrames() const
@@ -128,15 +138,35 @@ bool MUDSessionChildWindows::isExitsWindowVisible() const
 
 bool MUDSessionChildWindows::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_sessionWindow && event->type() == QEvent::Move) {
-        // Child windows travel with the session window.
-        const QPoint delta = m_sessionWindow->pos() - m_lastSessionPosition;
-        m_lastSessionPosition = m_sessionWindow->pos();
-        for (QWidget* window : {static_cast<QWidget*>(m_messagesWindowController.data()),
-                                static_cast<QWidget*>(m_exitsWindowController.data())}) {
-            if (window && window->isVisible())
-                window->move(window->pos() + delta);
+    if (watched == m_sessionWindow) {
+        switch (event->type()) {
+        case QEvent::Show:
+            if (!m_loaded)
+                sessionWindowDidLoad();
+            else
+                m_lastSessionGeometry = m_sessionWindow->geometry();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            followSessionWindow();
+            break;
+        default:
+            break;
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void MUDSessionChildWindows::followSessionWindow()
+{
+    // The messages window hangs from the top right edge, the exits window
+    // from the bottom right: each keeps its distance to its own corner.
+    const QRect geometry = m_sessionWindow->geometry();
+    const QPoint topRightDelta = geometry.topRight() - m_lastSessionGeometry.topRight();
+    const QPoint bottomRightDelta = geometry.bottomRight() - m_lastSessionGeometry.bottomRight();
+    m_lastSessionGeometry = geometry;
+    if (isCommunicationsWindowVisible() && !topRightDelta.isNull())
+        m_messagesWindowController->move(m_messagesWindowController->pos() + topRightDelta);
+    if (isExitsWindowVisible() && !bottomRightDelta.isNull())
+        m_exitsWindowController->move(m_exitsWindowController->pos() + bottomRightDelta);
 }

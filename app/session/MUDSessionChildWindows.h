@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QPoint>
 #include <QPointer>
+#include <QRect>
 
 #include "app/session/MUDWindowState.h"
 
@@ -12,10 +12,12 @@ class MUDMessagesWindowController;
 class QWidget;
 
 // The messages and exits windows of one session window: made on first
-// show, kept above the session window and moved along with it, and showing
-// what the session's scripts reported. Their frames are saved with the
-// session window's and restored when its session restores its state.
-// Owned by the session window.
+// show, kept above the session window and beside it as it moves or is
+// resized, and showing what the session's scripts reported. The messages
+// window appears with the session window, so scripts' messages are seen
+// from the start. Their frames are saved with the session window's and
+// restored when its session restores its state (which may close the
+// messages window again). Owned by the session window.
 // Main thread.
 class MUDSessionChildWindows : public QObject {
     Q_OBJECT
@@ -44,10 +46,16 @@ protected:
 private:
     MUDSessionChildWindows(MUDDocument* document, QWidget* sessionWindow);
     void applyRestoredWindowState(bool hasState);
+    // The session window has shown for the first time.
+    void sessionWindowDidLoad();
+    // Moves the visible child windows by as much as the session window's
+    // edge they sit beside has moved since the last call.
+    void followSessionWindow();
 
     QPointer<MUDDocument> m_document;
     QWidget* m_sessionWindow;
     QPointer<MUDMessagesWindowController> m_messagesWindowController;
     QPointer<MUDExitsWindowController> m_exitsWindowController;
-    QPoint m_lastSessionPosition;
+    QRect m_lastSessionGeometry;
+    bool m_loaded = false;
 };

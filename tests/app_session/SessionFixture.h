@@ -66,6 +66,16 @@ protected:
     // Creates the session for `connection` and connects it, waiting for the server to accept.
     void connectSession(const std::shared_ptr<MUDConnection>& connection);
     QString outputText() const { return m_document->output().text({0, m_document->output().length()}); }
+    QString outputAfter(qsizetype start) const
+    {
+        return m_document->output().text({start, m_document->output().length() - start});
+    }
+    // Types a line into the input and presses Return.
+    void type(const QString& line)
+    {
+        m_input.m_text = line;
+        m_document->MUDCommandTextViewReturnKey();
+    }
     bool waitForOutput(const QString& text, int timeoutMs = 5000);
     bool waitForServerLine(const QByteArray& line, int timeoutMs = 5000);
 

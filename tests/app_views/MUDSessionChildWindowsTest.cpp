@@ -62,7 +62,8 @@ TEST(MUDMessagesWindow, ShowsAppendedMessagesWithAGapAndClears)
     EXPECT_EQ(gap.blockFormat().lineHeight(), 5.0);
     EXPECT_NE(text->findBlockByNumber(0).blockFormat().lineHeightType(), int(QTextBlockFormat::FixedHeight));
     const QTextCharFormat format = text->findBlockByNumber(2).begin().fragment().charFormat();
-    EXPECT_EQ(format.font().pointSizeF(), MUDFontHelper::systemFontSize() - 2);
+    // Read at the size of the session's output, not in small print.
+    EXPECT_EQ(format.font().pointSizeF(), MUDDocument::localFont().pointSizeF());
     EXPECT_EQ(format.font().family(), MUDFontHelper::monospacedFontOfSize(10).family());
 
     session.document.clearMessages();
@@ -109,11 +110,66 @@ TEST(MUDMessagesWindow, SitsBesideTheSessionWindowsTopRightEdge)
 TEST(MUDMessagesWindow, MenuItemTogglesAndReportsVisibility)
 {
     Session session;
+    EXPECT_TRUE(session.childWindows->isCommunicationsWindowVisible()) << "shown with the session window";
+    session.childWindows->onViewCommunicationMainMenuItem();
     EXPECT_FALSE(session.childWindows->isCommunicationsWindowVisible());
     session.childWindows->onViewCommunicationMainMenuItem();
     EXPECT_TRUE(session.childWindows->isCommunicationsWindowVisible());
-    session.childWindows->onViewCommunicationMainMenuItem();
-    EXPECT_FALSE(session.childWindows->isCommunicationsWindowVisible());
+}
+
+TEST(MUDMessagesWindow, AppearsBesideTheSessionWindowWhenThatFirstShows)
+{
+    MUDDocument document(nullptr);
+    QWidget window;
+    window.setGeometry(100, 50, 800, 600);
+    MUDSessionChildWindows* childWindows = MUDSessionChildWindows::attach(&document, &window);
+    EXPECT_FALSE(childWindows->isCommunicationsWindowVisible()) << "nothing shows before the session window";
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(childWindows->isCommunicationsWindowVisible());
+    MUDMessagesWindowController* messages = childWindows->messagesWindowController();
+    EXPECT_EQ(messages->frameGeometry().topLeft(),
+              MUDMessagesWindowController::originBesideSessionFrame(window.frameGeometry(),
+                                                                    messages->frameGeometry().size()));
+    EXPECT_FALSE(childWindows->isExitsWindowVisible());
+
+    // Closed by the player, it stays closed when the session window shows again.
+    messages->onCloseClick();
+    window.hide();
+    window.show();
+    EXPECT_FALSE(childWindows->isCommunicationsWindowVisible());
+}
+
+TEST(MUDSessionChildWindows, StayBesideTheSessionWindowWhenItIsResized)
+{
+    Session session;
+    MUDMessagesWindowController* messages = session.shownMessages();
+    MUDExitsWindowController* exits = session.shownExits();
+    const QRect messagesBefore = messages->frameGeometry();
+    const QRect exitsBefore = exits->frameGeometry();
+    ASSERT_GT(messagesBefore.left(), session.window.frameGeometry().left());
+
+    // Wider: both keep their distance to the right edge instead of covering the output.
+    session.window.resize(session.window.width() + 240, session.window.height());
+    EXPECT_TRUE(waitUntil([&] { return messages->frameGeometry() == messagesBefore.translated(240, 0); }, 2000))
+        << "messages window at " << messages->frameGeometry().x();
+    EXPECT_TRUE(waitUntil([&] { return exits->frameGeometry() == exitsBefore.translated(240, 0); }, 2000));
+    const QRect sessionFrame = session.window.frameGeometry();
+    EXPECT_EQ(messages->frameGeometry().right(), sessionFrame.right() + 298);
+    EXPECT_EQ(exits->frameGeometry().right(), sessionFrame.right() + 298);
+
+    // Taller: the messages window stays by the top edge, the exits window by the bottom one.
+    session.window.resize(session.window.width(), session.window.height() + 80);
+    EXPECT_TRUE(waitUntil([&] { return exits->frameGeometry() == exitsBefore.translated(240, 80); }, 2000));
+    EXPECT_EQ(messages->frameGeometry(), messagesBefore.translated(240, 0));
+    EXPECT_EQ(exits->frameGeometry().bottom(), session.window.frameGeometry().bottom() - 52);
+
+    // Narrower from the left edge (a move and a resize): the right edge stays, so do they.
+    const QRect frame = session.window.geometry();
+    session.window.setGeometry(frame.adjusted(100, 0, 0, 0));
+    spinEventLoop(50);
+    EXPECT_EQ(messages->frameGeometry(), messagesBefore.translated(240, 0));
+    EXPECT_EQ(exits->frameGeometry(), exitsBefore.translated(240, 80));
 }
 
 TEST(MUDExtraWindowLook, PanelsAreFramelessTranslucentAndTinted)
