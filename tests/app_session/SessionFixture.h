@@ -70,12 +70,6 @@ protected:
     {
         return m_document->output().text({start, m_document->output().length() - start});
     }
-    // Types a line into the input and presses Return.
-    void type(const QString& line)
-    {
-        m_input.m_text = line;
-        m_document->MUDCommandTextViewReturnKey();
-    }
     bool waitForOutput(const QString& text, int timeoutMs = 5000);
     bool waitForServerLine(const QByteArray& line, int timeoutMs = 5000);
 
