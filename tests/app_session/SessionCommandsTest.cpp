@@ -18,11 +18,6 @@ protected:
         connectSession(m_connection);
         m_server.clearReceived();
     }
-    QString outputAfter(qsizetype start) const
-    {
-        return m_document->output().text({start, m_document->output().length() - start});
-    }
-
     std::shared_ptr<MUDConnection> m_connection;
 };
 
