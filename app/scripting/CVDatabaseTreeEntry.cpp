@@ -35,7 +35,8 @@ bool CVDatabaseTreeEntry::isRemoved() const
 
 void CVDatabaseTreeEntry::setIsRemoved(bool)
 {
-    // The design raises here; a log line is enough, nothing is marked.
+    // Only entries that stand for a stored record can be removed: reaching
+    // this is a slip in a subclass, worth a log line rather than a crash.
     CVLog(QStringLiteral("%1:%2 must be overridden in a subclass/category").arg(className(), QStringLiteral("setIsRemoved:")));
 }
 
