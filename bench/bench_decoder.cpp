@@ -75,8 +75,8 @@ public:
     qsizetype chunks = 0;
 };
 
-// What the session does with a batch: escape sequences set the style, text
-// is decoded and appended with it.
+// What the session does with a batch: the style state turns it into
+// styled text (escape sequences set the style, text is decoded in it).
 class StylingDelegate : public ANSIDataProcessorDelegate {
 public:
     explicit StylingDelegate(const QFont& font)
@@ -85,14 +85,11 @@ public:
     }
     void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
     {
-        for (const ANSIDataProcessorResult result : results) {
-            if (result.type() == ANSIResultTypeCommand)
-                m_coloring.prepareANSI(result.data(), m_font);
-            else if (result.type() == ANSIResultTypeText)
-                output.appendUtf8(result.data(), m_coloring.currentStyle(m_font));
-        }
+        output = m_coloring.styleBatch(results, m_font);
+        pieces += qsizetype(output.pieces().size());
     }
     MUDStyledText output;
+    qsizetype pieces = 0;
 
 protected:
     QFont m_font;
@@ -106,7 +103,6 @@ public:
     using StylingDelegate::StylingDelegate;
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override
     {
-        output = MUDStyledText();
         StylingDelegate::ANSIDataProcessorReceived(processor, results);
         model.append(output);
     }
@@ -153,7 +149,7 @@ int main(int argc, char** argv)
     };
     struct Styling : StylingDelegate {
         using StylingDelegate::StylingDelegate;
-        qsizetype detail() const { return qsizetype(output.pieces().size()); }
+        qsizetype detail() const { return pieces; }
     };
     struct Model : ModelDelegate {
         using ModelDelegate::ModelDelegate;

@@ -11,7 +11,7 @@
 
 namespace {
 struct Chunk {
-    qint32 type;
+    ANSIResultType type;
     QByteArray data;
     bool operator==(const Chunk&) const = default;
 };
@@ -25,12 +25,12 @@ public:
         if (results.isEmpty())
             abort();
         for (const ANSIDataProcessorResult result : results) {
-            if (result.type() == ANSIResultTypeCommand && result.data().size() > ANSIDataProcessor::kMaximumEscapeSequenceLength)
+            if (result.type() == ANSIResultType::Command && result.data().size() > ANSIDataProcessor::kMaximumEscapeSequenceLength)
                 abort();
-            if (result.type() == ANSIResultTypeText) {
+            if (result.type() == ANSIResultType::Text) {
                 if (result.data().isEmpty())
                     continue;
-                if (!chunks.empty() && chunks.back().type == ANSIResultTypeText) {
+                if (!chunks.empty() && chunks.back().type == ANSIResultType::Text) {
                     chunks.back().data += result.data();
                     continue;
                 }

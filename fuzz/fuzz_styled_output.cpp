@@ -21,13 +21,7 @@ public:
     void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
     {
         static const QFont font(QStringLiteral("DejaVu Sans Mono"), 12);
-        MUDStyledText batch;
-        for (const ANSIDataProcessorResult result : results) {
-            if (result.type() == ANSIResultTypeCommand)
-                coloring.prepareANSI(result.data(), font);
-            else if (result.type() == ANSIResultTypeText)
-                batch.appendUtf8(result.data(), coloring.currentStyle(font));
-        }
+        const MUDStyledText batch = coloring.styleBatch(results, font);
         model.append(batch);
         reference.append(batch.attributedString());
     }

@@ -254,33 +254,13 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
     if (m_closed)
         return;
     // One styled string per batch, so the batch lands in the output as one change.
-    const QFont font = localFont();
-    MUDStyledText text;
-    qsizetype textBytes = 0;
-    for (const ANSIDataProcessorResult result : results) {
-        if (result.type() == ANSIResultTypeText)
-            textBytes += result.data().size();
-    }
-    text.reserve(textBytes);
-    qsizetype invalidChunks = 0;
-    qsizetype invalidChunkBytes = 0;
-    for (const ANSIDataProcessorResult result : results) {
-        if (result.type() == ANSIResultTypeCommand) {
-            m_stringColorer.prepareANSI(result.data(), font);
-        } else if (result.type() == ANSIResultTypeText) {
-            // Invalid bytes become U+FFFD: one stray byte must not cost the
-            // rest of the chunk.
-            if (!text.appendUtf8(result.data(), m_stringColorer.currentStyle(font))) {
-                ++invalidChunks;
-                invalidChunkBytes += result.data().size();
-            }
-        }
-    }
+    MUDStringColoring::InvalidText invalid;
+    const MUDStyledText text = m_stringColorer.styleBatch(results, localFont(), &invalid);
     // One line per batch: a hostile stream must not write more log than it sends.
-    if (invalidChunks > 0)
+    if (invalid.chunks > 0)
         CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes in %2 chunks).")
-                  .arg(invalidChunkBytes)
-                  .arg(invalidChunks));
+                  .arg(invalid.bytes)
+                  .arg(invalid.chunks));
     if (text.isEmpty()) {
         CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - No receivedData length. Not going to post anything."));
         return;

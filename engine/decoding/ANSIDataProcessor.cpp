@@ -8,7 +8,6 @@
 #include "core/CVLogHelper.h"
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
 #include "engine/decoding/ANSIDataProcessorWarnings.h"
-#include "engine/decoding/MUDStringColoring.h"
 
 namespace {
 constexpr uchar kEscape = 0x1b;
@@ -70,42 +69,6 @@ qsizetype incompleteUtf8Tail(const char* begin, const char* end)
     }
     return 0;
 }
-
-// Turns decoded chunks into styled text for createAttributedStringWithData.
-class AttributedStringBuilder : public ANSIDataProcessorDelegate {
-public:
-    explicit AttributedStringBuilder(const QFont& font)
-        : m_font(font)
-    {
-    }
-
-    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
-    {
-        for (const ANSIDataProcessorResult result : results) {
-            if (result.type() == ANSIResultTypeText)
-                receivedData(result.data());
-            else if (result.type() == ANSIResultTypeCommand)
-                m_coloring.prepareANSI(result.data(), m_font);
-        }
-    }
-
-    CVAttributedString m_string;
-
-private:
-    void receivedData(QByteArrayView bytes)
-    {
-        QByteArray kept;
-        kept.reserve(bytes.size());
-        for (char byte : bytes) {
-            if ((uchar(byte) >= 32 && uchar(byte) <= 127) || byte == '\n')
-                kept.append(byte);
-        }
-        m_coloring.appendColoredText(m_string, QString::fromUtf8(kept), m_font);
-    }
-
-    QFont m_font;
-    MUDStringColoring m_coloring;
-};
 }
 
 struct ANSIDataProcessor::Pass {
@@ -128,7 +91,7 @@ struct ANSIDataProcessor::Pass {
     bool afterLineFeed = false;
     ANSIDataProcessorWarnings warnings;
 
-    void push(const char* start, qsizetype length, qint32 type)
+    void push(const char* start, qsizetype length, ANSIResultType type)
     {
         spans.append({start - bytes.constData(), length, type});
     }
@@ -256,7 +219,7 @@ bool ANSIDataProcessor::takeWholeCsi(Pass& pass)
         return false;
     pass.sequenceStart = start;
     pass.p = p + 1;
-    emitSequence(pass, ANSIResultTypeCommand);
+    emitSequence(pass, ANSIResultType::Command);
     return true;
 }
 
@@ -266,7 +229,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     auto consume = [&] { ++pass.p; };
     auto escapeInsideSequence = [&] {
         pass.warnings.warn(QStringLiteral("????"));
-        emitSequence(pass, ANSIResultTypeCommand);
+        emitSequence(pass, ANSIResultType::Command);
         beginSequence(pass, State::Escape);
     };
 
@@ -285,7 +248,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
             m_state = State::EscapeIntermediate;
         } else if (isEscapeFinal(c)) {
             consume();
-            emitSequence(pass, ANSIResultTypeCommand);
+            emitSequence(pass, ANSIResultType::Command);
         } else if (c == kEscape) {
             escapeInsideSequence();
         } else {
@@ -297,7 +260,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
             consume();
         } else if (isEscapeFinal(c)) {
             consume();
-            emitSequence(pass, ANSIResultTypeCommand);
+            emitSequence(pass, ANSIResultType::Command);
         } else if (c == kEscape) {
             escapeInsideSequence();
         } else {
@@ -320,7 +283,7 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
             m_state = State::CsiIntermediate;
         } else if (isCsiFinal(c)) {
             consume();
-            emitSequence(pass, ANSIResultTypeCommand);
+            emitSequence(pass, ANSIResultType::Command);
         } else if (c == kEscape) {
             escapeInsideSequence();
         } else {
@@ -330,18 +293,18 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     case State::ControlString:
         consume();
         if (c == kBell)
-            emitSequence(pass, ANSIResultTypeCommand);
+            emitSequence(pass, ANSIResultType::Command);
         else if (c == kEscape)
             m_state = State::ControlStringEscape;
         break;
     case State::ControlStringEscape:
         if (c == '\\') {
             consume();
-            emitSequence(pass, ANSIResultTypeCommand);
+            emitSequence(pass, ANSIResultType::Command);
         } else {
             // Any other ESC ends the string unterminated and starts a new sequence.
             pass.warnings.warn(QStringLiteral("????"));
-            restartAtPreviousByte(pass, ANSIResultTypeCommand, State::Escape);
+            restartAtPreviousByte(pass, ANSIResultType::Command, State::Escape);
         }
         break;
     case State::TelnetCommand:
@@ -363,11 +326,11 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
         else if (c == kSb)
             m_state = State::Subnegotiation;
         else
-            emitSequence(pass, ANSIResultTypeTelnet);
+            emitSequence(pass, ANSIResultType::Telnet);
         break;
     case State::TelnetOption:
         consume();
-        emitSequence(pass, ANSIResultTypeTelnet);
+        emitSequence(pass, ANSIResultType::Telnet);
         break;
     case State::Subnegotiation:
         consume();
@@ -377,13 +340,13 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     case State::SubnegotiationIac:
         if (c == kSe) {
             consume();
-            emitSequence(pass, ANSIResultTypeTelnet);
+            emitSequence(pass, ANSIResultType::Telnet);
         } else if (c == kIac) {
             consume();
             m_state = State::Subnegotiation;
         } else {
             pass.warnings.warn(QStringLiteral("Telnet subnegotiation ended without IAC SE"));
-            restartAtPreviousByte(pass, ANSIResultTypeTelnet, State::TelnetCommand);
+            restartAtPreviousByte(pass, ANSIResultType::Telnet, State::TelnetCommand);
         }
         break;
     }
@@ -432,7 +395,7 @@ void ANSIDataProcessor::closeText(Pass& pass, bool endOfRead)
     if (length > 0 || pass.textChanged) {
         if (pass.textChanged)
             pass.warnings.warn(QStringLiteral("Length changed"));
-        pass.push(pass.textStart, length, ANSIResultTypeText);
+        pass.push(pass.textStart, length, ANSIResultType::Text);
     }
     pass.textOpen = false;
 }
@@ -449,7 +412,7 @@ qsizetype ANSIDataProcessor::sequenceLength(const Pass& pass) const
     return m_waitingServerOutput.size() + (pass.p - pass.sequenceStart);
 }
 
-void ANSIDataProcessor::emitSequence(Pass& pass, qint32 type, qsizetype dropTail)
+void ANSIDataProcessor::emitSequence(Pass& pass, ANSIResultType type, qsizetype dropTail)
 {
     const qsizetype total = sequenceLength(pass) - dropTail;
     char* start = pass.out;
@@ -461,7 +424,7 @@ void ANSIDataProcessor::emitSequence(Pass& pass, qint32 type, qsizetype dropTail
     m_waitingServerOutput.clear();
     m_state = State::Ground;
 
-    if (type == ANSIResultTypeTelnet) {
+    if (type == ANSIResultType::Telnet) {
         const QByteArrayView command(start, total);
         const QString name = total > 1 ? textForTelnetCommand(uchar(command[1])) : QStringLiteral("-");
         const QString option = total > 2 ? textForTelnetOption(uchar(command[2])) : QStringLiteral("-");
@@ -469,7 +432,7 @@ void ANSIDataProcessor::emitSequence(Pass& pass, qint32 type, qsizetype dropTail
     }
 }
 
-void ANSIDataProcessor::restartAtPreviousByte(Pass& pass, qint32 type, State state)
+void ANSIDataProcessor::restartAtPreviousByte(Pass& pass, ANSIResultType type, State state)
 {
     // The previous byte (ESC or IAC) ends the sequence before it and begins
     // the next one; the current byte is read again in the new state.
@@ -490,7 +453,7 @@ void ANSIDataProcessor::abortSequence(Pass& pass, const QString& reason)
     // A byte that cannot continue the sequence: deliver what came so far
     // (it changes no style) and read the byte again as ordinary input.
     const char* start = pass.out;
-    emitSequence(pass, ANSIResultTypeCommand);
+    emitSequence(pass, ANSIResultType::Command);
     pass.warnings.warn(reason, hexval(QByteArrayView(start, pass.out - start)));
 }
 
@@ -522,12 +485,4 @@ QString ANSIDataProcessor::textForTelnetOption(int code)
     case 36: return QStringLiteral("Environment Variables");
     default: return QString::number(code);
     }
-}
-
-CVAttributedString ANSIDataProcessor::createAttributedStringWithData(QByteArrayView data, const QFont& font)
-{
-    AttributedStringBuilder builder(font);
-    ANSIDataProcessor processor(&builder);
-    processor.processData(data);
-    return builder.m_string;
 }

@@ -2,11 +2,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QFont>
 #include <QList>
 #include <QString>
 
-#include "core/CVAttributedString.h"
 #include "engine/decoding/ANSIDataProcessorResults.h"
 
 class ANSIDataProcessorDelegate;
@@ -32,11 +30,6 @@ public:
 
     static QString textForTelnetCommand(int code);
     static QString textForTelnetOption(int code);
-
-    // The whole buffer as styled text: escape sequences set the style,
-    // telnet commands are ignored and only printable ASCII and line feeds
-    // of the text are kept.
-    static CVAttributedString createAttributedStringWithData(QByteArrayView data, const QFont& font);
 
 private:
     enum class State : quint8 {
@@ -64,8 +57,8 @@ private:
     void openText(Pass& pass);
     void closeText(Pass& pass, bool endOfRead);
     void beginSequence(Pass& pass, State state);
-    void emitSequence(Pass& pass, qint32 type, qsizetype dropTail = 0);
-    void restartAtPreviousByte(Pass& pass, qint32 type, State state);
+    void emitSequence(Pass& pass, ANSIResultType type, qsizetype dropTail = 0);
+    void restartAtPreviousByte(Pass& pass, ANSIResultType type, State state);
     void abortSequence(Pass& pass, const QString& reason);
     bool overCap(const Pass& pass) const;
     qsizetype sequenceLength(const Pass& pass) const;

@@ -3,10 +3,11 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
-enum ANSIResultType : qint32 {
-    ANSIResultTypeTelnet = 0,  // one telnet command, from IAC
-    ANSIResultTypeCommand = 1, // one escape sequence, ESC through its final byte
-    ANSIResultTypeText = 2,    // filtered text bytes, UTF-8; may be empty
+// The kind of a decoded chunk; the values are those stored for the chunk.
+enum class ANSIResultType : qint32 {
+    Telnet = 0,  // one telnet command, from IAC
+    Command = 1, // one escape sequence, ESC through its final byte
+    Text = 2,    // filtered text bytes, UTF-8; may be empty
 };
 
 // One decoded chunk: its kind and its bytes. A light view: the bytes belong
@@ -14,16 +15,16 @@ enum ANSIResultType : qint32 {
 // long as that batch (or a copy of it) lives. Any thread.
 class ANSIDataProcessorResult {
 public:
-    ANSIDataProcessorResult(QByteArrayView data, qint32 type)
+    ANSIDataProcessorResult(QByteArrayView data, ANSIResultType type)
         : m_data(data)
         , m_commandType(type)
     {
     }
 
     QByteArrayView data() const { return m_data; }
-    qint32 type() const { return m_commandType; }
+    ANSIResultType type() const { return m_commandType; }
 
 private:
     QByteArrayView m_data;
-    qint32 m_commandType;
+    ANSIResultType m_commandType;
 };

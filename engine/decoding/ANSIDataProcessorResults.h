@@ -14,7 +14,7 @@ public:
     struct Span {
         qsizetype offset;
         qsizetype length;
-        qint32 type;
+        ANSIResultType type;
     };
 
     class const_iterator {

@@ -6,6 +6,8 @@
 
 #include "core/CVAttributedString.h"
 #include "core/CVLogHelper.h"
+#include "engine/decoding/ANSIDataProcessor.h"
+#include "engine/decoding/ANSIDataProcessorDelegate.h"
 #include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
@@ -21,6 +23,21 @@ QColor whitespaceColor()
     QColor color(Qt::white);
     color.setAlphaF(0.05f);
     return color;
+}
+
+// Keeps the batch the decoder hands over synchronously.
+class BatchKeeper : public ANSIDataProcessorDelegate {
+public:
+    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
+    {
+        batch = results;
+    }
+    ANSIDataProcessorResults batch;
+};
+
+bool isKeptByConversion(QChar c)
+{
+    return (c.unicode() >= 32 && c.unicode() < 127) || c == u'\n';
 }
 }
 
@@ -82,6 +99,49 @@ void MUDStringColoring::appendColoredText(CVAttributedString& output, QStringVie
 void MUDStringColoring::appendColoredText(MUDStyledText& output, QStringView text, const QFont& font)
 {
     output.append(text, currentStyle(font));
+}
+
+MUDStyledText MUDStringColoring::styleBatch(const ANSIDataProcessorResults& results, const QFont& font,
+                                            InvalidText* invalid)
+{
+    MUDStyledText text;
+    qsizetype textBytes = 0;
+    for (const ANSIDataProcessorResult result : results) {
+        if (result.type() == ANSIResultType::Text)
+            textBytes += result.data().size();
+    }
+    text.reserve(textBytes);
+    for (const ANSIDataProcessorResult result : results) {
+        if (result.type() == ANSIResultType::Command) {
+            prepareANSI(result.data(), font);
+        } else if (result.type() == ANSIResultType::Text) {
+            // One stray byte must not cost the rest of the chunk.
+            if (!text.appendUtf8(result.data(), currentStyle(font)) && invalid) {
+                ++invalid->chunks;
+                invalid->bytes += result.data().size();
+            }
+        }
+    }
+    return text;
+}
+
+CVAttributedString MUDStringColoring::createAttributedStringWithData(QByteArrayView data, const QFont& font)
+{
+    BatchKeeper keeper;
+    ANSIDataProcessor(&keeper).processData(data);
+    MUDStringColoring coloring;
+    const MUDStyledText styled = coloring.styleBatch(keeper.batch, font);
+    // Filtering the decoded characters keeps the same as filtering the
+    // bytes would: decoding never merges an ASCII byte into another character.
+    MUDStyledText kept;
+    qsizetype start = 0;
+    for (const MUDStyledText::Piece& piece : styled.pieces()) {
+        QString pieceText = styled.string().sliced(start, piece.length);
+        pieceText.removeIf([](QChar c) { return !isKeptByConversion(c); });
+        kept.append(pieceText, piece.style);
+        start += piece.length;
+    }
+    return kept.attributedString();
 }
 
 const MUDStyledText::Style& MUDStringColoring::currentStyle(const QFont& font)

@@ -10,6 +10,7 @@
 
 #include "core/CVAttributedString.h"
 #include "core/CVFormatId.h"
+#include "engine/decoding/ANSIDataProcessorResults.h"
 #include "engine/decoding/MUDColorDetails.h"
 #include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextStyle.h"
@@ -36,6 +37,22 @@ public:
     void appendColoredText(CVAttributedString& output, QStringView text, const QFont& font);
     // The same, with white space left to the reader to split out.
     void appendColoredText(MUDStyledText& output, QStringView text, const QFont& font);
+
+    // Text chunks whose bytes were not all valid UTF-8, and their bytes.
+    struct InvalidText {
+        qsizetype chunks = 0;
+        qsizetype bytes = 0;
+    };
+    // The text of one decoded batch as the session shows it: escape
+    // sequences change the style in order, text chunks are decoded in the
+    // style in force (invalid UTF-8 becomes U+FFFD and is counted in
+    // `invalid` when given), telnet commands are skipped. The style carries
+    // over to the next batch.
+    MUDStyledText styleBatch(const ANSIDataProcessorResults& results, const QFont& font,
+                             InvalidText* invalid = nullptr);
+    // The one-call conversion of a whole buffer in a fresh style: decoded
+    // and styled as above, keeping only printable ASCII and line feeds.
+    static CVAttributedString createAttributedStringWithData(QByteArrayView data, const QFont& font);
     // The style text takes now in `font`.
     const MUDStyledText::Style& currentStyle(const QFont& font);
 

@@ -142,9 +142,9 @@ TEST(ANSIDataProcessor, HostileSequencesAreDroppedAtTheirCap)
             ASSERT_FALSE(chunks.empty());
             EXPECT_TRUE(chunks.back().data.endsWith("ok")) << row.name;
             for (const RecordedChunk& chunk : chunks) {
-                if (chunk.type == ANSIResultTypeCommand)
+                if (chunk.type == ANSIResultType::Command)
                     EXPECT_LE(chunk.data.size(), ANSIDataProcessor::kMaximumEscapeSequenceLength) << row.name;
-                if (chunk.type == ANSIResultTypeTelnet)
+                if (chunk.type == ANSIResultType::Telnet)
                     EXPECT_LE(chunk.data.size(), ANSIDataProcessor::kMaximumSubnegotiationLength) << row.name;
             }
         }

@@ -10,7 +10,7 @@
 
 // One chunk, owning its bytes.
 struct RecordedChunk {
-    qint32 type;
+    ANSIResultType type;
     QByteArray data;
     bool operator==(const RecordedChunk&) const = default;
 };
@@ -35,11 +35,11 @@ inline QString describeChunks(const std::vector<RecordedChunk>& chunks)
 {
     QStringList parts;
     for (const RecordedChunk& chunk : chunks) {
-        if (chunk.type == ANSIResultTypeTelnet) {
+        if (chunk.type == ANSIResultType::Telnet) {
             parts << "N" + QString::fromLatin1(chunk.data.toHex());
             continue;
         }
-        QString text = chunk.type == ANSIResultTypeText ? "T\"" : "C\"";
+        QString text = chunk.type == ANSIResultType::Text ? "T\"" : "C\"";
         for (char byte : chunk.data) {
             const uchar c = uchar(byte);
             if (c == 0x1b)
@@ -62,10 +62,10 @@ inline std::vector<RecordedChunk> normalized(const std::vector<RecordedChunk>& c
 {
     std::vector<RecordedChunk> result;
     for (const RecordedChunk& chunk : chunks) {
-        if (chunk.type == ANSIResultTypeText) {
+        if (chunk.type == ANSIResultType::Text) {
             if (chunk.data.isEmpty())
                 continue;
-            if (!result.empty() && result.back().type == ANSIResultTypeText) {
+            if (!result.empty() && result.back().type == ANSIResultType::Text) {
                 result.back().data += chunk.data;
                 continue;
             }

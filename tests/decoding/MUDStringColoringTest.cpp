@@ -6,6 +6,8 @@
 
 #include "TestSupport.h"
 #include "core/CVAttributedString.h"
+#include "engine/decoding/ANSIDataProcessor.h"
+#include "engine/decoding/ANSIDataProcessorDelegate.h"
 #include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextAttributes.h"
@@ -38,6 +40,21 @@ QString styleAfter(const QStringList& sequences)
     if (format.property(MUDBlinkingProperty).toInt() == 1)
         out += " blink";
     return out;
+}
+
+// Keeps every batch the decoder delivers.
+class BatchRecorder : public ANSIDataProcessorDelegate {
+public:
+    void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
+    {
+        batches.append(results);
+    }
+    QList<ANSIDataProcessorResults> batches;
+};
+
+QString foregroundName(const MUDStyledText& text, qsizetype index)
+{
+    return text.attributedString().attributesAtIndex(index).foreground().color().name();
 }
 
 struct Row {
@@ -192,6 +209,58 @@ TEST(MUDStringColoring, StyleCarriesAcrossCallsUntilCleared)
     EXPECT_FALSE(coloring.hasLastAttributes());
     EXPECT_EQ(coloring.description(), "MUDStringColoring: ");
     EXPECT_EQ(coloring.lastUsedColor().name(), "#00ff00");
+}
+
+// A batch as the session receives it: telnet, colour changes, text with a
+// stray byte; the style in force at the end of one batch styles the next.
+TEST(MUDStringColoring, StyleBatchStylesTheTextOfEachBatchInOrder)
+{
+    BatchRecorder recorder;
+    ANSIDataProcessor decoder(&recorder);
+    decoder.processData("\xff\xfb\x01\x1b[31mred \x80x\x1b[0mpl\xc3\xa9in\xfe\x1b[1;32m");
+    decoder.processData("go");
+    ASSERT_EQ(recorder.batches.size(), 2);
+
+    MUDStringColoring coloring;
+    MUDStringColoring::InvalidText invalid;
+    const MUDStyledText first = coloring.styleBatch(recorder.batches[0], baseFont(), &invalid);
+    EXPECT_EQ(first.string(), QStringView(u"red \uFFFDxpl\u00E9in\uFFFD").toString());
+    EXPECT_EQ(invalid.chunks, 2);
+    EXPECT_EQ(invalid.bytes, 13) << "both chunks with a stray byte count whole";
+    EXPECT_EQ(foregroundName(first, 0), "#911c0e");
+    EXPECT_EQ(foregroundName(first, 6), "#ffffff");
+    ASSERT_EQ(first.pieces().size(), 2u);
+    EXPECT_EQ(first.pieces()[0].length, 6);
+
+    const MUDStyledText second = coloring.styleBatch(recorder.batches[1], baseFont(), &invalid);
+    EXPECT_EQ(second.string(), "go");
+    EXPECT_EQ(foregroundName(second, 0), "#00ff00");
+    EXPECT_EQ(invalid.chunks, 2) << "valid text adds nothing";
+    EXPECT_TRUE(coloring.styleBatch(ANSIDataProcessorResults(), baseFont()).isEmpty());
+}
+
+TEST(MUDStringColoring, CreateAttributedStringStylesTheWholeBuffer)
+{
+    LogRecorder quiet;
+    const QFont font(QStringLiteral("DejaVu Sans Mono"), 12);
+    const CVAttributedString text = MUDStringColoring::createAttributedStringWithData(
+        "\x1b[1;31mred\x1b[0m\r\n\xff\xfb\x01plain\xc3\xa9\x1b[4", font);
+    EXPECT_EQ(text.string(), "red\nplain");
+    EXPECT_EQ(text.attributesAtIndex(0).foreground().color().name(), "#ff0000");
+    EXPECT_EQ(text.attributesAtIndex(4).foreground().color().name(), "#ffffff");
+    EXPECT_EQ(text.attributesAtIndex(4).font().pointSize(), 12);
+}
+
+// Only printable ASCII and line feeds stay: tabs, characters past ASCII and
+// the replacement of a stray byte go, the ASCII byte after it stays.
+TEST(MUDStringColoring, CreateAttributedStringKeepsOnlyPrintableAsciiAndLineFeeds)
+{
+    LogRecorder quiet;
+    const CVAttributedString text = MUDStringColoring::createAttributedStringWithData(
+        "a\tb\xc3" "c\xe2\x82\xac d\n\x1b[32me\xf0\x9f\x98\x80", baseFont());
+    EXPECT_EQ(text.string(), "abc d\ne");
+    EXPECT_EQ(text.attributesAtIndex(6).foreground().color().name(), "#3fa12d");
+    EXPECT_TRUE(MUDStringColoring::createAttributedStringWithData("", baseFont()).string().isEmpty());
 }
 
 TEST(MUDColors, TableAndCodesMatchThePalette)

@@ -46,13 +46,10 @@ public:
         }
         for (const ANSIDataProcessorResults& batch : batches) {
             for (const ANSIDataProcessorResult chunk : batch) {
-                if (chunk.type() == ANSIResultTypeTelnet)
+                if (chunk.type() == ANSIResultType::Telnet)
                     ++m_telnetCommands;
-                else if (chunk.type() == ANSIResultTypeCommand)
-                    m_coloring.prepareANSI(chunk.data(), m_font);
-                else
-                    m_coloring.appendColoredText(m_output, QString::fromUtf8(chunk.data()), m_font);
             }
+            m_coloring.styleBatch(batch, m_font).appendTo(m_output);
         }
     }
 
