@@ -225,90 +225,103 @@ bool ANSIDataProcessor::takeWholeCsi(Pass& pass)
 
 void ANSIDataProcessor::sequenceByte(Pass& pass)
 {
-    const uchar c = *pass.p;
-    auto consume = [&] { ++pass.p; };
-    auto escapeInsideSequence = [&] {
-        pass.warnings.warn(QStringLiteral("????"));
-        emitSequence(pass, ANSIResultType::Command);
-        beginSequence(pass, State::Escape);
-    };
-
     switch (m_state) {
     case State::Ground:
         return;
     case State::Escape:
-        if (c == '[') {
-            consume();
-            m_state = State::CsiParameter;
-        } else if (opensControlString(c)) {
-            consume();
-            m_state = State::ControlString;
-        } else if (isIntermediate(c)) {
-            consume();
-            m_state = State::EscapeIntermediate;
-        } else if (isEscapeFinal(c)) {
-            consume();
-            emitSequence(pass, ANSIResultType::Command);
-        } else if (c == kEscape) {
-            escapeInsideSequence();
-        } else {
-            abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
-        }
-        break;
     case State::EscapeIntermediate:
-        if (isIntermediate(c)) {
-            consume();
-        } else if (isEscapeFinal(c)) {
-            consume();
-            emitSequence(pass, ANSIResultType::Command);
-        } else if (c == kEscape) {
-            escapeInsideSequence();
-        } else {
-            abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
-        }
+        escapeByte(pass);
         break;
     case State::CsiParameter:
     case State::CsiIntermediate:
-        if (isParameter(c) && m_state == State::CsiParameter) {
-            // Parameters are most of a colour sequence: take them in one go.
-            // Stop at the byte that passes the cap, as the byte-wise path would.
-            const qsizetype room = kMaximumEscapeSequenceLength - sequenceLength(pass) + 1;
-            const uchar* limit = pass.p + std::min<qsizetype>(pass.end - pass.p, room);
-            const uchar* p = pass.p + 1;
-            while (p < limit && isParameter(*p))
-                ++p;
-            pass.p = p;
-        } else if (isIntermediate(c)) {
-            consume();
-            m_state = State::CsiIntermediate;
-        } else if (isCsiFinal(c)) {
-            consume();
-            emitSequence(pass, ANSIResultType::Command);
-        } else if (c == kEscape) {
-            escapeInsideSequence();
-        } else {
-            abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
-        }
+        csiByte(pass);
         break;
     case State::ControlString:
-        consume();
+    case State::ControlStringEscape:
+        controlStringByte(pass);
+        break;
+    case State::TelnetCommand:
+    case State::TelnetOption:
+    case State::Subnegotiation:
+    case State::SubnegotiationIac:
+        telnetByte(pass);
+        break;
+    }
+    dropOverlongSequence(pass);
+}
+
+void ANSIDataProcessor::escapeByte(Pass& pass)
+{
+    // ESC [ opens a CSI and ESC ] P X ^ _ a control string; otherwise
+    // intermediate bytes and a final byte make a short form (ECMA-48 5.4).
+    const uchar c = *pass.p;
+    const bool afterEscape = m_state == State::Escape;
+    if (afterEscape && c == '[') {
+        ++pass.p;
+        m_state = State::CsiParameter;
+    } else if (afterEscape && opensControlString(c)) {
+        ++pass.p;
+        m_state = State::ControlString;
+    } else if (isIntermediate(c)) {
+        ++pass.p;
+        m_state = State::EscapeIntermediate;
+    } else if (isEscapeFinal(c)) {
+        ++pass.p;
+        emitSequence(pass, ANSIResultType::Command);
+    } else {
+        interruptSequence(pass);
+    }
+}
+
+void ANSIDataProcessor::csiByte(Pass& pass)
+{
+    const uchar c = *pass.p;
+    if (isParameter(c) && m_state == State::CsiParameter) {
+        // Parameters are most of a colour sequence: take them in one go.
+        // Stop at the byte that passes the cap, as the byte-wise path would.
+        const qsizetype room = kMaximumEscapeSequenceLength - sequenceLength(pass) + 1;
+        const uchar* limit = pass.p + std::min<qsizetype>(pass.end - pass.p, room);
+        const uchar* p = pass.p + 1;
+        while (p < limit && isParameter(*p))
+            ++p;
+        pass.p = p;
+    } else if (isIntermediate(c)) {
+        ++pass.p;
+        m_state = State::CsiIntermediate;
+    } else if (isCsiFinal(c)) {
+        ++pass.p;
+        emitSequence(pass, ANSIResultType::Command);
+    } else {
+        interruptSequence(pass);
+    }
+}
+
+void ANSIDataProcessor::controlStringByte(Pass& pass)
+{
+    // The body runs to BEL or ST (ESC \).
+    const uchar c = *pass.p;
+    if (m_state == State::ControlString) {
+        ++pass.p;
         if (c == kBell)
             emitSequence(pass, ANSIResultType::Command);
         else if (c == kEscape)
             m_state = State::ControlStringEscape;
-        break;
-    case State::ControlStringEscape:
-        if (c == '\\') {
-            consume();
-            emitSequence(pass, ANSIResultType::Command);
-        } else {
-            // Any other ESC ends the string unterminated and starts a new sequence.
-            pass.warnings.warn(QStringLiteral("????"));
-            restartAtPreviousByte(pass, ANSIResultType::Command, State::Escape);
-        }
-        break;
+    } else if (c == '\\') {
+        ++pass.p;
+        emitSequence(pass, ANSIResultType::Command);
+    } else {
+        // Any other ESC ends the string unterminated and starts a new sequence.
+        pass.warnings.warn(QStringLiteral("????"));
+        restartAtPreviousByte(pass, ANSIResultType::Command, State::Escape);
+    }
+}
+
+void ANSIDataProcessor::telnetByte(Pass& pass)
+{
+    const uchar c = *pass.p;
+    switch (m_state) {
     case State::TelnetCommand:
-        consume();
+        ++pass.p;
         if (c == kIac) {
             // IAC IAC is the data byte 255, which the text filter drops.
             m_waitingServerOutput.clear();
@@ -329,37 +342,56 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
             emitSequence(pass, ANSIResultType::Telnet);
         break;
     case State::TelnetOption:
-        consume();
+        ++pass.p;
         emitSequence(pass, ANSIResultType::Telnet);
         break;
     case State::Subnegotiation:
-        consume();
+        ++pass.p;
         if (c == kIac)
             m_state = State::SubnegotiationIac;
         break;
     case State::SubnegotiationIac:
         if (c == kSe) {
-            consume();
+            ++pass.p;
             emitSequence(pass, ANSIResultType::Telnet);
         } else if (c == kIac) {
-            consume();
+            ++pass.p;
             m_state = State::Subnegotiation;
         } else {
             pass.warnings.warn(QStringLiteral("Telnet subnegotiation ended without IAC SE"));
             restartAtPreviousByte(pass, ANSIResultType::Telnet, State::TelnetCommand);
         }
         break;
+    default:
+        break;
     }
+}
 
+void ANSIDataProcessor::interruptSequence(Pass& pass)
+{
+    if (*pass.p == kEscape) {
+        // A new ESC ends the open sequence and begins the next.
+        pass.warnings.warn(QStringLiteral("????"));
+        emitSequence(pass, ANSIResultType::Command);
+        beginSequence(pass, State::Escape);
+    } else {
+        abortSequence(pass, QStringLiteral("Unfinished escape sequence: %1"));
+    }
+}
+
+void ANSIDataProcessor::dropOverlongSequence(Pass& pass)
+{
+    if (m_state == State::Ground)
+        return;
     const bool subnegotiation = m_state == State::Subnegotiation || m_state == State::SubnegotiationIac;
     const qsizetype cap = subnegotiation ? kMaximumSubnegotiationLength : kMaximumEscapeSequenceLength;
-    if (m_state != State::Ground && sequenceLength(pass) > cap) {
-        pass.warnings.warn(subnegotiation ? QStringLiteral("Telnet subnegotiation longer than %1 bytes dropped")
-                                          : QStringLiteral("Escape sequence longer than %1 bytes dropped"),
-                           QString::number(cap));
-        m_waitingServerOutput.clear();
-        m_state = State::Ground;
-    }
+    if (sequenceLength(pass) <= cap)
+        return;
+    pass.warnings.warn(subnegotiation ? QStringLiteral("Telnet subnegotiation longer than %1 bytes dropped")
+                                      : QStringLiteral("Escape sequence longer than %1 bytes dropped"),
+                       QString::number(cap));
+    m_waitingServerOutput.clear();
+    m_state = State::Ground;
 }
 
 void ANSIDataProcessor::openText(Pass& pass)

@@ -53,14 +53,22 @@ private:
     void ground(Pass& pass);
     // Emits the CSI sequence at pass.p when it lies whole in this read.
     bool takeWholeCsi(Pass& pass);
+    // One byte of an open sequence, by family of states.
     void sequenceByte(Pass& pass);
+    void escapeByte(Pass& pass);
+    void csiByte(Pass& pass);
+    void controlStringByte(Pass& pass);
+    void telnetByte(Pass& pass);
+    // A byte that cannot continue an escape sequence or CSI.
+    void interruptSequence(Pass& pass);
+    // Past its cap, the open sequence is dropped.
+    void dropOverlongSequence(Pass& pass);
     void openText(Pass& pass);
     void closeText(Pass& pass, bool endOfRead);
     void beginSequence(Pass& pass, State state);
     void emitSequence(Pass& pass, ANSIResultType type, qsizetype dropTail = 0);
     void restartAtPreviousByte(Pass& pass, ANSIResultType type, State state);
     void abortSequence(Pass& pass, const QString& reason);
-    bool overCap(const Pass& pass) const;
     qsizetype sequenceLength(const Pass& pass) const;
 
     ANSIDataProcessorDelegate* m_delegate;
