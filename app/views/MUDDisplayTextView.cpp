@@ -12,36 +12,21 @@
 
 #include "app/views/MUDCommandTextView.h"
 #include "core/CVLogHelper.h"
-#include "engine/automation/MUDTrigger.h"
-#include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
 namespace {
-constexpr qreal kMatchBackgroundAlpha = 0.15;
-constexpr qreal kGroupUnderlineAlpha = 0.6;
 constexpr qreal kFindBackgroundAlpha = 0.45;
 // Line heights are fractional: less than this is no overflow.
 constexpr qreal kHeightTolerance = 0.01;
 
 // The desktop's system colours as the dark appearance draws them.
-const QColor kSystemPurple(191, 90, 242);
-const QColor kSystemPink(255, 55, 95);
-const QColor kSystemGreen(48, 209, 88);
-const QColor kSystemBlue(10, 132, 255);
 const QColor kSystemYellow(255, 214, 10);
 
 QColor withAlpha(QColor color, qreal alpha)
 {
     color.setAlphaF(float(alpha));
     return color;
-}
-
-// Group i is underlined in the colour at i modulo 4: group 1 pink, 2 green, 3 blue, 4 purple.
-QColor groupColor(qsizetype group)
-{
-    static const QColor colors[] = {kSystemPurple, kSystemPink, kSystemGreen, kSystemBlue};
-    return withAlpha(colors[group % 4], kGroupUnderlineAlpha);
 }
 
 CVRange intersection(CVRange a, CVRange b)
@@ -247,51 +232,15 @@ void MUDDisplayTextView::updateBlink()
 
 void MUDDisplayTextView::highlightScriptTest(const std::optional<MUDMatchTest>& matchTest)
 {
-    m_matchToHighlight = matchTest;
-    m_matchHighlights.clear();
-    m_matchHighlightRange = {CVRange::NotFound, 0};
-    m_matchTrigger.reset();
-    if (matchTest) {
-        m_matchTrigger = std::make_shared<MUDTrigger>();
-        m_matchTrigger->setMatchType(matchTest->matchType);
-        m_matchTrigger->setMatchString(matchTest->matchString);
-        m_matchTrigger->setMatchFromStartOfLine(matchTest->matchFromStartOfLine);
-        m_matchTrigger->setCaseSpecific(matchTest->caseSpecific);
-        if (!m_matchProcessor)
-            m_matchProcessor = std::make_shared<MUDTriggerProcessor>(nullptr, QList<std::shared_ptr<MUDTrigger>>());
-    }
+    m_matchTest.setMatchTest(matchTest);
     update();
 }
 
 const QList<MUDDisplayTextView::Highlight>& MUDDisplayTextView::matchHighlights()
 {
-    if (!m_matchTrigger)
-        return m_matchHighlights;
-    const CVRange visible = calculateVisibleRange();
-    if (visible == m_matchHighlightRange && m_matchHighlightGeneration == m_generation)
-        return m_matchHighlights;
-    m_matchHighlightRange = visible;
-    m_matchHighlightGeneration = m_generation;
-    m_matchHighlights.clear();
-    QElapsedTimer timer;
-    timer.start();
-    const auto matches = m_matchProcessor->matchTrigger(m_matchTrigger, m_model.attributedSubstring(visible));
-    if (!matches)
-        return m_matchHighlights;
-    for (const MUDTriggerProcessObject& match : *matches) {
-        m_matchHighlights.append({{match.range.location + visible.location, match.range.length},
-                                  withAlpha(kSystemBlue, kMatchBackgroundAlpha), QColor()});
-        if (!match.parameterRanges || match.parameterRanges->size() <= 1)
-            continue;
-        for (qsizetype group = 1; group < match.parameterRanges->size(); ++group) {
-            const CVRange range = match.parameterRanges->at(group);
-            if (range.isNotFound() || range.length == 0)
-                continue;
-            m_matchHighlights.append({{range.location + visible.location, range.length}, QColor(), groupColor(group)});
-        }
-    }
-    logIfSlow(timer, "Highlight timer took %0.2f seconds");
-    return m_matchHighlights;
+    if (m_matchTest.isShown())
+        m_matchTest.update(m_model, calculateVisibleRange(), m_generation);
+    return m_matchTest.highlights();
 }
 
 void MUDDisplayTextView::setFindString(const QString& text)

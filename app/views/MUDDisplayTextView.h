@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "app/views/MUDDisplayLayoutManager.h"
+#include "app/views/MUDMatchTestOverlay.h"
 #include "core/CVRange.h"
 #include "engine/automation/MUDMatchTest.h"
 
 class MUDCommandTextView;
 class MUDOutputModel;
-class MUDTrigger;
-class MUDTriggerProcessor;
 
 // The output view's drawing surface (the viewport of MUDDisplayScrollView):
 // paints the lines of a session's output that are on screen, bottom line
@@ -67,11 +66,7 @@ public:
 
     // The trigger editor's match test to show over the visible lines (none clears it).
     void highlightScriptTest(const std::optional<MUDMatchTest>& matchTest);
-    struct Highlight {
-        CVRange range;
-        QColor background;
-        QColor underline; // invalid for none
-    };
+    using Highlight = MUDMatchTestOverlay::Highlight;
     // The highlights of the match test over the visible lines (output ranges).
     const QList<Highlight>& matchHighlights();
 
@@ -132,12 +127,8 @@ private:
     bool m_blinkState = false;
     std::function<void()> m_beep;
 
-    std::optional<MUDMatchTest> m_matchToHighlight;
-    std::shared_ptr<MUDTrigger> m_matchTrigger;
-    std::shared_ptr<MUDTriggerProcessor> m_matchProcessor;
-    QList<Highlight> m_matchHighlights;
-    CVRange m_matchHighlightRange{CVRange::NotFound, 0};
-    quint64 m_matchHighlightGeneration = 0;
+    MUDMatchTestOverlay m_matchTest;
+    // Counts changes of the output, so the match test knows when to look again.
     quint64 m_generation = 0;
 
     QString m_findString;

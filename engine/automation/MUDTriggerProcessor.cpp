@@ -9,49 +9,16 @@
 #include "core/MachTimer.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
-#include "engine/automation/MUDRegularExpression.h"
 #include "engine/automation/MUDSearchText.h"
 #include "engine/automation/MUDSerialQueue.h"
 #include "engine/automation/MUDTrigger.h"
-#include "engine/decoding/MUDTextAttributes.h"
+#include "engine/automation/MUDTriggerMatcher.h"
 
 namespace {
-
-const QString kRestKey = QStringLiteral("\\x");
 
 bool isBlank(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
-}
-
-// An occurrence that does not begin the searched text counts as starting a
-// line only after a line feed or NUL.
-bool beginsLine(const QString& text, qsizetype location)
-{
-    if (location == 0)
-        return true;
-    const char16_t before = text.at(location - 1).unicode();
-    return before == u'\n' || before == u'\0';
-}
-
-// The first stretch inside `range` that carries the user-command attribute,
-// in the text's own positions, or {NotFound, NotFound}.
-CVRange userCommandRange(const CVAttributedString& text, CVRange range)
-{
-    CVRange found{CVRange::NotFound, CVRange::NotFound};
-    text.enumerateAttribute(MUDUserCommandProperty, range, [&](const QVariant& value, CVRange stretch, bool& stop) {
-        if (!value.isValid())
-            return;
-        found = stretch;
-        stop = true;
-    });
-    return found;
-}
-
-bool isValidRange(const CVAttributedString& text, CVRange range)
-{
-    return !range.isNotFound() && range.location >= 0 && range.length >= 0 && text.length() >= range.length &&
-           range.end() <= text.length();
 }
 
 }
@@ -151,8 +118,12 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
             recorded && *recorded > offset)
             start = *recorded - offset;
         start = windowedStart(*trigger, start, length);
-        if (auto matches = matchTrigger(trigger, searched, search, {start, length - start}, offset))
-            objects.append(*matches);
+        const MUDTriggerMatcher::Matches matches =
+            MUDTriggerMatcher::matchTrigger(trigger, searched, search, {start, length - start}, offset);
+        if (matches.matchedUpTo)
+            recordPosition(trigger.get(), *matches.matchedUpTo);
+        if (matches.objects)
+            objects.append(*matches.objects);
     }
     if (objects.isEmpty())
         return;
@@ -174,138 +145,6 @@ qsizetype MUDTriggerProcessor::windowedStart(const MUDTrigger& trigger, qsizetyp
         return start;
     CVLog(QStringLiteral("Trigger %1 target range is to large: (%2)").arg(trigger.description()).arg(length));
     return end - MatchWindow;
-}
-
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                                 const CVAttributedString& text)
-{
-    return matchTrigger(trigger, text, {0, text.length()}, 0);
-}
-
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                                 const CVAttributedString& text,
-                                                                                 CVRange targetRange, qsizetype offset)
-{
-    const MUDSearchText search(text.string());
-    return matchTrigger(trigger, text, search, targetRange, offset);
-}
-
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                                 const CVAttributedString& text,
-                                                                                 const MUDSearchText& search,
-                                                                                 CVRange targetRange, qsizetype offset)
-{
-    if (trigger->matchString().isEmpty())
-        return std::nullopt;
-    switch (trigger->matchType()) {
-    case MUDTrigger::kMatchPlainText:
-        return processPlainTrigger(trigger, text, search, targetRange, offset);
-    case MUDTrigger::kMatchRegularExpression:
-        return processRegexTrigger(trigger, text, search, targetRange, offset);
-    default:
-        return std::nullopt;
-    }
-}
-
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processPlainTrigger(
-    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText& search,
-    CVRange targetRange, qsizetype offset)
-{
-    if (!isValidRange(text, targetRange))
-        return std::nullopt;
-    const QString& string = text.string();
-    const QString pattern = trigger->matchString();
-    const Qt::CaseSensitivity sensitivity = trigger->caseSpecific() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    // Ignoring case, an ASCII pattern over ASCII text is found exactly in
-    // the pass's lower-cased copy, a much quicker search than folding both.
-    const bool asciiPattern = std::all_of(pattern.cbegin(), pattern.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    const QString lowerPattern = sensitivity == Qt::CaseInsensitive && asciiPattern ? pattern.toLower() : QString();
-    QList<MUDTriggerProcessObject> results;
-    qsizetype from = targetRange.location;
-    while (from <= targetRange.end()) {
-        qsizetype location;
-        if (!lowerPattern.isEmpty() && search.isAscii(from, targetRange.end())) {
-            location = search.find(lowerPattern, true, from, targetRange.end());
-        } else {
-            const qsizetype found =
-                QStringView(string).mid(from, targetRange.end() - from).indexOf(pattern, 0, sensitivity);
-            location = found < 0 ? -1 : from + found;
-        }
-        if (location < 0)
-            break;
-        recordPosition(trigger.get(), targetRange.end() + offset);
-        const CVRange echoed = userCommandRange(text, {location, pattern.size()});
-        if (!echoed.isNotFound()) {
-            from = echoed.end();
-            continue;
-        }
-        if (!trigger->matchFromStartOfLine() || beginsLine(string, location))
-            results.append({trigger, std::nullopt, std::nullopt, {location + offset, pattern.size()}});
-        break;
-    }
-    return results;
-}
-
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexTrigger(
-    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, CVRange targetRange, qsizetype offset)
-{
-    const MUDSearchText search(text.string());
-    return processRegexTrigger(trigger, text, search, targetRange, offset);
-}
-
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerProcessor::processRegexTrigger(
-    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text, const MUDSearchText& search,
-    CVRange targetRange, qsizetype offset)
-{
-    auto expression = std::static_pointer_cast<MUDRegularExpression>(trigger->compiledRegex());
-    if (!expression) {
-        int options = MUDRegularExpression::AnchorsMatchLines | MUDRegularExpression::DotMatchesLineSeparators;
-        if (!trigger->caseSpecific())
-            options |= MUDRegularExpression::CaseInsensitive;
-        QString error;
-        expression = MUDRegularExpression::compile(trigger->matchString(), options, &error);
-        if (!expression) {
-            CVLog(QStringLiteral("Trigger %1 failed with error: %2").arg(trigger->description(), error));
-            return std::nullopt;
-        }
-        trigger->setCompiledRegex(expression);
-    }
-    if (!isValidRange(text, targetRange))
-        return std::nullopt;
-
-    const QString& string = text.string();
-    const QList<MUDRegularExpressionMatch> matches = expression->matchesInString(search, targetRange);
-    if (matches.isEmpty())
-        return std::nullopt;
-    QList<MUDTriggerProcessObject> results;
-    for (const MUDRegularExpressionMatch& match : matches) {
-        const CVRange whole = match.range();
-        const CVRange echoed = userCommandRange(text, whole);
-        if (!echoed.isNotFound()) {
-            const qsizetype resume = echoed.end();
-            if (auto more = matchTrigger(trigger, text, search, {resume, text.length() - resume}, offset))
-                results.append(*more);
-            break;
-        }
-        if (trigger->matchFromStartOfLine() && !beginsLine(string, whole.location))
-            continue;
-        MUDScriptParameters parameters;
-        for (qsizetype group = 0; group < match.groups.size(); ++group) {
-            const CVRange range = match.groups.at(group);
-            parameters.insert(QStringLiteral("\\%1").arg(group),
-                              range.isNotFound() ? QString() : string.mid(range.location, range.length));
-        }
-        parameters.insert(kRestKey, string.mid(whole.end()));
-        results.append({trigger, parameters, match.groups, {whole.location + offset, whole.length}});
-    }
-    if (!results.isEmpty())
-        recordPosition(trigger.get(), results.last().range.end());
-    return results;
-}
-
-CVRange MUDTriggerProcessor::attributedStringLoggingRange(const CVAttributedString& text)
-{
-    return userCommandRange(text, {0, text.length()});
 }
 
 void MUDTriggerProcessor::processTriggerObject(const MUDTriggerProcessObject& object, quint64 commandIndex)

@@ -11,12 +11,13 @@
 
 class CVAttributedString;
 class MUDJavascriptProcessor;
-class MUDSearchText;
 class MUDSerialQueue;
 class MUDTrigger;
 
 // Finds a connection's triggers in the session's output and runs their
-// scripts. The entry point runs on the session's (main) thread and returns
+// scripts. Each pass asks MUDTriggerMatcher where a trigger matches, from
+// where that trigger's last pass got to, and records how far it got. The
+// entry point runs on the session's (main) thread and returns
 // at once; matching runs on the shared operation queue, scripts run one at a
 // time, in order of position, on the processor's own serial queue. The
 // per-trigger matched-up-to positions are guarded by one lock; the trigger
@@ -56,21 +57,6 @@ public:
     qsizetype lowestLocationForTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers, CVRange targetRange,
                                         qsizetype outputLength);
 
-    // Matches of one trigger in `targetRange` of `text`, ranges shifted by
-    // `offset`. None for an empty match string.
-    std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                               const CVAttributedString& text, CVRange targetRange,
-                                                               qsizetype offset);
-    // The match test: the whole text, offset 0.
-    std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                               const CVAttributedString& text);
-    std::optional<QList<MUDTriggerProcessObject>> processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                      const CVAttributedString& text,
-                                                                      CVRange targetRange, qsizetype offset);
-
-    // The first run carrying the user-command attribute, or {NotFound, NotFound}.
-    static CVRange attributedStringLoggingRange(const CVAttributedString& text);
-
     // Runs one match's script on the calling thread.
     void processTriggerObject(const MUDTriggerProcessObject& object, quint64 commandIndex);
 
@@ -79,19 +65,6 @@ public:
     std::optional<qsizetype> recordedPosition(const std::shared_ptr<MUDTrigger>& trigger) const;
 
 private:
-    // The matching functions over `text` prepared once per pass as `search`.
-    std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                               const CVAttributedString& text,
-                                                               const MUDSearchText& search, CVRange targetRange,
-                                                               qsizetype offset);
-    std::optional<QList<MUDTriggerProcessObject>> processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                      const CVAttributedString& text,
-                                                                      const MUDSearchText& search,
-                                                                      CVRange targetRange, qsizetype offset);
-    std::optional<QList<MUDTriggerProcessObject>> processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                      const CVAttributedString& text,
-                                                                      const MUDSearchText& search,
-                                                                      CVRange targetRange, qsizetype offset);
     // A recorded position counts only while it lies within `limit` (the
     // output's length), so a cleared output does not silence a trigger.
     std::optional<qsizetype> validRecordedPosition(const MUDTrigger* trigger, qsizetype limit);

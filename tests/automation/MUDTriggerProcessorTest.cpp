@@ -4,165 +4,27 @@
 
 #include "MUDJavascriptRecordingDelegate.h"
 #include "TestSupport.h"
+#include "TriggerTestSupport.h"
 #include "core/CVAttributedString.h"
+#include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDTrigger.h"
-#include "engine/decoding/MUDTextAttributes.h"
 
-namespace {
 
-struct TriggerSpec {
-    QString pattern;
-    int32_t matchType = MUDTrigger::kMatchPlainText;
-    bool fromStartOfLine = false;
-    bool caseSpecific = false;
-    QString action;
-    QString title = QStringLiteral("t");
-};
-
-std::shared_ptr<MUDTrigger> makeTrigger(const TriggerSpec& spec)
+// A pass records, per trigger, how far its search got: the end of the
+// searched text for plain text, the end of the last match for a regular
+// expression; a trigger that found nothing keeps no position.
+TEST(MUDTriggerProcessor, PassRecordsHowFarEachTriggerGot)
 {
-    auto trigger = std::make_shared<MUDTrigger>();
-    trigger->setTitle(spec.title);
-    trigger->setMatchString(spec.pattern);
-    trigger->setMatchType(spec.matchType);
-    trigger->setMatchFromStartOfLine(spec.fromStartOfLine);
-    trigger->setCaseSpecific(spec.caseSpecific);
-    trigger->setAction(spec.action);
-    return trigger;
-}
-
-std::shared_ptr<MUDTrigger> regexTrigger(const QString& pattern, bool fromStartOfLine = false)
-{
-    return makeTrigger({pattern, MUDTrigger::kMatchRegularExpression, fromStartOfLine});
-}
-
-// Text with the stretches between [[ and ]] marked as echoed user input.
-CVAttributedString output(const QString& marked)
-{
-    CVAttributedString text;
-    QTextCharFormat echoed;
-    echoed.setProperty(MUDUserCommandProperty, true);
-    const QStringList parts = marked.split(QStringLiteral("[["));
-    text.append(parts.first(), QTextCharFormat());
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        const qsizetype close = parts[i].indexOf(QStringLiteral("]]"));
-        text.append(QStringView(parts[i]).left(close), echoed);
-        text.append(QStringView(parts[i]).mid(close + 2), QTextCharFormat());
-    }
-    return text;
-}
-
-QList<qsizetype> locations(const std::optional<QList<MUDTriggerProcessObject>>& objects)
-{
-    QList<qsizetype> result;
-    for (const auto& object : objects.value_or(QList<MUDTriggerProcessObject>{}))
-        result.append(object.range.location);
-    return result;
-}
-
-class MUDTriggerProcessorTest : public ::testing::Test {
-protected:
-    std::shared_ptr<MUDTriggerProcessor> matcher()
-    {
-        return std::make_shared<MUDTriggerProcessor>(nullptr, QList<std::shared_ptr<MUDTrigger>>{});
-    }
-    LogRecorder m_log;
-};
-
-}
-
-TEST_F(MUDTriggerProcessorTest, MatchLocationsByTriggerKind)
-{
-    struct Row {
-        const char* name;
-        TriggerSpec spec;
-        QString text;
-        QList<qsizetype> expected;
-    };
-    const Row rows[] = {
-        {"plain acts once, at the first occurrence", {QStringLiteral("orc")}, QStringLiteral("an orc and an orc"), {3}},
-        {"regex acts on every occurrence", {QStringLiteral("orc"), MUDTrigger::kMatchRegularExpression},
-         QStringLiteral("an orc and an orc"), {3, 14}},
-        {"plain ignores case unless case specific", {QStringLiteral("ORC")}, QStringLiteral("an orc"), {3}},
-        {"plain case specific", {QStringLiteral("ORC"), MUDTrigger::kMatchPlainText, false, true},
-         QStringLiteral("an orc"), {}},
-        {"regex ignores case unless case specific", {QStringLiteral("O.C"), MUDTrigger::kMatchRegularExpression},
-         QStringLiteral("an orc"), {3}},
-        {"start of line: start of text", {QStringLiteral("orc"), MUDTrigger::kMatchPlainText, true},
-         QStringLiteral("orc here"), {0}},
-        {"start of line: after a line feed", {QStringLiteral("orc"), MUDTrigger::kMatchPlainText, true},
-         QStringLiteral("x\norc"), {2}},
-        {"start of line: not after a space", {QStringLiteral("orc"), MUDTrigger::kMatchPlainText, true},
-         QStringLiteral("x orc\norc"), {}},
-        {"regex start of line skips only that match",
-         {QStringLiteral("orc"), MUDTrigger::kMatchRegularExpression, true}, QStringLiteral("x orc\norc"), {6}},
-        {"regex anchors match real lines only", {QStringLiteral("^orc$"), MUDTrigger::kMatchRegularExpression},
-         QStringLiteral("orc\nx orc\norc"), {0, 10}},
-        {"echoed input never fires, later text does", {QStringLiteral("kill orc")},
-         QStringLiteral("[[kill orc]]\nyou kill orc"), {13}},
-        {"regex after echoed input", {QStringLiteral("kill orc"), MUDTrigger::kMatchRegularExpression},
-         QStringLiteral("[[kill orc]]\nyou kill orc"), {13}},
-        {"unknown match type matches nothing", {QStringLiteral("orc"), 7}, QStringLiteral("orc"), {}},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(locations(matcher()->matchTrigger(makeTrigger(row.spec), output(row.text))), row.expected)
-            << row.name;
-    }
-    EXPECT_FALSE(matcher()->matchTrigger(makeTrigger({QString()}), output(QStringLiteral("x"))).has_value());
-}
-
-TEST_F(MUDTriggerProcessorTest, RegexParametersAndGroupRanges)
-{
-    const auto objects = matcher()->matchTrigger(regexTrigger(QStringLiteral("(\\w+) arrives(!)?")),
-                                                 output(QStringLiteral("An orc arrives.\nA troll arrives")));
-    ASSERT_TRUE(objects.has_value());
-    ASSERT_EQ(objects->size(), 2);
-    const MUDTriggerProcessObject& first = objects->at(0);
-    EXPECT_EQ(first.parameters->value(QStringLiteral("\\0")), QStringLiteral("orc arrives"));
-    EXPECT_EQ(first.parameters->value(QStringLiteral("\\1")), QStringLiteral("orc"));
-    EXPECT_TRUE(first.parameters->contains(QStringLiteral("\\2")));
-    EXPECT_EQ(first.parameters->value(QStringLiteral("\\2")), QString());
-    EXPECT_EQ(first.parameters->value(QStringLiteral("\\x")), QStringLiteral(".\nA troll arrives"));
-    EXPECT_EQ(*first.parameterRanges, (QList<CVRange>{{3, 11}, {3, 3}, {CVRange::NotFound, 0}}));
-    EXPECT_EQ(objects->at(1).parameters->value(QStringLiteral("\\x")), QString());
-    EXPECT_EQ(objects->at(1).range, (CVRange{18, 13}));
-}
-
-TEST_F(MUDTriggerProcessorTest, BadPatternLogsEveryPassAndOthersGoOn)
-{
-    auto processor = matcher();
-    auto broken = regexTrigger(QStringLiteral("(unclosed"));
-    broken->setTitle(QStringLiteral("broken"));
-    const CVAttributedString text = output(QStringLiteral("unclosed"));
-    EXPECT_FALSE(processor->matchTrigger(broken, text).has_value());
-    EXPECT_FALSE(processor->matchTrigger(broken, text).has_value());
-    const QStringList lines = m_log.lines().filter(QStringLiteral("Trigger broken failed with error: "));
-    EXPECT_EQ(lines.size(), 2);
-    EXPECT_EQ(broken->compiledRegex(), nullptr);
-}
-
-TEST_F(MUDTriggerProcessorTest, RecordedPositions)
-{
-    auto processor = matcher();
+    LogRecorder quiet;
     auto plain = makeTrigger({QStringLiteral("orc")});
     auto regex = regexTrigger(QStringLiteral("troll"));
-    const CVAttributedString text = output(QStringLiteral("an orc, a troll, the end"));
-    processor->matchTrigger(plain, text, {0, 20}, 100);
-    processor->matchTrigger(regex, text, {0, 20}, 100);
+    auto missing = regexTrigger(QStringLiteral("dragon"));
+    auto processor = std::make_shared<MUDTriggerProcessor>(nullptr, QList<std::shared_ptr<MUDTrigger>>{plain, regex, missing});
+    const CVAttributedString searched = output(QStringLiteral("an orc, a troll, the end")).substring({0, 20});
+    processor->doProcessTriggers(processor->triggers(), searched, 100, 0, 1);
     EXPECT_EQ(processor->recordedPosition(plain), 120) << "plain: end of the searched range";
     EXPECT_EQ(processor->recordedPosition(regex), 115) << "regex: end of the last match";
-
-    auto missing = regexTrigger(QStringLiteral("dragon"));
-    processor->matchTrigger(missing, text);
     EXPECT_FALSE(processor->recordedPosition(missing).has_value()) << "no match leaves the position alone";
-}
-
-TEST_F(MUDTriggerProcessorTest, LoggingRange)
-{
-    EXPECT_EQ(MUDTriggerProcessor::attributedStringLoggingRange(output(QStringLiteral("plain"))),
-              (CVRange{CVRange::NotFound, CVRange::NotFound}));
-    EXPECT_EQ(MUDTriggerProcessor::attributedStringLoggingRange(output(QStringLiteral("ab[[cd]]e[[f]]"))),
-              (CVRange{2, 2}));
 }
 
 namespace {

@@ -1,0 +1,166 @@
+#include "engine/automation/MUDTriggerMatcher.h"
+
+#include <algorithm>
+
+#include "core/CVAttributedString.h"
+#include "core/CVLogHelper.h"
+#include "engine/automation/MUDRegularExpression.h"
+#include "engine/automation/MUDSearchText.h"
+#include "engine/automation/MUDTrigger.h"
+#include "engine/decoding/MUDTextAttributes.h"
+
+namespace {
+
+const QString kRestKey = QStringLiteral("\\x");
+
+// An occurrence that does not begin the searched text counts as starting a
+// line only after a line feed or NUL.
+bool beginsLine(const QString& text, qsizetype location)
+{
+    if (location == 0)
+        return true;
+    const char16_t before = text.at(location - 1).unicode();
+    return before == u'\n' || before == u'\0';
+}
+
+// The first stretch inside `range` that carries the user-command attribute,
+// in the text's own positions, or {NotFound, NotFound}.
+CVRange userCommandRange(const CVAttributedString& text, CVRange range)
+{
+    CVRange found{CVRange::NotFound, CVRange::NotFound};
+    text.enumerateAttribute(MUDUserCommandProperty, range, [&](const QVariant& value, CVRange stretch, bool& stop) {
+        if (!value.isValid())
+            return;
+        found = stretch;
+        stop = true;
+    });
+    return found;
+}
+
+bool isValidRange(const CVAttributedString& text, CVRange range)
+{
+    return !range.isNotFound() && range.location >= 0 && range.length >= 0 && text.length() >= range.length &&
+           range.end() <= text.length();
+}
+
+}
+
+std::optional<QList<MUDTriggerProcessObject>> MUDTriggerMatcher::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                               const CVAttributedString& text)
+{
+    const MUDSearchText search(text.string());
+    return matchTrigger(trigger, text, search, {0, text.length()}, 0).objects;
+}
+
+MUDTriggerMatcher::Matches MUDTriggerMatcher::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                           const CVAttributedString& text, const MUDSearchText& search,
+                                                           CVRange targetRange, qsizetype offset)
+{
+    if (trigger->matchString().isEmpty())
+        return {};
+    switch (trigger->matchType()) {
+    case MUDTrigger::kMatchPlainText:
+        return processPlainTrigger(trigger, text, search, targetRange, offset);
+    case MUDTrigger::kMatchRegularExpression:
+        return processRegexTrigger(trigger, text, search, targetRange, offset);
+    default:
+        return {};
+    }
+}
+
+MUDTriggerMatcher::Matches MUDTriggerMatcher::processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                  const CVAttributedString& text,
+                                                                  const MUDSearchText& search, CVRange targetRange,
+                                                                  qsizetype offset)
+{
+    if (!isValidRange(text, targetRange))
+        return {};
+    const QString& string = text.string();
+    const QString pattern = trigger->matchString();
+    const Qt::CaseSensitivity sensitivity = trigger->caseSpecific() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // Ignoring case, an ASCII pattern over ASCII text is found exactly in
+    // the pass's lower-cased copy, a much quicker search than folding both.
+    const bool asciiPattern = std::all_of(pattern.cbegin(), pattern.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString lowerPattern = sensitivity == Qt::CaseInsensitive && asciiPattern ? pattern.toLower() : QString();
+    Matches matches{QList<MUDTriggerProcessObject>(), std::nullopt};
+    qsizetype from = targetRange.location;
+    while (from <= targetRange.end()) {
+        qsizetype location;
+        if (!lowerPattern.isEmpty() && search.isAscii(from, targetRange.end())) {
+            location = search.find(lowerPattern, true, from, targetRange.end());
+        } else {
+            const qsizetype found =
+                QStringView(string).mid(from, targetRange.end() - from).indexOf(pattern, 0, sensitivity);
+            location = found < 0 ? -1 : from + found;
+        }
+        if (location < 0)
+            break;
+        matches.matchedUpTo = targetRange.end() + offset;
+        const CVRange echoed = userCommandRange(text, {location, pattern.size()});
+        if (!echoed.isNotFound()) {
+            from = echoed.end();
+            continue;
+        }
+        if (!trigger->matchFromStartOfLine() || beginsLine(string, location))
+            matches.objects->append({trigger, std::nullopt, std::nullopt, {location + offset, pattern.size()}});
+        break;
+    }
+    return matches;
+}
+
+MUDTriggerMatcher::Matches MUDTriggerMatcher::processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                  const CVAttributedString& text,
+                                                                  const MUDSearchText& search, CVRange targetRange,
+                                                                  qsizetype offset)
+{
+    auto expression = std::static_pointer_cast<MUDRegularExpression>(trigger->compiledRegex());
+    if (!expression) {
+        int options = MUDRegularExpression::AnchorsMatchLines | MUDRegularExpression::DotMatchesLineSeparators;
+        if (!trigger->caseSpecific())
+            options |= MUDRegularExpression::CaseInsensitive;
+        QString error;
+        expression = MUDRegularExpression::compile(trigger->matchString(), options, &error);
+        if (!expression) {
+            CVLog(QStringLiteral("Trigger %1 failed with error: %2").arg(trigger->description(), error));
+            return {};
+        }
+        trigger->setCompiledRegex(expression);
+    }
+    if (!isValidRange(text, targetRange))
+        return {};
+
+    const QString& string = text.string();
+    const QList<MUDRegularExpressionMatch> found = expression->matchesInString(search, targetRange);
+    if (found.isEmpty())
+        return {};
+    QList<MUDTriggerProcessObject> results;
+    for (const MUDRegularExpressionMatch& match : found) {
+        const CVRange whole = match.range();
+        const CVRange echoed = userCommandRange(text, whole);
+        if (!echoed.isNotFound()) {
+            const qsizetype resume = echoed.end();
+            if (auto more = matchTrigger(trigger, text, search, {resume, text.length() - resume}, offset).objects)
+                results.append(*more);
+            break;
+        }
+        if (trigger->matchFromStartOfLine() && !beginsLine(string, whole.location))
+            continue;
+        MUDScriptParameters parameters;
+        for (qsizetype group = 0; group < match.groups.size(); ++group) {
+            const CVRange range = match.groups.at(group);
+            parameters.insert(QStringLiteral("\\%1").arg(group),
+                              range.isNotFound() ? QString() : string.mid(range.location, range.length));
+        }
+        parameters.insert(kRestKey, string.mid(whole.end()));
+        results.append({trigger, parameters, match.groups, {whole.location + offset, whole.length}});
+    }
+    Matches matches{results, std::nullopt};
+    if (!results.isEmpty())
+        matches.matchedUpTo = results.last().range.end();
+    return matches;
+}
+
+CVRange MUDTriggerMatcher::attributedStringLoggingRange(const CVAttributedString& text)
+{
+    return userCommandRange(text, {0, text.length()});
+}

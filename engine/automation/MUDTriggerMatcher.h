@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <memory>
+#include <optional>
+
+#include "core/CVRange.h"
+#include "engine/automation/MUDTriggerProcessObject.h"
+
+class CVAttributedString;
+class MUDSearchText;
+class MUDTrigger;
+
+// Where one trigger matches in a stretch of output: text in, matches with
+// their captures out. Pure: no queue, no script and no remembered positions
+// (the trigger processor keeps those for its passes; the output view's
+// match test needs none). Text echoed from the user's input never matches.
+// Any thread; the trigger's compiled pattern is cached on the trigger,
+// which guards it.
+class MUDTriggerMatcher {
+public:
+    struct Matches {
+        // None when the trigger cannot match here: an empty match string, an
+        // unknown match type, a pattern that does not compile, a range
+        // outside the text, or a regular expression that found nothing.
+        std::optional<QList<MUDTriggerProcessObject>> objects;
+        // Where the trigger's next pass may begin (an output offset) when
+        // this search found something: the end of the searched range for
+        // plain text, the end of the last match for a regular expression.
+        std::optional<qsizetype> matchedUpTo;
+    };
+
+    // Matches in `targetRange` of `text`, which begins at `offset` in the
+    // output; result ranges are shifted by `offset`. `search` is `text`
+    // prepared once for all triggers of a pass.
+    static Matches matchTrigger(const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text,
+                                const MUDSearchText& search, CVRange targetRange, qsizetype offset);
+    // The match test: the whole text, offset 0.
+    static std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                      const CVAttributedString& text);
+
+    // The first run carrying the user-command attribute, or {NotFound, NotFound}.
+    static CVRange attributedStringLoggingRange(const CVAttributedString& text);
+
+private:
+    static Matches processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text,
+                                       const MUDSearchText& search, CVRange targetRange, qsizetype offset);
+    static Matches processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text,
+                                       const MUDSearchText& search, CVRange targetRange, qsizetype offset);
+};
