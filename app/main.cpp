@@ -3,11 +3,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/connections/MUDProductSettings.h"
 #include "app/session/MUDLinuxDesktopIntegration.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/MUDDocumentController.h"
-#include "app/shell/MUDImageLibrary.h"
-#include "app/shell/MUDProductSettings.h"
+#include "app/views/MUDImageLibrary.h"
 
 // QUARROW_QUIT_AFTER_MS=<n> quits by the Quit command after n milliseconds:
 // a smoke test that the application starts and ends cleanly without a user.

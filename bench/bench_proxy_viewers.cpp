@@ -160,7 +160,7 @@ int main(int argc, char** argv)
     SilentDesktop desktop;
     MUDDocument document(&desktop);
     document.setConnection(connection);
-    document.connect();
+    document.connectToServer();
     if (!spinUntil([&] { return document.isConnected() && server.hasClient(); }, 10)) {
         std::fprintf(stderr, "could not connect to the loopback server\n");
         return 1;

@@ -19,6 +19,7 @@
 #include "LoopbackServer.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionTriggers.h"
 #include "core/CVMainThread.h"
 #include "engine/connection/MUDConnection.h"
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv)
     SilentDesktop desktop;
     MUDDocument document(&desktop);
     document.setConnection(connection);
-    document.connect();
+    document.connectToServer();
     if (!spinUntil([&] { return document.isConnected() && server.hasClient(); }, 10)) {
         std::fprintf(stderr, "could not connect to the loopback server\n");
         return 1;
@@ -98,7 +99,7 @@ int main(int argc, char** argv)
         if (!spinUntil([&] { return document.output().length() > before; }, 5))
             break;
         const Clock::time_point passStart = Clock::now();
-        document.handleTriggerProcess();
+        document.triggers().handleTriggerProcess();
         passes.push_back(milliseconds(Clock::now() - passStart));
     }
     std::printf("trigger pass on %lld characters of output: median %.3f ms, max %.3f ms over %zu passes\n",

@@ -40,7 +40,7 @@
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDSessionWindow.h"
-#include "app/shell/MUDAppearance.h"
+#include "app/views/MUDAppearance.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
 #include "engine/connection/MUDConnection.h"

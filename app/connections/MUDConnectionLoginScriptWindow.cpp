@@ -7,9 +7,9 @@
 #include <QVBoxLayout>
 
 #include "engine/highlighting/JSONHighlighter.h"
-#include "app/session/MUDFontHelper.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "app/views/CVTextStorage.h"
+#include "app/views/MUDFontHelper.h"
 
 MUDConnectionLoginScriptWindow::MUDConnectionLoginScriptWindow(const QString& script, QWidget* parent)
     : CVWindowController(parent)

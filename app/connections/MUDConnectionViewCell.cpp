@@ -10,7 +10,7 @@
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionsGridModel.h"
-#include "app/shell/MUDImageLibrary.h"
+#include "app/views/MUDImageLibrary.h"
 
 QString MUDConnectionViewCell::statusImageName(const std::optional<CVFTPortTesterResult>& result)
 {

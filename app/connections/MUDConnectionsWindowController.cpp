@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -16,19 +15,19 @@
 #include <QUuid>
 #include <QVBoxLayout>
 
-#include "core/CVDirectoryHelper.h"
 #include "core/CVLogHelper.h"
 #include "core/CVNetworkActivityHelper.h"
 #include "engine/connection/CVFTPortTester.h"
 #include "engine/connection/CVFTPortTesterDelegate.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDDefaultConnections.h"
 #include "app/connections/MUDConnectionViewCell.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
-#include "app/shell/MUDDocumentController.h"
-#include "app/shell/MUDImageLibrary.h"
-#include "app/shell/MUDProductSettings.h"
+#include "app/connections/MUDProductSettings.h"
+#include "app/connections/MUDSessionOpener.h"
+#include "app/views/MUDImageLibrary.h"
 
 // Resources compiled into a static library are registered explicitly.
 static void initializeQuarrowResources()
@@ -55,11 +54,6 @@ private:
     QPointer<MUDConnectionsWindowController> m_window;
 };
 
-QString copyLogPrefix()
-{
-    return QStringLiteral("MUDConnectionsWindowController:copyDefaultConnections");
-}
-
 void postConnectionsChanged()
 {
     MUDNotificationCenter::defaultCenter().postNotification(
@@ -78,8 +72,10 @@ MUDConnectionsWindowController::MUDConnectionsWindowController(QWidget* parent, 
 
     MUDConnectionList connections = MUDPreservation::loadConnections();
     if (connections.isEmpty()) {
-        copyDefaultConnections(defaultConnectionsFolder.isEmpty() ? MUDConnectionsWindowController::defaultConnectionsFolder()
-                                                                  : defaultConnectionsFolder);
+        const QString source = defaultConnectionsFolder.isEmpty() ? MUDConnectionsWindowController::defaultConnectionsFolder()
+                                                                  : defaultConnectionsFolder;
+        if (MUDDefaultConnections::copyDefaultConnections(source) > 0)
+            postConnectionsChanged();
         connections = MUDPreservation::loadConnections();
     }
     buildInterface();
@@ -103,35 +99,6 @@ QString MUDConnectionsWindowController::defaultConnectionsFolder()
 {
     initializeQuarrowResources();
     return MUDProductSettings::defaultConnectionsFolder();
-}
-
-int MUDConnectionsWindowController::copyDefaultConnections(const QString& sourceFolder)
-{
-    if (!MUDPreservation::loadConnections().isEmpty()) {
-        CVLog(copyLogPrefix() + QStringLiteral(" - we already have connections. Not going to restore the defaults."));
-        return 0;
-    }
-    CVLog(copyLogPrefix() + QStringLiteral(" - we have no connections. Going to try and copy over our defaults."));
-    const QDir source(sourceFolder);
-    const QDir target(MUDPreservation::rootDirectoryForConnections());
-    int copied = 0;
-    for (const QString& name : source.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name)) {
-        if (!name.endsWith(QLatin1String(".mud")))
-            continue;
-        const QString targetPath = target.filePath(name);
-        CVError error;
-        if (CVDirectoryHelper::copyItem(source.filePath(name), targetPath, &error)) {
-            CVLog(copyLogPrefix() + QStringLiteral(" - [success] copied default connection `%1` to `%2`.").arg(name, targetPath));
-            ++copied;
-        } else {
-            CVLog(copyLogPrefix()
-                  + QStringLiteral(" - Failed to copy default connection `%1` to `%2` with error: %3")
-                        .arg(name, targetPath, error.description));
-        }
-    }
-    if (copied > 0)
-        postConnectionsChanged();
-    return copied;
 }
 
 void MUDConnectionsWindowController::buildInterface()
@@ -400,7 +367,7 @@ void MUDConnectionsWindowController::onConnectToSelectedButton()
         return;
     }
     CVLog(QStringLiteral("onConnectToSelectedButton"));
-    connect(selected.first());
+    openSession(selected.first());
 }
 
 void MUDConnectionsWindowController::collectionItemViewDoubleClick()
@@ -408,15 +375,14 @@ void MUDConnectionsWindowController::collectionItemViewDoubleClick()
     CVLog(QStringLiteral("collectionItemViewDoubleClick"));
     const MUDConnectionList selected = selectedConnections();
     if (!selected.isEmpty())
-        connect(selected.first());
+        openSession(selected.first());
 }
 
-void MUDConnectionsWindowController::connect(std::shared_ptr<MUDConnection> connection)
+void MUDConnectionsWindowController::openSession(std::shared_ptr<MUDConnection> connection)
 {
-    MUDDocumentController* documentController = MUDDocumentController::sharedDocumentController();
-    if (!documentController || !connection)
+    if (!m_sessionOpener || !connection)
         return;
-    documentController->openSessionForConnection(std::move(connection));
+    m_sessionOpener->openSessionForConnection(std::move(connection));
     close();
 }
 

@@ -12,6 +12,7 @@ class CVFTPortTester;
 class CVFTPortTesterDelegate;
 class MUDConnectionsGridModel;
 class MUDEditConnectionWindowController;
+class MUDSessionOpener;
 class QLabel;
 class QListView;
 class QMessageBox;
@@ -36,9 +37,12 @@ public:
     // the defaults were copied, a connection was saved or removed.
     static QString connectionsChangedNotificationName();
 
-    // Copies every "*.mud" folder of `sourceFolder` into storage when storage
-    // holds no connection. Returns how many were copied.
-    static int copyDefaultConnections(const QString& sourceFolder);
+    // Where a picked connection's session opens (none: picking opens
+    // nothing). The opener outlives the window: the shell deletes the
+    // window first.
+    void setSessionOpener(MUDSessionOpener* opener) { m_sessionOpener = opener; }
+
+    // The shipped default connections, among the compiled-in resources.
     static QString defaultConnectionsFolder();
 
     const MUDConnectionList& connecitons() const;
@@ -78,7 +82,7 @@ public:
     // and the port tester tests it again.
     void openEditor(const std::shared_ptr<MUDConnection>& connection);
     // Opens a session for `connection` and closes this window.
-    void connect(std::shared_ptr<MUDConnection> connection);
+    void openSession(std::shared_ptr<MUDConnection> connection);
 
     // Port tester delegate (spelled as the tester calls it).
     void entryWithIdentifiderChanged(const QString& identifier, const CVFTPortTesterResult& result);
@@ -99,6 +103,7 @@ private:
     void updateNetworkActivityIndicator();
     void removeSelectedConnection(const std::shared_ptr<MUDConnection>& connection);
 
+    MUDSessionOpener* m_sessionOpener = nullptr;
     std::shared_ptr<CVFTPortTester> m_portTester;
     std::shared_ptr<CVFTPortTesterDelegate> m_portTesterReceiver;
     MUDConnectionsGridModel* m_model;

@@ -16,7 +16,7 @@
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionLoginScriptWindow.h"
-#include "app/shell/MUDImageLibrary.h"
+#include "app/views/MUDImageLibrary.h"
 
 namespace {
 constexpr int IconSize = 96;

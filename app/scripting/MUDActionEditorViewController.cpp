@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 #include "app/scripting/MUDRegexField.h"
-#include "app/session/MUDFontHelper.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "app/views/CVTextStorage.h"
+#include "app/views/MUDFontHelper.h"
 #include "engine/highlighting/JSONHighlighter.h"
 
 MUDActionEditorViewController::MUDActionEditorViewController(QWidget* parent)

@@ -16,7 +16,7 @@
 
 namespace {
 
-QString rootURL(int entryType, const MUDConnection& connection)
+QString rootFolderPath(int entryType, const MUDConnection& connection)
 {
     switch (entryType) {
     case MUDScriptKind::Notes:
@@ -67,8 +67,8 @@ std::shared_ptr<CVTriggerTreeEntry> loginTriggerEntry(const MUDConnection& conne
 std::shared_ptr<CVFolderTreeEntry> MUDScriptTreeLoader::loadTree(int entryType,
                                                                  const std::shared_ptr<MUDConnection>& connection)
 {
-    const QString url = connection ? rootURL(entryType, *connection) : QString();
-    auto root = std::make_shared<CVFolderTreeEntry>(url, connection, entryType, rootName(entryType), true);
+    const QString rootPath = connection ? rootFolderPath(entryType, *connection) : QString();
+    auto root = std::make_shared<CVFolderTreeEntry>(rootPath, connection, entryType, rootName(entryType), true);
     if (!connection)
         return root;
     loadEntries(root, 0);

@@ -24,7 +24,6 @@
 #include "app/scripting/MUDScriptingLeftPanelViewController.h"
 #include "app/scripting/MUDScriptingOutlineViewController.h"
 #include "app/scripting/MUDTriggerEditorViewController.h"
-#include "app/session/MUDDocument.h"
 #include "engine/automation/MUDMatchTest.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/connection/MUDConnection.h"
@@ -34,9 +33,9 @@ namespace {
 const QString kSplitPositionKey = QStringLiteral("triggerSplitPosition");
 
 // One script manager per session.
-QHash<const MUDDocument*, QPointer<MUDScriptingWindowController>>& windowsByDocument()
+QHash<const QObject*, QPointer<MUDScriptingWindowController>>& windowsByDocument()
 {
-    static QHash<const MUDDocument*, QPointer<MUDScriptingWindowController>> windows;
+    static QHash<const QObject*, QPointer<MUDScriptingWindowController>> windows;
     return windows;
 }
 
@@ -122,15 +121,16 @@ MUDScriptingWindowController::MUDScriptingWindowController(std::shared_ptr<MUDCo
 
 MUDScriptingWindowController::~MUDScriptingWindowController() = default;
 
-MUDScriptingWindowController* MUDScriptingWindowController::showForDocument(MUDDocument& document, int scriptType,
-                                                                            QWidget* sessionWindow)
+MUDScriptingWindowController* MUDScriptingWindowController::showForDocument(QObject& document,
+                                                                            std::shared_ptr<MUDConnection> connection,
+                                                                            int scriptType, QWidget* sessionWindow)
 {
     auto& windows = windowsByDocument();
     QPointer<MUDScriptingWindowController> window = windows.value(&document);
     if (!window || !window->isVisible()) {
         if (window)
             window->deleteLater();
-        window = new MUDScriptingWindowController(document.connection(), scriptType, sessionWindow);
+        window = new MUDScriptingWindowController(std::move(connection), scriptType, sessionWindow);
         window->setAttribute(Qt::WA_DeleteOnClose);
         windows.insert(&document, window);
         QObject::connect(&document, &QObject::destroyed, window, [&windows, key = &document] { windows.remove(key); });

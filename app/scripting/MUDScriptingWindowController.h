@@ -9,7 +9,6 @@
 
 class MUDAliasEditorViewController;
 class MUDConnection;
-class MUDDocument;
 class MUDNoteEditorViewController;
 class MUDScriptingLeftPanelViewController;
 class MUDScriptingOutlineViewController;
@@ -34,11 +33,12 @@ public:
     MUDScriptingWindowController(std::shared_ptr<MUDConnection> connection, int scriptType, QWidget* parent = nullptr);
     ~MUDScriptingWindowController() override;
 
-    // Opens the session's script manager on `scriptType` (0 notes,
-    // 1 aliases, 2 triggers): the visible one is reused, otherwise a new one
-    // reads the trees fresh from disk, centred over `sessionWindow`.
-    static MUDScriptingWindowController* showForDocument(MUDDocument& document, int scriptType,
-                                                         QWidget* sessionWindow = nullptr);
+    // Opens the script manager of the session `document` (one per session,
+    // forgotten when the session goes) on `scriptType` (0 notes, 1 aliases,
+    // 2 triggers): the visible one is reused, otherwise a new one reads the
+    // trees of `connection` fresh from disk, centred over `sessionWindow`.
+    static MUDScriptingWindowController* showForDocument(QObject& document, std::shared_ptr<MUDConnection> connection,
+                                                         int scriptType, QWidget* sessionWindow = nullptr);
 
     std::shared_ptr<MUDConnection> connection() const { return m_connection; }
     int scriptType() const { return m_scriptType; }

@@ -13,10 +13,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/session/MUDFontHelper.h"
-#include "app/session/MUDScriptBridge.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "app/views/CVTextStorage.h"
+#include "app/views/MUDFontHelper.h"
 #include "core/CVLogHelper.h"
 #include "engine/highlighting/JSONHighlighter.h"
 

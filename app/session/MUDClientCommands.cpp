@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QFile>
 
+#include "app/session/MUDCommandTimers.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
@@ -64,9 +65,7 @@ MUDClientCommands::Outcome MUDClientCommands::process(const QString& command, co
 
     if (command == u"#stop") {
         echo(command);
-        m_document.setStopCommandIndex(m_document.commandIndex());
-        m_document.javascriptProcessor()->setStopIndex(m_document.commandIndex());
-        return Outcome::EndsLine;
+        return Outcome::Stops;
     }
     if (anyCase(u"#clearMessages")) {
         echo(command);
@@ -131,7 +130,7 @@ MUDClientCommands::Outcome MUDClientCommands::process(const QString& command, co
     }
     if (command == u"#close") {
         append(command, true);
-        emit m_document.closeRequested();
+        m_document.requestClose();
         return Outcome::EndsLine;
     }
     if (command.startsWith(u"#set")) {
@@ -189,10 +188,7 @@ QString MUDClientCommands::aliasesListing() const
 void MUDClientCommands::clearTimer(const QString& command, const ActionSource& actionSource)
 {
     const QString name = argumentWords(command).join(u' ').toLower();
-    auto& timers = m_document.timers();
-    if (const auto found = timers.find(name); found != timers.end()) {
-        found.value()->cancel();
-        timers.erase(found);
+    if (m_document.timers().clear(name)) {
         append(QStringLiteral("\r\nTimer %1 has been cleared.\r\n").arg(name), true);
     } else {
         append(QStringLiteral("\r\nTimer %1 is not set.\r\n").arg(name), true);
@@ -223,13 +219,7 @@ void MUDClientCommands::setTimer(const QString& command, const ActionSource& act
         return;
     }
     const QString timerCommand = words.join(u' ');
-    auto& timers = m_document.timers();
-    if (const auto found = timers.find(name); found != timers.end()) {
-        found.value()->cancel();
-        found.value()->setTimeInterval(timeOut, timerCommand, repeat);
-    } else {
-        timers.insert(name, MUDTimer::create(timeOut, &m_document.scriptBridge(), timerCommand, repeat));
-    }
+    m_document.timers().set(name, timeOut, timerCommand, repeat);
     m_document.sendRawCommand(command, actionSource);
 }
 

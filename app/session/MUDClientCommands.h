@@ -17,6 +17,7 @@ public:
         NotHandled, // not a client command: send it
         Continue,   // handled; go on with the line's next command
         EndsLine,   // handled; drop the rest of the line
+        Stops,      // #stop: drop the rest of the line and what earlier lines left waiting
     };
 
     explicit MUDClientCommands(MUDDocument& document);

@@ -5,9 +5,9 @@
 #include <QCollator>
 #include <QTimer>
 
-#include "app/session/MUDCommandInput.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/views/MUDCommandInput.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDCommandTokenizer.h"
@@ -41,16 +41,34 @@ MUDCommandPipeline::MUDCommandPipeline(MUDDocument& document)
 
 void MUDCommandPipeline::processCommand(const QString& line, const ActionSource& actionSource)
 {
-    QStringList& history = m_document.historyCommands();
-    if (!line.isEmpty() && !actionSource && (history.isEmpty() || history.first() != line))
-        history.prepend(line);
+    if (!line.isEmpty() && !actionSource && (m_historyCommands.isEmpty() || m_historyCommands.first() != line))
+        m_historyCommands.prepend(line);
 
     const MUDCommandTokenizer tokenizer(line, {}, '\\');
-    processTokens(tokenizer.allTokens(), actionSource, m_document.commandIndex());
+    processTokens(tokenizer.allTokens(), actionSource, m_commandIndex);
 
     if (!actionSource)
-        emit m_document.scrollToEndRequested(true);
-    m_document.setCommandIndex(m_document.commandIndex() + 1);
+        m_document.scrollToEnd(true);
+    ++m_commandIndex;
+}
+
+// The line enters the history as if typed, but the player may be browsing
+// the history meanwhile: their place stays on the entry they were shown,
+// which the new entry in front moves back by one.
+void MUDCommandPipeline::processViewerCommand(const QString& line)
+{
+    const qsizetype historySize = m_historyCommands.size();
+    processCommand(line, nullptr);
+    if (m_historyIndex > 0 && m_historyCommands.size() > historySize)
+        ++m_historyIndex;
+    if (!m_historyCommands.isEmpty())
+        m_document.setHistoryButtonEnabled(true);
+}
+
+void MUDCommandPipeline::stop()
+{
+    m_stopCommandIndex = m_commandIndex;
+    m_document.javascriptProcessor()->setStopIndex(m_commandIndex);
 }
 
 void MUDCommandPipeline::processTokens(const QList<MUDCommandToken>& tokens, const ActionSource& actionSource,
@@ -64,18 +82,21 @@ void MUDCommandPipeline::processTokens(const QList<MUDCommandToken>& tokens, con
                 return;
             QTimer::singleShot(DeferredRemainderDelayMs, &m_document,
                                [this, remainder, actionSource, localCommandIndex] {
-                                   if (localCommandIndex >= m_document.stopCommandIndex()) {
+                                   if (localCommandIndex >= m_stopCommandIndex) {
                                        processTokens(remainder, actionSource, localCommandIndex);
                                        return;
                                    }
                                    CVLog(QStringLiteral("Received a #stop (%1 < %2).")
                                              .arg(localCommandIndex)
-                                             .arg(m_document.stopCommandIndex()));
+                                             .arg(m_stopCommandIndex));
                                });
             return;
         }
         switch (m_clientCommands.process(command, actionSource)) {
         case MUDClientCommands::Outcome::EndsLine:
+            return;
+        case MUDClientCommands::Outcome::Stops:
+            stop();
             return;
         case MUDClientCommands::Outcome::Continue:
             continue;
@@ -168,7 +189,7 @@ void MUDCommandPipeline::returnKey()
 {
     MUDCommandInput* input = m_document.commandInput();
     if (!m_document.isConnected()) {
-        m_document.connect();
+        m_document.connectToServer();
         return;
     }
     QString text = input ? trimmed(input->text()) : QString();
@@ -179,9 +200,9 @@ void MUDCommandPipeline::returnKey()
     // replaces it; lines from viewers never touch what the player is typing.
     if (input)
         input->selectAll();
-    m_document.setHistoryIndex(0);
+    m_historyIndex = 0;
     m_historyIndexIsShown = false;
-    m_document.setHistoryButtonEnabled(!m_document.historyCommands().isEmpty());
+    m_document.setHistoryButtonEnabled(!m_historyCommands.isEmpty());
 }
 
 void MUDCommandPipeline::showHistoryEntry(qsizetype index)
@@ -189,17 +210,16 @@ void MUDCommandPipeline::showHistoryEntry(qsizetype index)
     MUDCommandInput* input = m_document.commandInput();
     if (!input)
         return;
-    input->setText(m_document.historyCommands().at(index));
+    input->setText(m_historyCommands.at(index));
     input->selectAll();
 }
 
 void MUDCommandPipeline::upArrow()
 {
-    const qsizetype index = m_document.historyIndex();
-    if (index >= m_document.historyCommands().size())
+    if (m_historyIndex >= m_historyCommands.size())
         return;
-    showHistoryEntry(index);
-    m_document.setHistoryIndex(index + 1);
+    showHistoryEntry(m_historyIndex);
+    ++m_historyIndex;
     m_historyIndexIsShown = false;
 }
 
@@ -209,27 +229,26 @@ void MUDCommandPipeline::upArrow()
 // one past what is shown, so a following Up shows the next older entry.
 void MUDCommandPipeline::downArrow()
 {
-    const qsizetype index = m_document.historyIndex();
-    const QStringList& history = m_document.historyCommands();
-    if (history.isEmpty() || index == 0)
+    if (m_historyCommands.isEmpty() || m_historyIndex == 0)
         return;
-    const qsizetype shown = std::min(m_historyIndexIsShown ? index : index - 1, history.size());
+    const qsizetype shown =
+        std::min(m_historyIndexIsShown ? m_historyIndex : m_historyIndex - 1, m_historyCommands.size());
     m_historyIndexIsShown = false;
     if (shown == 0) {
-        m_document.setHistoryIndex(0);
+        m_historyIndex = 0;
         if (MUDCommandInput* input = m_document.commandInput())
             input->setText(QString());
         return;
     }
     showHistoryEntry(shown - 1);
-    m_document.setHistoryIndex(shown);
+    m_historyIndex = shown;
 }
 
 void MUDCommandPipeline::historyItem(qsizetype index)
 {
-    if (index < 0 || index >= m_document.historyCommands().size())
+    if (index < 0 || index >= m_historyCommands.size())
         return;
-    m_document.setHistoryIndex(index);
+    m_historyIndex = index;
     showHistoryEntry(index);
     m_historyIndexIsShown = true;
 }

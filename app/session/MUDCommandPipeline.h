@@ -16,8 +16,10 @@ class MUDJavascriptActionSource;
 // script, trigger, alias or timer issues goes through processCommand(). It
 // records typed lines in the history, splits the line at unescaped
 // semicolons, offers each command to the connection's keyword aliases and
-// to the client commands, and sends the rest. Also the history browsing of
-// the input line and its completion words. Main thread.
+// to the client commands, and sends the rest. It keeps the history (newest
+// first) with its browse position, and counts the lines processed so that
+// #stop can drop what earlier lines left waiting. Also the input line's
+// completion words. Main thread.
 class MUDCommandPipeline {
 public:
     using ActionSource = std::shared_ptr<MUDJavascriptActionSource>;
@@ -29,6 +31,8 @@ public:
     explicit MUDCommandPipeline(MUDDocument& document);
 
     void processCommand(const QString& line, const ActionSource& actionSource);
+    // A line a viewer of the shared session sent, run as if typed.
+    void processViewerCommand(const QString& line);
     void processTokens(const QList<MUDCommandToken>& tokens, const ActionSource& actionSource,
                        quint64 localCommandIndex);
     bool processAliasesForLocalCommand(const QString& command, const ActionSource& actionSource);
@@ -41,12 +45,26 @@ public:
     // Learned words and alias keywords, sorted, without duplicates.
     QStringList keywords() const;
 
+    const QStringList& historyCommands() const { return m_historyCommands; }
+    qsizetype historyIndex() const { return m_historyIndex; }
+    // Lines processed so far, and the count #stop recorded: commands that
+    // lines before it left waiting are dropped.
+    quint64 commandIndex() const { return m_commandIndex; }
+    quint64 stopCommandIndex() const { return m_stopCommandIndex; }
+
 private:
     void sendAliasText(const MUDAlias& alias, const QString& rest, const ActionSource& aliasSource);
     void showHistoryEntry(qsizetype index);
+    // #stop: what the lines so far left waiting (commands after an alias,
+    // scripts) is dropped.
+    void stop();
 
     MUDDocument& m_document;
     MUDClientCommands m_clientCommands;
+    QStringList m_historyCommands;
+    qsizetype m_historyIndex = 0;
+    quint64 m_commandIndex = 0;
+    quint64 m_stopCommandIndex = 0;
     // True after a history menu pick: the entry at the browse position is
     // the one on screen (after Up or Down it is the one before it).
     bool m_historyIndexIsShown = false;

@@ -1,40 +1,35 @@
 #include "app/session/MUDDocument.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QTimer>
 
+#include "app/session/MUDAutoLogin.h"
 #include "app/session/MUDCommandPipeline.h"
+#include "app/session/MUDCommandTimers.h"
 #include "app/session/MUDDesktopIntegration.h"
-#include "app/session/MUDFontHelper.h"
 #include "app/session/MUDHTMLExporter.h"
+#include "app/session/MUDReconnectCountdown.h"
 #include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionReceiver.h"
-#include "app/session/MUDSpellOutFormatter.h"
-#include "app/shell/MUDAppearance.h"
+#include "app/session/MUDSessionTriggers.h"
+#include "app/views/MUDAppearance.h"
+#include "app/views/MUDFontHelper.h"
 #include "core/CVLogHelper.h"
-#include "core/CVStringHelpers.h"
-#include "core/LVDebounce.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDAliasesModifiedObject.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDMatchTest.h"
 #include "engine/automation/MUDNotificationCenter.h"
-#include "engine/automation/MUDTimer.h"
 #include "engine/automation/MUDTrigger.h"
-#include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/automation/MUDTriggersModifiedObject.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
-#include "engine/decoding/MUDCountdownAttribute.h"
 #include "engine/decoding/MUDKeywordProcessor.h"
 #include "engine/decoding/MUDTextAttributes.h"
-#include "engine/storage/MUDPreservation.h"
 
 namespace {
 
@@ -53,6 +48,10 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     , m_scriptBridge(std::make_unique<MUDScriptBridge>(*this))
     , m_mudJavascriptProcessor(std::make_shared<MUDJavascriptProcessor>(m_scriptBridge.get()))
     , m_commandPipeline(std::make_unique<MUDCommandPipeline>(*this))
+    , m_autoLogin(std::make_unique<MUDAutoLogin>(*this))
+    , m_reconnectCountdown(std::make_unique<MUDReconnectCountdown>(*this))
+    , m_triggers(std::make_unique<MUDSessionTriggers>(*this))
+    , m_timers(std::make_unique<MUDCommandTimers>(m_scriptBridge.get()))
     , m_clock(secondsSince1970)
 {
     m_notificationConnection = QObject::connect(&MUDNotificationCenter::defaultCenter(),
@@ -63,11 +62,7 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
 MUDDocument::~MUDDocument()
 {
     QObject::disconnect(m_notificationConnection);
-    LVDebounce::cancelTarget(this);
-    for (const std::shared_ptr<MUDTimer>& timer : std::as_const(m_timers))
-        timer->cancel();
-    m_timers.clear();
-    removeAnyConnectionCountdown();
+    m_reconnectCountdown->removeAnyConnectionCountdown();
     m_mudJavascriptProcessor->stopAllScripts();
     m_mudJavascriptProcessor->setDelegate(nullptr);
     if (m_mudSocket)
@@ -105,7 +100,7 @@ CVAttributedString MUDDocument::coloredString(const QString& text, const QColor&
 
 void MUDDocument::setConnection(std::shared_ptr<MUDConnection> connection)
 {
-    removeAnyConnectionCountdown();
+    m_reconnectCountdown->removeAnyConnectionCountdown();
     m_connection = std::move(connection);
     if (!m_connection)
         return;
@@ -131,12 +126,12 @@ void MUDDocument::replaceSocket(std::shared_ptr<MUDSocket> socket)
     m_mudSocket = std::move(socket);
 }
 
-void MUDDocument::connect()
+void MUDDocument::connectToServer()
 {
     if (!m_connection || m_closed)
         return;
     m_stringColorer.clearCache();
-    removeAnyConnectionCountdown();
+    m_reconnectCountdown->removeAnyConnectionCountdown();
     if (!m_inputEditable) {
         m_inputEditable = true;
         emit inputEditableChanged(true);
@@ -144,18 +139,12 @@ void MUDDocument::connect()
     appendText(coloredString(QStringLiteral("Attempting connection to `%1`.\r\n").arg(m_connection->title()),
                              triggerDebugColor()),
                true);
-    m_connection->forceLoadTriggers();
-    m_mudTriggerProcessor = std::make_shared<MUDTriggerProcessor>(m_mudJavascriptProcessor, currentTriggers());
+    m_triggers->createProcessor();
     m_mudKeywordProcessor = std::make_unique<MUDKeywordProcessor>();
 
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
     m_receiver->attach(m_mudSocket);
     m_mudSocket->connect();
-}
-
-MUDTriggerList MUDDocument::currentTriggers() const
-{
-    return m_connection ? m_connection->triggers().value_or(MUDTriggerList()) : MUDTriggerList();
 }
 
 void MUDDocument::hideConnectButton(bool hide)
@@ -178,52 +167,11 @@ void MUDDocument::MUDSocketHasConnected(MUDSocket* socket)
 {
     appendText(coloredString(QStringLiteral("Connected to `%1`.\r\n").arg(m_connection->title()), triggerDebugColor()),
                true);
-    m_startOfTriggerProcessingOffset = m_output.length();
-    m_reconnectCount = 0;
+    m_triggers->startAtEndOfOutput();
+    m_reconnectCountdown->resetReconnectCount();
     hideConnectButton(true);
-    setHistoryButtonEnabled(!m_historyCommands.isEmpty());
-    const std::weak_ptr<MUDSocket> weakSocket = socket->weak_from_this();
-    QTimer::singleShot(std::chrono::milliseconds(qint64(LoginStepDelay * 1000)), this,
-                       [this, weakSocket] { runLoginStep(0, weakSocket); });
-}
-
-// Step 0 sends the user name, 1 the password, 2 runs the login script; each
-// needs the one before it, so the script runs only with both credentials.
-void MUDDocument::runLoginStep(int step, std::weak_ptr<MUDSocket> weakSocket)
-{
-    const std::shared_ptr<MUDSocket> socket = weakSocket.lock();
-    if (!socket || m_closed)
-        return;
-    const std::shared_ptr<MUDConnection> connection = socket->connection();
-    auto next = [this, step, weakSocket] {
-        QTimer::singleShot(std::chrono::milliseconds(qint64(LoginStepDelay * 1000)), this,
-                           [this, step, weakSocket] { runLoginStep(step + 1, weakSocket); });
-    };
-    switch (step) {
-    case 0: {
-        if (connection->user().isEmpty())
-            return;
-        const QString sent = QStringLiteral("%1\n").arg(connection->user());
-        socket->sendText(sent);
-        appendLocalText(coloredString(QStringLiteral("Auto-login user: %1").arg(sent), localCommandColor()), false);
-        next();
-        return;
-    }
-    case 1:
-        if (connection->password().isEmpty())
-            return;
-        socket->sendText(QStringLiteral("%1\n").arg(connection->password()));
-        appendLocalText(coloredString(QStringLiteral("Auto-login password: *********"), localCommandColor()), false);
-        next();
-        return;
-    case 2:
-        if (connection->loginScript().isEmpty())
-            return;
-        m_scriptBridge->runLoginScript(connection->loginScript());
-        return;
-    default:
-        return;
-    }
+    setHistoryButtonEnabled(!m_commandPipeline->historyCommands().isEmpty());
+    m_autoLogin->start(*socket);
 }
 
 void MUDDocument::MUDSocketHasDisconnected(MUDSocket*)
@@ -232,7 +180,7 @@ void MUDDocument::MUDSocketHasDisconnected(MUDSocket*)
     setHistoryButtonEnabled(false);
     appendText(coloredString(QStringLiteral("You have been disconnected from the host server."), disconnectColor()),
                true);
-    attemptReconnectIfNeeded();
+    m_reconnectCountdown->attemptReconnectIfNeeded();
 }
 
 void MUDDocument::MUDSocketConnectionFailed(MUDSocket*, const QString& errorMessage)
@@ -241,7 +189,7 @@ void MUDDocument::MUDSocketConnectionFailed(MUDSocket*, const QString& errorMess
                              ? QStringLiteral("Failed to connect to host server.")
                              : QStringLiteral("Failed to connect to host server: %1").arg(errorMessage);
     appendText(coloredString(text, disconnectColor()), true);
-    attemptReconnectIfNeeded();
+    m_reconnectCountdown->attemptReconnectIfNeeded();
 }
 
 void MUDDocument::processDataLocally(QByteArrayView data)
@@ -272,47 +220,8 @@ void MUDDocument::receivedText(const MUDStyledText& text)
 {
     appendServerText(text);
     m_mudJavascriptProcessor->processWaitingString(text.string());
-    m_lastReceivedText = qint64(m_clock());
-    m_unprocessedTriggerLength += text.length();
-    LVDebounce::fireAfter(TriggerProcessDelay, this, "handleTriggerProcess", nullptr,
-                          [self = QPointer<MUDDocument>(this)] {
-                              if (self)
-                                  self->handleTriggerProcess();
-                          });
-}
-
-CVRange MUDDocument::triggerProcessingRange() const
-{
-    const qsizetype length = m_output.length();
-    // After clearOutput the offset may lie past the end: start at the end then.
-    const qsizetype floor = std::min(m_startOfTriggerProcessingOffset, length);
-    const qsizetype window = std::max(m_unprocessedTriggerLength, MinimumTriggerWindow);
-    if (length < window)
-        return {floor, length - floor};
-    qsizetype start = 0;
-    const qsizetype searchEnd = length - window;
-    for (qsizetype i = searchEnd - 1; i >= 0; --i) {
-        if (m_output.characterAt(i) == u'\n') {
-            start = i;
-            break;
-        }
-    }
-    start = std::max(start, floor);
-    return {start, length - start};
-}
-
-void MUDDocument::handleTriggerProcess()
-{
-    if (m_mudTriggerProcessor && !m_closed) {
-        const CVRange range = triggerProcessingRange();
-        // The processor never reads further back than its match window from
-        // the end, so only that tail is copied, however long the output.
-        const qsizetype windowStart = std::max(range.location, range.end() - MUDTriggerProcessor::MatchWindow);
-        m_mudTriggerProcessor->processTriggersInWindow(
-            m_output.attributedSubstring({windowStart, m_output.length() - windowStart}), windowStart, range, 0,
-            m_commandIndex);
-    }
-    m_unprocessedTriggerLength = 0;
+    m_lastReceivedTime = qint64(m_clock());
+    m_triggers->textReceived(text.length());
 }
 
 void MUDDocument::appendAttributedString(const CVAttributedString& text)
@@ -325,7 +234,7 @@ void MUDDocument::appendServerText(const Text& text)
 {
     m_output.append(text);
     m_proxyBridge->forwardServerText(text);
-    emit scrollToEndRequested(false);
+    scrollToEnd(false);
 }
 
 void MUDDocument::appendText(const CVAttributedString& text, bool requiresNewline)
@@ -334,12 +243,12 @@ void MUDDocument::appendText(const CVAttributedString& text, bool requiresNewlin
     if (requiresNewline && !m_output.isEmpty() && m_output.characterAt(m_output.length() - 1) != u'\n')
         run.append(u"\r\n", text.attributesAtIndex(0));
     run.append(text);
-    QTextCharFormat font;
-    font.setFont(localFont(), QTextCharFormat::FontPropertiesSpecifiedOnly);
-    run.addAttributes(font, {0, run.length()});
+    QTextCharFormat fontFormat;
+    fontFormat.setFont(localFont(), QTextCharFormat::FontPropertiesSpecifiedOnly);
+    run.addAttributes(fontFormat, {0, run.length()});
     m_output.append(run);
     m_proxyBridge->forwardAppendedText(run);
-    emit scrollToEndRequested(false);
+    scrollToEnd(false);
 }
 
 void MUDDocument::appendLocalText(const CVAttributedString& text, bool requiresNewline)
@@ -348,7 +257,7 @@ void MUDDocument::appendLocalText(const CVAttributedString& text, bool requiresN
     marked.addAttribute(MUDUserCommandProperty, 1, {0, marked.length()});
     // An echo that follows server text closely waits, so it does not land
     // inside a burst of output.
-    if (m_clock() - double(m_lastReceivedText) < LocalEchoDelay) {
+    if (m_clock() - double(m_lastReceivedTime) < LocalEchoDelay) {
         QTimer::singleShot(std::chrono::milliseconds(qint64(LocalEchoDelay * 1000)), this,
                            [this, marked, requiresNewline] { appendText(marked, requiresNewline); });
         return;
@@ -364,88 +273,7 @@ void MUDDocument::logMessageToContents(const QString& message)
 void MUDDocument::clearOutput()
 {
     m_output.clear();
-    if (m_mudTriggerProcessor)
-        m_mudTriggerProcessor->setTriggers(currentTriggers());
-}
-
-void MUDDocument::attemptReconnectIfNeeded()
-{
-    if (!m_connection || !m_connection->automaticallyReconnect() || isConnected() || m_closed)
-        return;
-    ++m_reconnectCount;
-    const QPointer<MUDDocument> self(this);
-    std::shared_ptr<MUDCountdownAttribute> countdown = MUDCountdownAttribute::create(
-        [self](MUDCountdownAttribute& attribute) {
-            if (self)
-                self->onCountdownFinished(attribute);
-        },
-        [self](MUDCountdownAttribute& attribute) {
-            if (self)
-                self->onCountdownTickAction(attribute);
-        },
-        ReconnectCountdown);
-    countdown->setTickInterval(m_countdownTickInterval);
-    CVAttributedString text = coloredString(reconnectingString(*countdown, m_reconnectCount), triggerDebugColor());
-    text.addAttribute(MUDCountdownProperty, QVariant::fromValue(countdown), {0, text.length()});
-    appendText(text, true);
-    countdown->tick();
-}
-
-QString MUDDocument::reconnectingString(const MUDCountdownAttribute& countdown, qint64 connectionAttempt) const
-{
-    const quint64 remaining = countdown.countdownRemaining();
-    return QStringLiteral("\r\nAttempting to reconnect (attempt #%1) in %2 second%3.")
-        .arg(connectionAttempt)
-        .arg(MUDSpellOutFormatter::spellOut(qint64(remaining)))
-        .arg(remaining == 1 ? QString() : QStringLiteral("s"));
-}
-
-void MUDDocument::onCountdownTickAction(MUDCountdownAttribute& countdown)
-{
-    if (isConnected() || !m_windowVisible || m_closed)
-        return;
-    CVRange found{CVRange::NotFound, 0};
-    m_output.enumerateAttributes(
-        {0, m_output.length()},
-        [&found](const QTextCharFormat& attributes, CVRange range, bool& stop) {
-            if (attributes.hasProperty(MUDCountdownProperty)) {
-                found = range;
-                stop = true;
-            }
-        },
-        MUDOutputModel::Direction::Reverse);
-    if (!found.isNotFound())
-        m_output.replaceCharacters(found, reconnectingString(countdown, m_reconnectCount));
-    countdown.tick();
-}
-
-void MUDDocument::onCountdownFinished(MUDCountdownAttribute&)
-{
-    if (!isConnected() && m_windowVisible && !m_closed)
-        connect();
-}
-
-void MUDDocument::removeAnyConnectionCountdown()
-{
-    const qsizetype length = m_output.length();
-    const qsizetype searched = std::min(length, CountdownSearchLength);
-    CVRange found{CVRange::NotFound, 0};
-    std::shared_ptr<MUDCountdownAttribute> countdown;
-    m_output.enumerateAttributes(
-        {length - searched, searched},
-        [&](const QTextCharFormat& attributes, CVRange range, bool& stop) {
-            if (!attributes.hasProperty(MUDCountdownProperty))
-                return;
-            countdown = attributes.property(MUDCountdownProperty).value<std::shared_ptr<MUDCountdownAttribute>>();
-            found = range;
-            stop = true;
-        },
-        MUDOutputModel::Direction::Reverse);
-    if (found.isNotFound())
-        return;
-    if (countdown)
-        countdown->clearTarget();
-    m_output.replaceCharacters(found, QString());
+    m_triggers->resetTriggers();
 }
 
 void MUDDocument::onNotification(const QString& name, const QVariant& object)
@@ -468,10 +296,7 @@ void MUDDocument::triggersHaveBeenModified(const QVariant& object)
         || object.value<MUDTriggersModifiedObject>().connectionId() != m_connection->connectionId())
         return;
     logMessageToContents(QStringLiteral("Triggers reloaded\r\n"));
-    m_connection->forceLoadTriggers();
-    if (m_mudTriggerProcessor)
-        m_mudTriggerProcessor->setTriggers(currentTriggers());
-    m_startOfTriggerProcessingOffset = m_output.length();
+    m_triggers->reload();
 }
 
 void MUDDocument::aliasesHaveBeenModified(const QVariant& object)
@@ -491,6 +316,11 @@ void MUDDocument::processCommand(const QString& command, const std::shared_ptr<M
 void MUDDocument::sendRawCommand(const QString& command, const std::shared_ptr<MUDJavascriptActionSource>& actionSource)
 {
     m_commandPipeline->sendRawCommand(command, actionSource);
+}
+
+void MUDDocument::processViewerCommand(const QString& command)
+{
+    m_commandPipeline->processViewerCommand(command);
 }
 
 void MUDDocument::MUDCommandTextViewReturnKey() { m_commandPipeline->returnKey(); }
@@ -542,45 +372,21 @@ QString MUDDocument::xmlStringRepresentation() const
 
 QString MUDDocument::windowStatePath() const
 {
-    if (!m_connection)
-        return {};
-    const QString folder = MUDPreservation::urlForConnection(*m_connection);
-    return folder.isEmpty() ? QString() : folder + QStringLiteral("/state.json");
+    return m_connection ? MUDWindowState::pathForConnection(*m_connection) : QString();
 }
 
 void MUDDocument::saveWindowState()
 {
-    const QString path = windowStatePath();
-    if (path.isEmpty())
-        return;
-    MUDWindowState::Frames frames = m_windowFrames;
-    if (!frames.contains(QStringLiteral("windowFrame")))
-        frames.insert(QStringLiteral("windowFrame"), QRectF());
-    QDir().mkpath(QFileInfo(path).path());
-    MUDWindowState::write(path, frames);
+    if (m_connection)
+        MUDWindowState::saveForConnection(*m_connection, m_windowFrames);
 }
 
 void MUDDocument::restoreWindowState()
 {
-    const QString path = windowStatePath();
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        m_restoredWindowFrames.clear();
-        emit windowStateRestored(false);
-        return;
-    }
-    m_restoredWindowFrames = MUDWindowState::read(path);
-    emit windowStateRestored(true);
-}
-
-QString MUDDocument::capturePath(qint64 secondsSince1970) const
-{
-    // The title names a folder: keep it to one safe path component.
-    QString folder = escapeForFileName(m_connection ? m_connection->title() : QString());
-    if (folder.isEmpty() || folder == u"." || folder == u"..")
-        folder = QStringLiteral("untitled");
-    return QStringLiteral("%1/capture/%2/%3.log.html")
-        .arg(MUDPreservation::rootDirectoryPreservation(), folder)
-        .arg(secondsSince1970);
+    const std::optional<MUDWindowState::Frames> frames =
+        m_connection ? MUDWindowState::readForConnection(*m_connection) : std::nullopt;
+    m_restoredWindowFrames = frames.value_or(MUDWindowState::Frames());
+    emit windowStateRestored(frames.has_value());
 }
 
 void MUDDocument::startSharing()
@@ -611,14 +417,10 @@ void MUDDocument::close()
     QObject::disconnect(m_notificationConnection);
     if (m_mudSocket)
         m_mudSocket->disconnect();
-    if (m_captureOutput && m_connection) {
-        const QString path = capturePath(QDateTime::currentSecsSinceEpoch());
-        QDir().mkpath(QFileInfo(path).path());
-        MUDPreservation::saveData(xmlStringRepresentation().toUtf8(), path);
-    }
+    if (m_captureOutput && m_connection)
+        MUDHTMLExporter::writeCapture(m_output, m_connection->title(), QDateTime::currentSecsSinceEpoch());
     m_closed = true;
-    for (const std::shared_ptr<MUDTimer>& timer : std::as_const(m_timers))
-        timer->cancel();
+    m_timers->cancelAll();
     // As #stop does, and for good: no script of a closed session waits on.
     m_mudJavascriptProcessor->stopAllScripts();
     MUDNotificationCenter::defaultCenter().postNotification(mudDocumentClosedNotificationName());

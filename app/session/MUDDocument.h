@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -21,40 +20,36 @@
 #include "engine/decoding/MUDStringColoring.h"
 #include "app/session/MUDWindowState.h"
 
+class MUDAutoLogin;
 class MUDCommandInput;
 class MUDCommandPipeline;
+class MUDCommandTimers;
 class MUDConnection;
-class MUDCountdownAttribute;
 class MUDDesktopIntegration;
 class MUDJavascriptActionSource;
 class MUDJavascriptProcessor;
 class MUDKeywordProcessor;
+class MUDReconnectCountdown;
 class MUDScriptBridge;
 class MUDSessionProxyBridge;
 class MUDSessionReceiver;
 class MUDSocket;
-class MUDTimer;
-class MUDTriggerProcessor;
+class MUDSessionTriggers;
 
 // One open session: binds a connection record to its output, its socket,
 // decoder, style state, trigger processor, keyword collector, script
-// runtime and command timers. Connects, logs in, reconnects, turns received
-// bytes into styled output and hands the recent output to the triggers.
-// The command side lives in MUDCommandPipeline, the scripts' callbacks in
-// MUDScriptBridge. It owns no widget: the session window wraps it and
+// runtime and command timers. Connects, turns received bytes into styled
+// output and hands the recent output to the triggers. The command side
+// lives in MUDCommandPipeline, the scripts' callbacks in MUDScriptBridge,
+// the login steps in MUDAutoLogin and reconnecting in
+// MUDReconnectCountdown. It owns no widget: the session window wraps it and
 // paints output(). Main thread (received bytes are decoded on the socket's
 // loop thread by MUDSessionReceiver and arrive here on the main thread).
 class MUDDocument : public QObject {
     Q_OBJECT
 public:
-    // How long after the last chunk the trigger pass runs, and how long a
-    // local echo waits after recent server text.
-    static constexpr double TriggerProcessDelay = 0.15;
+    // How long a local echo waits after recent server text.
     static constexpr double LocalEchoDelay = 0.15;
-    static constexpr double LoginStepDelay = 0.5;
-    static constexpr quint64 ReconnectCountdown = 5;
-    static constexpr qsizetype MinimumTriggerWindow = 1024;
-    static constexpr qsizetype CountdownSearchLength = 10240;
 
     explicit MUDDocument(MUDDesktopIntegration* desktop, QObject* parent = nullptr);
     ~MUDDocument() override;
@@ -72,8 +67,10 @@ public:
     // The window title: the connection's title, or "host - port" without one.
     QString displayName() const { return m_displayName; }
 
-    void connect();
-    void onReconnect() { connect(); }
+    // A new socket, trigger processor and keyword collector for the
+    // connection, then the connect attempt.
+    void connectToServer();
+    void onReconnect() { connectToServer(); }
 
     // Output.
     MUDOutputModel& output() { return m_output; }
@@ -87,19 +84,14 @@ public:
     // `text` in `color`, as local text.
     static CVAttributedString coloredString(const QString& text, const QColor& color);
 
-    // Reconnecting.
-    void attemptReconnectIfNeeded();
-    QString reconnectingString(const MUDCountdownAttribute& countdown, qint64 connectionAttempt) const;
-    void removeAnyConnectionCountdown();
+    // The view follows the output to its end (forced: even when scrolled up).
+    void scrollToEnd(bool force) { emit scrollToEndRequested(force); }
     // Tests set the wall clock (seconds since 1970) the echo delay reads.
     void setClock(std::function<double()> secondsSince1970) { m_clock = std::move(secondsSince1970); }
-    // Tests shorten the countdown's second.
-    void setCountdownTickInterval(std::chrono::milliseconds interval) { m_countdownTickInterval = interval; }
+    MUDReconnectCountdown& reconnectCountdown() { return *m_reconnectCountdown; }
 
-    // Triggers.
-    void handleTriggerProcess();
-    // The part of the output the next trigger pass looks at.
-    CVRange triggerProcessingRange() const;
+    // The trigger processor and when and where it looks at the output.
+    MUDSessionTriggers& triggers() { return *m_triggers; }
 
     // Socket reports (main thread, through the receiver).
     void MUDSocketHasConnected(MUDSocket* socket);
@@ -118,6 +110,9 @@ public:
     void MUDCommandTextViewDownArrow();
     void onHistoryItem(qsizetype index);
     QStringList MUDCommandTextWantsKeywords() const;
+    void processViewerCommand(const QString& command);
+    // The history and the command counts.
+    const MUDCommandPipeline& commandPipeline() const { return *m_commandPipeline; }
     void setCommandInput(MUDCommandInput* input) { m_commandInput = input; }
     MUDCommandInput* commandInput() const { return m_commandInput; }
 
@@ -129,6 +124,9 @@ public:
     void setExits(const QList<MUDExit>& exits);
     QVariant mudMatchTest() const { return m_mudMatchTest; }
 
+    // Named command timers (#setTimer, #clearTimer).
+    MUDCommandTimers& timers() { return *m_timers; }
+
     // Export, state and closing.
     QString xmlStringRepresentation() const;
     void saveWindowState();
@@ -139,10 +137,10 @@ public:
     // What the last restore read (empty when the state file was missing).
     MUDWindowState::Frames restoredWindowFrames() const { return m_restoredWindowFrames; }
     QString windowStatePath() const;
-    // The capture file a close at `secondsSince1970` writes.
-    QString capturePath(qint64 secondsSince1970) const;
     void close();
     bool isClosed() const { return m_closed; }
+    // `#close`: asks the window to close, which closes the session.
+    void requestClose() { emit closeRequested(); }
 
     // Sharing the session with local viewers through a proxy server. Start
     // shows the port (or why none could be bound) in the output; stop and
@@ -151,6 +149,8 @@ public:
     void stopSharing();
     bool isSharing() const;
     MUDSessionProxyBridge& proxyBridge() const { return *m_proxyBridge; }
+    // The proxy bridge reports that sharing started or stopped.
+    void reportSharing(bool sharing) { emit sharingChanged(sharing); }
 
     // Whether the session window is shown; the countdown runs only then.
     bool isWindowVisible() const { return m_windowVisible; }
@@ -160,25 +160,13 @@ public:
     MUDSocket* mudSocket() const { return m_mudSocket.get(); }
     bool isConnected() const;
     std::shared_ptr<MUDJavascriptProcessor> javascriptProcessor() const { return m_mudJavascriptProcessor; }
-    MUDTriggerProcessor* triggerProcessor() const { return m_mudTriggerProcessor.get(); }
     MUDKeywordProcessor* keywordProcessor() const { return m_mudKeywordProcessor.get(); }
     MUDStringColoring& stringColorer() { return m_stringColorer; }
     MUDDesktopIntegration* desktop() const { return m_desktop; }
     MUDScriptBridge& scriptBridge() const { return *m_scriptBridge; }
 
-    QStringList& historyCommands() { return m_historyCommands; }
-    qsizetype historyIndex() const { return m_historyIndex; }
-    void setHistoryIndex(qsizetype index) { m_historyIndex = index; }
-    quint64 commandIndex() const { return m_commandIndex; }
-    void setCommandIndex(quint64 index) { m_commandIndex = index; }
-    quint64 stopCommandIndex() const { return m_stopCommandIndex; }
-    void setStopCommandIndex(quint64 index) { m_stopCommandIndex = index; }
-    qint64 reconnectCount() const { return m_reconnectCount; }
-    qsizetype startOfTriggerProcessingOffset() const { return m_startOfTriggerProcessingOffset; }
-    qint64 lastReceivedText() const { return m_lastReceivedText; }
     bool captureOutput() const { return m_captureOutput; }
     void setCaptureOutput(bool capture) { m_captureOutput = capture; }
-    QHash<QString, std::shared_ptr<MUDTimer>>& timers() { return m_timers; }
     bool isReconnectButtonHidden() const { return m_reconnectButtonHidden; }
     bool isHistoryButtonEnabled() const { return m_historyButtonEnabled; }
     bool isInputEditable() const { return m_inputEditable; }
@@ -204,9 +192,6 @@ signals:
 
 private:
     void hideConnectButton(bool hide);
-    void onCountdownTickAction(MUDCountdownAttribute& countdown);
-    void onCountdownFinished(MUDCountdownAttribute& countdown);
-    void runLoginStep(int step, std::weak_ptr<MUDSocket> socket);
     void receivedText(const MUDStyledText& text);
     // Server text into the output, on to viewers, and the view told to follow.
     template <typename Text>
@@ -214,7 +199,6 @@ private:
     void onNotification(const QString& name, const QVariant& object);
     void triggersHaveBeenModified(const QVariant& object);
     void aliasesHaveBeenModified(const QVariant& object);
-    MUDTriggerList currentTriggers() const;
     void replaceSocket(std::shared_ptr<MUDSocket> socket);
 
     MUDDesktopIntegration* m_desktop;
@@ -226,24 +210,18 @@ private:
     MUDStringColoring m_stringColorer;
     std::unique_ptr<MUDScriptBridge> m_scriptBridge;
     std::shared_ptr<MUDJavascriptProcessor> m_mudJavascriptProcessor;
-    std::shared_ptr<MUDTriggerProcessor> m_mudTriggerProcessor;
     std::unique_ptr<MUDKeywordProcessor> m_mudKeywordProcessor;
     std::unique_ptr<MUDCommandPipeline> m_commandPipeline;
+    std::unique_ptr<MUDAutoLogin> m_autoLogin;
+    std::unique_ptr<MUDReconnectCountdown> m_reconnectCountdown;
+    std::unique_ptr<MUDSessionTriggers> m_triggers;
+    std::unique_ptr<MUDCommandTimers> m_timers;
     MUDCommandInput* m_commandInput = nullptr;
     MUDOutputModel m_output;
 
-    QStringList m_historyCommands;
-    qsizetype m_historyIndex = 0;
-    quint64 m_commandIndex = 0;
-    quint64 m_stopCommandIndex = 0;
-    qint64 m_reconnectCount = 0;
-    qsizetype m_startOfTriggerProcessingOffset = 0;
-    // Server text since the last trigger pass: only its length sizes the
-    // pass's window, so the text itself is not kept.
-    qsizetype m_unprocessedTriggerLength = 0;
-    qint64 m_lastReceivedText = 0;
+    // When server text last arrived, in whole seconds since 1970.
+    qint64 m_lastReceivedTime = 0;
     bool m_captureOutput = false;
-    QHash<QString, std::shared_ptr<MUDTimer>> m_timers;
     QList<MUDMessage> m_messages;
     QString m_exitsText;
     QVariant m_mudMatchTest;
@@ -255,7 +233,6 @@ private:
     bool m_inputEditable = false;
     bool m_windowVisible = true;
     bool m_closed = false;
-    std::chrono::milliseconds m_countdownTickInterval{1000};
     std::function<double()> m_clock;
     QMetaObject::Connection m_notificationConnection;
 };

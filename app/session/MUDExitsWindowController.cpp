@@ -4,7 +4,7 @@
 #include <QTextEdit>
 
 #include "app/session/MUDDocument.h"
-#include "app/session/MUDFontHelper.h"
+#include "app/views/MUDFontHelper.h"
 #include "core/CVColorHelpers.h"
 
 namespace {

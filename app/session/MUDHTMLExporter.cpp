@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QXmlStreamWriter>
 
 #include "core/CVColorHelpers.h"
+#include "core/CVStringHelpers.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStyledText.h"
+#include "engine/storage/MUDPreservation.h"
 
 namespace {
 
@@ -151,4 +155,22 @@ QString MUDHTMLExporter::xmlStringRepresentation(const MUDOutputModel& output)
                               });
     page.finish();
     return html;
+}
+
+QString MUDHTMLExporter::capturePath(const QString& title, qint64 secondsSince1970)
+{
+    // The title names a folder: keep it to one safe path component.
+    QString folder = escapeForFileName(title);
+    if (folder.isEmpty() || folder == u"." || folder == u"..")
+        folder = QStringLiteral("untitled");
+    return QStringLiteral("%1/capture/%2/%3.log.html")
+        .arg(MUDPreservation::rootDirectoryPreservation(), folder)
+        .arg(secondsSince1970);
+}
+
+bool MUDHTMLExporter::writeCapture(const MUDOutputModel& output, const QString& title, qint64 secondsSince1970)
+{
+    const QString path = capturePath(title, secondsSince1970);
+    QDir().mkpath(QFileInfo(path).path());
+    return MUDPreservation::saveData(xmlStringRepresentation(output).toUtf8(), path);
 }

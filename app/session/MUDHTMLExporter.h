@@ -15,4 +15,11 @@ public:
     static QString xmlStringRepresentation(const MUDOutputModel& output);
     // `text` without the characters XML 1.0 does not allow.
     static QString xmlSafeText(const QString& text);
+
+    // Where the capture of a session titled `title` closed at
+    // `secondsSince1970` goes: capture/<title>/<seconds>.log.html under the
+    // storage root.
+    static QString capturePath(const QString& title, qint64 secondsSince1970);
+    // Writes the export of `output` there, creating the folder.
+    static bool writeCapture(const MUDOutputModel& output, const QString& title, qint64 secondsSince1970);
 };

@@ -1,5 +1,6 @@
 #include "app/session/MUDScriptBridge.h"
 
+#include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "core/CVLogHelper.h"
@@ -26,7 +27,7 @@ void MUDScriptBridge::runInBackground(const QString& action, std::shared_ptr<MUD
 {
     CVOperationQueue::sharedBlocking().addOperation([processor = m_document.javascriptProcessor(), action,
                                               source = std::move(actionSource), parameters,
-                                              commandIndex = m_document.commandIndex()] {
+                                              commandIndex = m_document.commandPipeline().commandIndex()] {
         processor->processActionAsJavascript(action, source, parameters, commandIndex);
     });
 }

@@ -55,5 +55,3 @@ public:
 private:
     MUDDocument& m_document;
 };
-
-Q_DECLARE_METATYPE(MUDJavascriptError)

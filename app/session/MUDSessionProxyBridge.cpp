@@ -66,7 +66,7 @@ void MUDSessionProxyBridge::startSharing()
     m_proxyServer->setPortRange(m_firstPort, m_lastPort);
     m_proxyServer->startListening();
     if (m_document)
-        emit m_document->sharingChanged(true);
+        m_document->reportSharing(true);
 }
 
 void MUDSessionProxyBridge::stopSharing()
@@ -93,7 +93,7 @@ void MUDSessionProxyBridge::detach()
     // Viewers still waiting for their initial buffer go with the server.
     m_initialBuffer.reset();
     if (m_document)
-        emit m_document->sharingChanged(false);
+        m_document->reportSharing(false);
 }
 
 quint16 MUDSessionProxyBridge::port() const
@@ -195,15 +195,7 @@ void MUDSessionProxyBridge::MUDProxyServerRequestsCommand(MUDProxyServer*, const
     if (!m_document || m_document->isClosed())
         return;
     // A viewer's line may end in "\r": the command is the line without it.
-    // It enters the history as if typed, but the player may be browsing the
-    // history meanwhile: their place stays on the entry they were shown,
-    // which the new entry in front moves back by one.
-    const qsizetype historySize = m_document->historyCommands().size();
-    m_document->processCommand(command.trimmed(), nullptr);
-    if (m_document->historyIndex() > 0 && m_document->historyCommands().size() > historySize)
-        m_document->setHistoryIndex(m_document->historyIndex() + 1);
-    if (!m_document->historyCommands().isEmpty())
-        m_document->setHistoryButtonEnabled(true);
+    m_document->processViewerCommand(command.trimmed());
 }
 
 void MUDSessionProxyBridge::MUDProxyServerIsListening(MUDProxyServer* server, quint16 port)

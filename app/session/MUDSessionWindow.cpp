@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
+#include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
 #include "app/views/MUDCommandTextView.h"
@@ -128,7 +129,7 @@ void MUDSessionWindow::openConnection(std::shared_ptr<MUDConnection> connection)
     centreWindow();
     m_document->setConnection(std::move(connection));
     setWindowTitle(m_document->displayName());
-    m_document->connect();
+    m_document->connectToServer();
 }
 
 void MUDSessionWindow::applyRestoredWindowState(bool hasState)
@@ -223,7 +224,7 @@ QMenu* MUDSessionWindow::historyMenu()
     if (!m_historyMenu)
         m_historyMenu = new QMenu(this);
     m_historyMenu->clear();
-    const QStringList& history = m_document->historyCommands();
+    const QStringList& history = m_document->commandPipeline().historyCommands();
     for (qsizetype index = 0; index < history.size(); ++index) {
         QAction* action = m_historyMenu->addAction(MUDMenuItemTitle(history.at(index)));
         connect(action, &QAction::triggered, this, [this, index] { m_document->onHistoryItem(index); });

@@ -1,5 +1,7 @@
 #include "app/session/MUDWindowState.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -52,4 +54,29 @@ MUDWindowState::Frames MUDWindowState::read(const QString& path)
             frames.insert(it.key(), *rect);
     }
     return frames;
+}
+
+QString MUDWindowState::pathForConnection(const MUDConnection& connection)
+{
+    const QString folder = MUDPreservation::urlForConnection(connection);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/state.json");
+}
+
+void MUDWindowState::saveForConnection(const MUDConnection& connection, Frames frames)
+{
+    const QString path = pathForConnection(connection);
+    if (path.isEmpty())
+        return;
+    if (!frames.contains(QStringLiteral("windowFrame")))
+        frames.insert(QStringLiteral("windowFrame"), QRectF());
+    QDir().mkpath(QFileInfo(path).path());
+    write(path, frames);
+}
+
+std::optional<MUDWindowState::Frames> MUDWindowState::readForConnection(const MUDConnection& connection)
+{
+    const QString path = pathForConnection(connection);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return std::nullopt;
+    return read(path);
 }

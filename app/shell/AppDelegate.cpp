@@ -17,10 +17,10 @@
 #include "engine/storage/MUDStorageRoot.h"
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/session/MUDDocument.h"
-#include "app/shell/MUDAppearance.h"
 #include "app/shell/MUDDocumentController.h"
 #include "app/shell/MUDLogHelperDelegate.h"
 #include "app/shell/MUDMainMenu.h"
+#include "app/views/MUDAppearance.h"
 #include "app/views/MUDMenuItemTitle.h"
 
 AppDelegate::AppDelegate(MUDDesktopIntegration* desktop, QObject* parent)
@@ -95,6 +95,7 @@ void AppDelegate::displayConnectionsWindow()
     if (m_connectionsWindow)
         m_connectionsWindow->deleteLater();
     auto* window = new MUDConnectionsWindowController(nullptr, m_defaultConnectionsFolder);
+    window->setSessionOpener(m_documentController.get());
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_mainMenu->installInWindow(window, false);
     connect(window, &MUDConnectionsWindowController::windowClosed, this, &AppDelegate::onConnectionsWindowClosed);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <memory>
 
+#include "app/connections/MUDSessionOpener.h"
+
 class MUDConnection;
 class MUDDesktopIntegration;
 class MUDDocument;
@@ -14,7 +16,7 @@ class MUDMainMenu;
 // Creates and keeps the open sessions, one window each, and gates the Open
 // command until launch has settled. The first controller created is the
 // shared one. Main thread.
-class MUDDocumentController : public QObject {
+class MUDDocumentController : public QObject, public MUDSessionOpener {
     Q_OBJECT
 public:
     explicit MUDDocumentController(MUDDesktopIntegration* desktop, QObject* parent = nullptr);
@@ -32,7 +34,7 @@ public:
 
     // Opens a new session window for `connection`, shows it and connects.
     // The one place that creates session windows; returns the window.
-    QWidget* openSessionForConnection(std::shared_ptr<MUDConnection> connection);
+    QWidget* openSessionForConnection(std::shared_ptr<MUDConnection> connection) override;
 
     // Sessions whose window is open and which have not been closed.
     QList<MUDDocument*> documents() const;

@@ -6,13 +6,13 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/connections/MUDProductSettings.h"
 #include "app/scripting/MUDScriptingWindowController.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDSessionWindow.h"
-#include "app/shell/MUDProductSettings.h"
 
 MUDMainMenu::MUDMainMenu(QObject* parent)
     : QObject(parent)
@@ -71,7 +71,8 @@ QMenu* MUDMainMenu::makeSessionMenu(QWidget* window)
         QAction* action = menu->addAction(scriptTitles[scriptType]);
         connect(action, &QAction::triggered, window, [target, scriptType] {
             if (auto* session = qobject_cast<MUDSessionWindow*>(target.data()))
-                MUDScriptingWindowController::showForDocument(session->document(), scriptType, session);
+                MUDScriptingWindowController::showForDocument(session->document(), session->document().connection(),
+                                                              scriptType, session);
         });
     }
     menu->addSeparator();

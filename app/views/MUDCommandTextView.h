@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "app/session/MUDCommandInput.h"
+#include "app/views/MUDCommandInput.h"
 
 class MUDCommandTextViewDelegate;
 class MUDDisplayScrollView;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <optional>
 
@@ -14,3 +15,6 @@ struct MUDJavascriptError {
     std::optional<MUDScriptParameters> parameters;
     QString errorMessage;
 };
+
+// Error lines carry the error as their link value.
+Q_DECLARE_METATYPE(MUDJavascriptError)

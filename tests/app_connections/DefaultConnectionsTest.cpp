@@ -6,6 +6,7 @@
 #include "ConnectionsTestSupport.h"
 #include "TestSupport.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDDefaultConnections.h"
 #include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionsWindowController.h"
 
@@ -20,7 +21,7 @@ TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
 {
     LogRecorder log;
     const QString source = MUDConnectionsWindowController::defaultConnectionsFolder();
-    EXPECT_EQ(MUDConnectionsWindowController::copyDefaultConnections(source), ShippedTitles.size());
+    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(source), ShippedTitles.size());
     EXPECT_EQ(storedTitles(), ShippedTitles);
     EXPECT_TRUE(log.contains(Prefix + " - we have no connections. Going to try and copy over our defaults."));
     const QString target = MUDPreservation::rootDirectoryForConnections() + "/Local TinyMUX.mud";
@@ -32,7 +33,7 @@ TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
     EXPECT_FALSE(local->connectionId().isEmpty()) << "storage gives each copied default an identity";
 
     log.clear();
-    EXPECT_EQ(MUDConnectionsWindowController::copyDefaultConnections(source), 0);
+    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(source), 0);
     EXPECT_TRUE(log.contains(Prefix + " - we already have connections. Not going to restore the defaults."));
     EXPECT_EQ(storedTitles(), ShippedTitles);
 }
@@ -40,7 +41,7 @@ TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
 TEST_F(DefaultConnections, NeverReplaceExistingConnections)
 {
     storeConnection("Mine", "127.0.0.1", 4000, "MINE");
-    EXPECT_EQ(MUDConnectionsWindowController::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()), 0);
+    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()), 0);
     EXPECT_EQ(storedTitles(), QStringList{"Mine"});
 }
 
@@ -56,7 +57,7 @@ TEST_F(DefaultConnections, AFolderInTheWayIsKeptAndTheOthersAreStillCopied)
     note.close();
 
     LogRecorder log;
-    EXPECT_EQ(MUDConnectionsWindowController::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()),
+    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()),
               ShippedTitles.size() - 1);
     EXPECT_TRUE(log.lines().filter(Prefix + " - Failed to copy default connection `Discworld.mud` to `" + blocked + "` with error: ").size() == 1);
     EXPECT_FALSE(QFile::exists(blocked + "/connection.json"));
@@ -76,7 +77,7 @@ TEST_F(DefaultConnections, CopiesCanBeEditedAndOnlyMudFoldersAreTaken)
     // Shipped resources are read-only; the copies must not be.
     ASSERT_TRUE(QFile::setPermissions(record.fileName(), QFile::ReadOwner));
 
-    EXPECT_EQ(MUDConnectionsWindowController::copyDefaultConnections(source.path()), 1);
+    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(source.path()), 1);
     const QString copied = MUDPreservation::rootDirectoryForConnections() + "/Test.mud/connection.json";
     EXPECT_TRUE(QFile::permissions(copied) & QFile::WriteOwner);
     EXPECT_FALSE(QDir(MUDPreservation::rootDirectoryForConnections()).exists("Other"));

@@ -70,7 +70,8 @@ TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireIn
     ASSERT_TRUE(waitUntil([&] { return output().contains(QStringLiteral("Bob arrives")); }));
 
     QPointer<MUDScriptingWindowController> window
-        = MUDScriptingWindowController::showForDocument(*m_document, MUDScriptKind::Triggers, m_sessionWindow.data());
+        = MUDScriptingWindowController::showForDocument(*m_document, m_document->connection(), MUDScriptKind::Triggers,
+                                                          m_sessionWindow.data());
     spinEventLoop(50);
     screenshot(window, QStringLiteral("1-manager-opened"));
 

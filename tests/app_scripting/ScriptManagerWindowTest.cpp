@@ -70,7 +70,7 @@ protected:
 
     MUDScriptingWindowController* open(int kind)
     {
-        m_window = MUDScriptingWindowController::showForDocument(*m_documents.front(), kind);
+        m_window = MUDScriptingWindowController::showForDocument(*m_documents.front(), m_documents.front()->connection(), kind);
         return m_window;
     }
     MUDScriptingOutlineViewController* tree(int kind) { return m_window->leftPanel()->treeController(kind); }
@@ -171,7 +171,9 @@ TEST_F(ScriptManagerWindowTest, OpensOnePerSessionOnTheAskedKindWithItsTitle)
     EXPECT_EQ(window->leftPanel()->selectedTabPanel(), MUDScriptKind::Triggers);
     EXPECT_EQ(window->editorTabs()->currentWidget(), static_cast<QWidget*>(window->triggerEditor()));
 
-    EXPECT_EQ(MUDScriptingWindowController::showForDocument(*m_documents.front(), MUDScriptKind::Notes), window);
+    EXPECT_EQ(MUDScriptingWindowController::showForDocument(*m_documents.front(), m_documents.front()->connection(),
+                                                            MUDScriptKind::Notes),
+              window);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Realm - Notes"));
     EXPECT_EQ(window->editorTabs()->currentWidget(), static_cast<QWidget*>(window->noteEditor()));
     window->setScriptType(7);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "SessionFixture.h"
+#include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDScriptBridge.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/connection/MUDConnection.h"
@@ -40,7 +41,7 @@ TEST_F(SessionClientPathsTest, ReturnWhileDisconnectedReconnectsAndKeepsTheTyped
     ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
     spinEventLoop(100);
     EXPECT_TRUE(m_server.receivedTexts().isEmpty()) << "reconnecting sends nothing";
-    EXPECT_TRUE(m_document->historyCommands().isEmpty());
+    EXPECT_TRUE(m_document->commandPipeline().historyCommands().isEmpty());
 
     type(QStringLiteral("look"));
     EXPECT_TRUE(waitForServerLine("look"));
@@ -113,7 +114,7 @@ TEST_F(SessionClientPathsTest, ScriptsTeachCompletionWordsUntilTheNextConnect)
     storeTrigger(*m_connection, QStringLiteral("Learn"), QStringLiteral("You see"),
                  QStringLiteral("processForAutocomplete('You see 3 lanterns and a dagger.');"));
     int accepted = m_server.acceptedCount();
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
     m_server.send("You see a room.\r\n");
     EXPECT_TRUE(waitUntil(
@@ -130,7 +131,7 @@ TEST_F(SessionClientPathsTest, ScriptsTeachCompletionWordsUntilTheNextConnect)
 
     // Each connect starts a fresh collection.
     accepted = m_server.acceptedCount();
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
     EXPECT_EQ(m_document->MUDCommandTextWantsKeywords(), (QStringList{"consider", "kill", "look"}));
 }
@@ -211,7 +212,7 @@ TEST_F(SessionClientPathsTest, AFailedSendIsLoggedWithItsLengthAndTheConnectionG
     ASSERT_NE(server.port(), 0);
     m_connection->setPort(server.port());
     LogRecorder log;
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitUntil([&] { return m_document->isConnected(); }));
 
     // Far more than the socket buffers hold; two UTF-8 bytes per character,

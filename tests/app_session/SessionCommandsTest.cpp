@@ -1,5 +1,7 @@
 #include "SessionFixture.h"
 #include "app/session/MUDClientCommands.h"
+#include "app/session/MUDCommandPipeline.h"
+#include "app/session/MUDCommandTimers.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDScriptSeconds.h"
@@ -63,16 +65,16 @@ TEST_F(SessionCommandsTest, TimersAreNamedInLowerCaseAndReplaced)
 {
     type(QStringLiteral("#setTimer X 5 repeat"));
     ASSERT_TRUE(m_document->timers().contains(QStringLiteral("x")));
-    std::shared_ptr<MUDTimer> timer = m_document->timers().value(QStringLiteral("x"));
+    std::shared_ptr<MUDTimer> timer = m_document->timers().timer(QStringLiteral("x"));
     EXPECT_TRUE(timer->repeat());
     EXPECT_EQ(timer->targetCommand(), QString());
     type(QStringLiteral("#setTimer x 2 kick"));
-    EXPECT_EQ(m_document->timers().value(QStringLiteral("x")), timer);
+    EXPECT_EQ(m_document->timers().timer(QStringLiteral("x")), timer);
     EXPECT_FALSE(timer->repeat());
     EXPECT_DOUBLE_EQ(timer->timeInterval(), 2.0);
     EXPECT_EQ(timer->targetCommand(), QStringLiteral("kick"));
     type(QStringLiteral("#setTimer t 1.5 repeats app"));
-    EXPECT_DOUBLE_EQ(m_document->timers().value(QStringLiteral("t"))->timeInterval(), 1.5);
+    EXPECT_DOUBLE_EQ(m_document->timers().timer(QStringLiteral("t"))->timeInterval(), 1.5);
     // Well-formed timer commands also reach the server.
     ASSERT_TRUE(waitForServerLine("#setTimer t 1.5 repeats app"));
     type(QStringLiteral("#clearTimer X"));
@@ -97,7 +99,7 @@ TEST_F(SessionCommandsTest, TimersRefuseFloodingPeriodsAndCapLongOnes)
     }
     type(QStringLiteral("#setTimer far 1e10 command('later')"));
     ASSERT_TRUE(m_document->timers().contains(QStringLiteral("far")));
-    EXPECT_DOUBLE_EQ(m_document->timers().value(QStringLiteral("far"))->timeInterval(), MUDScriptSeconds::Maximum);
+    EXPECT_DOUBLE_EQ(m_document->timers().timer(QStringLiteral("far"))->timeInterval(), MUDScriptSeconds::Maximum);
     ASSERT_TRUE(waitForServerLine("#setTimer far 1e10 command('later')"));
     spinEventLoop(300);
     EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>{"#setTimer far 1e10 command('later')"})
@@ -153,7 +155,7 @@ TEST_F(SessionCommandsTest, HistoryStoresConsecutiveDuplicatesOnceAndBrowses)
     type(QStringLiteral("two"));
     type(QStringLiteral("two"));
     type(QStringLiteral("three"));
-    EXPECT_EQ(m_document->historyCommands(), (QStringList{"three", "two", "one"}));
+    EXPECT_EQ(m_document->commandPipeline().historyCommands(), (QStringList{"three", "two", "one"}));
     EXPECT_TRUE(m_document->isHistoryButtonEnabled());
     m_document->MUDCommandTextViewUpArrow();
     EXPECT_EQ(m_input.text(), QStringLiteral("three"));

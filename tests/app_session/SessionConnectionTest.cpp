@@ -2,7 +2,9 @@
 
 #include <thread>
 
+#include "app/session/MUDReconnectCountdown.h"
 #include "app/session/MUDSessionReceiver.h"
+#include "app/session/MUDSessionTriggers.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggersModifiedObject.h"
@@ -124,7 +126,7 @@ TEST_F(SessionConnectionTest, CountdownSpellsTheRemainingSeconds)
     };
     for (const Row& row : rows) {
         auto countdown = MUDCountdownAttribute::create(nullptr, nullptr, row.remaining);
-        EXPECT_EQ(m_document->reconnectingString(*countdown, row.attempt), QString::fromUtf8(row.expected));
+        EXPECT_EQ(m_document->reconnectCountdown().reconnectingString(*countdown, row.attempt), QString::fromUtf8(row.expected));
     }
 }
 
@@ -137,21 +139,21 @@ TEST_F(SessionConnectionTest, FailedConnectsCountAttemptsAndTheCountdownReconnec
         LoopbackServer gone;
         connection->setPort(gone.port());
     }
-    m_document->setCountdownTickInterval(std::chrono::milliseconds(40));
+    m_document->reconnectCountdown().setTickInterval(std::chrono::milliseconds(40));
     m_document->setConnection(connection);
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitForOutput(QStringLiteral("Failed to connect to host server")));
     ASSERT_TRUE(waitForOutput(QStringLiteral("(attempt #1) in")));
     // The countdown reconnects by itself, fails again and counts on.
     ASSERT_TRUE(waitForOutput(QStringLiteral("(attempt #2) in"), 8000));
-    EXPECT_EQ(m_document->reconnectCount(), 2);
+    EXPECT_EQ(m_document->reconnectCountdown().reconnectCount(), 2);
     // Only the latest countdown line stays in the output.
     EXPECT_EQ(outputText().count(QStringLiteral("Attempting to reconnect")), 1);
 
     // A successful connect resets the count.
     connection->setPort(m_server.port());
     ASSERT_TRUE(waitForOutput(QStringLiteral("Connected to `Closed`."), 8000));
-    EXPECT_EQ(m_document->reconnectCount(), 0);
+    EXPECT_EQ(m_document->reconnectCountdown().reconnectCount(), 0);
     EXPECT_FALSE(outputText().contains(QStringLiteral("Attempting to reconnect")));
 }
 
@@ -163,14 +165,14 @@ TEST_F(SessionConnectionTest, CountdownStopsWhileTheWindowIsHidden)
         LoopbackServer gone;
         connection->setPort(gone.port());
     }
-    m_document->setCountdownTickInterval(std::chrono::milliseconds(20));
+    m_document->reconnectCountdown().setTickInterval(std::chrono::milliseconds(20));
     m_document->setWindowVisible(false);
     m_document->setConnection(connection);
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitForOutput(QStringLiteral("(attempt #1) in five seconds.")));
     spinEventLoop(300);
     EXPECT_TRUE(outputText().contains(QStringLiteral("(attempt #1) in five seconds.")));
-    EXPECT_EQ(m_document->reconnectCount(), 1);
+    EXPECT_EQ(m_document->reconnectCountdown().reconnectCount(), 1);
 }
 
 TEST_F(SessionConnectionTest, EchoedTextIsMarkedAndServerTextIsNot)
@@ -187,11 +189,11 @@ TEST_F(SessionConnectionTest, EchoedTextIsMarkedAndServerTextIsNot)
 TEST_F(SessionConnectionTest, TriggerWindowStartsAtALineAndNeverBeforeTheOffset)
 {
     connectSession(storedConnection(QStringLiteral("Window")));
-    const qsizetype offset = m_document->startOfTriggerProcessingOffset();
+    const qsizetype offset = m_document->triggers().startOfTriggerProcessingOffset();
     // Short output: from the offset to the end.
     m_server.send("short line\r\n");
     ASSERT_TRUE(waitForOutput(QStringLiteral("short line")));
-    EXPECT_EQ(m_document->triggerProcessingRange().location, offset);
+    EXPECT_EQ(m_document->triggers().triggerProcessingRange().location, offset);
     // Long output: the window starts at a line feed at least 1024 characters from the end.
     QByteArray lines;
     for (int i = 0; i < 100; ++i)
@@ -199,14 +201,14 @@ TEST_F(SessionConnectionTest, TriggerWindowStartsAtALineAndNeverBeforeTheOffset)
     m_server.send(lines);
     ASSERT_TRUE(waitForOutput(QStringLiteral("line number 99")));
     spinEventLoop(300);
-    const CVRange range = m_document->triggerProcessingRange();
+    const CVRange range = m_document->triggers().triggerProcessingRange();
     const qsizetype length = m_document->output().length();
     EXPECT_EQ(range.end(), length);
     EXPECT_GE(range.length, 1024);
     EXPECT_EQ(m_document->output().characterAt(range.location), u'\n');
     // After clearing, the range is clamped to the (empty) output.
     m_document->clearOutput();
-    EXPECT_EQ(m_document->triggerProcessingRange().length, 0);
+    EXPECT_EQ(m_document->triggers().triggerProcessingRange().length, 0);
 }
 
 TEST_F(SessionConnectionTest, TriggerModifiedNotificationReloadsOnlyItsConnection)
@@ -221,7 +223,7 @@ TEST_F(SessionConnectionTest, TriggerModifiedNotificationReloadsOnlyItsConnectio
         MUDTrigger::triggerModifiedNotification(),
         QVariant::fromValue(MUDTriggersModifiedObject(connection->connectionId())));
     ASSERT_TRUE(waitForOutput(QStringLiteral("Triggers reloaded\r\n")));
-    EXPECT_EQ(m_document->startOfTriggerProcessingOffset(), m_document->output().length());
+    EXPECT_EQ(m_document->triggers().startOfTriggerProcessingOffset(), m_document->output().length());
 }
 
 TEST_F(SessionConnectionTest, LocallyFedTestTextNeverLandsInsideTheServersSequences)
@@ -278,7 +280,7 @@ TEST_F(SessionConnectionTest, WhatADroppedConnectionLeftOpenNeverEatsTheNextBann
         ASSERT_TRUE(waitForOutput(QStringLiteral("You have been disconnected from the host server.")));
 
         const int accepted = m_server.acceptedCount();
-        m_document->connect();
+        m_document->connectToServer();
         ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
         m_server.send("Welcome, traveller.\r\nSecond line.\r\n");
         EXPECT_TRUE(waitForOutput(QStringLiteral("Second line."), 3000));

@@ -72,7 +72,7 @@ void SessionFixture::connectSession(const std::shared_ptr<MUDConnection>& connec
 {
     m_document->setConnection(connection);
     const int accepted = m_server.acceptedCount();
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
     ASSERT_TRUE(waitForOutput(QStringLiteral("Connected to `%1`.").arg(connection->title())));
 }

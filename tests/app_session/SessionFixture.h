@@ -7,9 +7,9 @@
 
 #include "LoopbackServer.h"
 #include "TestSupport.h"
-#include "app/session/MUDCommandInput.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "app/views/MUDCommandInput.h"
 
 class MUDConnection;
 

@@ -11,6 +11,7 @@
 
 #include "ChildProgram.h"
 #include "SessionFixture.h"
+#include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDProxyInitialBuffer.h"
 #include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionWindow.h"
@@ -253,8 +254,8 @@ TEST_F(SessionProxyBridgeTest, ViewerLinesRunAsTypedCommandsInOrderAndTrimmed)
     ASSERT_TRUE(waitForServerLine("south"));
     EXPECT_EQ(m_server.receivedTexts(), (QList<QByteArray>{"north", "south"}));
     // Typed by the player: both enter the history, newest first.
-    EXPECT_EQ(m_document->historyCommands(), (QStringList{QStringLiteral("south"), QStringLiteral("north")}));
-    EXPECT_EQ(m_document->historyIndex(), 0);
+    EXPECT_EQ(m_document->commandPipeline().historyCommands(), (QStringList{QStringLiteral("south"), QStringLiteral("north")}));
+    EXPECT_EQ(m_document->commandPipeline().historyIndex(), 0);
     EXPECT_TRUE(m_document->isHistoryButtonEnabled());
 }
 
@@ -279,17 +280,17 @@ TEST_F(SessionProxyBridgeTest, ViewerCommandsLeaveThePlayersTypingAndHistoryPlac
     for (int i = 0; i < kBurst; ++i)
         burst.append(QString(QChar(u'a' + i % 26)));
     ASSERT_TRUE(viewer->sendCommand(burst.join(u'\n')));
-    ASSERT_TRUE(waitUntil([&] { return !document.historyCommands().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !document.commandPipeline().historyCommands().isEmpty(); }));
     MUDCommandTextView* input = window->commandTextView();
     input->setFocus();
     const QString typed = QStringLiteral("kill the goblin with the rusty sword");
-    const qsizetype runBeforeTyping = document.historyCommands().size();
+    const qsizetype runBeforeTyping = document.commandPipeline().historyCommands().size();
     for (const QChar key : typed) {
         QTest::keyClick(input, key.toLatin1());
         spinEventLoop(2);
         viewer->receiveDocuments(0);
     }
-    const qsizetype runWhileTyping = document.historyCommands().size() - runBeforeTyping;
+    const qsizetype runWhileTyping = document.commandPipeline().historyCommands().size() - runBeforeTyping;
     EXPECT_GT(runWhileTyping, qsizetype(typed.size())) << "the burst ran between the keystrokes";
     EXPECT_EQ(input->toPlainText(), typed);
     EXPECT_FALSE(input->textCursor().hasSelection());
@@ -300,17 +301,17 @@ TEST_F(SessionProxyBridgeTest, ViewerCommandsLeaveThePlayersTypingAndHistoryPlac
     QTest::keyClick(input, Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] {
         viewer->receiveDocuments(0);
-        return document.historyCommands().size() > kBurst;
+        return document.commandPipeline().historyCommands().size() > kBurst;
     }, 30000));
     EXPECT_TRUE(input->textCursor().hasSelection()) << "a sent line is selected, so typing replaces it";
     QTest::keyClick(input, Qt::Key_Up);
-    const QString shown = document.historyCommands().first();
+    const QString shown = document.commandPipeline().historyCommands().first();
     ASSERT_EQ(input->toPlainText(), shown);
-    const QString older = document.historyCommands().value(1);
+    const QString older = document.commandPipeline().historyCommands().value(1);
     ASSERT_TRUE(viewer->sendCommand(QStringLiteral("north\nsouth")));
     ASSERT_TRUE(waitUntil([&] {
         viewer->receiveDocuments(0);
-        return document.historyCommands().first() == u"south";
+        return document.commandPipeline().historyCommands().first() == u"south";
     }));
     EXPECT_EQ(input->textCursor().selectedText(), shown);
     QTest::keyClick(input, Qt::Key_Up);
@@ -466,9 +467,9 @@ TEST_F(SessionProxyBridgeTest, EntriesSplitOnlyWhereTheStyleDetailsChange)
     // Same details in two foreground colours and fonts: one entry.
     text.append(styled(QStringLiteral("red"), Qt::red, red));
     CVAttributedString italic = styled(QStringLiteral(" still red"), Qt::darkRed, red);
-    QTextCharFormat font;
-    font.setFontItalic(true);
-    italic.addAttributes(font, {0, italic.length()});
+    QTextCharFormat italicFormat;
+    italicFormat.setFontItalic(true);
+    italic.addAttributes(italicFormat, {0, italic.length()});
     text.append(italic);
     const QVariantList entries = MUDSessionProxyBridge::proxyEntriesFromAttributedString(text).toVariantList();
     ASSERT_EQ(entries.size(), 2);

@@ -45,7 +45,7 @@ TEST_F(SessionTinyMuxTest, LogsInThroughTheLoginScriptThenPlaysColoursTriggersAn
                  QStringLiteral("addComm('heard: ' + 'hello');"));
 
     m_document->setConnection(connection);
-    m_document->connect();
+    m_document->connectToServer();
     ASSERT_TRUE(waitForOutput(QStringLiteral("Connected to `Mux`."), 10000)) << outputText().toStdString();
     ASSERT_TRUE(waitForOutput(QStringLiteral("Auto-login password: *********"), 5000));
     // The room a fresh game starts the wizard in.

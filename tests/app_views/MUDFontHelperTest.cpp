@@ -2,7 +2,7 @@
 
 #include <QFontDatabase>
 
-#include "app/session/MUDFontHelper.h"
+#include "app/views/MUDFontHelper.h"
 
 namespace {
 

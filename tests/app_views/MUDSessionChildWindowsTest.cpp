@@ -7,9 +7,9 @@
 
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
-#include "app/session/MUDFontHelper.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
+#include "app/views/MUDFontHelper.h"
 #include "core/CVColorHelpers.h"
 #include "TestSupport.h"
 

@@ -27,7 +27,7 @@
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDWindowState.h"
-#include "app/shell/MUDAppearance.h"
+#include "app/views/MUDAppearance.h"
 #include "app/views/MUDCommandTextView.h"
 #include "app/views/MUDDisplayLayoutManager.h"
 #include "app/views/MUDDisplayScrollView.h"

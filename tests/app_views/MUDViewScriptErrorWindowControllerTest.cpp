@@ -5,10 +5,10 @@
 #include <QTableWidget>
 
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
-#include "app/session/MUDFontHelper.h"
 #include "app/session/MUDScriptBridge.h"
 #include "app/views/CVDimmingView.h"
 #include "app/views/CVHighlightableTextView.h"
+#include "app/views/MUDFontHelper.h"
 #include "TestSupport.h"
 
 namespace {

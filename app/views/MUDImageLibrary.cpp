@@ -1,4 +1,4 @@
-#include "app/shell/MUDImageLibrary.h"
+#include "app/views/MUDImageLibrary.h"
 
 #include <QIcon>
 #include <QPainter>

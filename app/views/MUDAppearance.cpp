@@ -1,4 +1,4 @@
-#include "app/shell/MUDAppearance.h"
+#include "app/views/MUDAppearance.h"
 
 #include <algorithm>
 #include <cmath>

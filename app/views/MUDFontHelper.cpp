@@ -1,4 +1,4 @@
-#include "app/session/MUDFontHelper.h"
+#include "app/views/MUDFontHelper.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
