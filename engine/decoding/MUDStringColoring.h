@@ -15,9 +15,10 @@
 #include "engine/decoding/MUDStyledText.h"
 #include "engine/decoding/MUDTextStyle.h"
 
-// The style in force for one output stream. The session feeds it every
-// escape sequence in order (prepareANSI) and styles every text chunk with
-// it, so a colour set in one read colours later reads until changed.
+// The style in force for one output stream. The session hands it each
+// decoded batch (styleBatch): escape sequences change the style in order
+// and text takes the style in force, so a colour set in one read colours
+// later reads until changed.
 // Formats are cached per style and interned: each distinct format exists
 // once and carries a CVFormatId, so runs of one format share one format
 // object and styled text compares ids, not formats. Used from one thread at
