@@ -47,10 +47,9 @@ public:
 
     const QStringList& historyCommands() const { return m_historyCommands; }
     qsizetype historyIndex() const { return m_historyIndex; }
-    // Lines processed so far, and the count #stop recorded: commands that
-    // lines before it left waiting are dropped.
+    // Lines processed so far: scripts and passes carry it, so that #stop
+    // can drop what earlier lines left waiting.
     quint64 commandIndex() const { return m_commandIndex; }
-    quint64 stopCommandIndex() const { return m_stopCommandIndex; }
 
 private:
     void sendAliasText(const MUDAlias& alias, const QString& rest, const ActionSource& aliasSource);
@@ -64,6 +63,7 @@ private:
     QStringList m_historyCommands;
     qsizetype m_historyIndex = 0;
     quint64 m_commandIndex = 0;
+    // The count #stop recorded: commands waiting from lines before it are dropped.
     quint64 m_stopCommandIndex = 0;
     // True after a history menu pick: the entry at the browse position is
     // the one on screen (after Up or Down it is the one before it).
