@@ -26,7 +26,7 @@ bool isBlank(QStringView text)
 MUDTriggerProcessor::MUDTriggerProcessor(std::shared_ptr<MUDJavascriptProcessor> javascriptProcessor,
                                          QList<std::shared_ptr<MUDTrigger>> triggers)
     : m_javascriptProcessor(std::move(javascriptProcessor))
-    , m_processThread(std::make_unique<MUDSerialQueue>(QStringLiteral("com.corvane.quarrow.triggerProcessor")))
+    , m_processQueue(std::make_unique<MUDSerialQueue>(QStringLiteral("com.corvane.quarrow.triggerProcessor")))
     , m_triggers(std::move(triggers))
 {
 }
@@ -129,7 +129,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
         return;
     std::stable_sort(objects.begin(), objects.end(),
                      [](const auto& a, const auto& b) { return a.range.location < b.range.location; });
-    m_processThread->dispatch([self = shared_from_this(), objects, commandIndex, stopwatch] {
+    m_processQueue->dispatch([self = shared_from_this(), objects, commandIndex, stopwatch] {
         for (const MUDTriggerProcessObject& object : objects)
             self->processTriggerObject(object, commandIndex);
         const double elapsed = stopwatch->elapsedSeconds();

@@ -73,7 +73,7 @@ private:
     static qsizetype windowedStart(const MUDTrigger& trigger, qsizetype start, qsizetype end);
 
     std::shared_ptr<MUDJavascriptProcessor> m_javascriptProcessor;
-    std::unique_ptr<MUDSerialQueue> m_processThread;
+    std::unique_ptr<MUDSerialQueue> m_processQueue;
     mutable QMutex m_lock;
     QList<std::shared_ptr<MUDTrigger>> m_triggers;
     QHash<const void*, qsizetype> m_lastProcessLookup;
