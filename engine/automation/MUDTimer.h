@@ -4,8 +4,6 @@
 #include <atomic>
 #include <memory>
 
-#include "engine/automation/MUDProcessableObject.h"
-
 class MUDTimerDelegate;
 
 // Passes a command to its delegate after a delay, once or repeatedly. The
@@ -13,7 +11,7 @@ class MUDTimerDelegate;
 // delay instead of adding a firing. Main thread: created, changed, cancelled
 // and fired there. The delegate is not owned: the owner cancels or drops its
 // timers before it goes away; a dropped timer never fires.
-class MUDTimer : public MUDProcessableObject, public std::enable_shared_from_this<MUDTimer> {
+class MUDTimer : public std::enable_shared_from_this<MUDTimer> {
 public:
     // The shortest period of a repeating timer: a shorter one would send
     // commands on every turn of the event loop and flood the server.
@@ -22,7 +20,7 @@ public:
     // Keeps the values and schedules the first firing after `timeInterval` seconds.
     static std::shared_ptr<MUDTimer> create(double timeInterval, MUDTimerDelegate* delegate, const QString& command,
                                             bool repeat);
-    ~MUDTimer() override;
+    ~MUDTimer();
 
     MUDTimer(const MUDTimer&) = delete;
     MUDTimer& operator=(const MUDTimer&) = delete;

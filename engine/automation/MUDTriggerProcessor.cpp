@@ -10,7 +10,6 @@
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDSearchText.h"
-#include "engine/automation/MUDSerialQueue.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggerMatcher.h"
 
@@ -26,7 +25,7 @@ bool isBlank(QStringView text)
 MUDTriggerProcessor::MUDTriggerProcessor(std::shared_ptr<MUDJavascriptProcessor> javascriptProcessor,
                                          QList<std::shared_ptr<MUDTrigger>> triggers)
     : m_javascriptProcessor(std::move(javascriptProcessor))
-    , m_processQueue(std::make_unique<MUDSerialQueue>(QStringLiteral("com.corvane.quarrow.triggerProcessor")))
+    , m_processQueue(std::make_unique<CVOperationQueue>(1))
     , m_triggers(std::move(triggers))
 {
 }
@@ -129,7 +128,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
         return;
     std::stable_sort(objects.begin(), objects.end(),
                      [](const auto& a, const auto& b) { return a.range.location < b.range.location; });
-    m_processQueue->dispatch([self = shared_from_this(), objects, commandIndex, stopwatch] {
+    m_processQueue->addOperation([self = shared_from_this(), objects, commandIndex, stopwatch] {
         for (const MUDTriggerProcessObject& object : objects)
             self->processTriggerObject(object, commandIndex);
         const double elapsed = stopwatch->elapsedSeconds();

@@ -10,8 +10,8 @@
 #include "engine/automation/MUDTriggerProcessObject.h"
 
 class CVAttributedString;
+class CVOperationQueue;
 class MUDJavascriptProcessor;
-class MUDSerialQueue;
 class MUDTrigger;
 
 // Finds a connection's triggers in the session's output and runs their
@@ -73,7 +73,7 @@ private:
     static qsizetype windowedStart(const MUDTrigger& trigger, qsizetype start, qsizetype end);
 
     std::shared_ptr<MUDJavascriptProcessor> m_javascriptProcessor;
-    std::unique_ptr<MUDSerialQueue> m_processQueue;
+    std::unique_ptr<CVOperationQueue> m_processQueue;
     mutable QMutex m_lock;
     QList<std::shared_ptr<MUDTrigger>> m_triggers;
     QHash<const void*, qsizetype> m_lastProcessLookup;
