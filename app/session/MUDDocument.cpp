@@ -28,6 +28,7 @@
 #include "engine/automation/MUDTriggersModifiedObject.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
+#include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDKeywordProcessor.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
@@ -74,10 +75,9 @@ QString MUDDocument::mudDocumentClosedNotificationName()
     return QStringLiteral("com.corvane.mudDocumentClosedNotification");
 }
 
-// The desktop's system colours as the dark appearance draws them.
-QColor MUDDocument::localCommandColor() { return QColor(255, 159, 10); }
-QColor MUDDocument::errorMessageColor() { return QColor(255, 69, 58); }
-QColor MUDDocument::debugMessageColor() { return QColor(191, 90, 242); }
+QColor MUDDocument::localCommandColor() { return MUDColors::SystemOrange; }
+QColor MUDDocument::errorMessageColor() { return MUDColors::SystemRed; }
+QColor MUDDocument::debugMessageColor() { return MUDColors::SystemPurple; }
 QColor MUDDocument::disconnectColor() { return QColor(Qt::red); }
 
 QColor MUDDocument::triggerDebugColor()

@@ -12,6 +12,7 @@
 
 #include "app/views/MUDCommandTextView.h"
 #include "core/CVLogHelper.h"
+#include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDTextAttributes.h"
 
@@ -19,9 +20,6 @@ namespace {
 constexpr qreal kFindBackgroundAlpha = 0.45;
 // Line heights are fractional: less than this is no overflow.
 constexpr qreal kHeightTolerance = 0.01;
-
-// The desktop's system colours as the dark appearance draws them.
-const QColor kSystemYellow(255, 214, 10);
 
 QColor withAlpha(QColor color, qreal alpha)
 {
@@ -274,7 +272,7 @@ QList<QTextLayout::FormatRange> MUDDisplayTextView::overlaysForLine(qsizetype di
             {lineRange.location - overlap, lineRange.length + 2 * overlap}, content);
         const QString text = m_model.text(searched);
         QTextCharFormat format;
-        format.setBackground(withAlpha(kSystemYellow, kFindBackgroundAlpha));
+        format.setBackground(withAlpha(MUDColors::SystemYellow, kFindBackgroundAlpha));
         for (qsizetype found = text.indexOf(m_findString, 0, Qt::CaseInsensitive); found >= 0;
              found = text.indexOf(m_findString, found + m_findString.size(), Qt::CaseInsensitive))
             add({searched.location + found, m_findString.size()}, format);

@@ -5,17 +5,12 @@
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggerMatcher.h"
+#include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDOutputModel.h"
 
 namespace {
 constexpr qreal kMatchBackgroundAlpha = 0.15;
 constexpr qreal kGroupUnderlineAlpha = 0.6;
-
-// The desktop's system colours as the dark appearance draws them.
-const QColor kSystemPurple(191, 90, 242);
-const QColor kSystemPink(255, 55, 95);
-const QColor kSystemGreen(48, 209, 88);
-const QColor kSystemBlue(10, 132, 255);
 
 QColor withAlpha(QColor color, qreal alpha)
 {
@@ -26,7 +21,8 @@ QColor withAlpha(QColor color, qreal alpha)
 // Group i is underlined in the colour at i modulo 4: group 1 pink, 2 green, 3 blue, 4 purple.
 QColor groupColor(qsizetype group)
 {
-    static const QColor colors[] = {kSystemPurple, kSystemPink, kSystemGreen, kSystemBlue};
+    static const QColor colors[] = {MUDColors::SystemPurple, MUDColors::SystemPink, MUDColors::SystemGreen,
+                                    MUDColors::SystemBlue};
     return withAlpha(colors[group % 4], kGroupUnderlineAlpha);
 }
 }
@@ -59,7 +55,7 @@ void MUDMatchTestOverlay::update(const MUDOutputModel& output, CVRange visible, 
         return;
     for (const MUDTriggerProcessObject& match : *matches) {
         m_highlights.append({{match.range.location + visible.location, match.range.length},
-                             withAlpha(kSystemBlue, kMatchBackgroundAlpha), QColor()});
+                             withAlpha(MUDColors::SystemBlue, kMatchBackgroundAlpha), QColor()});
         if (!match.parameterRanges)
             continue;
         for (qsizetype group = 1; group < match.parameterRanges->size(); ++group) {

@@ -10,6 +10,16 @@ class MUDColorDetails;
 // concurrent first use) and only read afterwards, so any thread.
 class MUDColors {
 public:
+    // The desktop's system colours as the dark appearance draws them: the
+    // session's own lines and the output view's highlights.
+    static constexpr QColor SystemRed{255, 69, 58};
+    static constexpr QColor SystemOrange{255, 159, 10};
+    static constexpr QColor SystemYellow{255, 214, 10};
+    static constexpr QColor SystemGreen{48, 209, 88};
+    static constexpr QColor SystemBlue{10, 132, 255};
+    static constexpr QColor SystemPurple{191, 90, 242};
+    static constexpr QColor SystemPink{255, 55, 95};
+
     static const MUDColors& sharedInstance();
 
     // The foreground for `details`, stored back as its last used foreground.
