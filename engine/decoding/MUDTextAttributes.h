@@ -23,17 +23,3 @@ enum MUDTextProperty : int {
     // std::shared_ptr<MUDCountdownAttribute> of a running countdown.
     MUDCountdownProperty,
 };
-
-// The property that carries the attribute `name`, or -1 for an unknown name.
-inline int MUDTextPropertyForAttributeName(const QString& name)
-{
-    if (name == MUDSectionDetailsAttributeName)
-        return MUDSectionDetailsProperty;
-    if (name == MUDBlinkingAttributeName)
-        return MUDBlinkingProperty;
-    if (name == MUDUserCommandAttributeName)
-        return MUDUserCommandProperty;
-    if (name == MUDCountdownAttributeName)
-        return MUDCountdownProperty;
-    return -1;
-}
