@@ -20,15 +20,9 @@
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
 #include "engine/decoding/MUDStyledText.h"
+#include "tests/support/doubles/NullLogDelegate.h"
 
 namespace {
-class SilentLog : public CVLogHelperDelegate {
-public:
-    void logMessageType(int, const QString&) override {}
-    void logEvent(const QString&, const QVariantMap&) override {}
-    void logError(const QString&, const QVariantMap&) override {}
-};
-
 // Deterministic game-like output: words and punctuation, an SGR sequence
 // every 10 to 40 bytes, CR LF line ends and now and then a prompt with IAC GA.
 QByteArray gameText(qsizetype size)
@@ -134,7 +128,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
-    SilentLog silent;
+    NullLogDelegate silent;
     CVLogHelper::sharedInstance().setDelegate(&silent);
 
     const double megabytes = argc > 1 ? std::max(0.1, std::atof(argv[1])) : 8.0;

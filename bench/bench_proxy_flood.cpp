@@ -16,19 +16,13 @@
 #include "engine/connection/MUDProxyServer.h"
 #include "engine/connection/MUDProxyServerDelegate.h"
 #include "engine/connection/MUDProxyViewerConnection.h"
+#include "tests/support/doubles/NullLogDelegate.h"
 
 namespace {
 constexpr int kViewers = 10;
 constexpr qsizetype kFloodBytes = 10 * 1024 * 1024;
 constexpr int kDocumentChars = 1000;
 constexpr int kTimeoutMs = 120000;
-
-class DiscardingLog : public CVLogHelperDelegate {
-public:
-    void logMessageType(int, const QString&) override {}
-    void logEvent(const QString&, const QVariantMap&) override {}
-    void logError(const QString&, const QVariantMap&) override {}
-};
 
 class BenchDelegate : public MUDProxyServerDelegate {
 public:
@@ -73,7 +67,7 @@ bool waitWithEvents(const std::function<bool()>& done)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    DiscardingLog discard;
+    NullLogDelegate discard;
     CVLogHelper::sharedInstance().setDelegate(&discard);
 
     auto delegate = std::make_shared<BenchDelegate>();

@@ -210,7 +210,7 @@ int main(int argc, char** argv)
     const int viewerCount = argc > 2 ? std::clamp(atoi(argv[2]), 1, 1000) : kDefaultViewers;
     BenchDataFolder dataFolder;
 
-    SilentDesktop desktop;
+    NullDesktopIntegration desktop;
     MUDDocument document(&desktop);
     const Clock::time_point fillStart = Clock::now();
     for (int first = 0; first < lineCount; first += 1000)

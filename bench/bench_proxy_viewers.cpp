@@ -157,7 +157,7 @@ int main(int argc, char** argv)
     std::shared_ptr<MUDConnection> connection = storedConnection(server.port());
     if (!connection)
         return 1;
-    SilentDesktop desktop;
+    NullDesktopIntegration desktop;
     MUDDocument document(&desktop);
     document.setConnection(connection);
     document.connectToServer();

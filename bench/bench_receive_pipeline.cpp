@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     if (!connection)
         return 1;
     storeTriggers(*connection, 100);
-    SilentDesktop desktop;
+    NullDesktopIntegration desktop;
     MUDDocument document(&desktop);
     document.setConnection(connection);
     document.connectToServer();

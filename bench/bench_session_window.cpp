@@ -367,7 +367,7 @@ int main(int argc, char** argv)
     if (!connection)
         return 1;
     storeTriggers(*connection, 100);
-    SilentDesktop desktop;
+    NullDesktopIntegration desktop;
     MUDSessionWindow window(&desktop);
     window.resize(1000, 700);
     window.show();

@@ -16,20 +16,12 @@
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
-
-namespace {
-class QuietLog : public CVLogHelperDelegate {
-public:
-    void logMessageType(int, const QString&) override {}
-    void logEvent(const QString&, const QVariantMap&) override {}
-    void logError(const QString&, const QVariantMap&) override {}
-};
-}
+#include "tests/support/doubles/NullLogDelegate.h"
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QuietLog quiet;
+    NullLogDelegate quiet;
     CVLogHelper::sharedInstance().setDelegate(&quiet);
     QTemporaryDir dir;
     qputenv("QUARROW_DATA_DIR", dir.path().toLocal8Bit());

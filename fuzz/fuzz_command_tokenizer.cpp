@@ -10,19 +10,11 @@
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDCommandTokenizer.h"
-
-namespace {
-class QuietLog : public CVLogHelperDelegate {
-public:
-    void logMessageType(int, const QString&) override {}
-    void logEvent(const QString&, const QVariantMap&) override {}
-    void logError(const QString&, const QVariantMap&) override {}
-};
-}
+#include "tests/support/doubles/NullLogDelegate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QuietLog quiet;
+    static NullLogDelegate quiet;
     CVLogHelper::sharedInstance().setDelegate(&quiet);
     if (size < 2)
         return 0;

@@ -15,15 +15,9 @@
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
+#include "tests/support/doubles/NullLogDelegate.h"
 
 namespace {
-class QuietLog : public CVLogHelperDelegate {
-public:
-    void logMessageType(int, const QString&) override {}
-    void logEvent(const QString&, const QVariantMap&) override {}
-    void logError(const QString&, const QVariantMap&) override {}
-};
-
 template <class Build>
 void roundTrip(const QJsonObject& dictionary, Build build)
 {
@@ -59,7 +53,7 @@ void throughFile(uint8_t kind, const QByteArray& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QuietLog quiet;
+    static NullLogDelegate quiet;
     CVLogHelper::sharedInstance().setDelegate(&quiet);
     if (size < 1)
         return 0;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/session/MUDDesktopIntegration.h"
+#include "tests/support/doubles/NullDesktopIntegration.h"
 
 class MUDConnection;
 
@@ -15,14 +15,6 @@ class MUDConnection;
 // nothing, a stored loopback connection, time figures and a bounded wait
 // on the event loop. Main thread.
 using BenchClock = std::chrono::steady_clock;
-
-class SilentDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
 
 double milliseconds(BenchClock::duration duration);
 // The value below which `fraction` of `values` lie.

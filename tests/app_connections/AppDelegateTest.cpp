@@ -28,7 +28,6 @@
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
 #include "app/scripting/MUDScriptingWindowController.h"
-#include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
@@ -36,16 +35,9 @@
 #include "app/session/MUDSessionWindow.h"
 #include "app/views/MUDCommandTextView.h"
 #include "app/shell/MUDDocumentController.h"
+#include "tests/support/doubles/NullDesktopIntegration.h"
 
 namespace {
-class QuietDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
-
 QStringList menuTitles(QMenu* menu)
 {
     QStringList titles;
@@ -128,7 +120,7 @@ protected:
         return windows.size() == before + 1 ? windows.last() : nullptr;
     }
 
-    QuietDesktop desktop;
+    NullDesktopIntegration desktop;
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -16,23 +16,15 @@
 #include "app/scripting/MUDScriptingOutlineViewController.h"
 #include "app/scripting/MUDScriptingWindowController.h"
 #include "app/scripting/MUDTriggerEditorViewController.h"
-#include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDSessionWindow.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "engine/automation/MUDMatchTest.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
+#include "tests/support/doubles/NullDesktopIntegration.h"
 
 namespace {
-
-class SilentDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
 
 // A player's way through the script manager against a live session: a
 // folder, a regular-expression trigger, its live match test, OK, and the
@@ -51,7 +43,7 @@ protected:
     QString output() const { return m_document->output().text({0, m_document->output().length()}); }
 
     LoopbackServer m_server;
-    SilentDesktop m_desktop;
+    NullDesktopIntegration m_desktop;
     // Deletes itself when closed.
     QPointer<MUDSessionWindow> m_sessionWindow;
     MUDDocument* m_document = nullptr;

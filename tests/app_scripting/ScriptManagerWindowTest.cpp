@@ -28,22 +28,14 @@
 #include "app/scripting/MUDScriptingOutlineViewController.h"
 #include "app/scripting/MUDScriptingWindowController.h"
 #include "app/scripting/MUDTriggerEditorViewController.h"
-#include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "engine/automation/MUDMatchTest.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
+#include "tests/support/doubles/NullDesktopIntegration.h"
 
 namespace {
-
-class QuietDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-};
 
 class ScriptManagerWindowTest : public ScriptingFixture {
 protected:
@@ -157,7 +149,7 @@ protected:
         return document.output().text({0, document.output().length()});
     }
 
-    QuietDesktop m_desktop;
+    NullDesktopIntegration m_desktop;
     std::vector<std::unique_ptr<MUDDocument>> m_documents;
     std::unique_ptr<MUDDocument> m_otherDocument;
     QPointer<MUDScriptingWindowController> m_window;

@@ -7,28 +7,11 @@
 
 #include "LoopbackServer.h"
 #include "TestSupport.h"
-#include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/views/MUDCommandInput.h"
+#include "tests/support/doubles/RecordingDesktopIntegration.h"
 
 class MUDConnection;
-
-// Records what a session asks of the desktop.
-class RecordingDesktopIntegration : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString& text) override { badges.append(text); }
-    void setStatus(const QString& text) override { statuses.append(text); }
-    void postNotification(const QString& title, const QString& identifier) override
-    {
-        notifications.append(title + QStringLiteral("|") + identifier);
-    }
-    void beep() override { ++beeps; }
-
-    QStringList badges;
-    QStringList statuses;
-    QStringList notifications;
-    int beeps = 0;
-};
 
 // A plain input line.
 class RecordingCommandInput : public MUDCommandInput {

@@ -20,7 +20,6 @@
 #include "LoopbackServer.h"
 #include "TestSupport.h"
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
-#include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
@@ -38,17 +37,9 @@
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
+#include "tests/support/doubles/RecordingDesktopIntegration.h"
 
 namespace {
-class SilentDesktop : public MUDDesktopIntegration {
-public:
-    void setBadge(const QString& text) override { badges.append(text); }
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
-    QStringList badges;
-};
-
 class SessionWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -139,7 +130,7 @@ protected:
 
     QTemporaryDir m_storage;
     LoopbackServer m_server;
-    SilentDesktop m_desktop;
+    RecordingDesktopIntegration m_desktop;
     QList<QPointer<MUDSessionWindow>> m_windows;
 };
 
