@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/CVCopyingObject.h"
+#include "engine/automation/MUDRecordFields.h"
 
 // A pattern looked for at the start of a typed command, with the script to
 // run instead of sending it, or, for a word alias without a script (made by
@@ -37,46 +38,55 @@ public:
     std::shared_ptr<MUDAlias> modifiedInstance() const { return m_modifiedInstance; }
     void setModifiedInstance(std::shared_ptr<MUDAlias> instance) { m_modifiedInstance = std::move(instance); }
 
-    QString title() const { return m_title; }
-    void setTitle(const QString& title) { m_title = title; }
-    QString command() const { return m_command; }
+    QString title() const { return m_fields.title; }
+    void setTitle(const QString& title) { m_fields.title = title; }
+    QString command() const { return m_fields.command; }
     // True for a word alias: no script, only a command text that is sent as
     // if typed in place of the alias's keyword.
-    bool sendsCommandText() const { return m_action.isEmpty() && !m_command.isEmpty(); }
-    void setCommand(const QString& command) { m_command = command; }
-    bool disabled() const { return m_disabled; }
-    void setDisabled(bool disabled) { m_disabled = disabled; }
-    bool isDebug() const { return m_isDebug; }
-    void setIsDebug(bool isDebug) { m_isDebug = isDebug; }
-    int32_t matchType() const { return m_matchType; }
-    void setMatchType(int32_t matchType) { m_matchType = matchType; }
-    QString matchString() const { return m_matchString; }
-    void setMatchString(const QString& matchString) { m_matchString = matchString; }
-    bool matchFromStartOfLine() const { return m_matchFromStartOfLine; }
-    void setMatchFromStartOfLine(bool value) { m_matchFromStartOfLine = value; }
-    bool caseSpecific() const { return m_caseSpecific; }
-    void setCaseSpecific(bool caseSpecific) { m_caseSpecific = caseSpecific; }
-    QString action() const { return m_action; }
-    void setAction(const QString& action) { m_action = action; }
-    bool isNew() const { return m_isNew; }
-    void setIsNew(bool isNew) { m_isNew = isNew; }
-    bool isRemoved() const { return m_isRemoved; }
-    void setIsRemoved(bool isRemoved) { m_isRemoved = isRemoved; }
-    QString parentURL() const { return m_parentURL; }
-    void setParentURL(const QString& parentURL) { m_parentURL = parentURL; }
+    bool sendsCommandText() const { return action().isEmpty() && !command().isEmpty(); }
+    void setCommand(const QString& command) { m_fields.command = command; }
+    bool disabled() const { return m_fields.disabled; }
+    void setDisabled(bool disabled) { m_fields.disabled = disabled; }
+    bool isDebug() const { return m_fields.isDebug; }
+    void setIsDebug(bool isDebug) { m_fields.isDebug = isDebug; }
+    int32_t matchType() const { return m_fields.matchType; }
+    void setMatchType(int32_t matchType) { m_fields.matchType = matchType; }
+    QString matchString() const { return m_fields.matchString; }
+    void setMatchString(const QString& matchString) { m_fields.matchString = matchString; }
+    bool matchFromStartOfLine() const { return m_fields.matchFromStartOfLine; }
+    void setMatchFromStartOfLine(bool value) { m_fields.matchFromStartOfLine = value; }
+    bool caseSpecific() const { return m_fields.caseSpecific; }
+    void setCaseSpecific(bool caseSpecific) { m_fields.caseSpecific = caseSpecific; }
+    QString action() const { return m_fields.action; }
+    void setAction(const QString& action) { m_fields.action = action; }
+    bool isNew() const { return m_fields.isNew; }
+    void setIsNew(bool isNew) { m_fields.isNew = isNew; }
+    bool isRemoved() const { return m_fields.isRemoved; }
+    void setIsRemoved(bool isRemoved) { m_fields.isRemoved = isRemoved; }
+    QString parentURL() const { return m_fields.parentURL; }
+    void setParentURL(const QString& parentURL) { m_fields.parentURL = parentURL; }
 
 private:
+    // What change detection compares with the working copy.
+    struct ComparedFields {
+        bool isDebug = false;
+        bool disabled = false;
+        int32_t matchType = 0;
+        bool caseSpecific = false;
+        bool matchFromStartOfLine = false;
+        MUDRecordFields::Text title;
+        MUDRecordFields::Text matchString;
+        MUDRecordFields::Text action;
+        MUDRecordFields::Location parentURL;
+        bool operator==(const ComparedFields&) const = default;
+    };
+    // Everything a copy carries.
+    struct Fields : ComparedFields {
+        QString command;
+        bool isNew = false;
+        bool isRemoved = false;
+    };
+
     std::shared_ptr<MUDAlias> m_modifiedInstance;
-    QString m_title;
-    QString m_command;
-    bool m_disabled = false;
-    bool m_isDebug = false;
-    int32_t m_matchType = 0;
-    QString m_matchString;
-    bool m_matchFromStartOfLine = false;
-    bool m_caseSpecific = false;
-    QString m_action;
-    bool m_isNew = false;
-    bool m_isRemoved = false;
-    QString m_parentURL;
+    Fields m_fields;
 };

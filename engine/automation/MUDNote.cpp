@@ -6,17 +6,17 @@ using namespace MUDRecordFields;
 
 bool MUDNote::isModified() const
 {
-    if (m_isNew || m_isRemoved)
+    if (m_fields.isNew || m_fields.isRemoved)
         return true;
     const MUDNote* copy = m_modifiedInstance.get();
     if (!copy)
         return false;
-    return m_title.compare(copy->m_title, Qt::CaseInsensitive) != 0
-        || m_contents.compare(copy->m_contents, Qt::CaseInsensitive) != 0
-        || !sameLocation(m_parentURL, copy->m_parentURL);
+    const ComparedFields& mine = m_fields;
+    const ComparedFields& theirs = copy->m_fields;
+    return mine != theirs;
 }
 
 bool MUDNote::matchesString(const QString& search) const
 {
-    return fieldContains(m_title, search) || fieldContains(m_contents, search);
+    return fieldContains(m_fields.title, search) || fieldContains(m_fields.contents, search);
 }

@@ -34,6 +34,11 @@ QString stringOrNone(const QJsonValue& value)
     return value.isString() ? value.toString() : QString();
 }
 
+QString textOrEmpty(const QString& value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 bool truthValue(const QJsonValue& value)
 {
     if (value.isBool())
@@ -71,6 +76,11 @@ bool sameString(const QString& a, const QString& b)
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
     return a == b;
+}
+
+bool sameStringIgnoringCase(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 bool sameLocation(const QString& a, const QString& b)

@@ -7,20 +7,7 @@ using namespace MUDRecordFields;
 MUDTrigger::MUDTrigger(const MUDTrigger& other)
     : CVCopyingObject(other)
     , m_compiledRegex(other.compiledRegex())
-    , m_isDebug(other.m_isDebug)
-    , m_isLoginTrigger(other.m_isLoginTrigger)
-    , m_disabled(other.m_disabled)
-    , m_title(other.m_title)
-    , m_matchType(other.m_matchType)
-    , m_matchString(other.m_matchString)
-    , m_matchFromStartOfLine(other.m_matchFromStartOfLine)
-    , m_caseSpecific(other.m_caseSpecific)
-    , m_source(other.m_source)
-    , m_action(other.m_action)
-    , m_actionType(other.m_actionType)
-    , m_isNew(other.m_isNew)
-    , m_isRemoved(other.m_isRemoved)
-    , m_parentURL(other.m_parentURL)
+    , m_fields(other.m_fields)
 {
 }
 
@@ -38,16 +25,17 @@ std::shared_ptr<MUDTrigger> MUDTrigger::triggerFromDictionaryRepresentation(cons
                                                                           const QString& title)
 {
     auto trigger = std::make_shared<MUDTrigger>();
-    trigger->m_title = title;
-    trigger->m_disabled = !truthValue(dictionary.value(QLatin1String("enabled")));
-    trigger->m_isDebug = truthValue(dictionary.value(QLatin1String("isDebug")));
-    trigger->m_matchType = unsigned32(dictionary.value(QLatin1String("matchType")));
-    trigger->m_matchString = stringOrNone(dictionary.value(QLatin1String("matchString")));
-    trigger->m_matchFromStartOfLine = truthValue(dictionary.value(QLatin1String("matchFromStartOfLine")));
-    trigger->m_caseSpecific = truthValue(dictionary.value(QLatin1String("caseSpecific")));
-    trigger->m_source = unsigned32(dictionary.value(QLatin1String("matchSource")));
-    trigger->m_action = stringOrNone(dictionary.value(QLatin1String("action")));
-    trigger->m_actionType = unsigned32(dictionary.value(QLatin1String("actionType")));
+    Fields& fields = trigger->m_fields;
+    fields.title = title;
+    fields.disabled = !truthValue(dictionary.value(QLatin1String("enabled")));
+    fields.isDebug = truthValue(dictionary.value(QLatin1String("isDebug")));
+    fields.matchType = unsigned32(dictionary.value(QLatin1String("matchType")));
+    fields.matchString = stringOrNone(dictionary.value(QLatin1String("matchString")));
+    fields.matchFromStartOfLine = truthValue(dictionary.value(QLatin1String("matchFromStartOfLine")));
+    fields.caseSpecific = truthValue(dictionary.value(QLatin1String("caseSpecific")));
+    fields.source = unsigned32(dictionary.value(QLatin1String("matchSource")));
+    fields.action = stringOrNone(dictionary.value(QLatin1String("action")));
+    fields.actionType = unsigned32(dictionary.value(QLatin1String("actionType")));
     return trigger;
 }
 
@@ -55,41 +43,41 @@ QJsonObject MUDTrigger::dictionaryRepresentation() const
 {
     const auto unsignedValue = [](int32_t value) { return static_cast<double>(static_cast<uint32_t>(value)); };
     return QJsonObject{
-        {QStringLiteral("title"), m_title.isNull() ? QStringLiteral("") : m_title},
-        {QStringLiteral("enabled"), m_disabled ? 0 : 1},
-        {QStringLiteral("isDebug"), m_isDebug},
-        {QStringLiteral("matchType"), unsignedValue(m_matchType)},
-        {QStringLiteral("matchString"), m_matchString.isNull() ? QStringLiteral("") : m_matchString},
-        {QStringLiteral("matchSource"), unsignedValue(m_source)},
-        {QStringLiteral("matchFromStartOfLine"), m_matchFromStartOfLine},
-        {QStringLiteral("caseSpecific"), m_caseSpecific},
-        {QStringLiteral("action"), m_action.isNull() ? QStringLiteral("") : m_action},
-        {QStringLiteral("actionType"), unsignedValue(m_actionType)},
+        {QStringLiteral("title"), textOrEmpty(m_fields.title)},
+        {QStringLiteral("enabled"), m_fields.disabled ? 0 : 1},
+        {QStringLiteral("isDebug"), m_fields.isDebug},
+        {QStringLiteral("matchType"), unsignedValue(m_fields.matchType)},
+        {QStringLiteral("matchString"), textOrEmpty(m_fields.matchString)},
+        {QStringLiteral("matchSource"), unsignedValue(m_fields.source)},
+        {QStringLiteral("matchFromStartOfLine"), m_fields.matchFromStartOfLine},
+        {QStringLiteral("caseSpecific"), m_fields.caseSpecific},
+        {QStringLiteral("action"), textOrEmpty(m_fields.action)},
+        {QStringLiteral("actionType"), unsignedValue(m_fields.actionType)},
     };
 }
 
 bool MUDTrigger::isModified() const
 {
-    if (m_isNew || m_isRemoved)
+    if (m_fields.isNew || m_fields.isRemoved)
         return true;
     const MUDTrigger* copy = m_modifiedInstance.get();
     if (!copy)
         return false;
-    return m_isDebug != copy->m_isDebug || m_disabled != copy->m_disabled || m_caseSpecific != copy->m_caseSpecific
-        || m_matchType != copy->m_matchType || m_matchFromStartOfLine != copy->m_matchFromStartOfLine
-        || m_source != copy->m_source || m_actionType != copy->m_actionType || !sameString(m_title, copy->m_title)
-        || !sameString(m_matchString, copy->m_matchString) || !sameString(m_action, copy->m_action)
-        || !sameLocation(m_parentURL, copy->m_parentURL);
+    const ComparedFields& mine = m_fields;
+    const ComparedFields& theirs = copy->m_fields;
+    return mine != theirs;
 }
 
 bool MUDTrigger::matchesString(const QString& search) const
 {
-    return fieldContains(m_title, search) || fieldContains(m_action, search) || fieldContains(m_matchString, search);
+    return fieldContains(m_fields.title, search) || fieldContains(m_fields.action, search)
+        || fieldContains(m_fields.matchString, search);
 }
 
 QString MUDTrigger::description() const
 {
-    return m_title.isEmpty() ? QStringLiteral("<nil>") : m_title;
+    const QString& title = m_fields.title;
+    return title.isEmpty() ? QStringLiteral("<nil>") : title;
 }
 
 std::shared_ptr<void> MUDTrigger::compiledRegex() const

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "core/CVCopyingObject.h"
+#include "engine/automation/MUDRecordFields.h"
 
 // A pattern looked for in the game's output, with the script to run when it
 // is found. A plain record: one thread at a time, except the compiled
@@ -47,52 +48,61 @@ public:
     std::shared_ptr<MUDTrigger> modifiedInstance() const { return m_modifiedInstance; }
     void setModifiedInstance(std::shared_ptr<MUDTrigger> instance) { m_modifiedInstance = std::move(instance); }
 
-    bool isDebug() const { return m_isDebug; }
-    void setIsDebug(bool isDebug) { m_isDebug = isDebug; }
-    bool isLoginTrigger() const { return m_isLoginTrigger; }
-    void setIsLoginTrigger(bool isLoginTrigger) { m_isLoginTrigger = isLoginTrigger; }
-    bool disabled() const { return m_disabled; }
-    void setDisabled(bool disabled) { m_disabled = disabled; }
-    QString title() const { return m_title; }
-    void setTitle(const QString& title) { m_title = title; }
-    int32_t matchType() const { return m_matchType; }
-    void setMatchType(int32_t matchType) { m_matchType = matchType; }
-    QString matchString() const { return m_matchString; }
-    void setMatchString(const QString& matchString) { m_matchString = matchString; }
-    bool matchFromStartOfLine() const { return m_matchFromStartOfLine; }
-    void setMatchFromStartOfLine(bool value) { m_matchFromStartOfLine = value; }
-    bool caseSpecific() const { return m_caseSpecific; }
-    void setCaseSpecific(bool caseSpecific) { m_caseSpecific = caseSpecific; }
-    int32_t source() const { return m_source; }
-    void setSource(int32_t source) { m_source = source; }
-    QString action() const { return m_action; }
-    void setAction(const QString& action) { m_action = action; }
-    int32_t actionType() const { return m_actionType; }
-    void setActionType(int32_t actionType) { m_actionType = actionType; }
-    bool isNew() const { return m_isNew; }
-    void setIsNew(bool isNew) { m_isNew = isNew; }
-    bool isRemoved() const { return m_isRemoved; }
-    void setIsRemoved(bool isRemoved) { m_isRemoved = isRemoved; }
+    bool isDebug() const { return m_fields.isDebug; }
+    void setIsDebug(bool isDebug) { m_fields.isDebug = isDebug; }
+    bool isLoginTrigger() const { return m_fields.isLoginTrigger; }
+    void setIsLoginTrigger(bool isLoginTrigger) { m_fields.isLoginTrigger = isLoginTrigger; }
+    bool disabled() const { return m_fields.disabled; }
+    void setDisabled(bool disabled) { m_fields.disabled = disabled; }
+    QString title() const { return m_fields.title; }
+    void setTitle(const QString& title) { m_fields.title = title; }
+    int32_t matchType() const { return m_fields.matchType; }
+    void setMatchType(int32_t matchType) { m_fields.matchType = matchType; }
+    QString matchString() const { return m_fields.matchString; }
+    void setMatchString(const QString& matchString) { m_fields.matchString = matchString; }
+    bool matchFromStartOfLine() const { return m_fields.matchFromStartOfLine; }
+    void setMatchFromStartOfLine(bool value) { m_fields.matchFromStartOfLine = value; }
+    bool caseSpecific() const { return m_fields.caseSpecific; }
+    void setCaseSpecific(bool caseSpecific) { m_fields.caseSpecific = caseSpecific; }
+    int32_t source() const { return m_fields.source; }
+    void setSource(int32_t source) { m_fields.source = source; }
+    QString action() const { return m_fields.action; }
+    void setAction(const QString& action) { m_fields.action = action; }
+    int32_t actionType() const { return m_fields.actionType; }
+    void setActionType(int32_t actionType) { m_fields.actionType = actionType; }
+    bool isNew() const { return m_fields.isNew; }
+    void setIsNew(bool isNew) { m_fields.isNew = isNew; }
+    bool isRemoved() const { return m_fields.isRemoved; }
+    void setIsRemoved(bool isRemoved) { m_fields.isRemoved = isRemoved; }
     // The folder that holds (or will hold) the trigger's file; null for none.
-    QString parentURL() const { return m_parentURL; }
-    void setParentURL(const QString& parentURL) { m_parentURL = parentURL; }
+    QString parentURL() const { return m_fields.parentURL; }
+    void setParentURL(const QString& parentURL) { m_fields.parentURL = parentURL; }
 
 private:
+    // What change detection compares with the working copy.
+    struct ComparedFields {
+        bool isDebug = false;
+        bool disabled = false;
+        bool caseSpecific = false;
+        int32_t matchType = kMatchPlainText;
+        bool matchFromStartOfLine = false;
+        int32_t source = 0;
+        int32_t actionType = 0;
+        MUDRecordFields::Text title;
+        MUDRecordFields::Text matchString;
+        MUDRecordFields::Text action;
+        MUDRecordFields::Location parentURL;
+        bool operator==(const ComparedFields&) const = default;
+    };
+    // Everything a copy carries besides the compiled pattern.
+    struct Fields : ComparedFields {
+        bool isLoginTrigger = false;
+        bool isNew = false;
+        bool isRemoved = false;
+    };
+
     mutable std::mutex m_compiledRegexMutex;
     std::shared_ptr<void> m_compiledRegex;
     std::shared_ptr<MUDTrigger> m_modifiedInstance;
-    bool m_isDebug = false;
-    bool m_isLoginTrigger = false;
-    bool m_disabled = false;
-    QString m_title;
-    int32_t m_matchType = kMatchPlainText;
-    QString m_matchString;
-    bool m_matchFromStartOfLine = false;
-    bool m_caseSpecific = false;
-    int32_t m_source = 0;
-    QString m_action;
-    int32_t m_actionType = 0;
-    bool m_isNew = false;
-    bool m_isRemoved = false;
-    QString m_parentURL;
+    Fields m_fields;
 };

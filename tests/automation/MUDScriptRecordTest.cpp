@@ -3,6 +3,7 @@
 #include "engine/automation/MUDTrigger.h"
 
 #include <QJsonDocument>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,6 +110,132 @@ TEST(MUDTrigger, CopyLeavesOutTheWorkingCopyButKeepsTheRest)
     EXPECT_EQ(trigger.propertiesToSkipForCopy(), QStringList{"modifiedInstance"});
 }
 
+namespace {
+// Every field a trigger keeps, none at its default.
+std::shared_ptr<MUDTrigger> filledTrigger()
+{
+    auto trigger = std::make_shared<MUDTrigger>();
+    trigger->setIsDebug(true);
+    trigger->setIsLoginTrigger(true);
+    trigger->setDisabled(true);
+    trigger->setTitle("hp");
+    trigger->setMatchType(MUDTrigger::kMatchRegularExpression);
+    trigger->setMatchString("^HP (\\d+)");
+    trigger->setMatchFromStartOfLine(true);
+    trigger->setCaseSpecific(true);
+    trigger->setSource(2);
+    trigger->setAction("heal()");
+    trigger->setActionType(1);
+    trigger->setIsNew(true);
+    trigger->setIsRemoved(true);
+    trigger->setParentURL("/data/triggers/Combat");
+    return trigger;
+}
+}
+
+TEST(MUDTrigger, ACopyCarriesEveryField)
+{
+    const auto trigger = filledTrigger();
+    const auto copy = trigger->copy();
+    EXPECT_EQ(copy->isDebug(), trigger->isDebug());
+    EXPECT_EQ(copy->isLoginTrigger(), trigger->isLoginTrigger());
+    EXPECT_EQ(copy->disabled(), trigger->disabled());
+    EXPECT_EQ(copy->title(), trigger->title());
+    EXPECT_EQ(copy->matchType(), trigger->matchType());
+    EXPECT_EQ(copy->matchString(), trigger->matchString());
+    EXPECT_EQ(copy->matchFromStartOfLine(), trigger->matchFromStartOfLine());
+    EXPECT_EQ(copy->caseSpecific(), trigger->caseSpecific());
+    EXPECT_EQ(copy->source(), trigger->source());
+    EXPECT_EQ(copy->action(), trigger->action());
+    EXPECT_EQ(copy->actionType(), trigger->actionType());
+    EXPECT_EQ(copy->isNew(), trigger->isNew());
+    EXPECT_EQ(copy->isRemoved(), trigger->isRemoved());
+    EXPECT_EQ(copy->parentURL(), trigger->parentURL());
+}
+
+// Each row edits the working copy of a stored trigger; the record is
+// modified exactly when a compared field changed.
+TEST(MUDTrigger, ChangeDetectionComparesTheStoredFieldsAndTheFolderOnly)
+{
+    struct Row {
+        const char* edit;
+        std::function<void(MUDTrigger&)> apply;
+        bool modified;
+    };
+    const Row rows[] = {
+        {"isDebug", [](MUDTrigger& t) { t.setIsDebug(false); }, true},
+        {"disabled", [](MUDTrigger& t) { t.setDisabled(false); }, true},
+        {"caseSpecific", [](MUDTrigger& t) { t.setCaseSpecific(false); }, true},
+        {"matchType", [](MUDTrigger& t) { t.setMatchType(MUDTrigger::kMatchPlainText); }, true},
+        {"matchFromStartOfLine", [](MUDTrigger& t) { t.setMatchFromStartOfLine(false); }, true},
+        {"source", [](MUDTrigger& t) { t.setSource(0); }, true},
+        {"actionType", [](MUDTrigger& t) { t.setActionType(0); }, true},
+        {"title", [](MUDTrigger& t) { t.setTitle("HP"); }, true},
+        {"matchString", [](MUDTrigger& t) { t.setMatchString("^hp"); }, true},
+        {"action", [](MUDTrigger& t) { t.setAction("flee()"); }, true},
+        {"title none", [](MUDTrigger& t) { t.setTitle(QString()); }, true},
+        {"parentURL", [](MUDTrigger& t) { t.setParentURL("/data/triggers"); }, true},
+        {"parentURL none", [](MUDTrigger& t) { t.setParentURL(QString()); }, true},
+        {"parentURL spelt differently", [](MUDTrigger& t) { t.setParentURL("/data/triggers/./Combat/"); }, false},
+        {"isLoginTrigger", [](MUDTrigger& t) { t.setIsLoginTrigger(false); }, false},
+        {"isNew of the copy", [](MUDTrigger& t) { t.setIsNew(false); }, false},
+        {"compiled pattern", [](MUDTrigger& t) { t.setCompiledRegex(std::make_shared<int>(1)); }, false},
+        {"nothing", [](MUDTrigger&) {}, false},
+    };
+    for (const Row& row : rows) {
+        auto trigger = filledTrigger();
+        trigger->setIsNew(false);
+        trigger->setIsRemoved(false);
+        trigger->setModifiedInstance(trigger->copy());
+        row.apply(*trigger->modifiedInstance());
+        EXPECT_EQ(trigger->isModified(), row.modified) << row.edit;
+    }
+}
+
+TEST(MUDAlias, ChangeDetectionComparesTheStoredFieldsButTheCommand)
+{
+    struct Row {
+        const char* edit;
+        std::function<void(MUDAlias&)> apply;
+        bool modified;
+    };
+    const Row rows[] = {
+        {"isDebug", [](MUDAlias& a) { a.setIsDebug(false); }, true},
+        {"disabled", [](MUDAlias& a) { a.setDisabled(false); }, true},
+        {"matchType", [](MUDAlias& a) { a.setMatchType(0); }, true},
+        {"caseSpecific", [](MUDAlias& a) { a.setCaseSpecific(false); }, true},
+        {"matchFromStartOfLine", [](MUDAlias& a) { a.setMatchFromStartOfLine(false); }, true},
+        {"title", [](MUDAlias& a) { a.setTitle("K"); }, true},
+        {"matchString", [](MUDAlias& a) { a.setMatchString("kk"); }, true},
+        {"action", [](MUDAlias& a) { a.setAction("kick()"); }, true},
+        {"action empty, not none", [](MUDAlias& a) { a.setAction(""); }, true},
+        {"parentURL", [](MUDAlias& a) { a.setParentURL("/data/aliases/Other"); }, true},
+        {"parentURL spelt differently", [](MUDAlias& a) { a.setParentURL("/data/aliases//Combat"); }, false},
+        {"command", [](MUDAlias& a) { a.setCommand("kick"); }, false},
+        {"isRemoved of the copy", [](MUDAlias& a) { a.setIsRemoved(true); }, false},
+    };
+    for (const Row& row : rows) {
+        MUDAlias alias;
+        alias.setIsDebug(true);
+        alias.setDisabled(true);
+        alias.setMatchType(1);
+        alias.setCaseSpecific(true);
+        alias.setMatchFromStartOfLine(true);
+        alias.setTitle("k");
+        alias.setMatchString("k");
+        alias.setCommand("kill");
+        alias.setParentURL("/data/aliases/Combat");
+        const auto copy = alias.copy();
+        EXPECT_EQ(copy->command(), "kill");
+        EXPECT_EQ(copy->parentURL(), alias.parentURL());
+        EXPECT_EQ(copy->matchType(), 1);
+        alias.setModifiedInstance(copy);
+        EXPECT_FALSE(alias.isModified()) << "an unchanged copy, before " << row.edit;
+        row.apply(*copy);
+        EXPECT_EQ(alias.isModified(), row.modified) << row.edit;
+    }
+}
+
 TEST(MUDAlias, TitleArgumentReplacesOnlyWhenNotEmpty)
 {
     EXPECT_EQ(MUDAlias::aliasFromDictionaryRepresentation(json("{\"title\":\"b\"}"), "a")->title(), "a");
@@ -150,6 +277,33 @@ TEST(MUDNote, ChangesOnlyInLetterCaseAreNotModifications)
     EXPECT_FALSE(note.isModified());
     note.modifiedInstance()->setContents("south to the inn");
     EXPECT_TRUE(note.isModified());
+    note.modifiedInstance()->setContents("North to the Inn");
+    note.modifiedInstance()->setTitle("MAP");
+    EXPECT_FALSE(note.isModified());
+    note.modifiedInstance()->setParentURL("/data/notes");
+    EXPECT_TRUE(note.isModified());
+    note.setParentURL("/data/notes/");
+    EXPECT_FALSE(note.isModified()) << "the same folder";
+    note.modifiedInstance()->setTitle("Maps");
+    EXPECT_TRUE(note.isModified());
+}
+
+TEST(MUDNote, ACopyKeepsEveryFieldAndItsWorkingCopy)
+{
+    MUDNote note;
+    note.setTitle("Map");
+    note.setContents("North");
+    note.setIsNew(true);
+    note.setIsRemoved(true);
+    note.setParentURL("/data/notes");
+    note.setModifiedInstance(std::make_shared<MUDNote>());
+    const auto copy = note.copy();
+    EXPECT_EQ(copy->title(), "Map");
+    EXPECT_EQ(copy->contents(), "North");
+    EXPECT_TRUE(copy->isNew());
+    EXPECT_TRUE(copy->isRemoved());
+    EXPECT_EQ(copy->parentURL(), "/data/notes");
+    EXPECT_EQ(copy->modifiedInstance(), note.modifiedInstance());
 }
 
 TEST(MUDScriptRecords, SearchIsCaseInsensitiveOverTheNamedFields)
