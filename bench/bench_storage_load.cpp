@@ -15,6 +15,7 @@
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "engine/storage/MUDPreservation.h"
 #include "tests/support/doubles/NullLogDelegate.h"
 
@@ -55,10 +56,10 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         const std::clock_t cpuStart = std::clock();
-        connection->forceLoadTriggers();
+        MUDConnectionLists::forceLoadTriggers(*connection);
         cpuMs.push_back(1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-        loaded = connection->triggers().value_or(MUDTriggerList()).size();
+        loaded = MUDConnectionLists::triggers(*connection).value_or(MUDTriggerList()).size();
     }
     std::sort(ms.begin(), ms.end());
     std::sort(cpuMs.begin(), cpuMs.end());

@@ -15,6 +15,7 @@
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
 #include "engine/decoding/MUDKeywordProcessor.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "engine/storage/MUDPreservation.h"
 
 // The start-up art is a resource of this static library: registered explicitly.
@@ -173,7 +174,7 @@ QString MUDClientCommands::aliasesListing() const
 {
     MUDAliasList aliases;
     if (const std::shared_ptr<MUDConnection> connection = m_document.connection())
-        aliases = connection->aliases().value_or(MUDAliasList());
+        aliases = MUDConnectionLists::aliases(*connection).value_or(MUDAliasList());
     std::stable_sort(aliases.begin(), aliases.end(),
                      [](const auto& a, const auto& b) { return a->matchString() < b->matchString(); });
     qsizetype width = 5;

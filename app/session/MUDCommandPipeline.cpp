@@ -18,6 +18,7 @@
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
 #include "engine/decoding/MUDKeywordProcessor.h"
+#include "engine/storage/MUDConnectionLists.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ bool MUDCommandPipeline::processAliasesForLocalCommand(const QString& command, c
     if (!connection)
         return false;
     bool processedAny = false;
-    const MUDAliasList aliases = connection->aliases().value_or(MUDAliasList());
+    const MUDAliasList aliases = MUDConnectionLists::aliases(*connection).value_or(MUDAliasList());
     for (const std::shared_ptr<MUDAlias>& alias : aliases) {
         if (alias->disabled() || alias->matchType() != 0 || alias->matchString().isEmpty())
             continue;
@@ -259,7 +260,7 @@ QStringList MUDCommandPipeline::keywords() const
     if (MUDKeywordProcessor* keywords = m_document.keywordProcessor())
         words = keywords->hostKeywords();
     if (const std::shared_ptr<MUDConnection> connection = m_document.connection()) {
-        for (const std::shared_ptr<MUDAlias>& alias : connection->aliases().value_or(MUDAliasList()))
+        for (const std::shared_ptr<MUDAlias>& alias : MUDConnectionLists::aliases(*connection).value_or(MUDAliasList()))
             words.append(alias->matchString());
     }
     QCollator collator;

@@ -31,6 +31,7 @@
 #include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDKeywordProcessor.h"
 #include "engine/decoding/MUDTextAttributes.h"
+#include "engine/storage/MUDConnectionLists.h"
 
 namespace {
 
@@ -305,7 +306,8 @@ void MUDDocument::aliasesHaveBeenModified(const QVariant& object)
         || object.value<MUDAliasesModifiedObject>().connectionId() != m_connection->connectionId())
         return;
     logMessageToContents(QStringLiteral("Aliases reloaded\r\n"));
-    m_connection->forceLoadAliases();
+    if (CVError error; !MUDConnectionLists::forceLoadAliases(*m_connection, &error))
+        CVLog(QStringLiteral("MUDDocument - no aliases loaded: %1").arg(error.description));
 }
 
 void MUDDocument::processCommand(const QString& command, const std::shared_ptr<MUDJavascriptActionSource>& actionSource)

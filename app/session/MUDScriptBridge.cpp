@@ -15,6 +15,7 @@
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/decoding/MUDKeywordProcessor.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "engine/storage/MUDPreservation.h"
 
 MUDScriptBridge::MUDScriptBridge(MUDDocument& document)
@@ -142,7 +143,8 @@ void MUDScriptBridge::saveAlias(const QString& keyword, const QString& command)
     record->setIsNew(true);
     record->setParentURL(MUDPreservation::urlForAliasesInConnection(*connection));
     MUDPreservation::saveAliases({record}, *connection);
-    connection->forceLoadAliases();
+    if (CVError error; !MUDConnectionLists::forceLoadAliases(*connection, &error))
+        CVLog(QStringLiteral("MUDScriptBridge - no aliases loaded: %1").arg(error.description));
 }
 
 void MUDScriptBridge::MUDTimerRequestsCommand(MUDTimer* timer, const QString& command)

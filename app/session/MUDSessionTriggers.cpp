@@ -4,10 +4,12 @@
 
 #include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDDocument.h"
+#include "core/CVLogHelper.h"
 #include "core/LVDebounce.h"
 #include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/decoding/MUDOutputModel.h"
+#include "engine/storage/MUDConnectionLists.h"
 
 MUDSessionTriggers::MUDSessionTriggers(MUDDocument& document)
     : m_document(document)
@@ -21,15 +23,13 @@ MUDSessionTriggers::~MUDSessionTriggers()
 
 void MUDSessionTriggers::createProcessor()
 {
-    if (const std::shared_ptr<MUDConnection> connection = m_document.connection())
-        connection->forceLoadTriggers();
+    loadTriggers();
     m_mudTriggerProcessor = std::make_shared<MUDTriggerProcessor>(m_document.javascriptProcessor(), currentTriggers());
 }
 
 void MUDSessionTriggers::reload()
 {
-    if (const std::shared_ptr<MUDConnection> connection = m_document.connection())
-        connection->forceLoadTriggers();
+    loadTriggers();
     resetTriggers();
     startAtEndOfOutput();
 }
@@ -40,10 +40,17 @@ void MUDSessionTriggers::resetTriggers()
         m_mudTriggerProcessor->setTriggers(currentTriggers());
 }
 
+void MUDSessionTriggers::loadTriggers()
+{
+    const std::shared_ptr<MUDConnection> connection = m_document.connection();
+    if (CVError error; connection && !MUDConnectionLists::forceLoadTriggers(*connection, &error))
+        CVLog(QStringLiteral("MUDSessionTriggers - no triggers loaded: %1").arg(error.description));
+}
+
 MUDTriggerList MUDSessionTriggers::currentTriggers() const
 {
     const std::shared_ptr<MUDConnection> connection = m_document.connection();
-    return connection ? connection->triggers().value_or(MUDTriggerList()) : MUDTriggerList();
+    return connection ? MUDConnectionLists::triggers(*connection).value_or(MUDTriggerList()) : MUDTriggerList();
 }
 
 void MUDSessionTriggers::textReceived(qsizetype length)

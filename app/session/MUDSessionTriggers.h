@@ -44,6 +44,8 @@ public:
     qsizetype startOfTriggerProcessingOffset() const { return m_startOfTriggerProcessingOffset; }
 
 private:
+    // Reads the connection's triggers from storage again; a failure is logged.
+    void loadTriggers();
     MUDTriggerList currentTriggers() const;
 
     MUDDocument& m_document;

@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "core/CVLogHelper.h"
-#include "engine/storage/MUDPreservation.h"
 
 namespace {
 const QString kConnectionId = QStringLiteral("connectionId");
@@ -130,30 +129,4 @@ void MUDConnection::setIgnoreKeywords(const QStringList& value)
 {
     m_fields.ignoreKeywords = value;
     m_fields.ignoreKeywords.removeDuplicates();
-}
-
-std::optional<MUDTriggerList> MUDConnection::triggers()
-{
-    if (!m_triggers)
-        forceLoadTriggers();
-    return m_triggers;
-}
-
-std::optional<MUDAliasList> MUDConnection::aliases()
-{
-    if (!m_aliases)
-        forceLoadAliases();
-    return m_aliases;
-}
-
-bool MUDConnection::forceLoadTriggers(CVError* error)
-{
-    m_triggers = MUDPreservation::loadTriggersForConnection(*this, error);
-    return true;
-}
-
-bool MUDConnection::forceLoadAliases(CVError* error)
-{
-    m_aliases = MUDPreservation::loadAliasForConnection(*this, QString(), true, error);
-    return true;
 }

@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "core/CVCopyingObject.h"
-#include "core/CVError.h"
 #include "engine/automation/MUDScriptLists.h"
 
 // The record of one saved game server. Its identity is `connectionId`, never
@@ -57,14 +56,13 @@ public:
     QStringList ignoreKeywords() const { return m_fields.ignoreKeywords; }
     void setIgnoreKeywords(const QStringList& value);
 
-    // The connection's triggers and aliases, loaded from storage on first
-    // read (main thread). A failed load leaves none, so the next read tries
-    // again. Neither is stored in the dictionary form nor copied.
-    std::optional<MUDTriggerList> triggers();
-    std::optional<MUDAliasList> aliases();
-    // Replace the held list with what storage holds now; always succeed.
-    bool forceLoadTriggers(CVError* error = nullptr);
-    bool forceLoadAliases(CVError* error = nullptr);
+    // The connection's triggers and aliases as storage last loaded them
+    // (MUDConnectionLists); none until then. Neither is stored in the
+    // dictionary form nor copied.
+    const std::optional<MUDTriggerList>& loadedTriggers() const { return m_triggers; }
+    void setLoadedTriggers(std::optional<MUDTriggerList> triggers) { m_triggers = std::move(triggers); }
+    const std::optional<MUDAliasList>& loadedAliases() const { return m_aliases; }
+    void setLoadedAliases(std::optional<MUDAliasList> aliases) { m_aliases = std::move(aliases); }
 
 private:
     // Everything a copy carries, in declared order.

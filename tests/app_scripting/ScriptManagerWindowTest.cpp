@@ -33,6 +33,7 @@
 #include "engine/automation/MUDMatchTest.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "tests/support/doubles/NullDesktopIntegration.h"
 
 namespace {
@@ -140,7 +141,7 @@ protected:
     }
     bool sessionHasTrigger(const QString& title) const
     {
-        const auto triggers = m_documents.front()->connection()->triggers();
+        const auto triggers = MUDConnectionLists::triggers(*m_documents.front()->connection());
         return triggers && std::any_of(triggers->begin(), triggers->end(),
                                        [&](const auto& trigger) { return trigger->title() == title; });
     }
@@ -330,7 +331,7 @@ TEST_F(ScriptManagerWindowTest, OKSavesAndOpenSessionsOfTheConnectionReload)
     for (const auto& document : m_documents)
         EXPECT_TRUE(outputOf(*document).contains(QStringLiteral("Triggers reloaded")));
     EXPECT_FALSE(outputOf(*m_otherDocument).contains(QStringLiteral("Triggers reloaded")));
-    const auto triggers = m_documents.front()->connection()->triggers();
+    const auto triggers = MUDConnectionLists::triggers(*m_documents.front()->connection());
     ASSERT_TRUE(triggers.has_value());
     EXPECT_TRUE(std::any_of(triggers->begin(), triggers->end(),
                             [](const auto& trigger) { return trigger->title() == QStringLiteral("New trigger"); }));

@@ -4,6 +4,7 @@
 #include "SessionFixture.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "engine/storage/MUDPreservation.h"
 
 // Aliases as a player meets them: word aliases typed with #setAlias, aliases
@@ -53,7 +54,7 @@ TEST_F(SessionAliasTest, WordAliasesSendTheirTextInPlaceOfTheKeyword)
     m_server.clearReceived();
     type(QStringLiteral("#setTimer make 0 setAlias('w', 'say wave');"));
     ASSERT_TRUE(waitUntil([&] {
-        const MUDAliasList aliases = m_connection->aliases().value_or(MUDAliasList());
+        const MUDAliasList aliases = MUDConnectionLists::aliases(*m_connection).value_or(MUDAliasList());
         return std::any_of(aliases.begin(), aliases.end(), [](const auto& a) { return a->matchString() == u"w"; });
     }));
     type(QStringLiteral("w"));
@@ -71,11 +72,11 @@ TEST_F(SessionAliasTest, StoredAliasWithOnlyACommandSendsItAndKeepsItsKeys)
         "matchType": 0, "matchFromStartOfLine": false, "caseSpecific": false, "disabled": false, "isDebug": false})";
     file.write(stored);
     file.close();
-    ASSERT_TRUE(m_connection->forceLoadAliases());
+    ASSERT_TRUE(MUDConnectionLists::forceLoadAliases(*m_connection));
 
     type(QStringLiteral("k"));
     EXPECT_EQ(receivedThrough("say kick"), QList<QByteArray>{"say kick"});
-    const std::shared_ptr<MUDAlias> alias = m_connection->aliases().value_or(MUDAliasList()).value(0);
+    const std::shared_ptr<MUDAlias> alias = MUDConnectionLists::aliases(*m_connection).value_or(MUDAliasList()).value(0);
     ASSERT_TRUE(alias);
     const QJsonObject written = alias->dictionaryRepresentation();
     EXPECT_EQ(written.value(QStringLiteral("action")).toString(), QString());

@@ -7,6 +7,7 @@
 #include "engine/automation/MUDScriptSeconds.h"
 #include "engine/automation/MUDTimer.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "engine/storage/MUDPreservation.h"
 
 namespace {
@@ -118,7 +119,7 @@ TEST_F(SessionCommandsTest, AliasesTakeKeywordsWithParametersAndDeferTheRest)
     type(QStringLiteral("#setAlias k=unused"));
     ASSERT_TRUE(waitForOutput(QStringLiteral("\r\nAlias: k has been set to unused\r\n")));
     // Give the stored alias a script that reports its parameters.
-    std::shared_ptr<MUDAlias> alias = m_connection->aliases().value_or(MUDAliasList()).value(0);
+    std::shared_ptr<MUDAlias> alias = MUDConnectionLists::aliases(*m_connection).value_or(MUDAliasList()).value(0);
     ASSERT_TRUE(alias);
     alias->setAction(QStringLiteral("command('got [\\0][\\1][\\x]');"));
     type(QStringLiteral("kick"));
@@ -138,7 +139,7 @@ TEST_F(SessionCommandsTest, AliasesTakeKeywordsWithParametersAndDeferTheRest)
 TEST_F(SessionCommandsTest, StopDropsTheDeferredRemainderOfEarlierLines)
 {
     type(QStringLiteral("#setAlias k=unused"));
-    std::shared_ptr<MUDAlias> alias = m_connection->aliases().value_or(MUDAliasList()).value(0);
+    std::shared_ptr<MUDAlias> alias = MUDConnectionLists::aliases(*m_connection).value_or(MUDAliasList()).value(0);
     ASSERT_TRUE(alias);
     alias->setAction(QStringLiteral("log('ran');"));
     LogRecorder log;

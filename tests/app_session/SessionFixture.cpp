@@ -3,6 +3,7 @@
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionLists.h"
 #include "engine/storage/MUDPreservation.h"
 
 void SessionFixture::SetUp()
@@ -65,7 +66,7 @@ void SessionFixture::storeAlias(MUDConnection& connection, const QString& title,
     alias->setIsNew(true);
     alias->setParentURL(MUDPreservation::urlForAliasesInConnection(connection));
     EXPECT_TRUE(MUDPreservation::saveAliases({alias}, connection));
-    EXPECT_TRUE(connection.forceLoadAliases());
+    EXPECT_TRUE(MUDConnectionLists::forceLoadAliases(connection));
 }
 
 void SessionFixture::connectSession(const std::shared_ptr<MUDConnection>& connection)

@@ -9,6 +9,7 @@
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionLists.h"
 
 namespace {
 // A stored connection titled `title`, as the connection editor saves it.
@@ -155,7 +156,7 @@ TEST_F(MUDConnectionStorage, ListingKeepsOnlyMudFoldersSortedAndGivesMissingIden
         << "written back at once";
     EXPECT_EQ(MUDPreservation::loadConnections()[2]->connectionId(), id) << "stable on the next load";
     writeFile(connections() + "/gamma.MUD/triggers/hp.trigger", "{}");
-    EXPECT_EQ(all[2]->triggers().value_or(MUDTriggerList()).size(), 1) << "its own folder, whatever the case of .MUD";
+    EXPECT_EQ(MUDConnectionLists::triggers(*all[2]).value_or(MUDTriggerList()).size(), 1) << "its own folder, whatever the case of .MUD";
     EXPECT_EQ(readFile(connections() + "/broken.mud/connection.json"), broken) << "unparsable file left alone";
 }
 
@@ -197,15 +198,37 @@ TEST_F(MUDConnectionStorage, ConnectionListsLoadLazilyAndOnForce)
     const QString triggers = MUDPreservation::urlForTriggersInConnection(*loaded);
     writeFile(triggers + "/a.trigger", "{\"enabled\":1}");
     writeFile(MUDPreservation::urlForAliasesInConnection(*loaded) + "/g/k.alias", "{\"command\":\"kill\"}");
-    ASSERT_TRUE(loaded->triggers().has_value());
-    EXPECT_EQ(loaded->triggers()->size(), 1);
-    EXPECT_EQ(loaded->aliases()->size(), 1);
+    ASSERT_TRUE(MUDConnectionLists::triggers(*loaded).has_value());
+    EXPECT_EQ(MUDConnectionLists::triggers(*loaded)->size(), 1);
+    EXPECT_EQ(MUDConnectionLists::aliases(*loaded)->size(), 1);
     writeFile(triggers + "/b.trigger", "{}");
-    EXPECT_EQ(loaded->triggers()->size(), 1) << "held until forced";
-    EXPECT_TRUE(loaded->forceLoadTriggers());
-    EXPECT_EQ(loaded->triggers()->size(), 2);
+    EXPECT_EQ(MUDConnectionLists::triggers(*loaded)->size(), 1) << "held until forced";
+    EXPECT_TRUE(MUDConnectionLists::forceLoadTriggers(*loaded));
+    EXPECT_EQ(MUDConnectionLists::triggers(*loaded)->size(), 2);
     EXPECT_FALSE(loaded->copy()->modifiedInstance());
 
     MUDConnection untitled;
-    EXPECT_FALSE(untitled.triggers().has_value()) << "no folder: none, tried again on the next read";
+    EXPECT_FALSE(MUDConnectionLists::triggers(untitled).has_value()) << "no folder: none, tried again on the next read";
+}
+
+// A connection without a folder has nothing to load: the forced loads say
+// so instead of reporting success, and the connection holds no list.
+TEST_F(MUDConnectionStorage, ForcedLoadsWithoutAFolderFailWithTheReason)
+{
+    MUDConnection untitled;
+    CVError error;
+    EXPECT_FALSE(MUDConnectionLists::forceLoadTriggers(untitled, &error));
+    EXPECT_EQ(error.description, "No triggersURL. Cannot load.");
+    EXPECT_FALSE(untitled.loadedTriggers().has_value());
+    error = CVError();
+    EXPECT_FALSE(MUDConnectionLists::forceLoadAliases(untitled, &error));
+    EXPECT_EQ(error.description, "No aliasesURL. Cannot load.");
+    EXPECT_FALSE(untitled.loadedAliases().has_value());
+
+    auto loaded = saveNew("Game", "G");
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(MUDConnectionLists::forceLoadTriggers(*loaded)) << "an empty folder loads: no triggers yet";
+    EXPECT_TRUE(MUDConnectionLists::forceLoadAliases(*loaded));
+    ASSERT_TRUE(loaded->loadedAliases().has_value());
+    EXPECT_TRUE(loaded->loadedAliases()->isEmpty());
 }
