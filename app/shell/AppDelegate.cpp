@@ -26,6 +26,7 @@
 AppDelegate::AppDelegate(MUDDesktopIntegration* desktop, QObject* parent)
     : QObject(parent)
     , m_desktop(desktop)
+    , m_terminationPause([](int ms) { QThread::msleep(ms); })
     , m_mainMenu(std::make_unique<MUDMainMenu>())
 {
     connect(m_mainMenu->connectionsAction(), &QAction::triggered, this, &AppDelegate::onConnectMainMenuItem);
@@ -159,7 +160,7 @@ bool AppDelegate::applicationShouldTerminate()
         socket->disconnect();
     // Each socket's loop closes its connection on its own thread.
     if (!sockets.isEmpty())
-        QThread::msleep(TerminationWaitMs);
+        m_terminationPause(TerminationWaitMs);
     return true;
 }
 

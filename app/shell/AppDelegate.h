@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 class MUDConnection;
@@ -49,6 +50,8 @@ public:
     // Disconnects every connected socket and, when there was one, waits
     // TerminationWaitMs so the disconnects reach the servers. Always true.
     bool applicationShouldTerminate();
+    // How that wait is made: a sleep, unless a test records it instead.
+    void setTerminationPause(std::function<void(int ms)> pause) { m_terminationPause = std::move(pause); }
     // Quits: disconnects, closes every window, then asks the application
     // to end (terminationRequested). Runs once.
     void terminate();
@@ -73,6 +76,7 @@ private:
     bool m_installsLogDelegate = true;
     QString m_defaultConnectionsFolder;
     bool m_terminated = false;
+    std::function<void(int ms)> m_terminationPause;
     std::unique_ptr<MUDLogHelperDelegate> m_logHelperDelegate;
     std::unique_ptr<MUDMainMenu> m_mainMenu;
     std::unique_ptr<MUDDocumentController> m_documentController;

@@ -15,8 +15,6 @@
 
 namespace {
 
-// The wait before a window closed from a background thread is taken down.
-constexpr unsigned long BackgroundCloseDelayMs = 250;
 // Shorter than this on screen, a window was most likely closed by mistake.
 constexpr qint64 MinimumVisibleMs = 1000;
 
@@ -36,6 +34,7 @@ QString returnCodeText(int returnCode)
 
 CVWindowController::CVWindowController(QWidget* parent)
     : QDialog(parent)
+    , m_backgroundClosePause([](int ms) { QThread::msleep(ms); })
 {
 }
 
@@ -99,7 +98,7 @@ void CVWindowController::endSheetWithReturnCode(int returnCode)
 {
     if (!fc_isMainThread()) {
         CVLog(QStringLiteral("Warning: Window of type %1 is being closed from a background thread.").arg(className()));
-        QThread::msleep(BackgroundCloseDelayMs);
+        m_backgroundClosePause(BackgroundCloseDelayMs);
         QPointer<CVWindowController> self(this);
         fc_executeOnMainThread([self, returnCode] {
             if (self)

@@ -22,6 +22,9 @@ public:
 
     static constexpr int ReturnCodeCancel = 0;
     static constexpr int ReturnCodeOK = 1;
+    // The wait of an end called from a background thread before the window
+    // is taken down.
+    static constexpr int BackgroundCloseDelayMs = 250;
 
     explicit CVWindowController(QWidget* parent = nullptr);
     ~CVWindowController() override;
@@ -41,6 +44,9 @@ public:
     QWidget* dimmingView() const { return m_dimmingView; }
     QToolButton* closeButton() const { return m_closeButton; }
 
+    // How that thread waits: it sleeps, unless a test records the wait instead.
+    void setBackgroundClosePause(std::function<void(int ms)> pause) { m_backgroundClosePause = std::move(pause); }
+
     // Routes accept, reject and Escape through endSheetWithReturnCode.
     void done(int returnCode) override;
 
@@ -59,6 +65,7 @@ private:
     QPointer<QWidget> m_dimmingView;
     QToolButton* m_closeButton = nullptr;
     QElapsedTimer m_visibleTimer;
+    std::function<void(int ms)> m_backgroundClosePause;
     // Shown and not yet ended.
     bool m_active = false;
 };

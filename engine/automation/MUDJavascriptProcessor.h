@@ -31,7 +31,7 @@ public:
     // Seconds of JavaScript a script may run before it is terminated; time
     // spent in wait and commandAndReadFromServer does not count.
     static constexpr double DefaultExecutionTimeLimit = 10.0;
-    // Seconds commandAndReadFromServer waits for the first answer.
+    // Milliseconds commandAndReadFromServer waits for the first answer.
     static constexpr int ReadFromServerTimeoutMs = 5000;
     // Seconds of server silence after which a waiting script wakes.
     static constexpr double ReadFromServerSilence = 0.25;
@@ -96,6 +96,8 @@ public:
     // Injectable for tests; any thread.
     double executionTimeLimit() const { return m_executionTimeLimit.load(); }
     void setExecutionTimeLimit(double seconds) { m_executionTimeLimit.store(seconds); }
+    int readFromServerTimeoutMs() const { return m_readFromServerTimeoutMs.load(); }
+    void setReadFromServerTimeoutMs(int ms) { m_readFromServerTimeoutMs.store(ms); }
 
 private:
     void wakeWaitingScripts();
@@ -110,4 +112,5 @@ private:
     QList<std::shared_ptr<MUDJavascriptActionSource>> m_waitingActions;
     std::unique_ptr<MUDJavascriptContextGroup> m_group;
     std::atomic<double> m_executionTimeLimit{DefaultExecutionTimeLimit};
+    std::atomic<int> m_readFromServerTimeoutMs{ReadFromServerTimeoutMs};
 };

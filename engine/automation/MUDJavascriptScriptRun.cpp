@@ -420,7 +420,7 @@ QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const MUDJavascriptArg
     CVLog(QStringLiteral("Going to start waiting for action source (%1) data").arg(m_source->description()));
     const bool received = m_processor.waitForScript(
         m_commandIndex,
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(MUDJavascriptProcessor::ReadFromServerTimeoutMs),
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_processor.readFromServerTimeoutMs()),
         [&semaphore] { return semaphore->wait(QDeadlineTimer(0)) == 0; });
     if (!received && !isStopping())
         CVLog(QStringLiteral("Timeout. Received no data."));

@@ -13,8 +13,7 @@
 
 namespace {
 constexpr int kConnectWaitMs = 1000;
-constexpr int kIdleMs = 100;
-constexpr int kPauseAfterSendMs = 10;
+constexpr int kSendIdleMs = 100;
 constexpr auto kClosePollInterval = std::chrono::milliseconds(250);
 // The empty keep-alive send puts nothing on the wire; the kernel's probes
 // keep the line alive instead, starting after the same 20 s of silence. A
@@ -142,8 +141,8 @@ void MUDSocket::connectOnWorker(const QString& host, quint64 port)
         });
         return;
     }
-    socket->setMaxReadIdleMs(kIdleMs);
-    socket->setMaxSendIdleMs(kIdleMs);
+    socket->setMaxReadIdleMs(m_readWaitMs);
+    socket->setMaxSendIdleMs(kSendIdleMs);
     if (!socket->setKeepAlive(kKeepAliveIdleSeconds, kKeepAliveIntervalSeconds, kKeepAliveProbes))
         CVLog(QStringLiteral("MUDSocket - TCP keep-alive could not be enabled: %1").arg(socket->lastErrorText()));
     postToDelegate([](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketHasConnected(self); });
@@ -201,7 +200,7 @@ void MUDSocket::dataPass(CVSocket& socket)
         receiveAndDeliver(socket);
         // A line queued meanwhile ends the pause, like it ends a read.
         if (!wantsToDisconnect())
-            socket.waitForWake(kPauseAfterSendMs);
+            socket.waitForWake(m_pauseAfterSendMs);
         return;
     }
     const double last = m_lastSendTimeInterval;

@@ -26,6 +26,8 @@ class MUDSocketDelegate;
 class MUDSocket : public std::enable_shared_from_this<MUDSocket> {
 public:
     static constexpr double DefaultKeepAliveInterval = 20.0;
+    static constexpr int DefaultReadWaitMs = 100;
+    static constexpr int DefaultPauseAfterSendMs = 10;
 
     explicit MUDSocket(std::shared_ptr<MUDConnection> connection);
     ~MUDSocket();
@@ -54,6 +56,11 @@ public:
     double lastSendTimeInterval() const { return m_lastSendTimeInterval.load(); }
     // Seconds of silence after which an empty keep-alive send is made.
     void setKeepAliveInterval(double seconds) { m_keepAliveInterval = seconds; }
+    // How long a pass's read waits for data, and how long the loop pauses
+    // after sending; a queued line ends either wait. Tests stretch them to
+    // show that no line waits for them. Set before connect().
+    void setReadWaitMs(int ms) { m_readWaitMs = ms; }
+    void setPauseAfterSendMs(int ms) { m_pauseAfterSendMs = ms; }
 
     // The failure text for the delegate: the reasons joined by " ", trimmed,
     // ending in "." (so no reason at all gives ".").
@@ -71,6 +78,8 @@ private:
     const std::shared_ptr<MUDConnection> m_connection;
     std::atomic<double> m_lastSendTimeInterval{0};
     std::atomic<double> m_keepAliveInterval{DefaultKeepAliveInterval};
+    std::atomic<int> m_readWaitMs{DefaultReadWaitMs};
+    std::atomic<int> m_pauseAfterSendMs{DefaultPauseAfterSendMs};
     std::atomic<bool> m_isConnecting{false};
 
     mutable QMutex m_mutex;

@@ -1,4 +1,7 @@
+#include <cctype>
 #include <gtest/gtest.h>
+#include <map>
+#include <string>
 
 #include "app/scripting/MUDRegexColoring.h"
 
@@ -33,6 +36,29 @@ struct Row {
     const char* codes;
 };
 
+// A row's name spells its pattern: letters and digits as they are, every
+// other character by name, the parts joined by underscores ("^(\\w+)" is
+// Caret_Open_Backslash_w_Plus_Close).
+std::string rowName(const char* pattern)
+{
+    static const std::map<char, const char*> names = {
+        {' ', "Space"}, {'(', "Open"}, {')', "Close"}, {'[', "Bracket"}, {']', "EndBracket"},
+        {'\\', "Backslash"}, {'.', "Dot"}, {'^', "Caret"}, {'$', "Dollar"}, {'?', "Question"},
+        {'+', "Plus"}, {'*', "Star"},
+    };
+    std::string name;
+    bool inWord = false;
+    for (const char* c = pattern; *c; ++c) {
+        const bool alphanumeric = std::isalnum(static_cast<unsigned char>(*c));
+        if (!name.empty() && !(alphanumeric && inWord))
+            name += '_';
+        const auto found = names.find(*c);
+        name += alphanumeric ? std::string(1, *c) : found != names.end() ? found->second : "Other";
+        inWord = alphanumeric;
+    }
+    return name;
+}
+
 class RegexColoringTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(RegexColoringTest, ColoursEachCharacter)
@@ -58,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"a\\sb\\nc\\rd\\t", ".EE.EE.EE..."},
         Row{"[\\s]", "CCCC"},
         Row{"^(\\w+) says (.*)$", "OP..OP......PO.PO"}),
-    [](const ::testing::TestParamInfo<Row>& info) { return "Row" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<Row>& info) { return rowName(info.param.pattern); });
 
 TEST(RegexColoringSpans, PairPaintsOverTheGroupColour)
 {

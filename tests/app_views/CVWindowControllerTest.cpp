@@ -188,13 +188,27 @@ TEST(CVWindowController, EndingFromABackgroundThreadWarnsWaitsAndEndsOnTheMainTh
         handlerThread = std::this_thread::get_id();
         fixture.codes.append(code);
     });
-    QElapsedTimer timer;
-    timer.start();
+    // The closing thread's pause is recorded instead of slept: it is asked
+    // for once, on that thread, after the warning and before the window goes.
+    std::thread::id pausedThread;
+    QList<int> pauses;
+    bool warnedBeforePause = false;
+    bool endedBeforePause = false;
+    fixture.controller->setBackgroundClosePause([&](int ms) {
+        pausedThread = std::this_thread::get_id();
+        pauses.append(ms);
+        warnedBeforePause = log.contains(
+            QStringLiteral("Warning: Window of type CVWindowController is being closed from a background thread."));
+        endedBeforePause = !fixture.codes.isEmpty();
+    });
     std::thread closer([&] { fixture.controller->endSheetWithReturnCode(1); });
+    const std::thread::id closerThread = closer.get_id();
     closer.join();
-    EXPECT_GE(timer.elapsed(), 250);
-    EXPECT_TRUE(log.contains(
-        QStringLiteral("Warning: Window of type CVWindowController is being closed from a background thread.")));
+    EXPECT_EQ(pauses, QList<int>{CVWindowController::BackgroundCloseDelayMs});
+    EXPECT_EQ(CVWindowController::BackgroundCloseDelayMs, 250);
+    EXPECT_EQ(pausedThread, closerThread);
+    EXPECT_TRUE(warnedBeforePause);
+    EXPECT_FALSE(endedBeforePause);
     ASSERT_TRUE(waitUntil([&] { return !fixture.codes.isEmpty(); }, 2000));
     EXPECT_EQ(fixture.codes, QList<int>{1});
     EXPECT_EQ(handlerThread, std::this_thread::get_id());
