@@ -89,7 +89,7 @@ QColor MUDDocument::triggerDebugColor()
 
 QFont MUDDocument::localFont()
 {
-    return MUDFontHelper::monospacedFontOfSize(MUDFontHelper::systemFontSize() + 5);
+    return MUDFontHelper::outputFont();
 }
 
 CVAttributedString MUDDocument::coloredString(const QString& text, const QColor& color)

@@ -21,6 +21,7 @@
 #include "app/views/MUDMenuItemTitle.h"
 #include "core/LVDebounce.h"
 #include "engine/automation/MUDMatchTest.h"
+#include "engine/storage/MUDUserSettings.h"
 
 namespace {
 const QString kWindowFrameKey = QStringLiteral("windowFrame");
@@ -50,7 +51,6 @@ MUDSessionWindow::~MUDSessionWindow()
 
 void MUDSessionWindow::buildContent()
 {
-    const QFont font = MUDDocument::localFont();
     auto* content = new QWidget(this);
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -58,7 +58,6 @@ void MUDSessionWindow::buildContent()
 
     m_outputView = new MUDDisplayScrollView(m_document->output(), content);
     m_outputView->setFrameShape(QFrame::NoFrame);
-    m_outputView->textView()->setFont(font);
     layout->addWidget(m_outputView, 1);
 
     auto* separator = new QFrame(content);
@@ -82,19 +81,26 @@ void MUDSessionWindow::buildContent()
     m_reconnectButton->setFixedSize(ButtonSize, ButtonSize);
     m_reconnectButton->setHidden(m_document->isReconnectButtonHidden());
     m_commandTextView = new MUDCommandTextView(content);
-    m_commandTextView->setFont(font);
     m_commandTextView->setReadOnly(!m_document->isInputEditable());
     bottomRow->addWidget(m_historyButton, 0, Qt::AlignVCenter);
     bottomRow->addWidget(m_reconnectButton, 0, Qt::AlignVCenter);
     bottomRow->addWidget(m_commandTextView, 1);
     layout->addLayout(bottomRow);
     setCentralWidget(content);
+    applyOutputFont();
 
     m_commandTextView->setDelegate(this);
     m_commandTextView->setMainTextView(m_outputView);
     m_outputView->textView()->setCommandTextView(m_commandTextView);
     m_document->setCommandInput(m_commandTextView);
     m_lastFrameHeight = m_commandTextView->contentHeight();
+}
+
+void MUDSessionWindow::applyOutputFont()
+{
+    const QFont font = MUDDocument::localFont();
+    m_outputView->textView()->setFont(font);
+    m_commandTextView->setFont(font);
 }
 
 void MUDSessionWindow::connectDocument()
@@ -111,6 +117,9 @@ void MUDSessionWindow::connectDocument()
     connect(m_historyButton, &QToolButton::clicked, this, &MUDSessionWindow::onHistory);
     connect(m_reconnectButton, &QToolButton::clicked, document, &MUDDocument::onReconnect);
     connect(m_commandTextView, &MUDCommandTextView::heightChanged, this, &MUDSessionWindow::frameDidChange);
+    // The player's font choice shows at once, in text already received too.
+    connect(&MUDUserSettings::sharedInstance(), &MUDUserSettings::outputFontChanged, this,
+            &MUDSessionWindow::applyOutputFont);
     // A script error line's "(details)" link opens the error window.
     connect(m_outputView->textView(), &MUDDisplayTextView::linkAttributesActivated, this,
             [this](const QTextCharFormat& attributes) {

@@ -67,6 +67,8 @@ protected:
 
 private:
     void buildContent();
+    // The output view and the input line in the session font (MUDDocument::localFont).
+    void applyOutputFont();
     void connectDocument();
     void applyRestoredWindowState(bool hasState);
     void centreWindow();

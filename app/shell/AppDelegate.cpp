@@ -20,6 +20,7 @@
 #include "app/shell/MUDDocumentController.h"
 #include "app/shell/MUDLogHelperDelegate.h"
 #include "app/shell/MUDMainMenu.h"
+#include "app/shell/MUDPreferencesWindowController.h"
 #include "app/views/MUDAppearance.h"
 #include "app/views/MUDMenuItemTitle.h"
 
@@ -30,6 +31,7 @@ AppDelegate::AppDelegate(MUDDesktopIntegration* desktop, QObject* parent)
     , m_mainMenu(std::make_unique<MUDMainMenu>())
 {
     connect(m_mainMenu->connectionsAction(), &QAction::triggered, this, &AppDelegate::onConnectMainMenuItem);
+    connect(m_mainMenu->preferencesAction(), &QAction::triggered, this, &AppDelegate::showPreferencesWindow);
     connect(m_mainMenu->openDataFolderAction(), &QAction::triggered, this, &AppDelegate::onOpenDataFolderMainMenuItem);
     connect(m_mainMenu->quitAction(), &QAction::triggered, this, &AppDelegate::terminate);
 }
@@ -37,6 +39,7 @@ AppDelegate::AppDelegate(MUDDesktopIntegration* desktop, QObject* parent)
 AppDelegate::~AppDelegate()
 {
     delete m_connectionsWindow.data();
+    delete m_preferencesWindow.data();
     // Session windows go with the controller, before the menu they show.
     m_documentController.reset();
     if (m_logHelperDelegate)
@@ -82,6 +85,24 @@ void AppDelegate::postApplicationDidFinishLaunching()
 MUDConnectionsWindowController* AppDelegate::connectionsWindow() const
 {
     return m_connectionsWindow;
+}
+
+MUDPreferencesWindowController* AppDelegate::preferencesWindow() const
+{
+    return m_preferencesWindow;
+}
+
+void AppDelegate::showPreferencesWindow()
+{
+    if (!m_preferencesWindow) {
+        m_preferencesWindow = new MUDPreferencesWindowController();
+        m_preferencesWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (m_preferencesWindow->isMinimized())
+        m_preferencesWindow->showNormal();
+    m_preferencesWindow->show();
+    m_preferencesWindow->raise();
+    m_preferencesWindow->activateWindow();
 }
 
 QMenu* AppDelegate::connectMenu() const
@@ -175,6 +196,8 @@ void AppDelegate::terminate()
             window->close();
     if (m_connectionsWindow)
         m_connectionsWindow->close();
+    if (m_preferencesWindow)
+        m_preferencesWindow->close();
     emit terminationRequested();
 }
 

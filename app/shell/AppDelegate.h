@@ -14,6 +14,7 @@ class MUDDesktopIntegration;
 class MUDDocumentController;
 class MUDLogHelperDelegate;
 class MUDMainMenu;
+class MUDPreferencesWindowController;
 class QAction;
 class QMenu;
 
@@ -47,6 +48,9 @@ public:
     // raised above the session windows and active.
     void bringConnectionsWindowToFront();
     void onOpenDataFolderMainMenuItem();
+    // Preferences...: the one Preferences window, made when none is open,
+    // raised and active.
+    void showPreferencesWindow();
     // Disconnects every connected socket and, when there was one, waits
     // TerminationWaitMs so the disconnects reach the servers. Always true.
     bool applicationShouldTerminate();
@@ -58,6 +62,7 @@ public:
     bool isTerminating() const { return m_terminated; }
 
     MUDConnectionsWindowController* connectionsWindow() const;
+    MUDPreferencesWindowController* preferencesWindow() const;
     MUDDocumentController& documentController() const { return *m_documentController; }
     MUDMainMenu& mainMenu() const { return *m_mainMenu; }
     QMenu* connectMenu() const;
@@ -81,6 +86,7 @@ private:
     std::unique_ptr<MUDMainMenu> m_mainMenu;
     std::unique_ptr<MUDDocumentController> m_documentController;
     QPointer<MUDConnectionsWindowController> m_connectionsWindow;
+    QPointer<MUDPreferencesWindowController> m_preferencesWindow;
     // The connection each Connect menu item opens.
     QHash<QAction*, std::shared_ptr<MUDConnection>> m_connectMenuConnections;
 };

@@ -25,6 +25,9 @@ MUDMainMenu::MUDMainMenu(QObject* parent)
     m_openAction = m_applicationMenu->addAction(tr("Open..."));
     m_openAction->setShortcut(QKeySequence::Open);
     m_applicationMenu->addSeparator();
+    m_preferencesAction = m_applicationMenu->addAction(tr("Preferences…"));
+    m_preferencesAction->setShortcut(QKeySequence(tr("Ctrl+,")));
+    m_preferencesAction->setMenuRole(QAction::PreferencesRole);
     m_openDataFolderAction = m_applicationMenu->addAction(tr("Open Data Folder"));
     m_applicationMenu->addSeparator();
     m_quitAction = m_applicationMenu->addAction(tr("Quit"));

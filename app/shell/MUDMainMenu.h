@@ -9,8 +9,8 @@ class QMenuBar;
 class QWidget;
 
 // The application's menus. Each top-level window gets its own menu bar
-// showing the shared Quarrow menu (the Connect submenu, Open, the data
-// folder, Quit). Session windows also get a Session menu acting on that
+// showing the shared Quarrow menu (the Connect submenu, Open, Preferences,
+// the data folder, Quit). Session windows also get a Session menu acting on that
 // window: the messages and exits toggles of its child windows, and the
 // script manager's notes, aliases and triggers.
 // Main thread.
@@ -24,6 +24,7 @@ public:
     QMenu* connectMenu() const { return m_connectMenu; }
     QAction* connectionsAction() const { return m_connectionsAction; }
     QAction* openAction() const { return m_openAction; }
+    QAction* preferencesAction() const { return m_preferencesAction; }
     QAction* openDataFolderAction() const { return m_openDataFolderAction; }
     QAction* quitAction() const { return m_quitAction; }
 
@@ -37,6 +38,7 @@ private:
     QMenu* m_connectMenu;
     QAction* m_connectionsAction;
     QAction* m_openAction;
+    QAction* m_preferencesAction;
     QAction* m_openDataFolderAction;
     QAction* m_quitAction;
 };

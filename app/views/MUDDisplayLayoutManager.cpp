@@ -49,6 +49,15 @@ MUDDisplayLayoutManager::~MUDDisplayLayoutManager() = default;
 void MUDDisplayLayoutManager::setFont(const QFont& font)
 {
     m_font = font;
+    // Runs keep the font they arrived in; the view draws them in its own
+    // font (the player may have chosen another since), keeping their italic.
+    QTextCharFormat fontFormat;
+    fontFormat.setFont(m_font, QTextCharFormat::FontPropertiesSpecifiedOnly);
+    m_fontOverride = QTextCharFormat();
+    for (const int property : {QTextFormat::FontFamilies, QTextFormat::FontPointSize, QTextFormat::FontStyleHint}) {
+        if (fontFormat.hasProperty(property))
+            m_fontOverride.setProperty(property, fontFormat.property(property));
+    }
     // Server text lines up on tab stops eight spaces apart.
     m_tabWidth = QFontMetricsF(m_font).horizontalAdvance(QString(8, u' '));
     invalidateAll();
@@ -100,6 +109,7 @@ std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line
     QList<QTextLayout::FormatRange> formats;
     auto addFormat = [&](qsizetype start, qsizetype length, const QTextCharFormat& attributes) {
         QTextCharFormat format = attributes;
+        format.merge(m_fontOverride);
         if (format.isAnchor()) {
             format.setFontUnderline(true);
             if (!format.hasProperty(QTextFormat::ForegroundBrush))

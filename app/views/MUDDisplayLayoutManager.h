@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QList>
 #include <QRectF>
+#include <QTextCharFormat>
 #include <QTextLayout>
 #include <map>
 #include <memory>
@@ -78,6 +79,8 @@ private:
     const MUDOutputModel& m_model;
     MUDDisplayLines m_displayLines;
     QFont m_font;
+    // The family and size of m_font, laid over every run's format.
+    QTextCharFormat m_fontOverride;
     qreal m_width = 0;
     qreal m_tabWidth = 0;
     QColor m_linkColor{Qt::blue};

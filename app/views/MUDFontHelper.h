@@ -18,4 +18,13 @@ public:
     static QFont monospacedFontOfSize(qreal pointSize, const QStringList& families);
     // The desktop's standard text size in points.
     static qreal systemFontSize();
+
+    // The font of session output and input: the family and size the
+    // player chose (MUDUserSettings) where they are usable, else the first
+    // preferred family at the desktop's size plus 5 points. An unusable
+    // choice falls back with a log line.
+    static QFont outputFont();
+    static qreal defaultOutputFontSize() { return systemFontSize() + 5; }
+    // Installed and fixed-pitch: the families offered for output.
+    static bool isMonospacedFamily(const QString& family);
 };

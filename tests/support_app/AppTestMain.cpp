@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 // The application's widgets and sessions need a QApplication; without a
-// display they run offscreen. Settings (the script manager's divider) go to
-// a folder of this run only, and the version label shows a known version.
+// display they run offscreen. Settings (the script manager's divider) and the
+// data folder of a test that names none go to folders of this run only, and
+// the version label shows a known version.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuarrowTests"));
     QApplication::setApplicationVersion(QStringLiteral("9.8.7"));
