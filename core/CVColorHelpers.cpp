@@ -30,3 +30,9 @@ QString hexadecimalValue(const QColor& color)
 {
     return color.name(QColor::HexRgb);
 }
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}

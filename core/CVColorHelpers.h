@@ -13,5 +13,8 @@ QColor hexToColor(QStringView hex);
 // A darker shade of the same hue, for backgrounds derived from a theme colour.
 QColor darkerColor(const QColor& color);
 
+// The same colour at the given opacity (0 to 1), for overlays drawn over text.
+QColor withAlpha(QColor color, qreal alpha);
+
 // "#rrggbb" in lower case.
 QString hexadecimalValue(const QColor& color);

@@ -93,8 +93,8 @@ void fc_executeOnMainThreadSync(const std::function<void()>& block)
         bool finished = false;
     };
     struct Finisher {
-        explicit Finisher(std::shared_ptr<Done> done)
-            : done(std::move(done))
+        explicit Finisher(std::shared_ptr<Done> owner)
+            : done(std::move(owner))
         {
         }
         ~Finisher()

@@ -16,8 +16,6 @@ fi
 
 build="$here/build-tidy"
 cmake -S "$here" -B "$build" -G Ninja -DQUARROW_PRECOMPILE_HEADERS=OFF -DQUARROW_BUILD_BENCH=OFF >/dev/null
-# Generated moc and resource sources must exist before the files that include them are read.
-ninja -C "$build" mirefold_autogen quarrow_app_autogen quarrow-viewer_autogen >/dev/null
 
 paths=("$@")
 [ ${#paths[@]} -gt 0 ] || paths=(core engine app tools)

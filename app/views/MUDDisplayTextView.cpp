@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/views/MUDCommandTextView.h"
+#include "core/CVColorHelpers.h"
 #include "core/CVLogHelper.h"
 #include "engine/decoding/MUDColors.h"
 #include "engine/decoding/MUDOutputModel.h"
@@ -20,12 +21,6 @@ namespace {
 constexpr qreal kFindBackgroundAlpha = 0.45;
 // Line heights are fractional: less than this is no overflow.
 constexpr qreal kHeightTolerance = 0.01;
-
-QColor withAlpha(QColor color, qreal alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
 
 CVRange intersection(CVRange a, CVRange b)
 {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include "core/CVColorHelpers.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggerMatcher.h"
@@ -11,12 +12,6 @@
 namespace {
 constexpr qreal kMatchBackgroundAlpha = 0.15;
 constexpr qreal kGroupUnderlineAlpha = 0.6;
-
-QColor withAlpha(QColor color, qreal alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
 
 // Group i is underlined in the colour at i modulo 4: group 1 pink, 2 green, 3 blue, 4 purple.
 QColor groupColor(qsizetype group)

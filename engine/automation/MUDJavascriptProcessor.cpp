@@ -121,9 +121,9 @@ void MUDJavascriptProcessor::processWaitingString(const QString& text)
         LVDebounce::fireAfter(ReadFromServerSilence, this, kReceivedDataOperation, source.get(),
                               [weakSelf, weakSource = std::weak_ptr<MUDJavascriptActionSource>(source)] {
                                   auto self = weakSelf.lock();
-                                  auto source = weakSource.lock();
-                                  if (self && source)
-                                      self->actionSourceHasReceivedData(source);
+                                  auto waitingSource = weakSource.lock();
+                                  if (self && waitingSource)
+                                      self->actionSourceHasReceivedData(waitingSource);
                               });
     }
 }

@@ -245,11 +245,11 @@ bool MUDPreservation::saveConnection(MUDConnection& connection, CVError* error)
         // folder there is nothing to move.
         const QString source = urlForConnection(connection);
         if (!source.isEmpty() && QFileInfo::exists(source) && !QDir().rename(source, target)) {
-            const QString reason = QFileInfo::exists(target)
+            const QString moveFailure = QFileInfo::exists(target)
                 ? QStringLiteral("Could not rename the connection's folder: %1 already exists.").arg(target)
                 : QStringLiteral("Could not move %1 to %2.").arg(source, target);
-            CVLog(QStringLiteral("MUDPreservation:saveConnection %1").arg(reason));
-            CVSetError(error, reason);
+            CVLog(QStringLiteral("MUDPreservation:saveConnection %1").arg(moveFailure));
+            CVSetError(error, moveFailure);
             return false;
         }
     }

@@ -128,8 +128,9 @@ protected:
         QTest::keyClick(session->commandTextView(), Qt::Key_Comma, Qt::ControlModifier);
         MUDPreferencesWindowController* window = delegate->preferencesWindow();
         EXPECT_TRUE(window && window->isVisible());
-        if (window)
+        if (window) {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        }
         return window;
     }
 
@@ -353,4 +354,4 @@ INSTANTIATE_TEST_SUITE_P(
                       BadPreferencesRow{"SizeAWord", "[output]\nfontSize=large\n", "output/fontSize"},
                       BadPreferencesRow{"ModeNotABoolean", "[triggers]\nmatchEveryLine=sometimes\n",
                                         "triggers/matchEveryLine"}),
-    [](const ::testing::TestParamInfo<BadPreferencesRow>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BadPreferencesRow>& paramInfo) { return std::string(paramInfo.param.name); });

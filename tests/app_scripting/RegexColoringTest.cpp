@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"a\\sb\\nc\\rd\\t", ".EE.EE.EE..."},
         Row{"[\\s]", "CCCC"},
         Row{"^(\\w+) says (.*)$", "OP..OP......PO.PO"}),
-    [](const ::testing::TestParamInfo<Row>& info) { return rowName(info.param.pattern); });
+    [](const ::testing::TestParamInfo<Row>& paramInfo) { return rowName(paramInfo.param.pattern); });
 
 TEST(RegexColoringSpans, PairPaintsOverTheGroupColour)
 {

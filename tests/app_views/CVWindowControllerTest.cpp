@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EndRow{"CenteredOther", Presentation::Centered, 7, "CVWindowController endSheetWithReturnCode: 7"},
                       EndRow{"CenteredNegative", Presentation::Centered, -2,
                              "CVWindowController endSheetWithReturnCode: -2"}),
-    [](const ::testing::TestParamInfo<EndRow>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<EndRow>& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(CVWindowController, DimmingFollowsTheParentsSize)
 {
@@ -128,7 +128,7 @@ TEST_P(CVWindowControllerKeys, CancelWithZero)
 INSTANTIATE_TEST_SUITE_P(Keys, CVWindowControllerKeys,
                          ::testing::Values(KeyRow{"Escape", false, QKeyCombination(Qt::Key_Escape)},
                                            KeyRow{"CtrlW", true, QKeyCombination(Qt::CTRL, Qt::Key_W)}),
-                         [](const ::testing::TestParamInfo<KeyRow>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<KeyRow>& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(CVWindowController, CloseButtonSitsTopLeftAndCancels)
 {

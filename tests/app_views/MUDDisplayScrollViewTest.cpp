@@ -291,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MatchCase{"plain_hello", 0, "hello", false, {11, 5}, {}},
                       MatchCase{"regex_two_groups", 1, "(\\w+) says, (hello)", false, {0, 16}, {{0, 4, 1}, {11, 5, 2}}},
                       MatchCase{"regex_start_of_line", 1, "^A (\\w+) says", true, {24, 13}, {{26, 6, 1}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 using FindTest = OutputViewFixture;
 

@@ -14,7 +14,7 @@ struct TriggerSpec {
     int32_t matchType = MUDTrigger::kMatchPlainText;
     bool fromStartOfLine = false;
     bool caseSpecific = false;
-    QString action;
+    QString action = {};
     QString title = QStringLiteral("t");
 };
 

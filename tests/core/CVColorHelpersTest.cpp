@@ -18,8 +18,9 @@ TEST(CVColorHelpers, HexToColorAcceptsSixDigitsWithOrWithoutHash)
     for (const Row& row : rows) {
         const QColor color = hexToColor(QString::fromLatin1(row.input));
         EXPECT_EQ(color.isValid(), row.valid) << row.input;
-        if (row.valid)
+        if (row.valid) {
             EXPECT_EQ(color.rgba(), row.rgb) << row.input;
+        }
     }
 }
 

@@ -50,7 +50,7 @@ TEST_P(WhitespaceTokenizerSplit, YieldsExpectedPieces)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WhitespaceTokenizerSplit, ::testing::ValuesIn(kSplitRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 }
 
 TEST(CVWhitespaceTokenizer, RangeLimitsTheScanAndCutsWords)

@@ -17,8 +17,6 @@ std::vector<RecordedChunk> decodeReads(const std::vector<QByteArray>& reads, Rec
     return target.chunks;
 }
 
-QByteArray bytes(const char* data, int size) { return QByteArray(data, size); }
-
 struct Row {
     QByteArray input;
     QString expected;
@@ -73,8 +71,9 @@ TEST(ANSIDataProcessor, SplitsOneReadIntoChunks)
         for (const QString& line : row.logLines)
             EXPECT_TRUE(log.contains(line)) << line.toStdString() << " for " << row.input.toHex().constData()
                                             << "; got " << log.lines().join(" | ").toStdString();
-        if (!row.logLines.contains("Length changed"))
+        if (!row.logLines.contains("Length changed")) {
             EXPECT_FALSE(log.contains("Length changed")) << row.input.toHex().constData();
+        }
     }
 }
 
@@ -142,10 +141,12 @@ TEST(ANSIDataProcessor, HostileSequencesAreDroppedAtTheirCap)
             ASSERT_FALSE(chunks.empty());
             EXPECT_TRUE(chunks.back().data.endsWith("ok")) << row.name;
             for (const RecordedChunk& chunk : chunks) {
-                if (chunk.type == ANSIResultType::Command)
+                if (chunk.type == ANSIResultType::Command) {
                     EXPECT_LE(chunk.data.size(), ANSIDataProcessor::kMaximumEscapeSequenceLength) << row.name;
-                if (chunk.type == ANSIResultType::Telnet)
+                }
+                if (chunk.type == ANSIResultType::Telnet) {
                     EXPECT_LE(chunk.data.size(), ANSIDataProcessor::kMaximumSubnegotiationLength) << row.name;
+                }
             }
         }
     }

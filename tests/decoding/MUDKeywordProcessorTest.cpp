@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordRow{"HyphenSplitsWords", "well-made", {"made", "well"}},
         WordRow{"NonAsciiSkipped", "épée blade", {"blade"}},
         WordRow{"RepeatedWordStoredOnce", "goblins goblins goblin", {"goblin", "goblins"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(MUDKeywordProcessor, IgnoreListCollapsesDuplicatesAndSorts)
 {

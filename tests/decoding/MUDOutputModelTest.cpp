@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LineRow{"CarriageReturnLineFeed", {"a\r", "\nb\r\n", "c"}},
                       LineRow{"EmptyPiecesChangeNothing", {"", "a", "", "\n", ""}},
                       LineRow{"LineSplitAcrossManyPieces", {"a", "b\nc", "d", "e\nf\ng", "h"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 struct ReplaceRow {
     const char* name;
@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplaceRow{"TheLastLine", {17, 7}, {{"countdown", Qt::magenta}}},
                       ReplaceRow{"EverythingWithNothing", {0, 24}, {}},
                       ReplaceRow{"ClippedPastTheEnd", {22, 100}, {{"!", Qt::red}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(MUDOutputModel, PlainReplacementTakesTheReplacedAttributes)
 {

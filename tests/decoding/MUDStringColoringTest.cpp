@@ -117,8 +117,9 @@ TEST(MUDStringColoring, GraphicRenditionSetsTheStyle)
         EXPECT_EQ(styleAfter(row.sequences).toStdString(), row.expected.toStdString()) << row.sequences.join(' ').toStdString();
         const bool loggedUnknown = log.lines().filter("Unknown:").size() > 0;
         EXPECT_EQ(loggedUnknown, !row.unknownLog.isEmpty()) << row.sequences.join(' ').toStdString();
-        if (!row.unknownLog.isEmpty())
+        if (!row.unknownLog.isEmpty()) {
             EXPECT_TRUE(log.contains(row.unknownLog)) << row.unknownLog.toStdString();
+        }
     }
 }
 

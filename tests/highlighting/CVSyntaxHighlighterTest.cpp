@@ -357,8 +357,9 @@ TEST(CVSyntaxHighlighter, PaintingBetweenReadsOfTheEntriesUsesTheirTruePlaces)
         const QList<QColor> expected = fullParseColors(text, &freshTypes);
         const QList<int> types = editor.entryTypes();
         for (qsizetype i = 0; i < text.size(); ++i) {
-            if (isLocalType(freshTypes[i]) || isLocalType(types[i]))
+            if (isLocalType(freshTypes[i]) || isLocalType(types[i])) {
                 ASSERT_EQ(painted[i], expected[i]) << "round " << round << " at " << i;
+            }
         }
     }
 }

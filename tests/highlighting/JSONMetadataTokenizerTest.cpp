@@ -64,7 +64,7 @@ TEST_P(TokenizerRule, TokensAsExpected)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, TokenizerRule, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 }
 
 TEST(JSONMetadataTokenizer, TokensTileTheText)

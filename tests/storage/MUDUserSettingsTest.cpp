@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "triggers/matchEveryLine"},
         StoredValueRow{"MatchEveryLineTwo", "[triggers]\nmatchEveryLine=2\n", "", 0, false, "triggers/matchEveryLine"},
         StoredValueRow{"NotAnIniFileAtAll", QByteArray("\x00\xff\xfe garbage [[[ =", 18), "", 0, false, ""}),
-    [](const ::testing::TestParamInfo<StoredValueRow>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<StoredValueRow>& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(UserSettingsTest, ChangesAreWrittenToTheFileAndReadBackInANewRun)
 {
