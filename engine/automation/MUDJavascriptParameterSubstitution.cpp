@@ -56,6 +56,19 @@ QString MUDJavascriptParameterSubstitution::quotedLiteralBody(const QString& val
 QString MUDJavascriptParameterSubstitution::replaceParametersInString(
     const QString& text, const std::optional<MUDScriptParameters>& parameters)
 {
+    return replace(text, parameters, QuotedValues::Literal);
+}
+
+QString MUDJavascriptParameterSubstitution::replaceParametersInCode(const QString& text,
+                                                                    const std::optional<MUDScriptParameters>& parameters)
+{
+    return replace(text, parameters, QuotedValues::Blank);
+}
+
+QString MUDJavascriptParameterSubstitution::replace(const QString& text,
+                                                    const std::optional<MUDScriptParameters>& parameters,
+                                                    QuotedValues quotedValues)
+{
     if (!parameters)
         return text;
     MUDScriptParameters values = *parameters;
@@ -69,7 +82,10 @@ QString MUDJavascriptParameterSubstitution::replaceParametersInString(
             continue;
         const QString& value = it.value();
         replacements.push_back({it.key(), QLatin1Char('\'') + it.key() + QLatin1Char('\''), bareValue(value),
-                                QLatin1Char('\'') + quotedLiteralBody(value) + QLatin1Char('\''), value.size() > 2,
+                                quotedValues == QuotedValues::Blank
+                                    ? QStringLiteral("''")
+                                    : QLatin1Char('\'') + quotedLiteralBody(value) + QLatin1Char('\''),
+                                value.size() > 2,
                                 value.isEmpty() || value.startsWith(QLatin1Char(' '))});
     }
     std::stable_sort(replacements.begin(), replacements.end(),

@@ -15,7 +15,15 @@ using MUDScriptParameters = QMap<QString, QString>;
 class MUDJavascriptParameterSubstitution {
 public:
     static QString replaceParametersInString(const QString& text, const std::optional<MUDScriptParameters>& parameters);
+    // The same substitution with every quoted value written as the empty
+    // literal '': the script's code without the server text it quotes.
+    static QString replaceParametersInCode(const QString& text, const std::optional<MUDScriptParameters>& parameters);
 
     // The value as the body of a single-quoted JavaScript string literal.
     static QString quotedLiteralBody(const QString& value);
+
+private:
+    enum class QuotedValues { Literal, Blank };
+    static QString replace(const QString& text, const std::optional<MUDScriptParameters>& parameters,
+                           QuotedValues quotedValues);
 };

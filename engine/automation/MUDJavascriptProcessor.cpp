@@ -6,6 +6,7 @@
 #include "core/CVSemaphore.h"
 #include "core/LVDebounce.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
+#include "engine/automation/MUDJavascriptContextPool.h"
 #include "engine/automation/MUDJavascriptScriptRun.h"
 #include "engine/automation/javascript/MUDJavascriptContext.h"
 #include "engine/automation/javascript/MUDJavascriptContextGroup.h"
@@ -19,6 +20,7 @@ const QByteArray kReceivedDataOperation = "actionSourceHasReceivedData:";
 MUDJavascriptProcessor::MUDJavascriptProcessor(MUDJavascriptProcessorDelegate* delegate)
     : m_delegate(delegate)
     , m_group(std::make_unique<MUDJavascriptContextGroup>(MUDJavascriptScriptRun::functionNames()))
+    , m_contextPool(std::make_unique<MUDJavascriptContextPool>(*m_group, &MUDJavascriptScriptRun::prepareContext))
 {
     m_group->setTerminationCheck(kTerminationCheckInterval, [](MUDJavascriptContext* context) {
         auto* run = static_cast<MUDJavascriptScriptRun*>(context->userData());

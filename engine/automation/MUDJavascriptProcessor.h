@@ -17,10 +17,12 @@
 class MUDJavascriptActionSource;
 class MUDJavascriptContext;
 class MUDJavascriptContextGroup;
+class MUDJavascriptContextPool;
 class MUDJavascriptProcessorDelegate;
 
-// A session's JavaScript runtime: runs each action as a script in a fresh
-// context of the runtime's one context group, keeps the session's script
+// A session's JavaScript runtime: runs each action as a script in a context
+// of the runtime's one context group, where no earlier script left a trace
+// (see MUDJavascriptContextPool), keeps the session's script
 // variables, the scripts waiting for server data and the stop mark.
 // Create with std::make_shared. Scripts run on their caller's thread; the
 // delegate and the variables are used on the main thread only; the waiting
@@ -92,6 +94,8 @@ public:
 
     // The context group every script of this runtime runs in.
     MUDJavascriptContextGroup& group() const { return *m_group; }
+    // The contexts scripts of this runtime share; any thread.
+    MUDJavascriptContextPool& contextPool() const { return *m_contextPool; }
 
     // Injectable for tests; any thread.
     double executionTimeLimit() const { return m_executionTimeLimit.load(); }
@@ -111,6 +115,8 @@ private:
     mutable QMutex m_waitingLock;
     QList<std::shared_ptr<MUDJavascriptActionSource>> m_waitingActions;
     std::unique_ptr<MUDJavascriptContextGroup> m_group;
+    // After the group: its contexts go before the group does.
+    std::unique_ptr<MUDJavascriptContextPool> m_contextPool;
     std::atomic<double> m_executionTimeLimit{DefaultExecutionTimeLimit};
     std::atomic<int> m_readFromServerTimeoutMs{ReadFromServerTimeoutMs};
 };

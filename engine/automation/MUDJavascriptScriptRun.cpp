@@ -9,6 +9,7 @@
 #include "engine/automation/MUDBeepSound.h"
 #include "engine/automation/MUDExit.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
+#include "engine/automation/MUDJavascriptContextPool.h"
 #include "engine/automation/MUDJavascriptError.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDJavascriptProcessorDelegate.h"
@@ -20,9 +21,22 @@ namespace {
 
 const QString kNil = QStringLiteral("<nil>");
 
+const QString kWrapperStart = QStringLiteral("function QuarrowTempFunction() {\r\n");
+const QString kWrapperEnd = QStringLiteral("\r\n}\r\n\r\nQuarrowTempFunction();");
+
 QString wrapScript(const QString& action)
 {
-    return QStringLiteral("function QuarrowTempFunction() {\r\n%1\r\n}\r\n\r\nQuarrowTempFunction();").arg(action);
+    return kWrapperStart + action + kWrapperEnd;
+}
+
+// The function body inside a wrapped script, when the wrapper came through
+// the substitution untouched.
+std::optional<QString> functionBody(const QString& wrapped)
+{
+    if (!wrapped.startsWith(kWrapperStart) || !wrapped.endsWith(kWrapperEnd)
+        || wrapped.size() < kWrapperStart.size() + kWrapperEnd.size())
+        return std::nullopt;
+    return wrapped.mid(kWrapperStart.size(), wrapped.size() - kWrapperStart.size() - kWrapperEnd.size());
 }
 
 std::chrono::steady_clock::duration secondsDuration(double seconds)
@@ -109,19 +123,22 @@ QStringList MUDJavascriptScriptRun::functionNames()
     return names;
 }
 
+void MUDJavascriptScriptRun::prepareContext(MUDJavascriptContext& context)
+{
+    // Scripts reach the global object as `global`; console and app carry
+    // aliases of two functions. Defined directly rather than by evaluating
+    // "var global = this; var console = {}; var app = {};": same effect,
+    // no parse.
+    context.defineGlobalSelfReference(QStringLiteral("global"));
+    context.defineGlobalObject(QStringLiteral("console"));
+    context.defineGlobalObject(QStringLiteral("app"));
+    context.aliasFunction(QStringLiteral("console"), QStringLiteral("log"), QStringLiteral("log"));
+    context.aliasFunction(QStringLiteral("app"), QStringLiteral("command"), QStringLiteral("command"));
+}
+
 void MUDJavascriptScriptRun::run(const QString& action)
 {
     m_clock.start();
-    m_context = std::make_unique<MUDJavascriptContext>(m_processor.group());
-    m_context->setUserData(this);
-    // Scripts reach the global object as `global`; console and app receive
-    // their functions below. Defined directly rather than by evaluating
-    // "var global = this; var console = {}; var app = {};": same effect,
-    // no parse per run.
-    m_context->defineGlobalSelfReference(QStringLiteral("global"));
-    m_context->defineGlobalObject(QStringLiteral("console"));
-    m_context->defineGlobalObject(QStringLiteral("app"));
-
     m_rawScript = wrapScript(action);
     m_processedScript = m_processor.replaceParametersInString(m_rawScript, m_parameters);
 
@@ -133,14 +150,28 @@ void MUDJavascriptScriptRun::run(const QString& action)
         });
     }
 
-    installFunctions();
-
     if (action.isNull()) {
         CVLog(QStringLiteral("Break"));
         return;
     }
+    MUDJavascriptContextPool& pool = m_processor.contextPool();
+    const std::optional<QString> body = functionBody(
+        MUDJavascriptParameterSubstitution::replaceParametersInCode(m_rawScript, m_parameters));
+    if (body)
+        m_context = pool.borrowContext(*body);
+    const bool borrowed = m_context != nullptr;
+    if (!borrowed)
+        m_context = pool.createContext();
+    installFunctions();
+
     std::optional<QString> exception;
     m_processor.evaluateScript(m_processedScript, *m_context, {}, &exception);
+    m_context->setUserData(nullptr);
+    m_context->setHandler({});
+    // A terminated script may have stopped anywhere, even inside the engine's
+    // own work: its context is not trusted again.
+    if (borrowed && m_termination == Termination::None)
+        pool.giveBack(std::move(m_context));
     if (!exception)
         return;
     switch (m_termination) {
@@ -198,14 +229,13 @@ bool MUDJavascriptScriptRun::isStopping()
 
 void MUDJavascriptScriptRun::installFunctions()
 {
+    m_context->setUserData(this);
     m_context->setHandler([this](int index, const MUDJavascriptArguments& arguments) {
         const auto& functions = MUDJavascriptScriptRunTable::functions();
         if (index < 0 || index >= int(functions.size()))
             return QVariant();
         return (this->*functions[size_t(index)].method)(arguments);
     });
-    m_context->aliasFunction(QStringLiteral("console"), QStringLiteral("log"), QStringLiteral("log"));
-    m_context->aliasFunction(QStringLiteral("app"), QStringLiteral("command"), QStringLiteral("command"));
 }
 
 QVariant MUDJavascriptScriptRun::log(const MUDJavascriptArguments& arguments)

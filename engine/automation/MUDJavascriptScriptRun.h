@@ -14,10 +14,11 @@ struct MUDJavascriptArguments;
 class MUDJavascriptContext;
 class MUDJavascriptProcessor;
 
-// One run of one script: its context, the functions it offers the script,
-// the stop check and the account of how long its JavaScript has run. Lives
-// on the thread that runs the script, for the duration of the run; the
-// functions hop to the main thread for everything that touches the session.
+// One run of one script: the functions it offers the script, the stop check
+// and the account of how long its JavaScript has run. The context is its own
+// or borrowed from the runtime's pool for the run. Lives on the thread that
+// runs the script, for the duration of the run; the functions hop to the
+// main thread for everything that touches the session.
 class MUDJavascriptScriptRun {
 public:
     enum class Termination { None, TimeLimit, Stopped };
@@ -30,6 +31,9 @@ public:
 
     // The global functions every script context offers.
     static QStringList functionNames();
+    // Gives a new context of the runtime's group what every script expects
+    // besides the functions: `global`, `console.log` and `app.command`.
+    static void prepareContext(MUDJavascriptContext& context);
 
     // Runs the action (a null action logs "Break").
     void run(const QString& action);

@@ -1,5 +1,7 @@
 #include "engine/automation/javascript/MUDJavascriptContext.h"
 
+#include <vector>
+
 #include <JavaScriptCore/JavaScript.h>
 
 #include "engine/automation/javascript/MUDJavascriptContextGroup.h"
@@ -34,6 +36,9 @@ MUDJavascriptContext::MUDJavascriptContext(MUDJavascriptContextGroup& group)
 
 MUDJavascriptContext::~MUDJavascriptContext()
 {
+    forgetSavedGlobals();
+    if (m_globalsKeeper)
+        JSValueUnprotect(m_context, m_globalsKeeper);
     JSObjectSetPrivate(JSContextGetGlobalObject(m_context), nullptr);
     JSGlobalContextRelease(m_context);
 }
@@ -87,6 +92,103 @@ bool MUDJavascriptContext::checkSyntax(const QString& script, QString* error) co
         *error = MUDJavascriptValue::toText(m_context, thrown);
     JSStringRelease(source);
     return valid;
+}
+
+bool MUDJavascriptContext::isFunctionBody(const QString& body)
+{
+    JSStringRef source = MUDJavascriptValue::createString(body);
+    JSValueRef thrown = nullptr;
+    JSObjectRef function = JSObjectMakeFunction(m_context, nullptr, 0, nullptr, source, nullptr, 1, &thrown);
+    JSStringRelease(source);
+    return function && !thrown;
+}
+
+// The keeper reads and writes the global object through functions taken
+// before any script ran, so nothing a script replaced is used to undo it.
+const OpaqueJSValue* MUDJavascriptContext::globalsKeeper()
+{
+    if (m_globalsKeeper)
+        return m_globalsKeeper;
+    static const QString source = QStringLiteral(
+        "(function (global, describe, define, remove) {\n"
+        "    'use strict';\n"
+        "    return function (names, saved) {\n"
+        "        var i;\n"
+        "        if (saved === undefined) {\n"
+        "            saved = [];\n"
+        "            for (i = 0; i < names.length; ++i)\n"
+        "                saved[i] = describe(global, names[i]);\n"
+        "            return saved;\n"
+        "        }\n"
+        "        var intact = true;\n"
+        "        for (i = 0; i < names.length; ++i) {\n"
+        "            if (!(saved[i] === undefined ? remove(global, names[i]) : define(global, names[i], saved[i])))\n"
+        "                intact = false;\n"
+        "        }\n"
+        "        return intact;\n"
+        "    };\n"
+        "})(this, Reflect.getOwnPropertyDescriptor, Reflect.defineProperty, Reflect.deleteProperty)");
+    JSStringRef script = MUDJavascriptValue::createString(source);
+    JSValueRef keeper = JSEvaluateScript(m_context, script, nullptr, nullptr, 1, nullptr);
+    JSStringRelease(script);
+    if (!keeper || !JSValueIsObject(m_context, keeper))
+        return nullptr;
+    JSValueProtect(m_context, keeper);
+    m_globalsKeeper = keeper;
+    return m_globalsKeeper;
+}
+
+bool MUDJavascriptContext::saveGlobals(const QStringList& names)
+{
+    forgetSavedGlobals();
+    if (names.isEmpty())
+        return true;
+    const OpaqueJSValue* keeper = globalsKeeper();
+    if (!keeper)
+        return false;
+    std::vector<JSValueRef> nameValues;
+    nameValues.reserve(size_t(names.size()));
+    for (const QString& name : names) {
+        JSStringRef string = MUDJavascriptValue::createString(name);
+        nameValues.push_back(JSValueMakeString(m_context, string));
+        JSStringRelease(string);
+    }
+    JSObjectRef nameArray = JSObjectMakeArray(m_context, nameValues.size(), nameValues.data(), nullptr);
+    if (!nameArray)
+        return false;
+    JSValueRef thrown = nullptr;
+    JSValueRef arguments[] = {nameArray};
+    JSValueRef saved = JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(keeper), nullptr, 1, arguments,
+                                              &thrown);
+    if (!saved || thrown)
+        return false;
+    JSValueProtect(m_context, nameArray);
+    JSValueProtect(m_context, saved);
+    m_savedNames = nameArray;
+    m_savedGlobals = saved;
+    return true;
+}
+
+bool MUDJavascriptContext::restoreGlobals()
+{
+    if (!m_savedNames)
+        return true;
+    JSValueRef thrown = nullptr;
+    JSValueRef arguments[] = {m_savedNames, m_savedGlobals};
+    JSValueRef intact = JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(m_globalsKeeper), nullptr, 2,
+                                               arguments, &thrown);
+    forgetSavedGlobals();
+    return intact && !thrown && JSValueToBoolean(m_context, intact);
+}
+
+void MUDJavascriptContext::forgetSavedGlobals()
+{
+    if (m_savedNames)
+        JSValueUnprotect(m_context, m_savedNames);
+    if (m_savedGlobals)
+        JSValueUnprotect(m_context, m_savedGlobals);
+    m_savedNames = nullptr;
+    m_savedGlobals = nullptr;
 }
 
 QVariant MUDJavascriptContext::call(int index, const MUDJavascriptArguments& arguments)

@@ -6,6 +6,7 @@
 #include <functional>
 
 struct OpaqueJSContext;
+struct OpaqueJSValue;
 class MUDJavascriptContextGroup;
 
 // The arguments of one call from a script into a group function, each as a
@@ -59,6 +60,17 @@ public:
     // Parsing needs no globals, so any context of any group will do.
     bool checkSyntax(const QString& script, QString* error) const;
 
+    // Whether `body` is a complete function body on its own: it cannot close
+    // the function it is written into and go on at the top level.
+    bool isFunctionBody(const QString& body);
+
+    // Records the global object's own properties `names` (as they are now),
+    // to be put back by restoreGlobals. False when they cannot be recorded.
+    bool saveGlobals(const QStringList& names);
+    // Puts the recorded properties back: a property that did not exist is
+    // removed again. False when one could not be put back.
+    bool restoreGlobals();
+
     MUDJavascriptContextGroup& group() const { return m_group; }
 
     // Free for the owner of the context (the run it belongs to).
@@ -70,9 +82,16 @@ private:
     template <int Index>
     friend struct MUDJavascriptCallback;
     QVariant call(int index, const MUDJavascriptArguments& arguments);
+    const OpaqueJSValue* globalsKeeper();
+    void forgetSavedGlobals();
 
     MUDJavascriptContextGroup& m_group;
     OpaqueJSContext* m_context = nullptr;
     Handler m_handler;
     void* m_userData = nullptr;
+    // Built on first use, while the global object is still as created;
+    // kept from collection while the context lives.
+    const OpaqueJSValue* m_globalsKeeper = nullptr;
+    const OpaqueJSValue* m_savedNames = nullptr;
+    const OpaqueJSValue* m_savedGlobals = nullptr;
 };
