@@ -19,7 +19,7 @@ leaks=1
 # per-input leak check scans the whole heap after almost every script input
 # (three quarters of the time: about 70 instead of 5000 inputs a second).
 # Such targets fuzz without it and replay their corpus once with it after.
-case "$target" in fuzz_parameter_substitution) leaks=0 ;; esac
+case "$target" in fuzz_parameter_substitution | fuzz_script_isolation) leaks=0 ;; esac
 QT_QPA_PLATFORM=offscreen "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
   -detect_leaks="$leaks" "$corpus" $seeds
 if [ "$leaks" = 0 ]; then

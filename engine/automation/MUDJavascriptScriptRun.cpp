@@ -24,21 +24,6 @@ const QString kNil = QStringLiteral("<nil>");
 const QString kWrapperStart = QStringLiteral("function QuarrowTempFunction() {\r\n");
 const QString kWrapperEnd = QStringLiteral("\r\n}\r\n\r\nQuarrowTempFunction();");
 
-QString wrapScript(const QString& action)
-{
-    return kWrapperStart + action + kWrapperEnd;
-}
-
-// The function body inside a wrapped script, when the wrapper came through
-// the substitution untouched.
-std::optional<QString> functionBody(const QString& wrapped)
-{
-    if (!wrapped.startsWith(kWrapperStart) || !wrapped.endsWith(kWrapperEnd)
-        || wrapped.size() < kWrapperStart.size() + kWrapperEnd.size())
-        return std::nullopt;
-    return wrapped.mid(kWrapperStart.size(), wrapped.size() - kWrapperStart.size() - kWrapperEnd.size());
-}
-
 std::chrono::steady_clock::duration secondsDuration(double seconds)
 {
     return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
@@ -121,6 +106,19 @@ QStringList MUDJavascriptScriptRun::functionNames()
     for (const ScriptFunction& function : MUDJavascriptScriptRunTable::functions())
         names.append(QString::fromLatin1(function.name));
     return names;
+}
+
+QString MUDJavascriptScriptRun::wrapScript(const QString& action)
+{
+    return kWrapperStart + action + kWrapperEnd;
+}
+
+std::optional<QString> MUDJavascriptScriptRun::functionBody(const QString& wrapped)
+{
+    if (!wrapped.startsWith(kWrapperStart) || !wrapped.endsWith(kWrapperEnd)
+        || wrapped.size() < kWrapperStart.size() + kWrapperEnd.size())
+        return std::nullopt;
+    return wrapped.mid(kWrapperStart.size(), wrapped.size() - kWrapperStart.size() - kWrapperEnd.size());
 }
 
 void MUDJavascriptScriptRun::prepareContext(MUDJavascriptContext& context)

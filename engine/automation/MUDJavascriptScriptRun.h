@@ -34,6 +34,11 @@ public:
     // Gives a new context of the runtime's group what every script expects
     // besides the functions: `global`, `console.log` and `app.command`.
     static void prepareContext(MUDJavascriptContext& context);
+    // The action as the function it runs in, called at once: the raw script.
+    static QString wrapScript(const QString& action);
+    // The function body inside a wrapped script, when the wrapper came
+    // through parameter substitution untouched.
+    static std::optional<QString> functionBody(const QString& wrapped);
 
     // Runs the action (a null action logs "Break").
     void run(const QString& action);
