@@ -62,7 +62,8 @@ TEST(MUDJavascriptReuseCheckTest, EveryWayToLeaveATraceIsRefused)
         SCOPED_TRACE(row.code);
         const std::optional<QStringList> names = MUDJavascriptReuseCheck::assignedGlobalNames(QString::fromUtf8(row.code));
         EXPECT_EQ(!names.has_value(), row.refused);
-        if (names)
+        if (names) {
             EXPECT_EQ(*names, row.names);
+        }
     }
 }
