@@ -414,8 +414,9 @@ TEST_F(SessionWindowTest, ScreenshotsShowStyledOutputSelectionFindBarAndChildWin
     const QString folder = qEnvironmentVariable("QUARROW_SCREENSHOT_DIR");
     for (const auto& [name, image] : std::as_const(shots)) {
         EXPECT_FALSE(image.isNull()) << name.toStdString();
-        if (!folder.isEmpty())
+        if (!folder.isEmpty()) {
             EXPECT_TRUE(QDir().mkpath(folder) && image.save(QDir(folder).filePath(name))) << name.toStdString();
+        }
     }
 }
 }
