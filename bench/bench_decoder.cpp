@@ -32,10 +32,11 @@ QByteArray gameText(qsizetype size)
         state = state * 1664525u + 1013904223u;
         return (state >> 8) % bound;
     };
-    const char* words[] = {"the", "goblin", "swings", "at", "you", "with", "a", "rusty", "sword", "and", "misses",
-                           "You", "see", "an", "old", "chest", "here.", "north", "south", "gold", "coins", "Exits:"};
-    const char* styles[] = {"\x1b[0m", "\x1b[1;31m", "\x1b[32m", "\x1b[1;33m", "\x1b[36m", "\x1b[0;37m",
-                            "\x1b[38;5;208m", "\x1b[1;34;40m", "\x1b[4m", "\x1b[0;35m"};
+    const char* words[] = {"the",   "goblin", "swings", "at",   "you",   "with",  "a",   "rusty",
+                           "sword", "and",    "misses", "You",  "see",   "an",    "old", "chest",
+                           "here.", "north",  "south",  "gold", "coins", "Exits:"};
+    const char* styles[] = {"\x1b[0m",    "\x1b[1;31m",     "\x1b[32m",      "\x1b[1;33m", "\x1b[36m",
+                            "\x1b[0;37m", "\x1b[38;5;208m", "\x1b[1;34;40m", "\x1b[4m",    "\x1b[0;35m"};
     QByteArray out;
     out.reserve(size + 256);
     qsizetype nextStyle = 0;
@@ -103,7 +104,7 @@ public:
     MUDOutputModel model;
 };
 
-template <typename MakeDelegate>
+template<typename MakeDelegate>
 double bestMegabytesPerSecond(const QByteArray& input, int readSize, int rounds, MakeDelegate makeDelegate,
                               qsizetype* detail)
 {
@@ -115,7 +116,8 @@ double bestMegabytesPerSecond(const QByteArray& input, int readSize, int rounds,
         // counts the time other processes held the core.
         const std::clock_t start = std::clock();
         for (qsizetype offset = 0; offset < input.size(); offset += readSize)
-            processor.processData(QByteArrayView(input).sliced(offset, std::min<qsizetype>(readSize, input.size() - offset)));
+            processor.processData(
+                QByteArrayView(input).sliced(offset, std::min<qsizetype>(readSize, input.size() - offset)));
         const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
         best = std::max(best, double(input.size()) / 1e6 / seconds);
         *detail = delegate->detail();
@@ -126,7 +128,8 @@ double bestMegabytesPerSecond(const QByteArray& input, int readSize, int rounds,
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     NullLogDelegate silent;
     CVLogHelper::sharedInstance().setDelegate(&silent);
@@ -150,13 +153,16 @@ int main(int argc, char** argv)
         qsizetype detail() const { return model.formatCount(); }
     };
     qsizetype chunks = 0;
-    const double decoder = bestMegabytesPerSecond(input, 4096, rounds, [] { return std::make_unique<Counting>(); }, &chunks);
+    const double decoder = bestMegabytesPerSecond(
+        input, 4096, rounds, [] { return std::make_unique<Counting>(); }, &chunks);
     std::printf("decoder alone:                 %7.1f MB/s  (%lld chunks)\n", decoder, qlonglong(chunks));
     qsizetype runs = 0;
-    const double styled = bestMegabytesPerSecond(input, 4096, rounds, [&] { return std::make_unique<Styling>(font); }, &runs);
+    const double styled = bestMegabytesPerSecond(
+        input, 4096, rounds, [&] { return std::make_unique<Styling>(font); }, &runs);
     std::printf("decoder + style, styled text:  %7.1f MB/s  (%lld styled pieces)\n", styled, qlonglong(runs));
     qsizetype formats = 0;
-    const double modelled = bestMegabytesPerSecond(input, 4096, rounds, [&] { return std::make_unique<Model>(font); }, &formats);
+    const double modelled = bestMegabytesPerSecond(
+        input, 4096, rounds, [&] { return std::make_unique<Model>(font); }, &formats);
     std::printf("decoder + style + output model:%7.1f MB/s  (%lld formats)\n", modelled, qlonglong(formats));
     return 0;
 }

@@ -1,8 +1,8 @@
 // Keystroke repair plus repaint of a screenful in a 10,000-line script, and a
 // full highlight of a 1 MB script. Prints the figures; not a test.
+#include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -37,13 +37,13 @@ QString scriptOfLines(int lines)
 class NoLayout : public QAbstractTextDocumentLayout {
 public:
     using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
-    void draw(QPainter*, const PaintContext&) override {}
+    void draw(QPainter*, const PaintContext&) override { }
     int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
     int pageCount() const override { return 1; }
     QSizeF documentSize() const override { return {}; }
     QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
     QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
-    void documentChanged(int, int, int) override {}
+    void documentChanged(int, int, int) override { }
 };
 
 double median(std::vector<double> values)
@@ -131,7 +131,8 @@ void benchFullHighlight()
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     // An optional keystroke count and set of typed characters (for runs
     // under callgrind) skip the 1 MB part.

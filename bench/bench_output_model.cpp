@@ -53,8 +53,8 @@ class LineMaker {
 public:
     QString next()
     {
-        static const QStringList words{"the",   "goblin", "hits",  "you",   "with", "a",      "rusty",
-                                       "sword", "north",  "exits", "gold",  "coins", "lies", "here.",
+        static const QStringList words{"the",   "goblin", "hits",  "you",  "with",     "a",    "rusty",
+                                       "sword", "north",  "exits", "gold", "coins",    "lies", "here.",
                                        "You",   "say,",   "hello", "[HP:", "120/130]", "mana", "of"};
         const int target = std::uniform_int_distribution<int>(58, 118)(m_random);
         QString line;
@@ -84,8 +84,7 @@ struct Figures {
 // `colorLine` appends one line to the batch: either 3 to 5 runs of the
 // palette into an attributed string, or the pipeline's own styling into
 // styled text (one piece per style, white space split when read).
-template <typename Batch, typename ColorLine>
-Figures run(ColorLine colorLine)
+template<typename Batch, typename ColorLine> Figures run(ColorLine colorLine)
 {
     Figures figures;
     LineMaker lines;

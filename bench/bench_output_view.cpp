@@ -10,8 +10,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 #include "app/views/MUDDisplayScrollView.h"
@@ -38,8 +38,8 @@ double millisecondsSince(Clock::time_point start)
 // Seeded game-like lines in a few colours, with a blinking run now and then.
 void appendGameLines(MUDOutputModel& model, int count, const QFont& font)
 {
-    static const char* const words[] = {"the", "goblin", "hits", "you", "with", "a", "rusty", "sword", "north",
-                                        "exits", "gold", "coins", "lie", "here.", "You", "say,", "hello"};
+    static const char* const words[] = {"the",   "goblin", "hits",  "you", "with",  "a",   "rusty", "sword", "north",
+                                        "exits", "gold",   "coins", "lie", "here.", "You", "say,",  "hello"};
     MUDStringColoring coloring;
     std::mt19937 random(7);
     std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);

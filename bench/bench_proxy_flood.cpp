@@ -28,19 +28,21 @@ class BenchDelegate : public MUDProxyServerDelegate {
 public:
     void MUDProxyServerInitialBuffer(MUDProxyServer*, InitialBufferReady ready) override
     {
-        ready(std::make_shared<const MUDProxyOutgoingFrame>(QStringLiteral("{\"action\":\"initialBuffer\",\"entries\":[]}")),
+        ready(std::make_shared<const MUDProxyOutgoingFrame>(
+                  QStringLiteral("{\"action\":\"initialBuffer\",\"entries\":[]}")),
               {});
     }
-    void MUDProxyServerRequestsCommand(MUDProxyServer*, const QString&) override {}
-    void MUDProxyServerIsListening(MUDProxyServer*, quint16) override {}
-    void MUDProxyServerFailedToListen(MUDProxyServer*, const QString&) override {}
+    void MUDProxyServerRequestsCommand(MUDProxyServer*, const QString&) override { }
+    void MUDProxyServerIsListening(MUDProxyServer*, quint16) override { }
+    void MUDProxyServerFailedToListen(MUDProxyServer*, const QString&) override { }
 };
 
 // Game-like text: words from a small vocabulary, seeded so runs compare.
 QString documentText(std::mt19937& random)
 {
-    static const char* words[] = {"the", "orc", "hits", "you", "with", "a", "rusty", "sword", "gold", "coins",
-                                  "north", "south", "dark", "forest", "room", "exits", "[32m", "[0m", "HP:", "42"};
+    static const char* words[] = {"the",   "orc",   "hits",  "you",   "with",  "a",    "rusty",
+                                  "sword", "gold",  "coins", "north", "south", "dark", "forest",
+                                  "room",  "exits", "[32m",  "[0m",   "HP:",   "42"};
     std::uniform_int_distribution<int> pick(0, 19);
     QString text;
     while (text.size() < kDocumentChars - 60) {

@@ -172,8 +172,9 @@ void readViewer(Viewer& viewer, quint16 port, const std::atomic<bool>& stopping)
                 }
                 const QByteArray payload = pending.mid(MUDProxyFrame::HeaderSize, length);
                 pending.remove(0, MUDProxyFrame::HeaderSize + length);
-                handleDocument(viewer, QString::fromUtf8(flag == MUDProxyFrame::GzipFlag ? CVCkoGzip::gunzip(payload) : payload),
-                               first);
+                handleDocument(
+                    viewer, QString::fromUtf8(flag == MUDProxyFrame::GzipFlag ? CVCkoGzip::gunzip(payload) : payload),
+                    first);
             }
             if (viewer.state == Viewer::State::Waiting)
                 viewer.state = Viewer::State::Admitted;
@@ -248,9 +249,8 @@ int main(int argc, char** argv)
     });
     int liveLines = 0;
     QTimer liveServer;
-    QObject::connect(&liveServer, &QTimer::timeout, [&] {
-        document.appendAttributedString(gameLines(lineCount + liveLines++, 1));
-    });
+    QObject::connect(&liveServer, &QTimer::timeout,
+                     [&] { document.appendAttributedString(gameLines(lineCount + liveLines++, 1)); });
 
     std::atomic<bool> stopping{false};
     std::vector<Viewer> viewers(static_cast<size_t>(viewerCount));
@@ -268,7 +268,8 @@ int main(int argc, char** argv)
     for (size_t i = 1; i < viewers.size(); ++i)
         viewers[i].thread = std::thread(readViewer, std::ref(viewers[i]), port, std::cref(stopping));
     const auto resolved = [](const Viewer& v) {
-        return v.state == Viewer::State::Refused || v.state == Viewer::State::Admitted || v.state == Viewer::State::Failed;
+        return v.state == Viewer::State::Refused || v.state == Viewer::State::Admitted ||
+               v.state == Viewer::State::Failed;
     };
     // A burst of connects overflows the listening socket's queue of 25: the
     // kernel retries the dropped ones for about a minute and may give some up
@@ -296,9 +297,8 @@ int main(int argc, char** argv)
     document.appendAttributedString(CVAttributedString(kEndMarker + QStringLiteral("\r\n")));
     const bool allSaw = spinUntil(
         [&] {
-            return std::all_of(viewers.begin(), viewers.end(), [](const Viewer& v) {
-                return v.state != Viewer::State::Admitted || v.sawMarker;
-            });
+            return std::all_of(viewers.begin(), viewers.end(),
+                               [](const Viewer& v) { return v.state != Viewer::State::Admitted || v.sawMarker; });
         },
         kTimeLimitSeconds);
     stopping = true;
@@ -331,7 +331,8 @@ int main(int argc, char** argv)
                 unanswered, failed, allResolved ? "" : " [time limit hit]");
     std::printf("initial buffer (%.1f MB compressed) reached the admitted viewers %.2f s to %.2f s after they "
                 "connected; %d lines arrived meanwhile\n",
-                double(viewers[0].firstFrameBytes ? viewers[0].firstFrameBytes : viewers[1].firstFrameBytes) / 1048576.0,
+                double(viewers[0].firstFrameBytes ? viewers[0].firstFrameBytes : viewers[1].firstFrameBytes) /
+                    1048576.0,
                 percentile(bufferAfter, 0.0) / 1000.0, percentile(bufferAfter, 1.0) / 1000.0, liveLines);
     std::printf("main thread while joining (%.2f s): longest hold %.1f ms of its own processor time between two "
                 "ticks; longest wall-clock stall %.1f ms, tick lateness p50 %.2f ms, p99 %.2f ms over %zu ticks\n",
@@ -341,7 +342,8 @@ int main(int argc, char** argv)
 
     const QString rebuilt = proxyRebuiltOutput(viewers[0].kept);
     const QString output = document.output().text({0, document.output().length()});
-    std::printf("every admitted viewer saw the last line: %s; viewer 0 rebuilds the output: %s\n", allSaw ? "yes" : "NO",
+    std::printf("every admitted viewer saw the last line: %s; viewer 0 rebuilds the output: %s\n",
+                allSaw ? "yes" : "NO",
                 rebuilt == output ? "exactly"
                                   : QStringLiteral("NO (%1 of %2 characters)")
                                         .arg(rebuilt.size())

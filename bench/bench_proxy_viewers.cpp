@@ -141,7 +141,6 @@ void readViewer(Viewer& viewer, quint16 port, const std::atomic<bool>& stopping)
     socket.close();
 }
 
-
 }
 
 int main(int argc, char** argv)
@@ -181,9 +180,7 @@ int main(int argc, char** argv)
         viewer.thread = std::thread(readViewer, std::ref(viewer), port, std::cref(stopping));
     // Each viewer has its initial buffer once it counted a document.
     const bool attached = spinUntil(
-        [&] {
-            return std::all_of(viewers.begin(), viewers.end(), [](const Viewer& v) { return v.documents > 0; });
-        },
+        [&] { return std::all_of(viewers.begin(), viewers.end(), [](const Viewer& v) { return v.documents > 0; }); },
         10);
     // The messages document follows the initial buffer; let it arrive before counting.
     const Clock::time_point settled = Clock::now() + std::chrono::milliseconds(300);
@@ -196,9 +193,8 @@ int main(int argc, char** argv)
         wireBefore.push_back(viewer.wireBytes);
         decodedBefore.push_back(viewer.decodedUnits);
     }
-    std::printf("shared on port %u; %s viewers attached (server counts %llu)\n", port,
-                attached ? "all" : "NOT all", static_cast<unsigned long long>(
-                                                  document.proxyBridge().proxyServer()->clientCount()));
+    std::printf("shared on port %u; %s viewers attached (server counts %llu)\n", port, attached ? "all" : "NOT all",
+                static_cast<unsigned long long>(document.proxyBridge().proxyServer()->clientCount()));
 
     // Main-thread latency: how late each tick of a repeating 5 ms timer is.
     std::vector<double> lateness;
@@ -226,16 +222,18 @@ int main(int argc, char** argv)
     // The session's own output shows the marker too: its time tells the
     // session's share of the delay from the viewers'.
     Clock::time_point sessionSaw;
-    const bool allSaw = spinUntil([&] {
-        const MUDOutputModel& output = document.output();
-        const qsizetype tail = std::min<qsizetype>(output.length(), 4 * kEndMarker.size());
-        if (sessionSaw == Clock::time_point() &&
-            output.text({output.length() - tail, tail}).contains(QLatin1String(kEndMarker)))
-            sessionSaw = Clock::now();
-        return sessionSaw != Clock::time_point() &&
-               std::all_of(viewers.begin(), viewers.end(),
-                           [](const Viewer& v) { return v.sawMarker || !v.problem.isEmpty(); });
-    }, kTimeLimitSeconds);
+    const bool allSaw = spinUntil(
+        [&] {
+            const MUDOutputModel& output = document.output();
+            const qsizetype tail = std::min<qsizetype>(output.length(), 4 * kEndMarker.size());
+            if (sessionSaw == Clock::time_point() &&
+                output.text({output.length() - tail, tail}).contains(QLatin1String(kEndMarker)))
+                sessionSaw = Clock::now();
+            return sessionSaw != Clock::time_point() &&
+                   std::all_of(viewers.begin(), viewers.end(),
+                               [](const Viewer& v) { return v.sawMarker || !v.problem.isEmpty(); });
+        },
+        kTimeLimitSeconds);
     probe.stop();
     stopping = true;
     for (Viewer& viewer : viewers)
@@ -267,9 +265,8 @@ int main(int argc, char** argv)
         std::printf("viewer %2d: %lld documents in %.2f s = %.0f documents/s, %.3f MB/s wire, %.2f MB/s decoded, "
                     "%lld of %lld frames compressed%s%s\n",
                     i, static_cast<long long>(documents), seconds, double(documents) / seconds, wire / seconds,
-                    decoded / seconds, static_cast<long long>(viewer.compressed),
-                    static_cast<long long>(viewer.frames), viewer.problem.isEmpty() ? "" : "; PROBLEM: ",
-                    viewer.problem.toLocal8Bit().constData());
+                    decoded / seconds, static_cast<long long>(viewer.compressed), static_cast<long long>(viewer.frames),
+                    viewer.problem.isEmpty() ? "" : "; PROBLEM: ", viewer.problem.toLocal8Bit().constData());
     }
     const double allSeconds = std::chrono::duration<double>(lastMarker - start).count();
     std::printf("total: %lld documents = %.0f documents/s, %.3f MB/s wire, %.2f MB/s decoded; %lld of %lld frames "

@@ -72,13 +72,15 @@ int main(int argc, char** argv)
     // Drain what is in flight: done once the output stops growing for 200 ms.
     qsizetype lastLength = document.output().length();
     Clock::time_point lastGrowth = Clock::now();
-    spinUntil([&] {
-        if (document.output().length() != lastLength) {
-            lastLength = document.output().length();
-            lastGrowth = Clock::now();
-        }
-        return Clock::now() - lastGrowth > std::chrono::milliseconds(200);
-    }, kTimeLimitSeconds);
+    spinUntil(
+        [&] {
+            if (document.output().length() != lastLength) {
+                lastLength = document.output().length();
+                lastGrowth = Clock::now();
+            }
+            return Clock::now() - lastGrowth > std::chrono::milliseconds(200);
+        },
+        kTimeLimitSeconds);
     probing = false;
     probe.join();
     QCoreApplication::processEvents();
@@ -87,9 +89,9 @@ int main(int argc, char** argv)
     std::printf("flood: %.1f MB in %.2f s = %.1f MB/s (goal 50)%s; output %lld characters\n", megabytes, seconds,
                 megabytes / seconds, flooded ? "" : " [time limit hit]",
                 static_cast<long long>(document.output().length() - startLength));
-    std::printf("main-thread latency while flooding: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu probes (goal p99 < 50)\n",
-                percentile(latencies, 0.50), percentile(latencies, 0.99), percentile(latencies, 1.0),
-                latencies.size());
+    std::printf(
+        "main-thread latency while flooding: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu probes (goal p99 < 50)\n",
+        percentile(latencies, 0.50), percentile(latencies, 0.99), percentile(latencies, 1.0), latencies.size());
 
     // Trigger passes on the now large output, after small bursts.
     std::vector<double> passes;
@@ -103,8 +105,8 @@ int main(int argc, char** argv)
         passes.push_back(milliseconds(Clock::now() - passStart));
     }
     std::printf("trigger pass on %lld characters of output: median %.3f ms, max %.3f ms over %zu passes\n",
-                static_cast<long long>(document.output().length()), percentile(passes, 0.5),
-                percentile(passes, 1.0), passes.size());
+                static_cast<long long>(document.output().length()), percentile(passes, 0.5), percentile(passes, 1.0),
+                passes.size());
     document.close();
     return 0;
 }

@@ -38,13 +38,13 @@ public:
     {
         ++commands;
     }
-    void javascriptProcessorRequestsLog(MUDJavascriptProcessor*, const QString&) override {}
-    void javascriptProcessorReceivedMessage(MUDJavascriptProcessor*, const MUDMessage&) override {}
-    void javascriptProcessorSetExits(MUDJavascriptProcessor*, const QList<MUDExit>&) override {}
-    void javascriptProcessorProcessForAutocomplete(MUDJavascriptProcessor*, const QString&) override {}
-    void javascriptProcessorRequestsNotification(MUDJavascriptProcessor*, const QString&, const QString&) override {}
-    void javascriptProcessorSetBadge(MUDJavascriptProcessor*, const QString&) override {}
-    void javascriptProcessorSetStatus(MUDJavascriptProcessor*, const QString&) override {}
+    void javascriptProcessorRequestsLog(MUDJavascriptProcessor*, const QString&) override { }
+    void javascriptProcessorReceivedMessage(MUDJavascriptProcessor*, const MUDMessage&) override { }
+    void javascriptProcessorSetExits(MUDJavascriptProcessor*, const QList<MUDExit>&) override { }
+    void javascriptProcessorProcessForAutocomplete(MUDJavascriptProcessor*, const QString&) override { }
+    void javascriptProcessorRequestsNotification(MUDJavascriptProcessor*, const QString&, const QString&) override { }
+    void javascriptProcessorSetBadge(MUDJavascriptProcessor*, const QString&) override { }
+    void javascriptProcessorSetStatus(MUDJavascriptProcessor*, const QString&) override { }
 };
 
 // Runs `runOnce(i)` for a warm-up and then `runs` times; prints wall and
@@ -86,22 +86,19 @@ int main(int argc, char** argv)
     const QString commands = QStringLiteral("command('look'); command('say \\1'); app.command('north');");
     const MUDScriptParameters parameters{{QStringLiteral("\\0"), QStringLiteral("You see an orc")},
                                          {QStringLiteral("\\1"), QStringLiteral("an orc")}};
-    measure("three commands, bare parameter", [&](int) {
-        processor->processActionAsJavascript(commands, source, parameters, 1);
-    });
+    measure("three commands, bare parameter",
+            [&](int) { processor->processActionAsJavascript(commands, source, parameters, 1); });
 
     const QString counter = QStringLiteral("setVar('kills', getVar('kills') + 1);");
-    measure("small script (one getVar, one setVar)", [&](int) {
-        processor->processActionAsJavascript(counter, source, std::nullopt, 1);
-    });
+    measure("small script (one getVar, one setVar)",
+            [&](int) { processor->processActionAsJavascript(counter, source, std::nullopt, 1); });
 
     const QString quoted = QStringLiteral("setVar('last', '\\1');");
     measure("quoted parameter, a new value each run", [&](int i) {
         const QString line = QStringLiteral("The orc number %1 hits you. [HP: %2/500]").arg(i).arg(i % 500);
-        processor->processActionAsJavascript(quoted, source,
-                                             MUDScriptParameters{{QStringLiteral("\\0"), line},
-                                                                 {QStringLiteral("\\1"), line.mid(4, 14)}},
-                                             1);
+        processor->processActionAsJavascript(
+            quoted, source,
+            MUDScriptParameters{{QStringLiteral("\\0"), line}, {QStringLiteral("\\1"), line.mid(4, 14)}}, 1);
     });
     std::printf("%d commands, %d errors\n", delegate.commands, delegate.errors);
     return delegate.errors == 0 ? 0 : 1;

@@ -29,9 +29,9 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <malloc.h>
-#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -61,8 +61,8 @@ constexpr int kResizes = 10;
 // measured by the flood): 16-colour runs with a bold one now and then.
 void appendGameLines(MUDOutputModel& model, qsizetype count, const QFont& font)
 {
-    static const char* const words[] = {"the", "goblin", "hits", "you", "with", "a", "rusty", "sword", "north",
-                                        "exits", "gold", "coins", "lie", "here.", "You", "say,", "hello"};
+    static const char* const words[] = {"the",   "goblin", "hits",  "you", "with",  "a",   "rusty", "sword", "north",
+                                        "exits", "gold",   "coins", "lie", "here.", "You", "say,",  "hello"};
     MUDStringColoring coloring;
     std::mt19937 random(7);
     std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);
@@ -70,9 +70,8 @@ void appendGameLines(MUDOutputModel& model, qsizetype count, const QFont& font)
     for (qsizetype line = 0; line < count; ++line) {
         MUDStyledText text;
         for (int run = 0; run < 3; ++run) {
-            coloring.prepareANSI("\x1b[" + QByteArray(line % 11 == 0 ? "1;" : "") +
-                                     QByteArray::number(colour(random)) + "m",
-                                 font);
+            coloring.prepareANSI(
+                "\x1b[" + QByteArray(line % 11 == 0 ? "1;" : "") + QByteArray::number(colour(random)) + "m", font);
             QString part;
             for (int w = 0; w < 4; ++w)
                 part += QString::fromLatin1(words[wordIndex(random)]) + u' ';
@@ -148,8 +147,7 @@ private:
 };
 
 // Times a repaint of the output after each of `count` moves.
-template <typename Move>
-std::vector<double> timeRepaints(MUDDisplayTextView* view, int count, Move move)
+template<typename Move> std::vector<double> timeRepaints(MUDDisplayTextView* view, int count, Move move)
 {
     std::vector<double> repaints;
     for (int i = 0; i < count; ++i) {
@@ -190,7 +188,8 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
 
     // A third of the way in, the user scrolls up; the view must hold still
     // while the rest of the flood arrives.
-    bool flooded = spinUntil([&] { return document.output().length() - startLength >= floodBytes / 4; }, kTimeLimitSeconds);
+    bool flooded =
+        spinUntil([&] { return document.output().length() - startLength >= floodBytes / 4; }, kTimeLimitSeconds);
     wheelUp(scrollView, 5);
     QCoreApplication::processEvents();
     const qsizetype heldBefore = firstVisibleLine(scrollView->textView());
@@ -201,13 +200,15 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
     // Drain what is in flight: done once the output stops growing for 300 ms.
     qsizetype lastLength = document.output().length();
     Clock::time_point lastGrowth = Clock::now();
-    spinUntil([&] {
-        if (document.output().length() != lastLength) {
-            lastLength = document.output().length();
-            lastGrowth = Clock::now();
-        }
-        return Clock::now() - lastGrowth > std::chrono::milliseconds(300);
-    }, kTimeLimitSeconds);
+    spinUntil(
+        [&] {
+            if (document.output().length() != lastLength) {
+                lastLength = document.output().length();
+                lastGrowth = Clock::now();
+            }
+            return Clock::now() - lastGrowth > std::chrono::milliseconds(300);
+        },
+        kTimeLimitSeconds);
     probe.stop();
     const double mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpuStart;
     const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
@@ -238,8 +239,8 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
 // them; `characters` gets the number of characters they show.
 QByteArray longLineBytes(qint64 bytes, qsizetype& characters)
 {
-    static const char* const words[] = {"the", "goblin", "hits", "you", "with", "a", "rusty", "sword", "north",
-                                        "exits", "gold", "coins", "lie", "here.", "You", "say,", "hello"};
+    static const char* const words[] = {"the",   "goblin", "hits",  "you", "with",  "a",   "rusty", "sword", "north",
+                                        "exits", "gold",   "coins", "lie", "here.", "You", "say,",  "hello"};
     std::mt19937 random(5);
     std::uniform_int_distribution<int> wordIndex(0, int(std::size(words)) - 1);
     std::uniform_int_distribution<int> colour(31, 37);
@@ -275,8 +276,8 @@ void measureLongLine(MUDSessionWindow& window, LoopbackServer& server, qint64 li
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     probe.stop();
     std::printf("long line: %.1f MB without a line feed, %.1f MB shown in %.2f s (goal < 5)%s; output %lld lines\n",
-                double(line.size()) / (1024.0 * 1024.0), double(output.length() - start) / (1024.0 * 1024.0),
-                seconds, arrived ? "" : " [time limit hit]", static_cast<long long>(output.lineCount()));
+                double(line.size()) / (1024.0 * 1024.0), double(output.length() - start) / (1024.0 * 1024.0), seconds,
+                arrived ? "" : " [time limit hit]", static_cast<long long>(output.lineCount()));
     probe.print("while the long line arrived");
     if (!arrived)
         return;
@@ -317,16 +318,14 @@ void measureHeldOutput(MUDSessionWindow& window, qsizetype heldLines)
                 "style runs, %lld distinct formats; resident memory %.0f MB (goal < 400), heap in use %.0f MB\n",
                 static_cast<long long>(document.output().lineCount()),
                 static_cast<long long>(document.output().length()), static_cast<long long>(runs),
-                static_cast<long long>(styleRuns),
-                static_cast<long long>(document.output().formatCount()), residentMegabytes(),
-                double(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0));
+                static_cast<long long>(styleRuns), static_cast<long long>(document.output().formatCount()),
+                residentMegabytes(), double(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0));
 
     QScrollBar* bar = scrollView->verticalScrollBar();
     std::mt19937 random(11);
     std::uniform_int_distribution<int> place(bar->minimum(), bar->maximum());
     std::printf("scroll bar range %d\n", bar->maximum());
-    printRepaints("jumping to a random place",
-                  timeRepaints(view, kRandomJumps, [&] { bar->setValue(place(random)); }));
+    printRepaints("jumping to a random place", timeRepaints(view, kRandomJumps, [&] { bar->setValue(place(random)); }));
 
     std::vector<double> rewraps;
     const QSize original = window.size();

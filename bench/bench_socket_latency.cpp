@@ -16,8 +16,7 @@ namespace {
 constexpr int kCommands = 1000;
 constexpr int kTimeoutMs = 2000;
 
-template <typename Done>
-bool waitFor(Done done)
+template<typename Done> bool waitFor(Done done)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
     while (!done()) {

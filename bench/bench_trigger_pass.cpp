@@ -15,8 +15,8 @@
 
 namespace {
 
-const QStringList kCreatures = {"orc",   "troll",  "goblin", "dragon", "rat",    "wolf",   "bandit",
-                                "guard", "priest", "spider", "knight", "wizard", "bear",   "snake",
+const QStringList kCreatures = {"orc",   "troll",  "goblin", "dragon", "rat",    "wolf",    "bandit",
+                                "guard", "priest", "spider", "knight", "wizard", "bear",    "snake",
                                 "ghoul", "imp",    "giant",  "dwarf",  "elf",    "merchant"};
 
 QString gameText(int length)
@@ -67,14 +67,14 @@ QList<std::shared_ptr<MUDTrigger>> triggers()
         "%1 is bleeding",
     };
     const QStringList plainTemplates = {
-        "The %1 arrives", "Beware of the %1", "You hit the %1", "A small %1 lies here", "The %1 leaves",
+        "The %1 arrives", "Beware of the %1",  "You hit the %1", "A small %1 lies here", "The %1 leaves",
         "%1 quest",       "fight with the %1", "%1 is bleeding", "says the %1",          "the %1 dies",
     };
     QList<std::shared_ptr<MUDTrigger>> list;
     for (int i = 0; i < 100; ++i) {
         const QString creature = kCreatures[i % kCreatures.size()];
-        list.append(trigger(regexTemplates[i % regexTemplates.size()].arg(creature), MUDTrigger::kMatchRegularExpression,
-                            QString("regex %1").arg(i)));
+        list.append(trigger(regexTemplates[i % regexTemplates.size()].arg(creature),
+                            MUDTrigger::kMatchRegularExpression, QString("regex %1").arg(i)));
         list.append(trigger(plainTemplates[i % plainTemplates.size()].arg(creature), MUDTrigger::kMatchPlainText,
                             QString("plain %1").arg(i)));
     }
@@ -121,8 +121,9 @@ int main(int argc, char** argv)
             dotAllMillis.push_back(double(clock.nsecsElapsed()) / 1e6);
         }
         std::sort(dotAllMillis.begin(), dotAllMillis.end());
-        std::printf("one pattern with a mid-pattern (.*) under dot-all, same window, \"%s\": median %.2f ms (%lld matches)\n",
-                    creature, dotAllMillis[5], static_cast<long long>(found));
+        std::printf(
+            "one pattern with a mid-pattern (.*) under dot-all, same window, \"%s\": median %.2f ms (%lld matches)\n",
+            creature, dotAllMillis[5], static_cast<long long>(found));
     }
     return 0;
 }

@@ -149,7 +149,8 @@ CVAttributedString CVAttributedString::substring(CVRange range) const
         return result;
     result.m_string = m_string.mid(r.location, r.length);
     for (size_t run = runIndexAt(r.location); run < m_runs.size() && m_runs[run].start < r.end(); ++run)
-        result.m_runs.push_back({std::max(m_runs[run].start - r.location, qsizetype(0)), m_runs[run].attributes, m_runs[run].id});
+        result.m_runs.push_back(
+            {std::max(m_runs[run].start - r.location, qsizetype(0)), m_runs[run].attributes, m_runs[run].id});
     return result;
 }
 

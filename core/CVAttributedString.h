@@ -48,8 +48,7 @@ public:
 
     // Calls `block(range, attributes, id)` for each run in order; the id is
     // invalid for runs whose format was not appended with one.
-    template <typename Block>
-    void forEachRun(Block&& block) const
+    template<typename Block> void forEachRun(Block&& block) const
     {
         for (size_t run = 0; run < m_runs.size(); ++run)
             block(CVRange{m_runs[run].start, runEnd(run) - m_runs[run].start}, m_runs[run].attributes, m_runs[run].id);

@@ -22,7 +22,7 @@ QString zlibMessage(const char* what, int code, const z_stream& stream)
 
 QByteArray CVCkoGzip::gzip(const QByteArray& data, CVError* error)
 {
-    z_stream stream {};
+    z_stream stream{};
     int status = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, 8, Z_DEFAULT_STRATEGY);
     if (status != Z_OK) {
         CVSetError(error, zlibMessage("deflateInit2", status, stream));
@@ -47,7 +47,7 @@ QByteArray CVCkoGzip::gzip(const QByteArray& data, CVError* error)
 
 QByteArray CVCkoGzip::gunzip(const QByteArray& data, CVError* error, qsizetype maxSize)
 {
-    z_stream stream {};
+    z_stream stream{};
     int status = inflateInit2(&stream, kGzipWindowBits);
     if (status != Z_OK) {
         CVSetError(error, zlibMessage("inflateInit2", status, stream));

@@ -19,7 +19,9 @@ std::optional<QJsonObject> dictionaryFromJSONData(const QByteArray& data, CVErro
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        CVSetError(error, QStringLiteral("Invalid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString()));
+        CVSetError(
+            error,
+            QStringLiteral("Invalid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString()));
         return std::nullopt;
     }
     if (!document.isObject()) {

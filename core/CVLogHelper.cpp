@@ -26,7 +26,9 @@ void CVLogHelperDelegate::logLogin(const QString& name, bool success, const QVar
     logEvent(QStringLiteral("Login-%1").arg(name), withOutcome(details, success));
 }
 
-void CVLogHelperDelegate::setCrashDetails(const QString&, const QString&) {}
+void CVLogHelperDelegate::setCrashDetails(const QString&, const QString&)
+{
+}
 
 CVLogHelper& CVLogHelper::sharedInstance()
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <mutex>
 #include <QString>
 #include <QVariantMap>
+#include <mutex>
 
 // Receives what the log helper records. The application installs one that
 // writes the system log and the rotating log file; tests install recorders.
@@ -38,8 +38,8 @@ public:
     void logLogin(const QString& name, bool success, const QVariantMap& details = {});
     void setCrashDetails(const QString& value, const QString& key);
     // Records only when timeTaken is greater than threshold (seconds).
-    void logErrorMessage(const QString& message, const QString& domain, const QVariantMap& details,
-                         double timeTaken, double threshold);
+    void logErrorMessage(const QString& message, const QString& domain, const QVariantMap& details, double timeTaken,
+                         double threshold);
 
     // When true, callers keep host names and addresses out of their lines.
     bool extraSecure() const;
@@ -60,4 +60,7 @@ private:
 };
 
 // Shorthand for the common case.
-inline void CVLog(const QString& message) { CVLogHelper::sharedInstance().logMessage(message); }
+inline void CVLog(const QString& message)
+{
+    CVLogHelper::sharedInstance().logMessage(message);
+}

@@ -29,8 +29,7 @@ void CVNetworkActivityHelper::setNetworkActivityIndicatorVisible(bool visible)
     }
     // Never below zero, whatever the calls' balance.
     int count = visibleCount.load();
-    while (count > 0 && !visibleCount.compare_exchange_weak(count, count - 1)) {
-    }
+    while (count > 0 && !visibleCount.compare_exchange_weak(count, count - 1)) { }
     if (count == 1)
         emit sharedInstance().indicatorVisibilityChanged();
 }

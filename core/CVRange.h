@@ -17,10 +17,7 @@ struct CVRange {
     constexpr bool isNotFound() const { return location == NotFound; }
     constexpr bool contains(qsizetype index) const { return index >= location && index < end(); }
     // True when the two ranges share at least one code unit.
-    constexpr bool intersects(const CVRange& other) const
-    {
-        return location < other.end() && other.location < end();
-    }
+    constexpr bool intersects(const CVRange& other) const { return location < other.end() && other.location < end(); }
     // True when they intersect or one ends exactly where the other starts.
     constexpr bool intersectsOrTouches(const CVRange& other) const
     {

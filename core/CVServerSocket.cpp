@@ -117,8 +117,8 @@ std::unique_ptr<CVSocket> CVServerSocket::acceptNextConnection(int maxWaitMs)
             continue;
         sockaddr_storage peer{};
         socklen_t peerLength = sizeof peer;
-        const int fd = ::accept4(waiting[index].fd, reinterpret_cast<sockaddr*>(&peer), &peerLength,
-                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int fd =
+            ::accept4(waiting[index].fd, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             // The viewer may have given up between poll and accept.
             setError(errnoText(errno));

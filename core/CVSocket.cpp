@@ -123,8 +123,8 @@ bool CVSocket::connect(const QString& host, quint64 port, int maxWaitMs)
     if (port == 0 || port > 65535)
         return fail({QStringLiteral("Invalid port %1").arg(port)});
     const QString name = host.trimmed();
-    if (name.endsWith(QLatin1String(".invalid"), Qt::CaseInsensitive)
-        || name.compare(QLatin1String("invalid"), Qt::CaseInsensitive) == 0)
+    if (name.endsWith(QLatin1String(".invalid"), Qt::CaseInsensitive) ||
+        name.compare(QLatin1String("invalid"), Qt::CaseInsensitive) == 0)
         return fail({QString::fromLocal8Bit(gai_strerror(EAI_NONAME))});
 
     QString lookupFailure;
@@ -259,10 +259,10 @@ bool CVSocket::setKeepAlive(int idleSeconds, int intervalSeconds, int count)
     if (m_fd < 0)
         return false;
     const int on = 1;
-    const bool set = setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0
-        && setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds) == 0
-        && setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds) == 0
-        && setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
+    const bool set = setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0 &&
+                     setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds) == 0 &&
+                     setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds) == 0 &&
+                     setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
     if (!set)
         setError(errnoText(errno));
     return set;

@@ -16,7 +16,11 @@ using CVTokenizerTokenPtr = std::shared_ptr<CVTokenizerToken>;
 class CVTokenizerToken {
 public:
     CVTokenizerToken() = default;
-    explicit CVTokenizerToken(CVRange range, int type = 0) : m_range(range), m_type(type) {}
+    explicit CVTokenizerToken(CVRange range, int type = 0)
+        : m_range(range)
+        , m_type(type)
+    {
+    }
     virtual ~CVTokenizerToken() = default;
 
     CVRange range() const { return m_range; }

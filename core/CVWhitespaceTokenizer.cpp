@@ -3,7 +3,9 @@
 #include <algorithm>
 
 CVWhitespaceTokenizer::CVWhitespaceTokenizer(const QString& string, bool splitBySymbols, bool splitByWhitespace)
-    : m_string(string), m_splitBySymbols(splitBySymbols), m_splitByWhitespace(splitByWhitespace)
+    : m_string(string)
+    , m_splitBySymbols(splitBySymbols)
+    , m_splitByWhitespace(splitByWhitespace)
 {
 }
 
@@ -27,9 +29,9 @@ void CVWhitespaceTokenizer::enumerateTokens(const TokenCallback& callback)
 
 void CVWhitespaceTokenizer::enumerateTokens(const TokenCallback& callback, CVRange range)
 {
-    enumerateRanges([&callback](CVRange piece, int type, bool& stop) {
-        callback(std::make_shared<CVTokenizerToken>(piece, type), stop);
-    }, range);
+    enumerateRanges([&callback](CVRange piece, int type,
+                                bool& stop) { callback(std::make_shared<CVTokenizerToken>(piece, type), stop); },
+                    range);
 }
 
 void CVWhitespaceTokenizer::enumerateRanges(const RangeCallback& callback, CVRange range) const

@@ -10,8 +10,8 @@
 // they go away.
 class LVDebounce {
 public:
-    static void fireAfter(double seconds, const void* target, const QByteArray& operation,
-                          const void* argument, std::function<void()> action);
+    static void fireAfter(double seconds, const void* target, const QByteArray& operation, const void* argument,
+                          std::function<void()> action);
     static void cancelTarget(const void* target, const QByteArray& operation, const void* argument);
     // Drops every pending call of the target.
     static void cancelTarget(const void* target);

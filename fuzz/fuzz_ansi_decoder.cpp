@@ -25,7 +25,8 @@ public:
         if (results.isEmpty())
             abort();
         for (const ANSIDataProcessorResult result : results) {
-            if (result.type() == ANSIResultType::Command && result.data().size() > ANSIDataProcessor::kMaximumEscapeSequenceLength)
+            if (result.type() == ANSIResultType::Command &&
+                result.data().size() > ANSIDataProcessor::kMaximumEscapeSequenceLength)
                 abort();
             if (result.type() == ANSIResultType::Text) {
                 if (result.data().isEmpty())

@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-    const int options = data[0] & (MUDRegularExpression::CaseInsensitive |
-                                   MUDRegularExpression::DotMatchesLineSeparators |
-                                   MUDRegularExpression::AnchorsMatchLines);
+    const int options =
+        data[0] & (MUDRegularExpression::CaseInsensitive | MUDRegularExpression::DotMatchesLineSeparators |
+                   MUDRegularExpression::AnchorsMatchLines);
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     const qsizetype separator = rest.indexOf('\0');
     if (separator < 0)

@@ -18,8 +18,7 @@
 #include "tests/support/doubles/NullLogDelegate.h"
 
 namespace {
-template <class Build>
-void roundTrip(const QJsonObject& dictionary, Build build)
+template<class Build> void roundTrip(const QJsonObject& dictionary, Build build)
 {
     const QJsonObject first = build(dictionary)->dictionaryRepresentation();
     if (build(first)->dictionaryRepresentation() != first)
@@ -29,7 +28,8 @@ void roundTrip(const QJsonObject& dictionary, Build build)
 void throughFile(uint8_t kind, const QByteArray& bytes)
 {
     static QTemporaryDir dir;
-    const QString names[] = {QStringLiteral("t.trigger"), QStringLiteral("a.alias"), QStringLiteral("c.mud/connection.json")};
+    const QString names[] = {QStringLiteral("t.trigger"), QStringLiteral("a.alias"),
+                             QStringLiteral("c.mud/connection.json")};
     const QString path = dir.filePath(names[kind]);
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
@@ -65,10 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!dictionary)
         return 0;
     if (kind == 0)
-        roundTrip(*dictionary, [](const QJsonObject& d) { return MUDTrigger::triggerFromDictionaryRepresentation(d, "t"); });
+        roundTrip(*dictionary,
+                  [](const QJsonObject& d) { return MUDTrigger::triggerFromDictionaryRepresentation(d, "t"); });
     else if (kind == 1)
-        roundTrip(*dictionary, [](const QJsonObject& d) { return MUDAlias::aliasFromDictionaryRepresentation(d, "a"); });
+        roundTrip(*dictionary,
+                  [](const QJsonObject& d) { return MUDAlias::aliasFromDictionaryRepresentation(d, "a"); });
     else
-        roundTrip(*dictionary, [](const QJsonObject& d) { return MUDConnection::connectionFromDictionaryRepresentation(d, "c"); });
+        roundTrip(*dictionary,
+                  [](const QJsonObject& d) { return MUDConnection::connectionFromDictionaryRepresentation(d, "c"); });
     return 0;
 }

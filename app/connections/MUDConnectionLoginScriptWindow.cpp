@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "engine/highlighting/JSONHighlighter.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "app/views/CVTextStorage.h"
 #include "app/views/MUDFontHelper.h"
+#include "engine/highlighting/JSONHighlighter.h"
 
 MUDConnectionLoginScriptWindow::MUDConnectionLoginScriptWindow(const QString& script, QWidget* parent)
     : CVWindowController(parent)
@@ -18,7 +18,8 @@ MUDConnectionLoginScriptWindow::MUDConnectionLoginScriptWindow(const QString& sc
 {
     setObjectName(QStringLiteral("MUDConnectionLoginScriptWindow"));
     setWindowTitle(tr("Login script"));
-    m_textView->setFont(MUDFontHelper::monospacedFontOfSize(QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
+    m_textView->setFont(
+        MUDFontHelper::monospacedFontOfSize(QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
     m_textView->setSyntaxHighlighter(std::make_unique<JSONHighlighter>(m_textView->textStorage()));
     m_textView->setPlainText(m_script);
     m_textView->highlight();

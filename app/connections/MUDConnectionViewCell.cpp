@@ -6,23 +6,19 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/connections/MUDConnectionsGridModel.h"
+#include "app/views/MUDImageLibrary.h"
 #include "core/CVLogHelper.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
-#include "app/connections/MUDConnectionsGridModel.h"
-#include "app/views/MUDImageLibrary.h"
 
 QString MUDConnectionViewCell::statusImageName(const std::optional<CVFTPortTesterResult>& result)
 {
     switch (result ? result->connectionResultStatus : CVFTPortTesterResult::Unknown) {
-    case CVFTPortTesterResult::Online:
-        return QStringLiteral("ConnectionWindowStatusOnline");
-    case CVFTPortTesterResult::Partial:
-        return QStringLiteral("ConnectionWindowStatusPartial");
-    case CVFTPortTesterResult::Offline:
-        return QStringLiteral("ConnectionWindowStatusOffline");
-    default:
-        return QStringLiteral("ConnectionWindowStatusUnknown");
+    case CVFTPortTesterResult::Online: return QStringLiteral("ConnectionWindowStatusOnline");
+    case CVFTPortTesterResult::Partial: return QStringLiteral("ConnectionWindowStatusPartial");
+    case CVFTPortTesterResult::Offline: return QStringLiteral("ConnectionWindowStatusOffline");
+    default: return QStringLiteral("ConnectionWindowStatusUnknown");
     }
 }
 
@@ -46,8 +42,7 @@ QPixmap MUDConnectionViewCell::pictureForConnection(const MUDConnection& connect
     return MUDImageLibrary::imageNamed(QStringLiteral("MudConnection"), size);
 }
 
-void MUDConnectionViewCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                  const QModelIndex& index) const
+void MUDConnectionViewCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -62,19 +57,21 @@ void MUDConnectionViewCell::paint(QPainter* painter, const QStyleOptionViewItem&
     const QRect pictureRect(cell.left() + (cell.width() - PictureSize) / 2, cell.top() + 4, PictureSize, PictureSize);
     if (!picture.isNull()) {
         const QSize shown = picture.size().scaled(pictureRect.size(), Qt::KeepAspectRatio);
-        painter->drawPixmap(QRect(pictureRect.center() - QPoint(shown.width() / 2, shown.height() / 2), shown), picture);
+        painter->drawPixmap(QRect(pictureRect.center() - QPoint(shown.width() / 2, shown.height() / 2), shown),
+                            picture);
     }
 
-    const QColor textColor = option.palette.color((option.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                                           : QPalette::Text);
+    const QColor textColor =
+        option.palette.color((option.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text);
     QFont titleFont = option.font;
     titleFont.setPointSizeF(qMax(9.0, titleFont.pointSizeF() + 1));
     const QFontMetrics titleMetrics(titleFont);
     const QRect titleRect(cell.left() + 4, pictureRect.bottom() + 4, cell.width() - 8, titleMetrics.height());
     painter->setFont(titleFont);
     painter->setPen(textColor);
-    painter->drawText(titleRect, Qt::AlignCenter,
-                      titleMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, titleRect.width()));
+    painter->drawText(
+        titleRect, Qt::AlignCenter,
+        titleMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, titleRect.width()));
 
     QFont addressFont = option.font;
     addressFont.setPointSizeF(qMax(7.0, addressFont.pointSizeF() - 1));
@@ -82,9 +79,9 @@ void MUDConnectionViewCell::paint(QPainter* painter, const QStyleOptionViewItem&
     const int dot = addressMetrics.height() - 2;
     const QRect addressRect(cell.left() + 4 + dot + 4, titleRect.bottom() + 4, cell.width() - 12 - dot,
                             addressMetrics.height());
-    painter->drawPixmap(QRect(cell.left() + 4, addressRect.top() + 1, dot, dot),
-                        MUDImageLibrary::imageNamed(index.data(MUDConnectionsGridModel::StatusImageNameRole).toString(),
-                                                    dot * 2));
+    painter->drawPixmap(
+        QRect(cell.left() + 4, addressRect.top() + 1, dot, dot),
+        MUDImageLibrary::imageNamed(index.data(MUDConnectionsGridModel::StatusImageNameRole).toString(), dot * 2));
     painter->setFont(addressFont);
     QColor addressColor = textColor;
     addressColor.setAlphaF(0.7);

@@ -1,9 +1,9 @@
 #include "app/connections/MUDConnectionsGridModel.h"
 
+#include "app/connections/MUDConnectionViewCell.h"
 #include "core/CVLogHelper.h"
 #include "engine/connection/CVFTPortTester.h"
 #include "engine/connection/MUDConnection.h"
-#include "app/connections/MUDConnectionViewCell.h"
 
 MUDConnectionsGridModel::MUDConnectionsGridModel(QObject* parent)
     : QAbstractListModel(parent)
@@ -58,21 +58,17 @@ QVariant MUDConnectionsGridModel::data(const QModelIndex& index, int role) const
     };
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        return connection->title();
+    case Qt::ToolTipRole: return connection->title();
     case Qt::DecorationRole: {
         auto picture = m_pictures.constFind(connection->connectionId());
         if (picture == m_pictures.constEnd())
-            picture = m_pictures.insert(connection->connectionId(), MUDConnectionViewCell::pictureForConnection(*connection));
+            picture =
+                m_pictures.insert(connection->connectionId(), MUDConnectionViewCell::pictureForConnection(*connection));
         return picture.value();
     }
-    case ConnectionIdRole:
-        return connection->connectionId();
-    case StatusImageNameRole:
-        return MUDConnectionViewCell::statusImageName(result());
-    case AddressLineRole:
-        return MUDConnectionViewCell::addressLine(result());
-    default:
-        return {};
+    case ConnectionIdRole: return connection->connectionId();
+    case StatusImageNameRole: return MUDConnectionViewCell::statusImageName(result());
+    case AddressLineRole: return MUDConnectionViewCell::addressLine(result());
+    default: return {};
     }
 }

@@ -15,19 +15,19 @@
 #include <QUuid>
 #include <QVBoxLayout>
 
-#include "core/CVLogHelper.h"
-#include "core/CVNetworkActivityHelper.h"
-#include "engine/connection/CVFTPortTester.h"
-#include "engine/connection/CVFTPortTesterDelegate.h"
-#include "engine/automation/MUDNotificationCenter.h"
-#include "engine/connection/MUDConnection.h"
-#include "engine/storage/MUDDefaultConnections.h"
 #include "app/connections/MUDConnectionViewCell.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
 #include "app/connections/MUDProductSettings.h"
 #include "app/connections/MUDSessionOpener.h"
 #include "app/views/MUDImageLibrary.h"
+#include "core/CVLogHelper.h"
+#include "core/CVNetworkActivityHelper.h"
+#include "engine/automation/MUDNotificationCenter.h"
+#include "engine/connection/CVFTPortTester.h"
+#include "engine/connection/CVFTPortTesterDelegate.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDDefaultConnections.h"
 
 // Resources compiled into a static library are registered explicitly.
 static void initializeQuarrowResources()
@@ -72,8 +72,9 @@ MUDConnectionsWindowController::MUDConnectionsWindowController(QWidget* parent, 
 
     MUDConnectionList connections = MUDPreservation::loadConnections();
     if (connections.isEmpty()) {
-        const QString source = defaultConnectionsFolder.isEmpty() ? MUDConnectionsWindowController::defaultConnectionsFolder()
-                                                                  : defaultConnectionsFolder;
+        const QString source = defaultConnectionsFolder.isEmpty()
+                                   ? MUDConnectionsWindowController::defaultConnectionsFolder()
+                                   : defaultConnectionsFolder;
         if (MUDDefaultConnections::copyDefaultConnections(source) > 0)
             postConnectionsChanged();
         connections = MUDPreservation::loadConnections();
@@ -108,7 +109,8 @@ void MUDConnectionsWindowController::buildInterface()
     resize(760, 560);
 
     m_applicationPicture = new QLabel;
-    m_applicationPicture->setPixmap(MUDImageLibrary::imageNamed(QStringLiteral("MUDConnectionsWindowControllerImage"), 56));
+    m_applicationPicture->setPixmap(
+        MUDImageLibrary::imageNamed(QStringLiteral("MUDConnectionsWindowControllerImage"), 56));
     auto* productLabel = new QLabel(MUDProductSettings::productName());
     QFont productFont = productLabel->font();
     productFont.setPointSizeF(productFont.pointSizeF() * 1.6);
@@ -141,13 +143,15 @@ void MUDConnectionsWindowController::buildInterface()
     m_connectionsCollectionView->setMovement(QListView::Static);
     m_connectionsCollectionView->setResizeMode(QListView::Adjust);
     m_connectionsCollectionView->setUniformItemSizes(true);
-    m_connectionsCollectionView->setGridSize(QSize(MUDConnectionViewCell::CellWidth, MUDConnectionViewCell::CellHeight));
+    m_connectionsCollectionView->setGridSize(
+        QSize(MUDConnectionViewCell::CellWidth, MUDConnectionViewCell::CellHeight));
     m_connectionsCollectionView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_connectionsCollectionView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* cell = new MUDConnectionViewCell(m_connectionsCollectionView);
     m_connectionsCollectionView->setItemDelegate(cell);
     m_connectionsCollectionView->setMouseTracking(true);
-    QObject::connect(cell, &MUDConnectionViewCell::editButtonClicked, this, &MUDConnectionsWindowController::iconViewClickedEdit);
+    QObject::connect(cell, &MUDConnectionViewCell::editButtonClicked, this,
+                     &MUDConnectionsWindowController::iconViewClickedEdit);
     m_connectionsCollectionView->setModel(m_model);
     QObject::connect(m_connectionsCollectionView, &QListView::doubleClicked, this,
                      &MUDConnectionsWindowController::collectionItemViewDoubleClick);
@@ -168,7 +172,8 @@ void MUDConnectionsWindowController::buildInterface()
     m_closeButton = new QPushButton(tr("Close"));
     m_connectButton = new QPushButton(tr("Connect"));
     m_connectButton->setDefault(true);
-    QObject::connect(m_createButton, &QPushButton::clicked, this, &MUDConnectionsWindowController::onCreateNewConnection);
+    QObject::connect(m_createButton, &QPushButton::clicked, this,
+                     &MUDConnectionsWindowController::onCreateNewConnection);
     QObject::connect(m_editButton, &QPushButton::clicked, this, &MUDConnectionsWindowController::onEditConnection);
     QObject::connect(m_deleteButton, &QPushButton::clicked, this, &MUDConnectionsWindowController::onRemoveConnection);
     QObject::connect(m_closeButton, &QPushButton::clicked, this, &MUDConnectionsWindowController::onCloseButton);
@@ -291,7 +296,8 @@ void MUDConnectionsWindowController::editConnectionId(const QString& connectionI
 {
     const std::shared_ptr<MUDConnection> connection = MUDPreservation::loadConnectionById(connectionId);
     if (!connection) {
-        CVLog(QStringLiteral("MUDConnectionsWindowController:editConnectionId - Error: Could not find connection to edit."));
+        CVLog(QStringLiteral(
+            "MUDConnectionsWindowController:editConnectionId - Error: Could not find connection to edit."));
         QApplication::beep();
         return;
     }

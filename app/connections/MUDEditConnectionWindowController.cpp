@@ -12,11 +12,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/connections/MUDConnectionLoginScriptWindow.h"
+#include "app/views/MUDImageLibrary.h"
 #include "core/CVLogHelper.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
-#include "app/connections/MUDConnectionLoginScriptWindow.h"
-#include "app/views/MUDImageLibrary.h"
 
 namespace {
 constexpr int IconSize = 96;
@@ -200,8 +200,8 @@ bool MUDEditConnectionWindowController::failsChecks()
         return true;
     }
     for (const std::shared_ptr<MUDConnection>& stored : MUDPreservation::loadConnections()) {
-        if (stored->connectionId() != m_connection->connectionId()
-            && stored->title().compare(working.title(), Qt::CaseInsensitive) == 0) {
+        if (stored->connectionId() != m_connection->connectionId() &&
+            stored->title().compare(working.title(), Qt::CaseInsensitive) == 0) {
             failCheck(tr("Connection exists"),
                       tr("Another connection exists with this name. All connection names must be unique."),
                       m_titleField);
@@ -283,7 +283,8 @@ void MUDEditConnectionWindowController::savePickedImage()
     const QString target = MUDPreservation::imageURLForConnection(*m_connection->modifiedInstance());
     CVError error;
     if (!target.isEmpty() && !MUDPreservation::saveData(png, target, &error))
-        CVLog(QStringLiteral("MUDEditConnectionWindowController:onSave - Failed to save the picture: %1").arg(error.description));
+        CVLog(QStringLiteral("MUDEditConnectionWindowController:onSave - Failed to save the picture: %1")
+                  .arg(error.description));
 }
 
 void MUDEditConnectionWindowController::onLoginScript()

@@ -37,7 +37,8 @@ void CVDatabaseTreeEntry::setIsRemoved(bool)
 {
     // Only entries that stand for a stored record can be removed: reaching
     // this is a slip in a subclass, worth a log line rather than a crash.
-    CVLog(QStringLiteral("%1:%2 must be overridden in a subclass/category").arg(className(), QStringLiteral("setIsRemoved:")));
+    CVLog(QStringLiteral("%1:%2 must be overridden in a subclass/category")
+              .arg(className(), QStringLiteral("setIsRemoved:")));
 }
 
 bool CVDatabaseTreeEntry::matchesString(const QString&) const

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QVariant>
-#include <memory>
 #include <QWidget>
+#include <memory>
 
 class CVHighlightableTextView;
 class MUDRegexField;
@@ -60,11 +60,10 @@ protected:
 
     // Writes one edit into a trigger's or alias's working copy; the log line
     // of the enabled checkbox names the copy's title.
-    template <class Record>
+    template<class Record>
     static void applyField(Record& copy, Field field, const QVariant& value, int matchTypeOfItem0);
     // The record's working copy, made on the first edit; null without a record.
-    template <class Record>
-    static std::shared_ptr<Record> workingCopy(const std::shared_ptr<Record>& record)
+    template<class Record> static std::shared_ptr<Record> workingCopy(const std::shared_ptr<Record>& record)
     {
         if (!record)
             return nullptr;
@@ -90,35 +89,21 @@ private:
 
 #include "core/CVLogHelper.h"
 
-template <class Record>
+template<class Record>
 void MUDActionEditorViewController::applyField(Record& copy, Field field, const QVariant& value, int matchTypeOfItem0)
 {
     switch (field) {
-    case Field::Title:
-        copy.setTitle(value.toString());
-        break;
-    case Field::MatchString:
-        copy.setMatchString(value.toString());
-        break;
-    case Field::Action:
-        copy.setAction(value.toString());
-        break;
-    case Field::MatchFromStartOfLine:
-        copy.setMatchFromStartOfLine(value.toBool());
-        break;
-    case Field::CaseSpecific:
-        copy.setCaseSpecific(value.toBool());
-        break;
+    case Field::Title: copy.setTitle(value.toString()); break;
+    case Field::MatchString: copy.setMatchString(value.toString()); break;
+    case Field::Action: copy.setAction(value.toString()); break;
+    case Field::MatchFromStartOfLine: copy.setMatchFromStartOfLine(value.toBool()); break;
+    case Field::CaseSpecific: copy.setCaseSpecific(value.toBool()); break;
     case Field::Enabled:
         copy.setDisabled(!value.toBool());
         CVLog(QStringLiteral("Setting trigger %1 to %2")
                   .arg(copy.title(), copy.disabled() ? QStringLiteral("disabled") : QStringLiteral("enabled")));
         break;
-    case Field::Debug:
-        copy.setIsDebug(value.toBool());
-        break;
-    case Field::PatternItem:
-        copy.setMatchType(value.toInt() == 0 ? matchTypeOfItem0 : 1 - matchTypeOfItem0);
-        break;
+    case Field::Debug: copy.setIsDebug(value.toBool()); break;
+    case Field::PatternItem: copy.setMatchType(value.toInt() == 0 ? matchTypeOfItem0 : 1 - matchTypeOfItem0); break;
     }
 }

@@ -4,8 +4,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "engine/automation/MUDNote.h"
 #include "app/views/MUDFontHelper.h"
+#include "engine/automation/MUDNote.h"
 
 MUDNoteEditorViewController::MUDNoteEditorViewController(QWidget* parent)
     : QWidget(parent)

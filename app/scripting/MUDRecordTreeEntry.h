@@ -8,8 +8,7 @@
 // A leaf of a script tree holding one record (trigger, alias or note)
 // strongly; copies share the record. The title shown is the working copy's
 // when it has one. Main thread.
-template <class Record>
-class MUDRecordTreeEntry : public CVDatabaseTreeEntry, public CVTreeEntryModifiable {
+template<class Record> class MUDRecordTreeEntry : public CVDatabaseTreeEntry, public CVTreeEntryModifiable {
 public:
     explicit MUDRecordTreeEntry(std::shared_ptr<Record> record)
         : m_record(std::move(record))

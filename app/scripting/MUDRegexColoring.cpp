@@ -65,7 +65,8 @@ QList<MUDRegexColoring::Span> MUDRegexColoring::spansForPattern(const QString& p
         } else if (classDepth == 0) {
             if (QStringView(u"$+.?^").contains(c))
                 paint(i, 1, operatorColor());
-            else if (c == QLatin1Char('\\') && (next == QLatin1Char('n') || next == QLatin1Char('r') || next == QLatin1Char('s')))
+            else if (c == QLatin1Char('\\') &&
+                     (next == QLatin1Char('n') || next == QLatin1Char('r') || next == QLatin1Char('s')))
                 paint(i, 2, escapeColor());
         }
     }

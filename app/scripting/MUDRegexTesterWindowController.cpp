@@ -49,9 +49,9 @@ void MUDRegexTesterWindowController::setRegex(const QString& regex, const QStrin
 void MUDRegexTesterWindowController::textDidChange()
 {
     // Marks are extra selections, so the texts themselves stay plain.
-    const auto regex = MUDRegularExpression::compile(
-        m_patternView->toPlainText(),
-        MUDRegularExpression::CaseInsensitive | MUDRegularExpression::DotMatchesLineSeparators);
+    const auto regex =
+        MUDRegularExpression::compile(m_patternView->toPlainText(), MUDRegularExpression::CaseInsensitive |
+                                                                        MUDRegularExpression::DotMatchesLineSeparators);
     if (!regex)
         return;
     const QString text = m_testView->toPlainText();

@@ -7,5 +7,8 @@ constexpr int Notes = 0;
 constexpr int Aliases = 1;
 constexpr int Triggers = 2;
 
-constexpr bool isValid(int kind) { return kind >= Notes && kind <= Triggers; }
+constexpr bool isValid(int kind)
+{
+    return kind >= Notes && kind <= Triggers;
+}
 }

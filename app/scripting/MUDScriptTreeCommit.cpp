@@ -20,16 +20,14 @@ namespace {
 
 const QString kWhere = QStringLiteral("MUDScriptingLeftPanelViewController:saveChanges");
 
-template <class Record>
-void appendOnce(QList<std::shared_ptr<Record>>& list, const std::shared_ptr<Record>& item)
+template<class Record> void appendOnce(QList<std::shared_ptr<Record>>& list, const std::shared_ptr<Record>& item)
 {
     if (!list.contains(item))
         list.append(item);
 }
 
 // A modified record moves (through its working copy) to its node's folder.
-template <class Entry, class List>
-bool collectLeaf(const CVDatabaseTreeEntry::Ptr& entry, List& list)
+template<class Entry, class List> bool collectLeaf(const CVDatabaseTreeEntry::Ptr& entry, List& list)
 {
     const auto leaf = std::dynamic_pointer_cast<Entry>(entry);
     if (!leaf)
@@ -78,9 +76,9 @@ int depthOf(const QString& path)
 void MUDScriptTreeCommit::getModifiedTreeEntires(const QList<CVDatabaseTreeEntry::Ptr>& entries, Changes& changes)
 {
     for (const auto& entry : entries) {
-        if (collectLeaf<CVTriggerTreeEntry>(entry, changes.triggersToSave)
-            || collectLeaf<MUDAliasTreeEntry>(entry, changes.aliasesToSave)
-            || collectLeaf<MUDNoteTreeEntry>(entry, changes.notesToModify))
+        if (collectLeaf<CVTriggerTreeEntry>(entry, changes.triggersToSave) ||
+            collectLeaf<MUDAliasTreeEntry>(entry, changes.aliasesToSave) ||
+            collectLeaf<MUDNoteTreeEntry>(entry, changes.notesToModify))
             continue;
         const auto folder = std::dynamic_pointer_cast<CVFolderTreeEntry>(entry);
         if (!folder)
@@ -129,8 +127,9 @@ QStringList MUDScriptTreeCommit::modifyFolders(QList<std::shared_ptr<CVFolderTre
             continue;
         const bool taken = QFileInfo::exists(folder->url());
         if (taken || !QDir().rename(folder->origionalURL(), folder->url())) {
-            CVLog(QStringLiteral("%1 - failed to move folder. Error: %2")
-                      .arg(kWhere, QStringLiteral("Could not move %1 to %2").arg(folder->origionalURL(), folder->url())));
+            CVLog(
+                QStringLiteral("%1 - failed to move folder. Error: %2")
+                    .arg(kWhere, QStringLiteral("Could not move %1 to %2").arg(folder->origionalURL(), folder->url())));
             problems.append(QStringLiteral("The folder \"%1\" could not be renamed to \"%2\"%3. It keeps its old name "
                                            "and everything in it stays there.")
                                 .arg(folder->origionalName(), folder->displayName(),

@@ -32,8 +32,8 @@ public:
     // The whole commit over the notes, aliases and triggers trees. Returns
     // what could not be done, one sentence for the player per failure.
     static QStringList saveChanges(const MUDConnection& connection, const QList<CVDatabaseTreeEntry::Ptr>& notes,
-                            const QList<CVDatabaseTreeEntry::Ptr>& aliases,
-                            const QList<CVDatabaseTreeEntry::Ptr>& triggers);
+                                   const QList<CVDatabaseTreeEntry::Ptr>& aliases,
+                                   const QList<CVDatabaseTreeEntry::Ptr>& triggers);
 
     // The folder passes of the commit; returns the failures.
     static QStringList modifyFolders(QList<std::shared_ptr<CVFolderTreeEntry>> folders);

@@ -17,8 +17,7 @@ QColor lineColor()
     return QApplication::palette().color(QPalette::WindowText);
 }
 
-template <class Draw>
-QIcon drawn(Draw draw)
+template<class Draw> QIcon drawn(Draw draw)
 {
     QPixmap pixmap(kSize, kSize);
     pixmap.fill(Qt::transparent);
@@ -104,12 +103,9 @@ QIcon checkbox(bool checked)
 QIcon tab(int scriptKind)
 {
     switch (scriptKind) {
-    case MUDScriptKind::Aliases:
-        return drawn(drawAlias);
-    case MUDScriptKind::Triggers:
-        return drawn(drawTrigger);
-    default:
-        return drawn(drawNote);
+    case MUDScriptKind::Aliases: return drawn(drawAlias);
+    case MUDScriptKind::Triggers: return drawn(drawTrigger);
+    default: return drawn(drawNote);
     }
 }
 

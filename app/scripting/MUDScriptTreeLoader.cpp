@@ -19,28 +19,22 @@ namespace {
 QString rootFolderPath(int entryType, const MUDConnection& connection)
 {
     switch (entryType) {
-    case MUDScriptKind::Notes:
-        return MUDPreservation::urlForNotesInConnection(connection);
-    case MUDScriptKind::Aliases:
-        return MUDPreservation::urlForAliasesInConnection(connection);
-    default:
-        return MUDPreservation::urlForTriggersInConnection(connection);
+    case MUDScriptKind::Notes: return MUDPreservation::urlForNotesInConnection(connection);
+    case MUDScriptKind::Aliases: return MUDPreservation::urlForAliasesInConnection(connection);
+    default: return MUDPreservation::urlForTriggersInConnection(connection);
     }
 }
 
 QString rootName(int entryType)
 {
     switch (entryType) {
-    case MUDScriptKind::Notes:
-        return QStringLiteral("Notes");
-    case MUDScriptKind::Aliases:
-        return QStringLiteral("Aliases");
-    default:
-        return QStringLiteral("Triggers");
+    case MUDScriptKind::Notes: return QStringLiteral("Notes");
+    case MUDScriptKind::Aliases: return QStringLiteral("Aliases");
+    default: return QStringLiteral("Triggers");
     }
 }
 
-template <class Entry, class List>
+template<class Entry, class List>
 void appendLeaves(const std::shared_ptr<CVFolderTreeEntry>& folder, const std::optional<List>& records)
 {
     if (!records)

@@ -23,9 +23,9 @@ constexpr int kMaxNameCandidates = 1000000;
 
 QString candidateName(int entryType, int n)
 {
-    const QString base = entryType == MUDScriptKind::Notes ? QStringLiteral("New note")
-        : entryType == MUDScriptKind::Aliases              ? QStringLiteral("New alias")
-                                                           : QStringLiteral("New trigger");
+    const QString base = entryType == MUDScriptKind::Notes     ? QStringLiteral("New note")
+                         : entryType == MUDScriptKind::Aliases ? QStringLiteral("New alias")
+                                                               : QStringLiteral("New trigger");
     return n == 0 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
 }
 
@@ -311,8 +311,8 @@ QModelIndex MUDScriptTreeModel::index(int row, int column, const QModelIndex& pa
 {
     if (column != 0 || row < 0)
         return {};
-    const QList<CVDatabaseTreeEntry::Ptr> children
-        = parent.isValid() ? entryForIndex(parent)->childTreeEntries() : entriesForTree();
+    const QList<CVDatabaseTreeEntry::Ptr> children =
+        parent.isValid() ? entryForIndex(parent)->childTreeEntries() : entriesForTree();
     return row < children.size() ? createIndex(row, 0, children[row].get()) : QModelIndex();
 }
 
@@ -351,10 +351,8 @@ QVariant MUDScriptTreeModel::data(const QModelIndex& index, int role) const
     const bool modified = modifiable && modifiable->isModified();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        return entry->displayName();
-    case Qt::DecorationRole:
-        return entry->image();
+    case Qt::ToolTipRole: return entry->displayName();
+    case Qt::DecorationRole: return entry->image();
     case Qt::ForegroundRole:
         if (!entry->isRemoved() && modified)
             return modifiedColor();
@@ -366,11 +364,8 @@ QVariant MUDScriptTreeModel::data(const QModelIndex& index, int role) const
         font.setStrikeOut(entry->isRemoved());
         return font;
     }
-    case RemovedRole:
-        return entry->isRemoved();
-    case ModifiedRole:
-        return modified;
-    default:
-        return {};
+    case RemovedRole: return entry->isRemoved();
+    case ModifiedRole: return modified;
+    default: return {};
     }
 }

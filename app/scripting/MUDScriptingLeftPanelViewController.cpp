@@ -97,6 +97,6 @@ QStringList MUDScriptingLeftPanelViewController::saveChanges()
     if (!m_connection)
         return {};
     return MUDScriptTreeCommit::saveChanges(*m_connection, m_trees[MUDScriptKind::Notes]->model()->entries(),
-                                     m_trees[MUDScriptKind::Aliases]->model()->entries(),
-                                     m_trees[MUDScriptKind::Triggers]->model()->entries());
+                                            m_trees[MUDScriptKind::Aliases]->model()->entries(),
+                                            m_trees[MUDScriptKind::Triggers]->model()->entries());
 }

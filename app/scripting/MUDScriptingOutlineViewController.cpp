@@ -94,7 +94,8 @@ void MUDScriptingOutlineViewController::renameFolder(CVDatabaseTreeEntry* entry)
     const auto folder = std::dynamic_pointer_cast<CVFolderTreeEntry>(entry ? entry->original() : nullptr);
     if (!folder || folder->isRoot())
         return;
-    askFolderName(folder->displayName(), [this, folder](const QString& name) { m_model->renameFolder(folder.get(), name); });
+    askFolderName(folder->displayName(),
+                  [this, folder](const QString& name) { m_model->renameFolder(folder.get(), name); });
 }
 
 void MUDScriptingOutlineViewController::askFolderName(const QString& initial, std::function<void(const QString&)> done)
@@ -181,19 +182,18 @@ QMenu* MUDScriptingOutlineViewController::menuForEntry(CVDatabaseTreeEntry* entr
             QObject::connect(added, &QAction::triggered, into, action);
         return added;
     };
-    const auto reveal = [target] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(locationToReveal(*target)));
-    };
+    const auto reveal = [target] { QDesktopServices::openUrl(QUrl::fromLocalFile(locationToReveal(*target))); };
     const auto remove = [this, target] { m_model->toggleRemoved(target.get()); };
     if (folder) {
         QMenu* add = menu->addMenu(QStringLiteral("Add"));
-        const QString entryTitle = folder->entryType() == MUDScriptKind::Notes ? QStringLiteral("Note")
-            : folder->entryType() == MUDScriptKind::Aliases                    ? QStringLiteral("Alias")
-                                                                                : QStringLiteral("Trigger");
+        const QString entryTitle = folder->entryType() == MUDScriptKind::Notes     ? QStringLiteral("Note")
+                                   : folder->entryType() == MUDScriptKind::Aliases ? QStringLiteral("Alias")
+                                                                                   : QStringLiteral("Trigger");
         item(add, entryTitle, true, [this, folder] { m_model->addNewEntry(folder.get()); });
         add->addSeparator();
         item(add, QStringLiteral("Folder..."), true, [this, folder] {
-            askFolderName(QString(), [this, folder](const QString& name) { m_model->addNewFolder(folder.get(), name); });
+            askFolderName(QString(),
+                          [this, folder](const QString& name) { m_model->addNewFolder(folder.get(), name); });
         });
         menu->addSeparator();
         item(menu, QStringLiteral("Rename..."), !folder->isRoot(), [this, folder] { renameFolder(folder.get()); });

@@ -100,14 +100,13 @@ MUDScriptingWindowController::MUDScriptingWindowController(std::shared_ptr<MUDCo
     connect(m_cancelButton, &QPushButton::clicked, this, &MUDScriptingWindowController::onCancel);
     connect(m_leftPanel, &MUDScriptingLeftPanelViewController::selectionChanged, this,
             &MUDScriptingWindowController::MUDTriggerOutlineViewSelectionChanged);
-    connect(m_leftPanel, &MUDScriptingLeftPanelViewController::panelChanged, this,
-            [this] {
-                setScriptType(m_leftPanel->selectedTabPanel());
-                // The remove segment follows the selection of the tree now shown.
-                const auto* tree = m_leftPanel->selectedTreeController();
-                const CVDatabaseTreeEntry* entry = tree ? tree->selectedEntry() : nullptr;
-                m_removeButton->setEnabled(entry && entry->canBeRemoved());
-            });
+    connect(m_leftPanel, &MUDScriptingLeftPanelViewController::panelChanged, this, [this] {
+        setScriptType(m_leftPanel->selectedTabPanel());
+        // The remove segment follows the selection of the tree now shown.
+        const auto* tree = m_leftPanel->selectedTreeController();
+        const CVDatabaseTreeEntry* entry = tree ? tree->selectedEntry() : nullptr;
+        m_removeButton->setEnabled(entry && entry->canBeRemoved());
+    });
     const auto redisplay = [this] { m_leftPanel->reloadDisplayForSelectedEntry(); };
     connect(m_noteEditor, &MUDNoteEditorViewController::modifiedEntryNeedsDisplay, this, redisplay);
     connect(m_aliasEditor, &MUDAliasEditorViewController::modifiedEntryNeedsDisplay, this, redisplay);
@@ -182,17 +181,10 @@ void MUDScriptingWindowController::MUDTriggerOutlineViewSelectionChanged(MUDScri
         m_aliasEditor->setAlias(alias->alias());
     } else {
         switch (m_leftPanel->selectedTabPanel()) {
-        case MUDScriptKind::Notes:
-            m_noteEditor->setNote(nullptr);
-            break;
-        case MUDScriptKind::Aliases:
-            m_aliasEditor->setAlias(nullptr);
-            break;
-        case MUDScriptKind::Triggers:
-            m_triggerEditor->setTrigger(nullptr);
-            break;
-        default:
-            break;
+        case MUDScriptKind::Notes: m_noteEditor->setNote(nullptr); break;
+        case MUDScriptKind::Aliases: m_aliasEditor->setAlias(nullptr); break;
+        case MUDScriptKind::Triggers: m_triggerEditor->setTrigger(nullptr); break;
+        default: break;
         }
     }
 }

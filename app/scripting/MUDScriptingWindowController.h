@@ -76,7 +76,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void MUDTriggerOutlineViewSelectionChanged(MUDScriptingOutlineViewController* controller, CVDatabaseTreeEntry* entry);
+    void MUDTriggerOutlineViewSelectionChanged(MUDScriptingOutlineViewController* controller,
+                                               CVDatabaseTreeEntry* entry);
     void restoreSplitPosition();
     void storeSplitPosition() const;
     void clearMatchTest() const;

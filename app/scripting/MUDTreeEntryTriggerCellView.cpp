@@ -40,8 +40,8 @@ void MUDTreeEntryTriggerCellView::paint(QPainter* painter, const QStyleOptionVie
     // Green on the selection colour is hard to read: a selected row uses
     // the selection's text colour and shows its state again once left.
     const bool selected = option.state & QStyle::State_Selected;
-    const QColor foreground = selected ? option.palette.color(QPalette::HighlightedText)
-                                       : index.data(Qt::ForegroundRole).value<QColor>();
+    const QColor foreground =
+        selected ? option.palette.color(QPalette::HighlightedText) : index.data(Qt::ForegroundRole).value<QColor>();
     painter->setPen(foreground);
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     if (removed) {

@@ -18,7 +18,8 @@ MUDTriggerEditorViewController::MUDTriggerEditorViewController(QWidget* parent)
     patternPopup()->addItem(QStringLiteral("Regular expression"));
     buttonRow()->layout()->addWidget(m_regexTesterButton);
     static_cast<QHBoxLayout*>(buttonRow()->layout())->addStretch();
-    connect(m_regexTesterButton, &QPushButton::clicked, this, [this] { emit regexTesterRequested(matchField()->text()); });
+    connect(m_regexTesterButton, &QPushButton::clicked, this,
+            [this] { emit regexTesterRequested(matchField()->text()); });
     for (QLineEdit* field : {nameField(), static_cast<QLineEdit*>(matchField())})
         connect(field, &QLineEdit::editingFinished, this,
                 [this] { QTimer::singleShot(0, this, [this] { highlightRegexInputIfNeeded(); }); });

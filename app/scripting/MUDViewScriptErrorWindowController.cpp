@@ -60,8 +60,8 @@ void MUDViewScriptErrorWindowController::windowDidLoad()
     m_tabView->addTab(m_parametersTableView, tr("Parameters"));
     m_splitView->addWidget(m_tabView);
 
-    const bool sameScript = !m_errorDetails.rawScript.isEmpty()
-                            && m_errorDetails.rawScript == m_errorDetails.processedScript;
+    const bool sameScript =
+        !m_errorDetails.rawScript.isEmpty() && m_errorDetails.rawScript == m_errorDetails.processedScript;
     if (sameScript) {
         // Nothing was substituted: one pane says it all.
         delete std::exchange(m_rawScriptTextView, nullptr);

@@ -37,9 +37,9 @@ void MUDAutoLogin::run(Step step, const std::weak_ptr<MUDSocket>& weakSocket)
             return;
         const QString sent = QStringLiteral("%1\n").arg(connection->user());
         socket->sendText(sent);
-        m_document.appendLocalText(
-            MUDDocument::coloredString(QStringLiteral("Auto-login user: %1").arg(sent), MUDDocument::localCommandColor()),
-            false);
+        m_document.appendLocalText(MUDDocument::coloredString(QStringLiteral("Auto-login user: %1").arg(sent),
+                                                              MUDDocument::localCommandColor()),
+                                   false);
         schedule(Step::Password, weakSocket);
         return;
     }

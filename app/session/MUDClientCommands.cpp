@@ -106,7 +106,8 @@ MUDClientCommands::Outcome MUDClientCommands::process(const QString& command, co
         append(aliasesListing(), true);
         return Outcome::Continue;
     }
-    if (command.startsWith(u"#clearTimer") || command.startsWith(u"#stopTimer") || command.startsWith(u"#cancelTimer")) {
+    if (command.startsWith(u"#clearTimer") || command.startsWith(u"#stopTimer") ||
+        command.startsWith(u"#cancelTimer")) {
         clearTimer(command, actionSource);
         return Outcome::Continue;
     }

@@ -15,9 +15,9 @@ public:
 
     enum class Outcome {
         NotHandled, // not a client command: send it
-        Continue,   // handled; go on with the line's next command
-        EndsLine,   // handled; drop the rest of the line
-        Stops,      // #stop: drop the rest of the line and what earlier lines left waiting
+        Continue, // handled; go on with the line's next command
+        EndsLine, // handled; drop the rest of the line
+        Stops, // #stop: drop the rest of the line and what earlier lines left waiting
     };
 
     explicit MUDClientCommands(MUDDocument& document);

@@ -81,29 +81,21 @@ void MUDCommandPipeline::processTokens(const QList<MUDCommandToken>& tokens, con
             const QList<MUDCommandToken> remainder = tokens.mid(i + 1);
             if (remainder.isEmpty())
                 return;
-            QTimer::singleShot(DeferredRemainderDelayMs, &m_document,
-                               [this, remainder, actionSource, localCommandIndex] {
-                                   if (localCommandIndex >= m_stopCommandIndex) {
-                                       processTokens(remainder, actionSource, localCommandIndex);
-                                       return;
-                                   }
-                                   CVLog(QStringLiteral("Received a #stop (%1 < %2).")
-                                             .arg(localCommandIndex)
-                                             .arg(m_stopCommandIndex));
-                               });
+            QTimer::singleShot(
+                DeferredRemainderDelayMs, &m_document, [this, remainder, actionSource, localCommandIndex] {
+                    if (localCommandIndex >= m_stopCommandIndex) {
+                        processTokens(remainder, actionSource, localCommandIndex);
+                        return;
+                    }
+                    CVLog(QStringLiteral("Received a #stop (%1 < %2).").arg(localCommandIndex).arg(m_stopCommandIndex));
+                });
             return;
         }
         switch (m_clientCommands.process(command, actionSource)) {
-        case MUDClientCommands::Outcome::EndsLine:
-            return;
-        case MUDClientCommands::Outcome::Stops:
-            stop();
-            return;
-        case MUDClientCommands::Outcome::Continue:
-            continue;
-        case MUDClientCommands::Outcome::NotHandled:
-            sendRawCommand(command, actionSource);
-            continue;
+        case MUDClientCommands::Outcome::EndsLine: return;
+        case MUDClientCommands::Outcome::Stops: stop(); return;
+        case MUDClientCommands::Outcome::Continue: continue;
+        case MUDClientCommands::Outcome::NotHandled: sendRawCommand(command, actionSource); continue;
         }
     }
 }
@@ -146,8 +138,9 @@ bool MUDCommandPipeline::processAliasesForLocalCommand(const QString& command, c
         MUDScriptParameters parameters;
         for (qsizetype group = 0; group < match.groups.size(); ++group) {
             const CVRange range = match.groups[group];
-            parameters.insert(QStringLiteral("\\%1").arg(group),
-                              range.isNotFound() ? QStringLiteral("<null>") : command.mid(range.location, range.length));
+            parameters.insert(QStringLiteral("\\%1").arg(group), range.isNotFound()
+                                                                     ? QStringLiteral("<null>")
+                                                                     : command.mid(range.location, range.length));
         }
         if (match.range().end() < command.size())
             parameters.insert(QStringLiteral("\\x"), command.mid(match.range().end()));

@@ -56,9 +56,9 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     , m_timers(std::make_unique<MUDCommandTimers>(m_scriptBridge.get()))
     , m_clock(secondsSince1970)
 {
-    m_notificationConnection = QObject::connect(&MUDNotificationCenter::defaultCenter(),
-                                                &MUDNotificationCenter::notificationPosted, this,
-                                                &MUDDocument::onNotification);
+    m_notificationConnection =
+        QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted, this,
+                         &MUDDocument::onNotification);
 }
 
 MUDDocument::~MUDDocument()
@@ -76,10 +76,22 @@ QString MUDDocument::mudDocumentClosedNotificationName()
     return QStringLiteral("com.corvane.mudDocumentClosedNotification");
 }
 
-QColor MUDDocument::localCommandColor() { return MUDColors::SystemOrange; }
-QColor MUDDocument::errorMessageColor() { return MUDColors::SystemRed; }
-QColor MUDDocument::debugMessageColor() { return MUDColors::SystemPurple; }
-QColor MUDDocument::disconnectColor() { return QColor(Qt::red); }
+QColor MUDDocument::localCommandColor()
+{
+    return MUDColors::SystemOrange;
+}
+QColor MUDDocument::errorMessageColor()
+{
+    return MUDColors::SystemRed;
+}
+QColor MUDDocument::debugMessageColor()
+{
+    return MUDColors::SystemPurple;
+}
+QColor MUDDocument::disconnectColor()
+{
+    return QColor(Qt::red);
+}
 
 QColor MUDDocument::triggerDebugColor()
 {
@@ -207,11 +219,13 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
     const MUDStyledText text = m_stringColorer.styleBatch(results, localFont(), &invalid);
     // One line per batch: a hostile stream must not write more log than it sends.
     if (invalid.chunks > 0)
-        CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes in %2 chunks).")
+        CVLog(QStringLiteral(
+                  "MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes in %2 chunks).")
                   .arg(invalid.bytes)
                   .arg(invalid.chunks));
     if (text.isEmpty()) {
-        CVLog(QStringLiteral("MUDDocument:ANSIDataProcessorReceivedData - No receivedData length. Not going to post anything."));
+        CVLog(QStringLiteral(
+            "MUDDocument:ANSIDataProcessorReceivedData - No receivedData length. Not going to post anything."));
         return;
     }
     receivedText(text);
@@ -230,8 +244,7 @@ void MUDDocument::appendAttributedString(const CVAttributedString& text)
     appendServerText(text);
 }
 
-template <typename Text>
-void MUDDocument::appendServerText(const Text& text)
+template<typename Text> void MUDDocument::appendServerText(const Text& text)
 {
     m_output.append(text);
     m_proxyBridge->forwardServerText(text);
@@ -293,8 +306,8 @@ void MUDDocument::onNotification(const QString& name, const QVariant& object)
 
 void MUDDocument::triggersHaveBeenModified(const QVariant& object)
 {
-    if (!m_connection || !object.canConvert<MUDTriggersModifiedObject>()
-        || object.value<MUDTriggersModifiedObject>().connectionId() != m_connection->connectionId())
+    if (!m_connection || !object.canConvert<MUDTriggersModifiedObject>() ||
+        object.value<MUDTriggersModifiedObject>().connectionId() != m_connection->connectionId())
         return;
     logMessageToContents(QStringLiteral("Triggers reloaded\r\n"));
     m_triggers->reload();
@@ -302,8 +315,8 @@ void MUDDocument::triggersHaveBeenModified(const QVariant& object)
 
 void MUDDocument::aliasesHaveBeenModified(const QVariant& object)
 {
-    if (!m_connection || !object.canConvert<MUDAliasesModifiedObject>()
-        || object.value<MUDAliasesModifiedObject>().connectionId() != m_connection->connectionId())
+    if (!m_connection || !object.canConvert<MUDAliasesModifiedObject>() ||
+        object.value<MUDAliasesModifiedObject>().connectionId() != m_connection->connectionId())
         return;
     logMessageToContents(QStringLiteral("Aliases reloaded\r\n"));
     if (CVError error; !MUDConnectionLists::forceLoadAliases(*m_connection, &error))
@@ -325,11 +338,26 @@ void MUDDocument::processViewerCommand(const QString& command)
     m_commandPipeline->processViewerCommand(command);
 }
 
-void MUDDocument::MUDCommandTextViewReturnKey() { m_commandPipeline->returnKey(); }
-void MUDDocument::MUDCommandTextViewUpArrow() { m_commandPipeline->upArrow(); }
-void MUDDocument::MUDCommandTextViewDownArrow() { m_commandPipeline->downArrow(); }
-void MUDDocument::onHistoryItem(qsizetype index) { m_commandPipeline->historyItem(index); }
-QStringList MUDDocument::MUDCommandTextWantsKeywords() const { return m_commandPipeline->keywords(); }
+void MUDDocument::MUDCommandTextViewReturnKey()
+{
+    m_commandPipeline->returnKey();
+}
+void MUDDocument::MUDCommandTextViewUpArrow()
+{
+    m_commandPipeline->upArrow();
+}
+void MUDDocument::MUDCommandTextViewDownArrow()
+{
+    m_commandPipeline->downArrow();
+}
+void MUDDocument::onHistoryItem(qsizetype index)
+{
+    m_commandPipeline->historyItem(index);
+}
+QStringList MUDDocument::MUDCommandTextWantsKeywords() const
+{
+    return m_commandPipeline->keywords();
+}
 
 void MUDDocument::addMessage(const MUDMessage& message)
 {
@@ -361,7 +389,8 @@ void MUDDocument::setExits(const QList<MUDExit>& exits)
     for (const MUDExit& exit : exits) {
         if (exit.name().isEmpty())
             continue;
-        lines.append(exit.details().isEmpty() ? exit.name() : QStringLiteral("%1 : %2").arg(exit.name(), exit.details()));
+        lines.append(exit.details().isEmpty() ? exit.name()
+                                              : QStringLiteral("%1 : %2").arg(exit.name(), exit.details()));
     }
     m_exitsText = lines.join(QStringLiteral("\r\n"));
     emit exitsChanged();

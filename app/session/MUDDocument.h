@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/session/MUDWindowState.h"
 #include "core/CVAttributedString.h"
 #include "engine/automation/MUDExit.h"
 #include "engine/automation/MUDMessage.h"
@@ -18,7 +19,6 @@
 #include "engine/decoding/ANSIDataProcessorResults.h"
 #include "engine/decoding/MUDOutputModel.h"
 #include "engine/decoding/MUDStringColoring.h"
-#include "app/session/MUDWindowState.h"
 
 class MUDAutoLogin;
 class MUDCommandInput;
@@ -194,8 +194,7 @@ private:
     void hideConnectButton(bool hide);
     void receivedText(const MUDStyledText& text);
     // Server text into the output, on to viewers, and the view told to follow.
-    template <typename Text>
-    void appendServerText(const Text& text);
+    template<typename Text> void appendServerText(const Text& text);
     void onNotification(const QString& name, const QVariant& object);
     void triggersHaveBeenModified(const QVariant& object);
     void aliasesHaveBeenModified(const QVariant& object);

@@ -23,8 +23,7 @@ MUDExitsWindowController::MUDExitsWindowController(MUDDocument* document, QWidge
     setWindowTitle(tr("Exits"));
     setBackgroundColor(backgroundColor());
     if (m_document) {
-        connect(m_document, &MUDDocument::exitsChanged, this,
-                [this] { setExitsText(m_document->exitsText()); });
+        connect(m_document, &MUDDocument::exitsChanged, this, [this] { setExitsText(m_document->exitsText()); });
         setExitsText(m_document->exitsText());
     }
 }

@@ -20,8 +20,8 @@ const QColor kStandardTextColor(Qt::white);
 
 bool isXmlCharacter(char32_t c)
 {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-        || (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 bool isBlank(const QString& text)
@@ -141,18 +141,17 @@ QString MUDHTMLExporter::xmlStringRepresentation(const MUDOutputModel& output)
     // A style run's white space may be drawn faintly apart from its
     // characters; in the page it takes the run's colour, so a run is one
     // stretch of text whatever its gaps.
-    output.enumerateStyleRuns({0, output.length()},
-                              [&](const QTextCharFormat& format, const QTextCharFormat&, CVRange range) {
-                                  const bool hasFont = format.hasProperty(QTextFormat::FontFamilies)
-                                      || format.hasProperty(QTextFormat::FontFamily);
-                                  const QColor color = format.hasProperty(QTextFormat::ForegroundBrush)
-                                      ? format.foreground().color()
-                                      : kStandardTextColor;
-                                  // Servers end lines with CR LF; the page, like the clipboard, keeps the LF.
-                                  QString text = xmlSafeText(output.text(range));
-                                  text.remove(u'\r');
-                                  page.writeRun(hasFont ? format.font().family() : QString(), color, text);
-                              });
+    output.enumerateStyleRuns(
+        {0, output.length()}, [&](const QTextCharFormat& format, const QTextCharFormat&, CVRange range) {
+            const bool hasFont =
+                format.hasProperty(QTextFormat::FontFamilies) || format.hasProperty(QTextFormat::FontFamily);
+            const QColor color =
+                format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : kStandardTextColor;
+            // Servers end lines with CR LF; the page, like the clipboard, keeps the LF.
+            QString text = xmlSafeText(output.text(range));
+            text.remove(u'\r');
+            page.writeRun(hasFont ? format.font().family() : QString(), color, text);
+        });
     page.finish();
     return html;
 }

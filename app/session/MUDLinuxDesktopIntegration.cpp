@@ -103,7 +103,8 @@ void MUDLinuxDesktopIntegration::sendLauncherUpdate()
     // Launchers show numbers only; any other badge lives in the titles alone.
     bool numeric = false;
     const qint64 count = m_badge.trimmed().toLongLong(&numeric);
-    QDBusMessage update = QDBusMessage::createSignal(launcherEntryPath(), LauncherEntryInterface, QStringLiteral("Update"));
+    QDBusMessage update =
+        QDBusMessage::createSignal(launcherEntryPath(), LauncherEntryInterface, QStringLiteral("Update"));
     update << applicationUri()
            << QVariantMap{{QStringLiteral("count"), QVariant::fromValue(numeric ? count : qint64(0))},
                           {QStringLiteral("count-visible"), numeric}};
@@ -128,8 +129,8 @@ void MUDLinuxDesktopIntegration::postNotification(const QString& title, const QS
 {
     if (!m_bus.isConnected())
         return;
-    QDBusMessage notify =
-        QDBusMessage::createMethodCall(NotificationsService, NotificationsPath, NotificationsService, QStringLiteral("Notify"));
+    QDBusMessage notify = QDBusMessage::createMethodCall(NotificationsService, NotificationsPath, NotificationsService,
+                                                         QStringLiteral("Notify"));
     notify << QApplication::applicationDisplayName() << m_notificationIds.value(identifier, 0u) << QString() << title
            << QString() << QStringList() << QVariantMap() << qint32(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);

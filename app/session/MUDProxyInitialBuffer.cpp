@@ -89,18 +89,18 @@ void MUDProxyInitialBuffer::copyRange(qsizetype from, qsizetype to)
 {
     const MUDOutputModel& output = *m_output;
     m_copy->text.append(output.text({from, to - from}));
-    output.enumerateStyleRuns({from, to - from}, [&](const QTextCharFormat& text, const QTextCharFormat& whitespace,
-                                                      CVRange range) {
-        const qsizetype style = m_styles.styleOf(text);
-        if (whitespace == text || m_styles.styleOf(whitespace) == style) {
-            addStretch(range.location, style);
-            return;
-        }
-        // White space styled apart: stretch by stretch, as the output splits it.
-        output.enumerateAttributes(range, [&](const QTextCharFormat& attributes, CVRange stretch, bool&) {
-            addStretch(stretch.location, m_styles.styleOf(attributes));
+    output.enumerateStyleRuns(
+        {from, to - from}, [&](const QTextCharFormat& text, const QTextCharFormat& whitespace, CVRange range) {
+            const qsizetype style = m_styles.styleOf(text);
+            if (whitespace == text || m_styles.styleOf(whitespace) == style) {
+                addStretch(range.location, style);
+                return;
+            }
+            // White space styled apart: stretch by stretch, as the output splits it.
+            output.enumerateAttributes(range, [&](const QTextCharFormat& attributes, CVRange stretch, bool&) {
+                addStretch(stretch.location, m_styles.styleOf(attributes));
+            });
         });
-    });
 }
 
 void MUDProxyInitialBuffer::addStretch(qsizetype start, qsizetype style)

@@ -37,8 +37,8 @@ void MUDReconnectCountdown::attemptReconnectIfNeeded()
         },
         ReconnectCountdown);
     countdown->setTickInterval(m_tickInterval);
-    CVAttributedString text = MUDDocument::coloredString(reconnectingString(*countdown, m_reconnectCount),
-                                                         MUDDocument::triggerDebugColor());
+    CVAttributedString text =
+        MUDDocument::coloredString(reconnectingString(*countdown, m_reconnectCount), MUDDocument::triggerDebugColor());
     text.addAttribute(MUDCountdownProperty, QVariant::fromValue(countdown), {0, text.length()});
     m_document.appendText(text, true);
     countdown->tick();

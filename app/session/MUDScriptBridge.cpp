@@ -27,8 +27,8 @@ void MUDScriptBridge::runInBackground(const QString& action, std::shared_ptr<MUD
                                       const std::optional<MUDScriptParameters>& parameters)
 {
     CVOperationQueue::sharedBlocking().addOperation([processor = m_document.javascriptProcessor(), action,
-                                              source = std::move(actionSource), parameters,
-                                              commandIndex = m_document.commandPipeline().commandIndex()] {
+                                                     source = std::move(actionSource), parameters,
+                                                     commandIndex = m_document.commandPipeline().commandIndex()] {
         processor->processActionAsJavascript(action, source, parameters, commandIndex);
     });
 }
@@ -86,9 +86,10 @@ void MUDScriptBridge::javascriptProcessorHasError(MUDJavascriptProcessor*, const
 void MUDScriptBridge::javascriptProcessorReceivedMessage(MUDJavascriptProcessor*, const MUDMessage& message)
 {
     if (message.message().trimmed().isEmpty()) {
-        m_document.appendLocalText(MUDDocument::coloredString(QStringLiteral("Log: Failed to append a blank message.\r\n"),
-                                                              MUDDocument::localCommandColor()),
-                                   true);
+        m_document.appendLocalText(
+            MUDDocument::coloredString(QStringLiteral("Log: Failed to append a blank message.\r\n"),
+                                       MUDDocument::localCommandColor()),
+            true);
         return;
     }
     m_document.addMessage(message);
@@ -125,7 +126,8 @@ void MUDScriptBridge::javascriptProcessorSetStatus(MUDJavascriptProcessor*, cons
         desktop->setStatus(text);
 }
 
-void MUDScriptBridge::javascriptProcessorSetAlias(MUDJavascriptProcessor*, const QString& alias, const QVariant& command)
+void MUDScriptBridge::javascriptProcessorSetAlias(MUDJavascriptProcessor*, const QString& alias,
+                                                  const QVariant& command)
 {
     saveAlias(alias, command.toString());
 }

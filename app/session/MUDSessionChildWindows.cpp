@@ -87,7 +87,7 @@ void MUDSessionChildWindows::showCommunicationsWindow()
     }
     MUDMessagesWindowController* window = m_messagesWindowController;
     window->move(MUDMessagesWindowController::originBesideSessionFrame(m_sessionWindow->frameGeometry(),
-                                                                        window->frameGeometry().size()));
+                                                                       window->frameGeometry().size()));
     window->show();
     window->raise();
     window->scrollToEnd();
@@ -99,7 +99,7 @@ void MUDSessionChildWindows::showExitsWindow()
         m_exitsWindowController = new MUDExitsWindowController(m_document, m_sessionWindow);
     MUDExitsWindowController* window = m_exitsWindowController;
     window->move(MUDExitsWindowController::originBesideSessionFrame(m_sessionWindow->frameGeometry(),
-                                                                     window->frameGeometry().size()));
+                                                                    window->frameGeometry().size()));
     window->show();
     window->raise();
 }
@@ -147,11 +147,8 @@ bool MUDSessionChildWindows::eventFilter(QObject* watched, QEvent* event)
                 m_lastSessionGeometry = m_sessionWindow->geometry();
             break;
         case QEvent::Move:
-        case QEvent::Resize:
-            followSessionWindow();
-            break;
-        default:
-            break;
+        case QEvent::Resize: followSessionWindow(); break;
+        default: break;
         }
     }
     return QObject::eventFilter(watched, event);

@@ -10,14 +10,14 @@
 #include "app/session/MUDProxyInitialBuffer.h"
 #include "core/CVAttributedString.h"
 #include "core/CVJSONHelpers.h"
-#include "engine/connection/MUDProxyServer.h"
 #include "engine/connection/MUDProxyOutgoingFrame.h"
+#include "engine/connection/MUDProxyServer.h"
 
 namespace {
 
 // The entries of `string` given as runs by `forEachRun(block)`, which calls
 // `block(range, attributes, id)` for each run in order.
-template <typename ForEachRun>
+template<typename ForEachRun>
 QJsonArray proxyEntriesFromRuns(const QString& string, MUDProxyEntryStyles& styles, const ForEachRun& forEachRun)
 {
     QJsonArray entries;
@@ -120,7 +120,8 @@ void MUDSessionProxyBridge::forwardServerText(const CVAttributedString& text)
 void MUDSessionProxyBridge::forwardServerText(const MUDStyledText& text)
 {
     if (m_proxyServer && m_proxyServer->hasConnections())
-        m_proxyServer->sendString(proxyDocument(QStringLiteral("replaceTextInRange"), proxyEntriesFromStyledText(text)));
+        m_proxyServer->sendString(
+            proxyDocument(QStringLiteral("replaceTextInRange"), proxyEntriesFromStyledText(text)));
 }
 
 void MUDSessionProxyBridge::forward(const QString& action, const CVAttributedString& text)
@@ -178,16 +179,17 @@ QString MUDSessionProxyBridge::proxyDocument(const QString& action, const QJsonA
 void MUDSessionProxyBridge::MUDProxyServerInitialBuffer(MUDProxyServer* server, InitialBufferReady ready)
 {
     if (!m_document || !m_initialBuffer || server != m_proxyServer.get()) {
-        ready(std::make_shared<const MUDProxyOutgoingFrame>(proxyDocument(QStringLiteral("initialBuffer"), QJsonArray())),
-              {});
+        ready(
+            std::make_shared<const MUDProxyOutgoingFrame>(proxyDocument(QStringLiteral("initialBuffer"), QJsonArray())),
+            {});
         return;
     }
     // The messages are those of the moment the buffer is handed over: later
     // ones reach the viewer as updates.
-    m_initialBuffer->request([document = m_document, ready = std::move(ready)](
-                                 std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer) {
-        ready(std::move(initialBuffer), document ? document->messages() : QList<MUDMessage>());
-    });
+    m_initialBuffer->request(
+        [document = m_document, ready = std::move(ready)](std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer) {
+            ready(std::move(initialBuffer), document ? document->messages() : QList<MUDMessage>());
+        });
 }
 
 void MUDSessionProxyBridge::MUDProxyServerRequestsCommand(MUDProxyServer*, const QString& command)

@@ -64,7 +64,8 @@ void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANS
     });
 }
 
-void MUDSessionReceiver::deliverBatch(const MUDSessionReceiverConnection* decoder, const ANSIDataProcessorResults& results)
+void MUDSessionReceiver::deliverBatch(const MUDSessionReceiverConnection* decoder,
+                                      const ANSIDataProcessorResults& results)
 {
     if (!m_document)
         return;

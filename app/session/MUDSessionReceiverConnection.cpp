@@ -26,7 +26,8 @@ void MUDSessionReceiverConnection::receive(const QByteArray& data)
     }
 }
 
-void MUDSessionReceiverConnection::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results)
+void MUDSessionReceiverConnection::ANSIDataProcessorReceived(ANSIDataProcessor*,
+                                                             const ANSIDataProcessorResults& results)
 {
     const qsizetype readBytes = std::exchange(m_readBytes, 0);
     {

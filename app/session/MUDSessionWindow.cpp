@@ -164,7 +164,8 @@ void MUDSessionWindow::centreWindow()
 
 MUDWindowState::Frames MUDSessionWindow::currentWindowFrames() const
 {
-    MUDWindowState::Frames frames = m_childWindowFramesProvider ? m_childWindowFramesProvider() : MUDWindowState::Frames();
+    MUDWindowState::Frames frames =
+        m_childWindowFramesProvider ? m_childWindowFramesProvider() : MUDWindowState::Frames();
     frames.insert(kWindowFrameKey, QRectF(geometry()));
     return frames;
 }

@@ -9,12 +9,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "core/CVLogHelper.h"
-#include "engine/automation/MUDNotificationCenter.h"
-#include "engine/connection/MUDConnection.h"
-#include "engine/connection/MUDSocket.h"
-#include "engine/storage/MUDPreservation.h"
-#include "engine/storage/MUDStorageRoot.h"
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/session/MUDDocument.h"
 #include "app/shell/MUDDocumentController.h"
@@ -23,6 +17,12 @@
 #include "app/shell/MUDPreferencesWindowController.h"
 #include "app/views/MUDAppearance.h"
 #include "app/views/MUDMenuItemTitle.h"
+#include "core/CVLogHelper.h"
+#include "engine/automation/MUDNotificationCenter.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocket.h"
+#include "engine/storage/MUDPreservation.h"
+#include "engine/storage/MUDStorageRoot.h"
 
 AppDelegate::AppDelegate(MUDDesktopIntegration* desktop, QObject* parent)
     : QObject(parent)
@@ -51,8 +51,8 @@ void AppDelegate::applicationDidFinishLaunching()
     if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
         MUDAppearance::applyDarkAppearance(*application);
     if (m_installsLogDelegate) {
-        m_logHelperDelegate = std::make_unique<MUDLogHelperDelegate>(MUDStorageRoot::sharedInstance().path()
-                                                                     + QStringLiteral("/logs"));
+        m_logHelperDelegate =
+            std::make_unique<MUDLogHelperDelegate>(MUDStorageRoot::sharedInstance().path() + QStringLiteral("/logs"));
         CVLogHelper::sharedInstance().setDelegate(m_logHelperDelegate.get());
     }
     // Diagnostics stay on this machine: events and errors are log lines of

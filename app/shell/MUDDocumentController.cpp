@@ -2,14 +2,14 @@
 
 #include <utility>
 
-#include "core/CVLogHelper.h"
-#include "engine/connection/MUDConnection.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDSessionWindow.h"
 #include "app/shell/MUDMainMenu.h"
+#include "core/CVLogHelper.h"
+#include "engine/connection/MUDConnection.h"
 
 namespace {
 MUDDocumentController* g_sharedDocumentController = nullptr;

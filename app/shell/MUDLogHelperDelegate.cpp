@@ -16,8 +16,8 @@ QString eventLine(const QString& name, QVariantMap details)
 {
     details.insert(QStringLiteral("appName"), QCoreApplication::applicationName());
     details.insert(QStringLiteral("appVersion"), QCoreApplication::applicationVersion());
-    return name + QLatin1Char(' ')
-        + QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(details)).toJson(QJsonDocument::Compact));
+    return name + QLatin1Char(' ') +
+           QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(details)).toJson(QJsonDocument::Compact));
 }
 } // namespace
 
@@ -41,7 +41,8 @@ void MUDLogHelperDelegate::logEvent(const QString& name, const QVariantMap& deta
 
 void MUDLogHelperDelegate::logError(const QString& error, const QVariantMap& details)
 {
-    write(QStringLiteral("Event ") + eventLine(QStringLiteral("Error-%1").arg(error.isEmpty() ? QStringLiteral("<nil>") : error), details));
+    write(QStringLiteral("Event ") +
+          eventLine(QStringLiteral("Error-%1").arg(error.isEmpty() ? QStringLiteral("<nil>") : error), details));
 }
 
 void MUDLogHelperDelegate::setCrashDetails(const QString& value, const QString& key)

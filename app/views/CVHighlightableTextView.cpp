@@ -11,7 +11,9 @@
 #include "engine/highlighting/CVSyntaxHighlighter.h"
 
 CVHighlightableTextView::CVHighlightableTextView(QWidget* parent)
-    : QPlainTextEdit(parent), m_textStorage(new CVTextStorage(this)), m_ruler(new CVLineNumberRuler(this))
+    : QPlainTextEdit(parent)
+    , m_textStorage(new CVTextStorage(this))
+    , m_ruler(new CVLineNumberRuler(this))
 {
     setDocument(m_textStorage);
     setLineWrapMode(QPlainTextEdit::NoWrap);

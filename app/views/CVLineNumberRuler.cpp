@@ -8,7 +8,11 @@ namespace {
 constexpr int kMargin = 6;
 }
 
-CVLineNumberRuler::CVLineNumberRuler(CVHighlightableTextView* textView) : QWidget(textView), m_textView(textView) {}
+CVLineNumberRuler::CVLineNumberRuler(CVHighlightableTextView* textView)
+    : QWidget(textView)
+    , m_textView(textView)
+{
+}
 
 int CVLineNumberRuler::rulerWidth() const
 {

@@ -3,7 +3,8 @@
 #include <QPlainTextDocumentLayout>
 #include <QTextCursor>
 
-CVTextStorage::CVTextStorage(QObject* parent) : QTextDocument(parent)
+CVTextStorage::CVTextStorage(QObject* parent)
+    : QTextDocument(parent)
 {
     setDocumentLayout(new QPlainTextDocumentLayout(this));
 }

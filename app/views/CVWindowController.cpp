@@ -21,12 +21,9 @@ constexpr qint64 MinimumVisibleMs = 1000;
 QString returnCodeText(int returnCode)
 {
     switch (returnCode) {
-    case CVWindowController::ReturnCodeCancel:
-        return QStringLiteral("Cancel");
-    case CVWindowController::ReturnCodeOK:
-        return QStringLiteral("OK");
-    default:
-        return QString::number(returnCode);
+    case CVWindowController::ReturnCodeCancel: return QStringLiteral("Cancel");
+    case CVWindowController::ReturnCodeOK: return QStringLiteral("OK");
+    default: return QString::number(returnCode);
     }
 }
 

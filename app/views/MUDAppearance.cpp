@@ -53,8 +53,8 @@ void MUDAppearance::applyDarkAppearance(QApplication& application)
 
 double MUDAppearance::relativeLuminance(const QColor& color)
 {
-    return 0.2126 * linearChannel(color.redF()) + 0.7152 * linearChannel(color.greenF())
-        + 0.0722 * linearChannel(color.blueF());
+    return 0.2126 * linearChannel(color.redF()) + 0.7152 * linearChannel(color.greenF()) +
+           0.0722 * linearChannel(color.blueF());
 }
 
 double MUDAppearance::contrastRatio(const QColor& first, const QColor& second)

@@ -119,18 +119,18 @@ std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line
     };
     // Every format range splits the line into more shaping items: white
     // space that looks the same in the text's format joins the text.
-    m_model.enumerateStyleRuns(range, [&](const QTextCharFormat& textFormat, const QTextCharFormat& whitespaceFormat,
-                                          CVRange run) {
-        const qsizetype start = run.location - range.location;
-        if (whitespaceDrawsAlike(textFormat, whitespaceFormat)) {
-            addFormat(start, run.length, textFormat);
-            return;
-        }
-        MUDStyledText::forEachStretch(QStringView(text).sliced(start, run.length),
-                                      [&](qsizetype from, qsizetype length, bool space) {
-                                          addFormat(start + from, length, space ? whitespaceFormat : textFormat);
-                                      });
-    });
+    m_model.enumerateStyleRuns(
+        range, [&](const QTextCharFormat& textFormat, const QTextCharFormat& whitespaceFormat, CVRange run) {
+            const qsizetype start = run.location - range.location;
+            if (whitespaceDrawsAlike(textFormat, whitespaceFormat)) {
+                addFormat(start, run.length, textFormat);
+                return;
+            }
+            MUDStyledText::forEachStretch(QStringView(text).sliced(start, run.length),
+                                          [&](qsizetype from, qsizetype length, bool space) {
+                                              addFormat(start + from, length, space ? whitespaceFormat : textFormat);
+                                          });
+        });
 
     auto layout = std::make_unique<QTextLayout>(text, m_font);
     QTextOption option;
@@ -224,7 +224,8 @@ void MUDDisplayLayoutManager::drawWhitespaceMarks(QPainter& painter, qsizetype l
         const QTextLine row = lineLayout.lineForTextPosition(position);
         if (!row.isValid())
             return;
-        const QPointF at(origin.x() + row.cursorToX(position) + kWhitespaceMarkShift, origin.y() + row.y() + row.ascent());
+        const QPointF at(origin.x() + row.cursorToX(position) + kWhitespaceMarkShift,
+                         origin.y() + row.y() + row.ascent());
         painter.drawText(at, mark.toString());
     };
     for (qsizetype i = 0; i < range.length; ++i) {

@@ -111,17 +111,16 @@ qsizetype MUDDisplayLines::count() const
 
 const MUDDisplayLines::LongLine* MUDDisplayLines::longLineAtOrBefore(qsizetype displayLine) const
 {
-    const auto after = std::upper_bound(
-        m_longLines.begin(), m_longLines.end(), displayLine,
-        [](qsizetype line, const LongLine& longLine) { return line < longLine.firstDisplayLine; });
+    const auto after =
+        std::upper_bound(m_longLines.begin(), m_longLines.end(), displayLine,
+                         [](qsizetype line, const LongLine& longLine) { return line < longLine.firstDisplayLine; });
     return after == m_longLines.begin() ? nullptr : &*(after - 1);
 }
 
 const MUDDisplayLines::LongLine* MUDDisplayLines::longLineOfOrBefore(qsizetype outputLine) const
 {
-    const auto after =
-        std::upper_bound(m_longLines.begin(), m_longLines.end(), outputLine,
-                         [](qsizetype line, const LongLine& longLine) { return line < longLine.line; });
+    const auto after = std::upper_bound(m_longLines.begin(), m_longLines.end(), outputLine,
+                                        [](qsizetype line, const LongLine& longLine) { return line < longLine.line; });
     return after == m_longLines.begin() ? nullptr : &*(after - 1);
 }
 

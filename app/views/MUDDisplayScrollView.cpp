@@ -164,26 +164,13 @@ void MUDDisplayScrollView::scrollKeyPressed(QKeyEvent* event)
     // A page is the lines on screen less one, however many rows each has.
     const int page = std::max(1, int(m_textView->visibleLines().size()) - 1);
     switch (event->key()) {
-    case Qt::Key_PageUp:
-        bar->setValue(bar->value() - page);
-        break;
-    case Qt::Key_PageDown:
-        bar->setValue(bar->value() + page);
-        break;
-    case Qt::Key_Up:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        break;
-    case Qt::Key_Down:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        break;
-    case Qt::Key_Home:
-        bar->triggerAction(QAbstractSlider::SliderToMinimum);
-        break;
-    case Qt::Key_End:
-        bar->triggerAction(QAbstractSlider::SliderToMaximum);
-        break;
-    default:
-        break;
+    case Qt::Key_PageUp: bar->setValue(bar->value() - page); break;
+    case Qt::Key_PageDown: bar->setValue(bar->value() + page); break;
+    case Qt::Key_Up: bar->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Down: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_Home: bar->triggerAction(QAbstractSlider::SliderToMinimum); break;
+    case Qt::Key_End: bar->triggerAction(QAbstractSlider::SliderToMaximum); break;
+    default: break;
     }
 }
 

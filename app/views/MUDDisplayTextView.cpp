@@ -263,8 +263,7 @@ QList<QTextLayout::FormatRange> MUDDisplayTextView::overlaysForLine(qsizetype di
         const MUDDisplayLines& lines = m_layoutManager.displayLines();
         const CVRange content = lines.contentRange(lines.outputLine(displayLine));
         const qsizetype overlap = m_findString.size() - 1;
-        const CVRange searched = intersection(
-            {lineRange.location - overlap, lineRange.length + 2 * overlap}, content);
+        const CVRange searched = intersection({lineRange.location - overlap, lineRange.length + 2 * overlap}, content);
         const QString text = m_model.text(searched);
         QTextCharFormat format;
         format.setBackground(withAlpha(MUDColors::SystemYellow, kFindBackgroundAlpha));
@@ -494,11 +493,8 @@ void MUDDisplayTextView::keyPressEvent(QKeyEvent* event)
         case Qt::Key_Home:
         case Qt::Key_End:
         case Qt::Key_Up:
-        case Qt::Key_Down:
-            emit scrollKeyPressed(event);
-            break;
-        default:
-            QWidget::keyPressEvent(event);
+        case Qt::Key_Down: emit scrollKeyPressed(event); break;
+        default: QWidget::keyPressEvent(event);
         }
     }
 }

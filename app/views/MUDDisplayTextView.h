@@ -20,10 +20,9 @@ class MUDOutputModel;
 
 // The output view's drawing surface (the viewport of MUDDisplayScrollView):
 // paints the lines of a session's output that are on screen, bottom line
-// given by the scroller (lines here are display lines: MUDDisplayLines), and handles selection and copy, links, blinking,
-// the trigger editor's match test, find highlights and typing that belongs
-// to the input line. Blinking and highlights are overlays drawn over the
-// text: the output itself never changes. Main thread.
+// given by the scroller (lines here are display lines: MUDDisplayLines), and handles selection and copy, links,
+// blinking, the trigger editor's match test, find highlights and typing that belongs to the input line. Blinking and
+// highlights are overlays drawn over the text: the output itself never changes. Main thread.
 class MUDDisplayTextView : public QWidget {
     Q_OBJECT
 public:

@@ -60,13 +60,8 @@ void MUDFindBar::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        emit findRequested(text(), !(event->modifiers() & Qt::ShiftModifier));
-        return;
-    case Qt::Key_Escape:
-        emit closeRequested();
-        return;
-    default:
-        QWidget::keyPressEvent(event);
+    case Qt::Key_Enter: emit findRequested(text(), !(event->modifiers() & Qt::ShiftModifier)); return;
+    case Qt::Key_Escape: emit closeRequested(); return;
+    default: QWidget::keyPressEvent(event);
     }
 }

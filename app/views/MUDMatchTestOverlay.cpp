@@ -50,7 +50,8 @@ void MUDMatchTestOverlay::update(const MUDOutputModel& output, CVRange visible, 
         return;
     for (const MUDTriggerProcessObject& match : *matches) {
         m_highlights.append({{match.range.location + visible.location, match.range.length},
-                             withAlpha(MUDColors::SystemBlue, kMatchBackgroundAlpha), QColor()});
+                             withAlpha(MUDColors::SystemBlue, kMatchBackgroundAlpha),
+                             QColor()});
         if (!match.parameterRanges)
             continue;
         for (qsizetype group = 1; group < match.parameterRanges->size(); ++group) {

@@ -9,7 +9,8 @@ constexpr qsizetype kBlockLength = 64 * 1024;
 constexpr CVRange kNotFound{CVRange::NotFound, 0};
 }
 
-CVRange MUDOutputFinder::find(const MUDOutputModel& output, const QString& text, qsizetype from, bool forward, bool wrap)
+CVRange MUDOutputFinder::find(const MUDOutputModel& output, const QString& text, qsizetype from, bool forward,
+                              bool wrap)
 {
     if (text.isEmpty())
         return kNotFound;

@@ -40,8 +40,7 @@ void storeTriggers(const MUDConnection& connection, int count);
 QString proxyRebuiltOutput(const QStringList& documents);
 
 // Spins the event loop until `done` or the time limit; false on time-out.
-template <typename Done>
-bool spinUntil(Done done, int limitSeconds)
+template<typename Done> bool spinUntil(Done done, int limitSeconds)
 {
     const BenchClock::time_point deadline = BenchClock::now() + std::chrono::seconds(limitSeconds);
     while (!done()) {

@@ -21,7 +21,7 @@ QString MUDAlias::aliasModifiedNotification()
 }
 
 std::shared_ptr<MUDAlias> MUDAlias::aliasFromDictionaryRepresentation(const QJsonObject& dictionary,
-                                                                    const QString& title)
+                                                                      const QString& title)
 {
     auto alias = std::make_shared<MUDAlias>();
     Fields& fields = alias->m_fields;
@@ -68,6 +68,6 @@ bool MUDAlias::isModified() const
 
 bool MUDAlias::matchesString(const QString& search) const
 {
-    return fieldContains(m_fields.title, search) || fieldContains(m_fields.action, search)
-        || fieldContains(m_fields.matchString, search);
+    return fieldContains(m_fields.title, search) || fieldContains(m_fields.action, search) ||
+           fieldContains(m_fields.matchString, search);
 }

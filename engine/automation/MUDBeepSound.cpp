@@ -31,8 +31,7 @@ QByteArray beepWave()
     out.writeRawData("RIFF", 4);
     out << quint32(36 + pcm.size());
     out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(rate) << quint32(rate * 2) << quint16(2)
-        << quint16(16);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(rate) << quint32(rate * 2) << quint16(2) << quint16(16);
     out.writeRawData("data", 4);
     out << quint32(pcm.size());
     out.writeRawData(pcm.constData(), static_cast<int>(pcm.size()));
@@ -57,7 +56,8 @@ const LoadedBeep& loadedBeep()
             CVLog(QStringLiteral("MUDBeepSound: no sound player found, beep stays silent"));
             return loaded;
         }
-        loaded.file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("quarrow-beep-XXXXXX.wav")));
+        loaded.file =
+            std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("quarrow-beep-XXXXXX.wav")));
         if (!loaded.file->open() || loaded.file->write(beepWave()) < 0 || !loaded.file->flush())
             loaded.player.clear();
         return loaded;

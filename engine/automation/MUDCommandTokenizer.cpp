@@ -83,8 +83,8 @@ void MUDCommandTokenizer::enumerateTokens(const TokenBlock& block, qsizetype loc
 QString MUDCommandTokenizer::tokenText(const QString& piece) const
 {
     const QString escapeSuffix = m_semicolonEscapeCharacter == 0
-        ? QString()
-        : QString(QChar::fromLatin1(m_semicolonEscapeCharacter)) + QLatin1Char(';');
+                                     ? QString()
+                                     : QString(QChar::fromLatin1(m_semicolonEscapeCharacter)) + QLatin1Char(';');
     QString text = piece;
     if (text.endsWith(QLatin1Char(';')) && (escapeSuffix.isEmpty() || !text.endsWith(escapeSuffix)))
         text.chop(1);

@@ -41,8 +41,7 @@ public:
 
     // The trigger, alias or timer whose action this is. Objects with an
     // `isDebug()` member answer isDebug().
-    template <class Target>
-    void setTargetObject(std::shared_ptr<Target> target)
+    template<class Target> void setTargetObject(std::shared_ptr<Target> target)
     {
         std::function<bool()> debug;
         if constexpr (requires(const Target& t) { bool(t.isDebug()); }) {
@@ -54,8 +53,7 @@ public:
     std::shared_ptr<void> targetObject() const;
     // The target when it was set as a `Target`, else null (the session tells
     // trigger, alias and timer commands apart by it).
-    template <class Target>
-    std::shared_ptr<Target> targetObjectAs() const
+    template<class Target> std::shared_ptr<Target> targetObjectAs() const
     {
         const std::type_info* type = nullptr;
         std::shared_ptr<void> target = targetObjectAndType(&type);

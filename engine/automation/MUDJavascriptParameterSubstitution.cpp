@@ -59,8 +59,8 @@ QString MUDJavascriptParameterSubstitution::replaceParametersInString(
     return replace(text, parameters, QuotedValues::Literal);
 }
 
-QString MUDJavascriptParameterSubstitution::replaceParametersInCode(const QString& text,
-                                                                    const std::optional<MUDScriptParameters>& parameters)
+QString MUDJavascriptParameterSubstitution::replaceParametersInCode(
+    const QString& text, const std::optional<MUDScriptParameters>& parameters)
 {
     return replace(text, parameters, QuotedValues::Blank);
 }
@@ -85,8 +85,7 @@ QString MUDJavascriptParameterSubstitution::replace(const QString& text,
                                 quotedValues == QuotedValues::Blank
                                     ? QStringLiteral("''")
                                     : QLatin1Char('\'') + quotedLiteralBody(value) + QLatin1Char('\''),
-                                value.size() > 2,
-                                value.isEmpty() || value.startsWith(QLatin1Char(' '))});
+                                value.size() > 2, value.isEmpty() || value.startsWith(QLatin1Char(' '))});
     }
     std::stable_sort(replacements.begin(), replacements.end(),
                      [](const Replacement& a, const Replacement& b) { return a.key.size() > b.key.size(); });

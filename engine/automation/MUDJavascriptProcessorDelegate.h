@@ -23,7 +23,7 @@ public:
                                                     const std::shared_ptr<MUDJavascriptActionSource>& actionSource) = 0;
     virtual void javascriptProcessorRequestsLog(MUDJavascriptProcessor* processor, const QString& text) = 0;
     // Optional: sessions that keep no script aliases leave it alone.
-    virtual void javascriptProcessorSetAlias(MUDJavascriptProcessor*, const QString&, const QVariant&) {}
+    virtual void javascriptProcessorSetAlias(MUDJavascriptProcessor*, const QString&, const QVariant&) { }
     virtual void javascriptProcessorReceivedMessage(MUDJavascriptProcessor* processor, const MUDMessage& message) = 0;
     virtual void javascriptProcessorSetExits(MUDJavascriptProcessor* processor, const QList<MUDExit>& exits) = 0;
     virtual void javascriptProcessorProcessForAutocomplete(MUDJavascriptProcessor* processor, const QString& text) = 0;

@@ -11,14 +11,37 @@ namespace {
 const QSet<QStringView>& refusedWords()
 {
     static const QSet<QStringView> words = {
-        u"this",        u"globalThis",       u"global",           u"eval",
-        u"Function",    u"with",             u"import",           u"arguments",
-        u"caller",      u"callee",           u"prototype",        u"__proto__",
-        u"constructor", u"getPrototypeOf",   u"setPrototypeOf",   u"Object",
-        u"Reflect",     u"Proxy",            u"super",            u"call",
-        u"apply",       u"bind",             u"__defineGetter__", u"__defineSetter__",
-        u"delete",      u"RegExp",           u"WeakRef",          u"FinalizationRegistry",
-        u"Atomics",     u"captureStackTrace", u"QuarrowTempFunction",
+        u"this",
+        u"globalThis",
+        u"global",
+        u"eval",
+        u"Function",
+        u"with",
+        u"import",
+        u"arguments",
+        u"caller",
+        u"callee",
+        u"prototype",
+        u"__proto__",
+        u"constructor",
+        u"getPrototypeOf",
+        u"setPrototypeOf",
+        u"Object",
+        u"Reflect",
+        u"Proxy",
+        u"super",
+        u"call",
+        u"apply",
+        u"bind",
+        u"__defineGetter__",
+        u"__defineSetter__",
+        u"delete",
+        u"RegExp",
+        u"WeakRef",
+        u"FinalizationRegistry",
+        u"Atomics",
+        u"captureStackTrace",
+        u"QuarrowTempFunction",
     };
     return words;
 }
@@ -99,10 +122,7 @@ private:
     // Index of the last non-space character before `index`, or -1.
     qsizetype previousVisible(qsizetype index) const { return skip(index - 1, -1, isAsciiSpace); }
     qsizetype nextVisible(qsizetype index) const { return skip(index, 1, isAsciiSpace); }
-    QChar at(qsizetype index) const
-    {
-        return index >= 0 && index < m_code.size() ? m_code.at(index) : QChar();
-    }
+    QChar at(qsizetype index) const { return index >= 0 && index < m_code.size() ? m_code.at(index) : QChar(); }
 
     // An assignment target ending at `last`: a plain name is recorded; a
     // member, a parenthesised expression or a pattern refuses the script.
@@ -187,8 +207,8 @@ private:
         const qsizetype close = m_code.indexOf(QLatin1Char(']'), i);
         if (close > i) {
             const QStringView inside = m_code.mid(i + 1, close - i - 1).trimmed();
-            if (!inside.isEmpty()
-                && std::all_of(inside.begin(), inside.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+            if (!inside.isEmpty() &&
+                std::all_of(inside.begin(), inside.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
                 return true;
         }
         const qsizetype before = previousVisible(i);

@@ -30,8 +30,7 @@ std::chrono::steady_clock::duration secondsDuration(double seconds)
 }
 
 // Calls the delegate on the main thread and waits; does nothing without one.
-template <class Call>
-void onDelegate(MUDJavascriptProcessor& processor, Call call)
+template<class Call> void onDelegate(MUDJavascriptProcessor& processor, Call call)
 {
     fc_executeOnMainThreadSync([&processor, &call] {
         if (auto* delegate = processor.delegate())
@@ -115,8 +114,8 @@ QString MUDJavascriptScriptRun::wrapScript(const QString& action)
 
 std::optional<QString> MUDJavascriptScriptRun::functionBody(const QString& wrapped)
 {
-    if (!wrapped.startsWith(kWrapperStart) || !wrapped.endsWith(kWrapperEnd)
-        || wrapped.size() < kWrapperStart.size() + kWrapperEnd.size())
+    if (!wrapped.startsWith(kWrapperStart) || !wrapped.endsWith(kWrapperEnd) ||
+        wrapped.size() < kWrapperStart.size() + kWrapperEnd.size())
         return std::nullopt;
     return wrapped.mid(kWrapperStart.size(), wrapped.size() - kWrapperStart.size() - kWrapperEnd.size());
 }
@@ -153,8 +152,8 @@ void MUDJavascriptScriptRun::run(const QString& action)
         return;
     }
     MUDJavascriptContextPool& pool = m_processor.contextPool();
-    const std::optional<QString> body = functionBody(
-        MUDJavascriptParameterSubstitution::replaceParametersInCode(m_rawScript, m_parameters));
+    const std::optional<QString> body =
+        functionBody(MUDJavascriptParameterSubstitution::replaceParametersInCode(m_rawScript, m_parameters));
     if (body)
         m_context = pool.borrowContext(*body);
     const bool borrowed = m_context != nullptr;
@@ -177,20 +176,16 @@ void MUDJavascriptScriptRun::run(const QString& action)
         reportError(QStringLiteral("Script terminated: its JavaScript ran for more than %1 seconds.")
                         .arg(m_processor.executionTimeLimit()));
         break;
-    case Termination::Stopped:
-        reportError(QStringLiteral("Script terminated: scripts were stopped."));
-        break;
-    case Termination::None:
-        reportError(*exception);
-        break;
+    case Termination::Stopped: reportError(QStringLiteral("Script terminated: scripts were stopped.")); break;
+    case Termination::None: reportError(*exception); break;
     }
 }
 
 void MUDJavascriptScriptRun::reportError(const QString& message)
 {
-    CVLog(QStringLiteral("%1 (%2) has error: %3")
-              .arg(QStringLiteral("MUDJavascriptProcessor:processActionAsJavascript"), m_source->description(),
-                   message));
+    CVLog(
+        QStringLiteral("%1 (%2) has error: %3")
+            .arg(QStringLiteral("MUDJavascriptProcessor:processActionAsJavascript"), m_source->description(), message));
     const MUDJavascriptError error{m_actionName, m_rawScript, m_processedScript, m_parameters, message};
     onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
         delegate->javascriptProcessorHasError(&m_processor, error);

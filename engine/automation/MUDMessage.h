@@ -7,7 +7,10 @@
 class MUDMessage {
 public:
     MUDMessage() = default;
-    explicit MUDMessage(const QString& message) : m_message(message) {}
+    explicit MUDMessage(const QString& message)
+        : m_message(message)
+    {
+    }
 
     QString message() const { return m_message; }
     void setMessage(const QString& message) { m_message = message; }

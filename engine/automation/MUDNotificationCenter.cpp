@@ -8,7 +8,8 @@ MUDNotificationCenter& MUDNotificationCenter::defaultCenter()
 {
     static MUDNotificationCenter* center = [] {
         auto* created = new MUDNotificationCenter;
-        created->moveToThread(QCoreApplication::instance() ? QCoreApplication::instance()->thread() : created->thread());
+        created->moveToThread(QCoreApplication::instance() ? QCoreApplication::instance()->thread()
+                                                           : created->thread());
         return created;
     }();
     return *center;

@@ -38,8 +38,7 @@ bool sameLocation(const QString& a, const QString& b);
 
 // A string field that compares by `Equal`, so a record's fields compare
 // with the defaulted operator== and still follow the record's rules.
-template <bool (*Equal)(const QString&, const QString&)>
-class ComparedString {
+template<bool (*Equal)(const QString&, const QString&)> class ComparedString {
 public:
     ComparedString() = default;
     ComparedString(const QString& value)

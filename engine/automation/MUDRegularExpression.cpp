@@ -55,7 +55,8 @@ std::shared_ptr<MUDRegularExpression> MUDRegularExpression::compile(const QStrin
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError{};
     const icu::UnicodeString source = aliasOf(pattern);
-    std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(source, icuFlags(options), parseError, status));
+    std::unique_ptr<icu::RegexPattern> compiled(
+        icu::RegexPattern::compile(source, icuFlags(options), parseError, status));
     if (U_FAILURE(status) || !compiled) {
         if (error) {
             *error = QStringLiteral("%1 at offset %2 in pattern \"%3\"")
@@ -70,8 +71,8 @@ std::shared_ptr<MUDRegularExpression> MUDRegularExpression::compile(const QStrin
     std::unique_ptr<icu::RegexMatcher> probe(compiled->matcher(status));
     expression->m_groupCount = probe && U_SUCCESS(status) ? static_cast<int>(probe->groupCount()) : 0;
     expression->m_compiled = std::make_unique<Compiled>(Compiled{std::move(compiled)});
-    expression->m_prefilter = MUDRegularExpressionPrefilter::analyse(pattern, options & CaseInsensitive,
-                                                                      options & DotMatchesLineSeparators);
+    expression->m_prefilter =
+        MUDRegularExpressionPrefilter::analyse(pattern, options & CaseInsensitive, options & DotMatchesLineSeparators);
     return expression;
 }
 

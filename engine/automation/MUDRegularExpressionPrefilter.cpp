@@ -104,25 +104,18 @@ private:
         const char16_t c = peek();
         ++m_index;
         switch (c) {
-        case u'\\':
-            return escape();
-        case u'.':
-            return {std::nullopt, m_dotMatchesLineFeed};
-        case u'[':
-            return {std::nullopt, characterClass()};
-        case u'(':
-            return group(depth);
+        case u'\\': return escape();
+        case u'.': return {std::nullopt, m_dotMatchesLineFeed};
+        case u'[': return {std::nullopt, characterClass()};
+        case u'(': return group(depth);
         case u'^':
-        case u'$':
-            return {};
+        case u'$': return {};
         case u'*':
         case u'+':
         case u'?':
         case u'{':
         case u'}':
-        case u']':
-            m_unknown = true;
-            return {};
+        case u']': m_unknown = true; return {};
         default:
             if (c < 0x20)
                 return {std::nullopt, c == u'\n'};
@@ -145,14 +138,11 @@ private:
         case u'd':
         case u'S':
         case u'b':
-        case u'B':
-            return {};
-        case u't':
-            return {u'\t', false};
+        case u'B': return {};
+        case u't': return {u'\t', false};
         case u's':
         case u'W':
-        case u'D':
-            return {std::nullopt, true};
+        case u'D': return {std::nullopt, true};
         default:
             if (isPrintableAscii(e) && !isAsciiLetterOrDigit(e))
                 return {e, false};

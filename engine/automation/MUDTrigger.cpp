@@ -22,7 +22,7 @@ QString MUDTrigger::triggerModifiedNotification()
 }
 
 std::shared_ptr<MUDTrigger> MUDTrigger::triggerFromDictionaryRepresentation(const QJsonObject& dictionary,
-                                                                          const QString& title)
+                                                                            const QString& title)
 {
     auto trigger = std::make_shared<MUDTrigger>();
     Fields& fields = trigger->m_fields;
@@ -70,8 +70,8 @@ bool MUDTrigger::isModified() const
 
 bool MUDTrigger::matchesString(const QString& search) const
 {
-    return fieldContains(m_fields.title, search) || fieldContains(m_fields.action, search)
-        || fieldContains(m_fields.matchString, search);
+    return fieldContains(m_fields.title, search) || fieldContains(m_fields.action, search) ||
+           fieldContains(m_fields.matchString, search);
 }
 
 QString MUDTrigger::description() const

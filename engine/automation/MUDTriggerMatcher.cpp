@@ -45,8 +45,8 @@ bool isValidRange(const CVAttributedString& text, CVRange range)
 
 }
 
-std::optional<QList<MUDTriggerProcessObject>> MUDTriggerMatcher::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
-                                                                               const CVAttributedString& text)
+std::optional<QList<MUDTriggerProcessObject>> MUDTriggerMatcher::matchTrigger(
+    const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text)
 {
     const MUDSearchText search(text.string());
     return matchTrigger(trigger, text, search, {0, text.length()}, 0).objects;
@@ -59,12 +59,9 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::matchTrigger(const std::shared_ptr
     if (trigger->matchString().isEmpty())
         return {};
     switch (trigger->matchType()) {
-    case MUDTrigger::kMatchPlainText:
-        return processPlainTrigger(trigger, text, search, targetRange, offset);
-    case MUDTrigger::kMatchRegularExpression:
-        return processRegexTrigger(trigger, text, search, targetRange, offset);
-    default:
-        return {};
+    case MUDTrigger::kMatchPlainText: return processPlainTrigger(trigger, text, search, targetRange, offset);
+    case MUDTrigger::kMatchRegularExpression: return processRegexTrigger(trigger, text, search, targetRange, offset);
+    default: return {};
     }
 }
 

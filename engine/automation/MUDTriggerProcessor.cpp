@@ -45,8 +45,8 @@ void MUDTriggerProcessor::setTriggers(QList<std::shared_ptr<MUDTrigger>> trigger
     m_lastProcessLookup.clear();
 }
 
-void MUDTriggerProcessor::processTriggersInString(const CVAttributedString& output, CVRange range, quint32 triggerSource,
-                                                  quint64 commandIndex)
+void MUDTriggerProcessor::processTriggersInString(const CVAttributedString& output, CVRange range,
+                                                  quint32 triggerSource, quint64 commandIndex)
 {
     processTriggersInWindow(output, 0, range, triggerSource, commandIndex);
 }
@@ -63,9 +63,8 @@ void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& wind
     for (const auto& trigger : triggers()) {
         if (trigger->disabled())
             continue;
-        const bool isWaiting = std::any_of(waiting.cbegin(), waiting.cend(), [&](const auto& source) {
-            return source->hasTargetObject(trigger.get());
-        });
+        const bool isWaiting = std::any_of(waiting.cbegin(), waiting.cend(),
+                                           [&](const auto& source) { return source->hasTargetObject(trigger.get()); });
         if (!isWaiting)
             candidates.append(trigger);
     }
@@ -76,13 +75,13 @@ void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& wind
     const qsizetype lowest = std::max(windowOffset, lowestLocationForTriggers(candidates, range, outputLength));
     const CVAttributedString searched = window.substring({lowest - windowOffset, outputLength - lowest});
 
-    CVOperationQueue::shared().addOperation([self = shared_from_this(), candidates, searched, lowest, triggerSource,
-                                              commandIndex, stopwatch] {
-        self->doProcessTriggers(candidates, searched, lowest, triggerSource, commandIndex);
-        const double elapsed = stopwatch->elapsedSeconds();
-        if (elapsed > 1.0)
-            CVLog(QString::asprintf("doProcessTriggers test took %0.2f seconds", elapsed));
-    });
+    CVOperationQueue::shared().addOperation(
+        [self = shared_from_this(), candidates, searched, lowest, triggerSource, commandIndex, stopwatch] {
+            self->doProcessTriggers(candidates, searched, lowest, triggerSource, commandIndex);
+            const double elapsed = stopwatch->elapsedSeconds();
+            if (elapsed > 1.0)
+                CVLog(QString::asprintf("doProcessTriggers test took %0.2f seconds", elapsed));
+        });
 }
 
 qsizetype MUDTriggerProcessor::lowestLocationForTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers,
@@ -113,8 +112,7 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
     QList<MUDTriggerProcessObject> objects;
     for (const auto& trigger : triggers) {
         qsizetype start = 0;
-        if (const auto recorded = validRecordedPosition(trigger.get(), offset + length);
-            recorded && *recorded > offset)
+        if (const auto recorded = validRecordedPosition(trigger.get(), offset + length); recorded && *recorded > offset)
             start = *recorded - offset;
         start = windowedStart(*trigger, start, length);
         const MUDTriggerMatcher::Matches matches =
@@ -154,8 +152,7 @@ void MUDTriggerProcessor::processTriggerObject(const MUDTriggerProcessObject& ob
     source->setActionName(QStringLiteral("Trigger: %1").arg(object.trigger->title()));
     source->setTargetObject(object.trigger);
     source->setDataStartLocation(static_cast<quint64>(object.range.end()));
-    m_javascriptProcessor->processActionAsJavascript(object.trigger->action(), source, object.parameters,
-                                                     commandIndex);
+    m_javascriptProcessor->processActionAsJavascript(object.trigger->action(), source, object.parameters, commandIndex);
 }
 
 std::optional<qsizetype> MUDTriggerProcessor::recordedPosition(const std::shared_ptr<MUDTrigger>& trigger) const

@@ -66,9 +66,7 @@ void CVFTPortTester::takeIn(const QList<CVFTPortTesterEntry>& entries)
                 continue;
             m_busyLookup.insert(entry.identifier(), queued);
         }
-        m_lookupQueue.addOperation([weakSelf = weak_from_this(), queued] {
-            probe(weakSelf, queued);
-        });
+        m_lookupQueue.addOperation([weakSelf = weak_from_this(), queued] { probe(weakSelf, queued); });
         ++added;
     }
     logType1000(QStringLiteral("Added %1 entries for port testing.").arg(added));

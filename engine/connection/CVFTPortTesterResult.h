@@ -9,7 +9,7 @@
 struct CVFTPortTesterResult {
     enum Status : qint32 { Unknown = 0, Online = 1, Partial = 2, Offline = 3 };
 
-    QString ipAddress;  // empty when the host did not resolve
+    QString ipAddress; // empty when the host did not resolve
     bool success = false;
     qint64 port = 0;
     QString hostDisplay; // the resolved address, or empty

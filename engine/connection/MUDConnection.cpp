@@ -93,7 +93,7 @@ MUDConnection& MUDConnection::operator=(const MUDConnection& other)
 }
 
 std::shared_ptr<MUDConnection> MUDConnection::connectionFromDictionaryRepresentation(const QJsonObject& dictionary,
-                                                                                      const QString& title)
+                                                                                     const QString& title)
 {
     auto connection = std::make_shared<MUDConnection>();
     Fields& fields = connection->m_fields;

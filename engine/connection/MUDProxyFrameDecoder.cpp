@@ -15,8 +15,7 @@ void MUDProxyFrameDecoder::append(const QByteArray& bytes)
     if (m_failed)
         return;
     m_buffer.append(bytes);
-    while (decodeOne()) {
-    }
+    while (decodeOne()) { }
 }
 
 bool MUDProxyFrameDecoder::decodeOne()

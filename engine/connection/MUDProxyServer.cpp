@@ -89,8 +89,8 @@ QString MUDProxyServer::createSendStringForMessages(const QList<MUDMessage>& mes
     QJsonArray entries;
     for (const MUDMessage& message : messages)
         entries.append(message.message());
-    return jsonString(QJsonObject{{QStringLiteral("action"), QStringLiteral("messages")},
-                                  {QStringLiteral("entries"), entries}});
+    return jsonString(
+        QJsonObject{{QStringLiteral("action"), QStringLiteral("messages")}, {QStringLiteral("entries"), entries}});
 }
 
 QString MUDProxyServer::refusalMessage()
@@ -142,9 +142,8 @@ bool MUDProxyServer::searchPort()
     }
     if (!m_running)
         return false;
-    const QString message = QStringLiteral("No free local port from %1 to %2 for the proxy server.")
-                                .arg(m_firstPort)
-                                .arg(m_lastPort);
+    const QString message =
+        QStringLiteral("No free local port from %1 to %2 for the proxy server.").arg(m_firstPort).arg(m_lastPort);
     CVLog(message);
     fc_executeOnMainThread([self = shared_from_this(), message] {
         if (std::shared_ptr<MUDProxyServerDelegate> target = self->delegate())
@@ -173,11 +172,11 @@ void MUDProxyServer::attachViewer(std::unique_ptr<CVSocket> socket)
             self->admitViewer(client, nullptr, {});
             return;
         }
-        target->MUDProxyServerInitialBuffer(
-            self.get(), [self, client](std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer,
-                                       const QList<MUDMessage>& messages) {
-                self->admitViewer(client, std::move(initialBuffer), messages);
-            });
+        target->MUDProxyServerInitialBuffer(self.get(),
+                                            [self, client](std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer,
+                                                           const QList<MUDMessage>& messages) {
+                                                self->admitViewer(client, std::move(initialBuffer), messages);
+                                            });
     });
 }
 
@@ -259,7 +258,9 @@ bool MUDProxyServer::viewerPass(MUDProxyClient& client, MUDProxyCommandBuffer& c
 
 void MUDProxyServer::retire(const std::shared_ptr<MUDProxyClient>& client)
 {
-    CVLog(QStringLiteral("Proxy viewer %1 %2 has left.").arg(client->socket().peerAddress()).arg(client->socket().peerPort()));
+    CVLog(QStringLiteral("Proxy viewer %1 %2 has left.")
+              .arg(client->socket().peerAddress())
+              .arg(client->socket().peerPort()));
     QMutexLocker lock(&m_clientsMutex);
     m_clients.removeAll(client);
 }

@@ -17,8 +17,8 @@ class MUDProxyServerDelegate {
 public:
     // Takes a joining viewer's first documents: the frame of the document
     // describing the whole output and the messages so far. Main thread, once.
-    using InitialBufferReady =
-        std::function<void(std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer, const QList<MUDMessage>& messages)>;
+    using InitialBufferReady = std::function<void(std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer,
+                                                  const QList<MUDMessage>& messages)>;
 
     virtual ~MUDProxyServerDelegate() = default;
 

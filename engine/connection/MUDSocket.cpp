@@ -170,7 +170,8 @@ void MUDSocket::connectionLoop(const std::shared_ptr<CVSocket>& socket)
             dataPass(*socket);
         if (!socket->isConnected()) {
             registerConnected(shared_from_this(), false);
-            postToDelegate([](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketHasDisconnected(self); });
+            postToDelegate(
+                [](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketHasDisconnected(self); });
             return;
         }
         if (closing)

@@ -48,12 +48,27 @@ bool isPrintableAscii(quint64 word)
     return (below | above) == 0;
 }
 
-bool isIntermediate(uchar c) { return c >= 0x20 && c <= 0x2f; }
-bool isParameter(uchar c) { return c >= 0x30 && c <= 0x3f; }
-bool isCsiFinal(uchar c) { return c >= 0x40 && c <= 0x7e; }
-bool isEscapeFinal(uchar c) { return c >= 0x30 && c <= 0x7e; }
+bool isIntermediate(uchar c)
+{
+    return c >= 0x20 && c <= 0x2f;
+}
+bool isParameter(uchar c)
+{
+    return c >= 0x30 && c <= 0x3f;
+}
+bool isCsiFinal(uchar c)
+{
+    return c >= 0x40 && c <= 0x7e;
+}
+bool isEscapeFinal(uchar c)
+{
+    return c >= 0x30 && c <= 0x7e;
+}
 // OSC, DCS, SOS, PM and APC: strings ended by BEL or ST.
-bool opensControlString(uchar c) { return c == ']' || c == 'P' || c == 'X' || c == '^' || c == '_'; }
+bool opensControlString(uchar c)
+{
+    return c == ']' || c == 'P' || c == 'X' || c == '^' || c == '_';
+}
 
 // Number of bytes of an incomplete UTF-8 character at the end of [begin, end), or 0.
 qsizetype incompleteUtf8Tail(const char* begin, const char* end)
@@ -137,7 +152,8 @@ bool ANSIDataProcessor::processData(QByteArrayView data)
     }
     pass.bytes.truncate(pass.out - pass.bytes.constData());
     if (m_delegate)
-        m_delegate->ANSIDataProcessorReceived(this, ANSIDataProcessorResults(std::move(pass.bytes), std::move(pass.spans)));
+        m_delegate->ANSIDataProcessorReceived(this,
+                                              ANSIDataProcessorResults(std::move(pass.bytes), std::move(pass.spans)));
     return true;
 }
 
@@ -226,26 +242,17 @@ bool ANSIDataProcessor::takeWholeCsi(Pass& pass)
 void ANSIDataProcessor::sequenceByte(Pass& pass)
 {
     switch (m_state) {
-    case State::Ground:
-        return;
+    case State::Ground: return;
     case State::Escape:
-    case State::EscapeIntermediate:
-        escapeByte(pass);
-        break;
+    case State::EscapeIntermediate: escapeByte(pass); break;
     case State::CsiParameter:
-    case State::CsiIntermediate:
-        csiByte(pass);
-        break;
+    case State::CsiIntermediate: csiByte(pass); break;
     case State::ControlString:
-    case State::ControlStringEscape:
-        controlStringByte(pass);
-        break;
+    case State::ControlStringEscape: controlStringByte(pass); break;
     case State::TelnetCommand:
     case State::TelnetOption:
     case State::Subnegotiation:
-    case State::SubnegotiationIac:
-        telnetByte(pass);
-        break;
+    case State::SubnegotiationIac: telnetByte(pass); break;
     }
     dropOverlongSequence(pass);
 }
@@ -362,8 +369,7 @@ void ANSIDataProcessor::telnetByte(Pass& pass)
             restartAtPreviousByte(pass, ANSIResultType::Telnet, State::TelnetCommand);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

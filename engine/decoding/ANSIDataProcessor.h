@@ -34,16 +34,16 @@ public:
 private:
     enum class State : quint8 {
         Ground,
-        Escape,             // after ESC
+        Escape, // after ESC
         EscapeIntermediate, // ESC, intermediate bytes, awaiting the final byte
-        CsiParameter,       // ESC [ and parameter bytes
-        CsiIntermediate,    // CSI intermediate bytes
-        ControlString,      // OSC, DCS, SOS, PM or APC body
+        CsiParameter, // ESC [ and parameter bytes
+        CsiIntermediate, // CSI intermediate bytes
+        ControlString, // OSC, DCS, SOS, PM or APC body
         ControlStringEscape, // ESC inside a control string (ST is ESC \)
-        TelnetCommand,      // after IAC
-        TelnetOption,       // after IAC WILL/WONT/DO/DONT
-        Subnegotiation,     // IAC SB body
-        SubnegotiationIac,  // IAC inside a subnegotiation
+        TelnetCommand, // after IAC
+        TelnetOption, // after IAC WILL/WONT/DO/DONT
+        Subnegotiation, // IAC SB body
+        SubnegotiationIac, // IAC inside a subnegotiation
     };
 
     // Per-read decoding context: where output goes and where the open

@@ -5,9 +5,9 @@
 
 // The kind of a decoded chunk; the values are those stored for the chunk.
 enum class ANSIResultType : qint32 {
-    Telnet = 0,  // one telnet command, from IAC
+    Telnet = 0, // one telnet command, from IAC
     Command = 1, // one escape sequence, ESC through its final byte
-    Text = 2,    // filtered text bytes, UTF-8; may be empty
+    Text = 2, // filtered text bytes, UTF-8; may be empty
 };
 
 // One decoded chunk: its kind and its bytes. A light view: the bytes belong

@@ -10,9 +10,8 @@ QStringList sortedCaseInsensitively(QStringList words)
 {
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(words.begin(), words.end(), [&collator](const QString& a, const QString& b) {
-        return collator.compare(a, b) < 0;
-    });
+    std::sort(words.begin(), words.end(),
+              [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     return words;
 }
 
@@ -35,9 +34,9 @@ const QStringList& MUDKeywordProcessor::ignoreWords()
 {
     // Compared after lower-casing, so "HP" never matches; kept as listed.
     static const QStringList words = [] {
-        QStringList list{"and", "any", "are", "because", "charisma", "completely", "joyfully",
-                         "missed", "slightly", "killed", "perfect", "bruised", "missed", "HP",
-                         "you", "the", "few", "not", "your"};
+        QStringList list{"and",    "any",      "are",    "because", "charisma", "completely", "joyfully",
+                         "missed", "slightly", "killed", "perfect", "bruised",  "missed",     "HP",
+                         "you",    "the",      "few",    "not",     "your"};
         list.removeDuplicates();
         return sortedCaseInsensitively(list);
     }();
@@ -53,8 +52,8 @@ void MUDKeywordProcessor::processHostString(const QString& string)
         const QString word = string.mid(range.location, range.length).toLower();
         if (word.size() < 3 || !hasOnlyAllowedCharacters(word) || ignored.contains(word))
             return;
-        if (word.size() >= 5 && word.endsWith(u's') && !word.endsWith(QLatin1String("us"))
-            && !word.endsWith(QLatin1String("ss")))
+        if (word.size() >= 5 && word.endsWith(u's') && !word.endsWith(QLatin1String("us")) &&
+            !word.endsWith(QLatin1String("ss")))
             m_hostWords.insert(word.chopped(1));
         m_hostWords.insert(word);
     });

@@ -244,7 +244,7 @@ CVRange MUDOutputModel::runRange(RunPosition position) const
     const qsizetype lineStart = m_lines[position.line].start;
     const qsizetype start = lineStart + m_runs[position.run].start;
     const qsizetype end = position.run + 1 < lineRunEnd(position.line) ? lineStart + m_runs[position.run + 1].start
-                                                                        : lineEnd(position.line);
+                                                                       : lineEnd(position.line);
     return {start, end - start};
 }
 

@@ -43,8 +43,7 @@ public:
     static bool isWhitespace(char16_t c);
     // Calls `block(start, length, whitespace)` for each maximal stretch of
     // white space or of other characters in `text`, in order.
-    template <typename Block>
-    static void forEachStretch(QStringView text, Block&& block)
+    template<typename Block> static void forEachStretch(QStringView text, Block&& block)
     {
         const char16_t* characters = text.utf16();
         const qsizetype length = text.size();

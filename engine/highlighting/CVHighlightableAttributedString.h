@@ -8,10 +8,13 @@
 // must outlive this target. Any single thread.
 class CVHighlightableAttributedString : public CVHighlightable {
 public:
-    explicit CVHighlightableAttributedString(CVAttributedString& internalString) : m_internalString(internalString) {}
+    explicit CVHighlightableAttributedString(CVAttributedString& internalString)
+        : m_internalString(internalString)
+    {
+    }
 
-    void beginEditing() override {}
-    void endEditing() override {}
+    void beginEditing() override { }
+    void endEditing() override { }
     qsizetype length() const override { return m_internalString.length(); }
     void addAttribute(int attribute, const QVariant& value, CVRange range) override
     {

@@ -33,7 +33,10 @@ bool inside(const QTextLayout::FormatRange& range, int from, int to)
 }
 }
 
-CVHighlightableLayoutManager::CVHighlightableLayoutManager(QTextDocument* document) : m_document(document) {}
+CVHighlightableLayoutManager::CVHighlightableLayoutManager(QTextDocument* document)
+    : m_document(document)
+{
+}
 
 CVHighlightableLayoutManager::~CVHighlightableLayoutManager()
 {
@@ -52,12 +55,12 @@ qsizetype CVHighlightableLayoutManager::length() const
     return m_document ? m_document->characterCount() - 1 : 0;
 }
 
-template <typename Edit> void CVHighlightableLayoutManager::editBlocks(CVRange range, Edit edit)
+template<typename Edit> void CVHighlightableLayoutManager::editBlocks(CVRange range, Edit edit)
 {
     if (!m_document || range.length <= 0)
         return;
-    for (QTextBlock block = m_document->findBlock(int(range.location)); block.isValid() && block.position() < range.end();
-         block = block.next()) {
+    for (QTextBlock block = m_document->findBlock(int(range.location));
+         block.isValid() && block.position() < range.end(); block = block.next()) {
         const int from = int(std::max<qsizetype>(range.location - block.position(), 0));
         const int to = int(std::min<qsizetype>(range.end() - block.position(), block.length()));
         if (from >= to)

@@ -30,7 +30,7 @@ public:
 private:
     // Calls `edit` with each touched block's formats and the block-relative
     // span; `edit` answers whether it changed them.
-    template <typename Edit> void editBlocks(CVRange range, Edit edit);
+    template<typename Edit> void editBlocks(CVRange range, Edit edit);
     // Hands the edited formats to their layouts and tells the document
     // layout to lay out the touched blocks again, so the new formats are
     // drawn; batched until endEditing.

@@ -10,8 +10,9 @@ std::vector<CVPendingShifts::Boundary>::iterator CVPendingShifts::lowerBound(qsi
 
 qsizetype CVPendingShifts::offsetAt(qsizetype index) const
 {
-    const auto after = std::upper_bound(m_boundaries.begin(), m_boundaries.end(), index,
-                                        [](qsizetype value, const Boundary& boundary) { return value < boundary.index; });
+    const auto after =
+        std::upper_bound(m_boundaries.begin(), m_boundaries.end(), index,
+                         [](qsizetype value, const Boundary& boundary) { return value < boundary.index; });
     return after == m_boundaries.begin() ? 0 : std::prev(after)->offset;
 }
 

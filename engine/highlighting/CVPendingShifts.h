@@ -30,8 +30,7 @@ public:
     void entriesInserted(qsizetype index, qsizetype count);
     // Calls apply(from, to, offset) for every run of entries [from, to) below
     // `entryCount` that owes a non-zero offset, then forgets every offset.
-    template <typename Apply>
-    void takeRuns(qsizetype entryCount, Apply apply);
+    template<typename Apply> void takeRuns(qsizetype entryCount, Apply apply);
     void clear() { m_boundaries.clear(); }
 
 private:
@@ -49,8 +48,7 @@ private:
     std::vector<Boundary> m_boundaries;
 };
 
-template <typename Apply>
-void CVPendingShifts::takeRuns(qsizetype entryCount, Apply apply)
+template<typename Apply> void CVPendingShifts::takeRuns(qsizetype entryCount, Apply apply)
 {
     for (size_t i = 0; i < m_boundaries.size(); ++i) {
         const qsizetype from = m_boundaries[i].index;

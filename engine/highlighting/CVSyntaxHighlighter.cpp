@@ -24,7 +24,10 @@ QColor debugColorFor(const QColor& text)
     return color;
 }
 
-QString base64(const QString& text) { return QString::fromLatin1(text.toUtf8().toBase64()); }
+QString base64(const QString& text)
+{
+    return QString::fromLatin1(text.toUtf8().toBase64());
+}
 
 // A token equals the probe when their ranges intersect or touch.
 int touchingOrder(CVRange entry, CVRange probe)
@@ -44,7 +47,8 @@ int intersectingOrder(CVRange entry, CVRange probe)
 }
 
 CVSyntaxHighlighter::CVSyntaxHighlighter(QTextDocument* textStorage)
-    : m_textStorage(textStorage), m_debugHighlightColor(debugColorFor(labelColor()))
+    : m_textStorage(textStorage)
+    , m_debugHighlightColor(debugColorFor(labelColor()))
 {
     if (!textStorage)
         return;
@@ -215,8 +219,8 @@ void CVSyntaxHighlighter::processText(CVRange editedRange)
         clearEntries();
         return;
     }
-    const bool full = m_entries.isEmpty() || !m_entries.validateRange()
-                      || (editedRange.location == 0 && editedRange.length == length);
+    const bool full = m_entries.isEmpty() || !m_entries.validateRange() ||
+                      (editedRange.location == 0 && editedRange.length == length);
     if (full) {
         fullParse();
     } else {
@@ -225,14 +229,14 @@ void CVSyntaxHighlighter::processText(CVRange editedRange)
         const DeltaResult result = processDeltaHighlight(editedRange);
         const double elapsed = timer.nsecsElapsed() / 1e9;
         if (!result.extended)
-            CVLogHelper::sharedInstance().logErrorMessage(
-                QStringLiteral("SyntaxHighlighter::processDelta"), QStringLiteral("com.corvane.tabula.slow.syntaxProcessDelta"),
-                {{"QueryLength", length},
-                 {"ProcessLength", result.processedLength},
-                 {"Extended", result.extended},
-                 {"RequiredFull", result.requiredFull},
-                 {"DebugDeltaRange", m_debugDeltaRange.toString()}},
-                elapsed, kSlowDeltaSeconds);
+            CVLogHelper::sharedInstance().logErrorMessage(QStringLiteral("SyntaxHighlighter::processDelta"),
+                                                          QStringLiteral("com.corvane.tabula.slow.syntaxProcessDelta"),
+                                                          {{"QueryLength", length},
+                                                           {"ProcessLength", result.processedLength},
+                                                           {"Extended", result.extended},
+                                                           {"RequiredFull", result.requiredFull},
+                                                           {"DebugDeltaRange", m_debugDeltaRange.toString()}},
+                                                          elapsed, kSlowDeltaSeconds);
     }
     while (!m_entries.isEmpty() && rangeAt(m_entries.count() - 1).location >= length)
         removeEntries(m_entries.count() - 1, m_entries.count());
@@ -309,16 +313,19 @@ CVSyntaxHighlighter::DeltaResult CVSyntaxHighlighter::processDeltaHighlight(CVRa
         errorCode = 2;
     if (errorCode >= 0 || rescan.location >= newLength) {
         if (errorCode >= 0)
-            logRescanError(QStringLiteral("syntaxoutofrange2"), QStringLiteral("syntaxoutofrange2-1"), rescan, editedRange, errorCode);
+            logRescanError(QStringLiteral("syntaxoutofrange2"), QStringLiteral("syntaxoutofrange2-1"), rescan,
+                           editedRange, errorCode);
         else
-            logRescanError(QStringLiteral("syntaxoutofrange3"), QStringLiteral("syntaxoutofrange2-1"), rescan, editedRange, 3);
+            logRescanError(QStringLiteral("syntaxoutofrange3"), QStringLiteral("syntaxoutofrange2-1"), rescan,
+                           editedRange, 3);
         fullParse();
         result.requiredFull = true;
         return result;
     }
     result.extended = processDeltaInRange(rescan, first);
     if (!isTilingAround(first - 1, first + 2)) {
-        logRescanError(QStringLiteral("syntaxrepairbroken"), QStringLiteral("syntaxoutofrange2-1"), rescan, editedRange, 4);
+        logRescanError(QStringLiteral("syntaxrepairbroken"), QStringLiteral("syntaxoutofrange2-1"), rescan, editedRange,
+                       4);
         fullParse();
         result.requiredFull = true;
     }
@@ -394,15 +401,17 @@ bool CVSyntaxHighlighter::processDeltaInRange(CVRange range, qsizetype firstEntr
     if (range.end() < length && !tokens.isEmpty()) {
         const CVTokenizerToken& last = *tokens.last();
         const QStringView lastText = QStringView(piece).mid(last.range().location, last.range().length);
-        if (needsToExpandParserStringType(last, lastText) || tokens.first()->type() != m_entries[firstEntryIndex]->type()) {
+        if (needsToExpandParserStringType(last, lastText) ||
+            tokens.first()->type() != m_entries[firstEntryIndex]->type()) {
             extended = true;
             QElapsedTimer timer;
             timer.start();
             removeEntries(firstEntryIndex, m_entries.count());
             tokens = parseString(m_text.mid(range.location));
             CVLogHelper::sharedInstance().logErrorMessage(
-                QStringLiteral("SyntaxHighlighter::HighlightExtras"), QStringLiteral("com.corvane.tabula.slow.syntaxHighlightExtra"),
-                {{"QueryLength", length}}, timer.nsecsElapsed() / 1e9, kSlowExtraSeconds);
+                QStringLiteral("SyntaxHighlighter::HighlightExtras"),
+                QStringLiteral("com.corvane.tabula.slow.syntaxHighlightExtra"), {{"QueryLength", length}},
+                timer.nsecsElapsed() / 1e9, kSlowExtraSeconds);
         }
     }
     for (const CVTokenizerTokenPtr& token : tokens)
@@ -491,7 +500,8 @@ void CVSyntaxHighlighter::highlightRange(CVRange range, bool clearCache)
     if (clearCache) {
         // Entries starting or ending in the range all meet it: one run.
         qsizetype index = firstEntryMatching(range, touchingOrder);
-        for (; index != CVRange::NotFound && index < m_entries.count() && rangeAt(index).intersectsOrTouches(range); ++index) {
+        for (; index != CVRange::NotFound && index < m_entries.count() && rangeAt(index).intersectsOrTouches(range);
+             ++index) {
             const CVRange entry = rangeAt(index);
             if (range.contains(entry.location) || range.contains(entry.end()))
                 m_rendered.erase(m_entries[index]);

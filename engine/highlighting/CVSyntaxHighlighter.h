@@ -20,9 +20,9 @@ class CVSyntaxHighlighterDelegate {
 public:
     virtual ~CVSyntaxHighlighterDelegate() = default;
     // After an edit of the watched text was processed.
-    virtual void finishedTextStorageDidProcessEditing(CVSyntaxHighlighter*) {}
+    virtual void finishedTextStorageDidProcessEditing(CVSyntaxHighlighter*) { }
     // After processText, with the edited range.
-    virtual void highlighterFinishedHighlighting(CVSyntaxHighlighter*, CVRange) {}
+    virtual void highlighterFinishedHighlighting(CVSyntaxHighlighter*, CVRange) { }
 };
 
 // Keeps typed tokens that tile the whole text of one document, repairs them
@@ -128,8 +128,8 @@ private:
     // Replaces entries [from, to) with `tokens`.
     void replaceEntries(qsizetype from, qsizetype to, const QList<CVTokenizerTokenPtr>& tokens);
     bool isTilingAround(qsizetype from, qsizetype to) const;
-    void logRescanError(const QString& description, const QString& domain, CVRange targetRange,
-                        CVRange editedRange, int errorCode);
+    void logRescanError(const QString& description, const QString& domain, CVRange targetRange, CVRange editedRange,
+                        int errorCode);
     void forgetRenderedRange(CVRange range);
     void highlightStringTypes(qsizetype first, qsizetype last, CVHighlightable& highlightable, CVRange targetRange,
                               bool useCache);

@@ -17,7 +17,10 @@ public:
     using Comparator = std::function<int(const CVTokenizerToken& entry, const CVTokenizerToken& probe)>;
 
     CVTokenizerTokenArray() = default;
-    explicit CVTokenizerTokenArray(const QList<CVTokenizerTokenPtr>& tokens) : m_tokens(tokens) {}
+    explicit CVTokenizerTokenArray(const QList<CVTokenizerTokenPtr>& tokens)
+        : m_tokens(tokens)
+    {
+    }
 
     const CVTokenizerTokenPtr& operator[](qsizetype index) const { return m_tokens[index]; }
     void setObject(const CVTokenizerTokenPtr& token, qsizetype index) { m_tokens[index] = token; }
@@ -25,7 +28,10 @@ public:
     bool isEmpty() const { return m_tokens.isEmpty(); }
     CVTokenizerTokenPtr firstObject() const { return m_tokens.isEmpty() ? nullptr : m_tokens.first(); }
     CVTokenizerTokenPtr lastObject() const { return m_tokens.isEmpty() ? nullptr : m_tokens.last(); }
-    QList<CVTokenizerTokenPtr> subarrayWithRange(CVRange range) const { return m_tokens.mid(range.location, range.length); }
+    QList<CVTokenizerTokenPtr> subarrayWithRange(CVRange range) const
+    {
+        return m_tokens.mid(range.location, range.length);
+    }
     const QList<CVTokenizerTokenPtr>& tokens() const { return m_tokens; }
 
     void insertObject(const CVTokenizerTokenPtr& token, qsizetype index) { m_tokens.insert(index, token); }

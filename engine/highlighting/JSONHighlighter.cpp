@@ -27,22 +27,15 @@ bool isClosedString(QStringView text, QChar quote)
 QColor JSONHighlighter::colorForType(int type)
 {
     switch (type) {
-    case Token::Keyword:
-        return hexToColor(u"b2dfb2");
-    case Token::Variable:
-        return hexToColor(u"b5d3dd");
-    case Token::Function:
-        return hexToColor(u"66d0fb");
+    case Token::Keyword: return hexToColor(u"b2dfb2");
+    case Token::Variable: return hexToColor(u"b5d3dd");
+    case Token::Function: return hexToColor(u"66d0fb");
     case Token::SingleQuotedString:
-    case Token::DoubleQuotedString:
-        return hexToColor(u"f07b86");
+    case Token::DoubleQuotedString: return hexToColor(u"f07b86");
     case Token::SingleLineComment:
-    case Token::MultiLineComment:
-        return hexToColor(u"919da3");
-    case Token::Numeric:
-        return hexToColor(u"edbb75");
-    default:
-        return labelColor();
+    case Token::MultiLineComment: return hexToColor(u"919da3");
+    case Token::Numeric: return hexToColor(u"edbb75");
+    default: return labelColor();
     }
 }
 
@@ -61,18 +54,13 @@ void JSONHighlighter::highlightParserStringType(const CVTokenizerToken& token, C
 bool JSONHighlighter::needsToExpandParserStringType(const CVTokenizerToken& token, QStringView targetString) const
 {
     switch (token.type()) {
-    case Token::SingleQuotedString:
-        return !isClosedString(targetString, u'\'');
-    case Token::DoubleQuotedString:
-        return !isClosedString(targetString, u'"');
+    case Token::SingleQuotedString: return !isClosedString(targetString, u'\'');
+    case Token::DoubleQuotedString: return !isClosedString(targetString, u'"');
     // A comment that is last in the re-scanned piece may now swallow text
     // past it: a block comment unless closed, a line comment always (a
     // closed one would be followed by its line feed).
-    case Token::MultiLineComment:
-        return !(targetString.size() >= 4 && targetString.endsWith(QLatin1String("*/")));
-    case Token::SingleLineComment:
-        return true;
-    default:
-        return false;
+    case Token::MultiLineComment: return !(targetString.size() >= 4 && targetString.endsWith(QLatin1String("*/")));
+    case Token::SingleLineComment: return true;
+    default: return false;
     }
 }

@@ -9,8 +9,8 @@
 namespace {
 using Token = JSONParserTokenizerToken;
 
-constexpr std::array<QStringView, 11> kKeywords{u"return", u"var", u"let", u"const", u"continue", u"break",
-                                                u"if", u"else", u"function", u"true", u"false"};
+constexpr std::array<QStringView, 11> kKeywords{u"return", u"var",  u"let",      u"const", u"continue", u"break",
+                                                u"if",     u"else", u"function", u"true",  u"false"};
 
 bool isKeyword(QStringView word)
 {
@@ -28,7 +28,10 @@ bool isSymbol(QChar c)
     return QStringView(u"()*+,-./:;=[\\]{}").contains(c);
 }
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 }
 
 // The state of one enumeration. Tokens are handed out one step late so the
@@ -36,21 +39,25 @@ bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 class JSONMetadataTokenizer::Scan {
 public:
     Scan(const QString& text, QSet<QString>& variables, const TokenCallback& callback)
-        : m_text(text), m_variables(variables), m_callback(callback)
+        : m_text(text)
+        , m_variables(variables)
+        , m_callback(callback)
     {
     }
 
     void run()
     {
         CVWhitespaceTokenizer splitter(m_text, true, true);
-        splitter.enumerateRanges([this](CVRange word, int, bool& stopSplitter) {
-            if (m_consumerStopped || m_splitterStopped) {
-                stopSplitter = true;
-                return;
-            }
-            handle(word);
-            stopSplitter = m_consumerStopped || m_splitterStopped;
-        }, {0, m_text.size()});
+        splitter.enumerateRanges(
+            [this](CVRange word, int, bool& stopSplitter) {
+                if (m_consumerStopped || m_splitterStopped) {
+                    stopSplitter = true;
+                    return;
+                }
+                handle(word);
+                stopSplitter = m_consumerStopped || m_splitterStopped;
+            },
+            {0, m_text.size()});
         if (m_consumerStopped)
             return;
         if (m_pendingLocation < m_text.size())
@@ -208,7 +215,10 @@ private:
     bool m_splitterStopped = false;
 };
 
-JSONMetadataTokenizer::JSONMetadataTokenizer(const QString& stringToParse) : m_stringToParse(stringToParse) {}
+JSONMetadataTokenizer::JSONMetadataTokenizer(const QString& stringToParse)
+    : m_stringToParse(stringToParse)
+{
+}
 
 JSONMetadataTokenizer::~JSONMetadataTokenizer() = default;
 

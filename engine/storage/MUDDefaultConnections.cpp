@@ -33,12 +33,12 @@ int MUDDefaultConnections::copyDefaultConnections(const QString& sourceFolder)
         const QString targetPath = target.filePath(name);
         CVError error;
         if (CVDirectoryHelper::copyItem(source.filePath(name), targetPath, &error)) {
-            CVLog(copyLogPrefix() + QStringLiteral(" - [success] copied default connection `%1` to `%2`.").arg(name, targetPath));
+            CVLog(copyLogPrefix() +
+                  QStringLiteral(" - [success] copied default connection `%1` to `%2`.").arg(name, targetPath));
             ++copied;
         } else {
-            CVLog(copyLogPrefix()
-                  + QStringLiteral(" - Failed to copy default connection `%1` to `%2` with error: %3")
-                        .arg(name, targetPath, error.description));
+            CVLog(copyLogPrefix() + QStringLiteral(" - Failed to copy default connection `%1` to `%2` with error: %3")
+                                        .arg(name, targetPath, error.description));
         }
     }
     return copied;

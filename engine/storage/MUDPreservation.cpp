@@ -47,9 +47,9 @@ QByteArray prettyJSON(const QJsonObject& object)
 }
 
 // Skips a file with a log line; the file itself is left as it is.
-template <class Record>
-std::function<std::shared_ptr<Record>(const QString&)> loggingLoader(
-    std::shared_ptr<Record> (*load)(const QString&, CVError*))
+template<class Record>
+std::function<std::shared_ptr<Record>(const QString&)> loggingLoader(std::shared_ptr<Record> (*load)(const QString&,
+                                                                                                     CVError*))
 {
     return [load](const QString& path) {
         CVError error;
@@ -81,7 +81,7 @@ bool isUsableFolderName(const QString& name, const QString& what, QString* reaso
 // Writes one record's file. Its folder is made first: a new group, or a
 // kind folder that nothing has made yet (a connection's first note). A
 // failure is logged and saving goes on.
-template <class Record>
+template<class Record>
 void writeRecordFile(const QByteArray& data, const QString& path, const Record& record, const QString& kind)
 {
     QDir().mkpath(record.parentURL());
@@ -132,8 +132,8 @@ QString MUDPreservation::urlForConnection(const MUDConnection& connection)
     // this file system tells cases apart: use such a folder when it exists.
     const QStringList candidates = connections.entryList({title + QStringLiteral(".*")}, QDir::Dirs | QDir::Hidden);
     for (const QString& name : candidates) {
-        if (QFileInfo(name).completeBaseName() == title
-            && QFileInfo(name).suffix().compare(kConnectionExtension, Qt::CaseInsensitive) == 0)
+        if (QFileInfo(name).completeBaseName() == title &&
+            QFileInfo(name).suffix().compare(kConnectionExtension, Qt::CaseInsensitive) == 0)
             return connections.filePath(name);
     }
     return folder;
@@ -170,7 +170,8 @@ MUDConnectionList MUDPreservation::loadConnections(CVError* error)
     if (!QFileInfo(root).isDir())
         QDir().mkpath(root);
     MUDConnectionList connections;
-    const QFileInfoList entries = QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    const QFileInfoList entries =
+        QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& entry : entries) {
         if (entry.suffix().compare(kConnectionExtension, Qt::CaseInsensitive) != 0)
             continue;
@@ -245,9 +246,10 @@ bool MUDPreservation::saveConnection(MUDConnection& connection, CVError* error)
         // folder there is nothing to move.
         const QString source = urlForConnection(connection);
         if (!source.isEmpty() && QFileInfo::exists(source) && !QDir().rename(source, target)) {
-            const QString moveFailure = QFileInfo::exists(target)
-                ? QStringLiteral("Could not rename the connection's folder: %1 already exists.").arg(target)
-                : QStringLiteral("Could not move %1 to %2.").arg(source, target);
+            const QString moveFailure =
+                QFileInfo::exists(target)
+                    ? QStringLiteral("Could not rename the connection's folder: %1 already exists.").arg(target)
+                    : QStringLiteral("Could not move %1 to %2.").arg(source, target);
             CVLog(QStringLiteral("MUDPreservation:saveConnection %1").arg(moveFailure));
             CVSetError(error, moveFailure);
             return false;
@@ -260,7 +262,8 @@ bool MUDPreservation::saveConnection(MUDConnection& connection, CVError* error)
 bool MUDPreservation::removeConnection(const MUDConnection& connection, CVError* error)
 {
     if (connection.modifiedInstance()) {
-        const QString message = QStringLiteral("Failed to remove connection. Cannot remove a connection with modifications.");
+        const QString message =
+            QStringLiteral("Failed to remove connection. Cannot remove a connection with modifications.");
         CVLog(message);
         CVSetError(error, message);
         return false;
@@ -461,17 +464,18 @@ void MUDPreservation::saveTriggerChanges(const MUDTriggerList& triggers)
 
 void MUDPreservation::saveAliasChanges(const MUDAliasList& aliases)
 {
-    MUDRecordFiles::saveChanges<MUDAlias>(aliases, kAliasExtension, [](const MUDAlias&) { return false; },
-                                          [](const MUDAlias& alias, const QString& path) {
-                                              writeRecordFile(prettyJSON(alias.dictionaryRepresentation()), path,
-                                                              alias, QStringLiteral("alias"));
-                                          });
+    MUDRecordFiles::saveChanges<MUDAlias>(
+        aliases, kAliasExtension, [](const MUDAlias&) { return false; },
+        [](const MUDAlias& alias, const QString& path) {
+            writeRecordFile(prettyJSON(alias.dictionaryRepresentation()), path, alias, QStringLiteral("alias"));
+        });
 }
 
 void MUDPreservation::saveNoteChanges(const MUDNoteList& notes)
 {
-    MUDRecordFiles::saveChanges<MUDNote>(notes, kNoteExtension, [](const MUDNote&) { return false; },
-                                         [](const MUDNote& note, const QString& path) {
-                                             writeRecordFile(note.contents().toUtf8(), path, note, QStringLiteral("note"));
-                                         });
+    MUDRecordFiles::saveChanges<MUDNote>(
+        notes, kNoteExtension, [](const MUDNote&) { return false; },
+        [](const MUDNote& note, const QString& path) {
+            writeRecordFile(note.contents().toUtf8(), path, note, QStringLiteral("note"));
+        });
 }

@@ -20,8 +20,7 @@ namespace MUDRecordFiles {
 // Deeper folders are not read (a symbolic link loop would never end).
 constexpr int kMaxFolderDepth = 32;
 
-template <class Record>
-using RecordList = QList<std::shared_ptr<Record>>;
+template<class Record> using RecordList = QList<std::shared_ptr<Record>>;
 
 // Files of `folder` whose extension is `extension` (compared without case),
 // sorted by name.
@@ -40,7 +39,7 @@ void removeFile(const QString& path);
 // Loads every record file of `folder` (and, when recursive, of its
 // sub-folders) through `load`, which returns null for a file it skips.
 // Each record's parentURL is its folder.
-template <class Record>
+template<class Record>
 void collect(const QString& folder, bool recursive, const QString& extension,
              const std::function<std::shared_ptr<Record>(const QString& path)>& load, RecordList<Record>& out,
              int depth = 0)
@@ -58,8 +57,7 @@ void collect(const QString& folder, bool recursive, const QString& extension,
 }
 
 // Ascending by title, localized and without regard to case.
-template <class Record>
-void sortByTitle(RecordList<Record>& records)
+template<class Record> void sortByTitle(RecordList<Record>& records)
 {
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -72,7 +70,7 @@ void sortByTitle(RecordList<Record>& records)
 // or new folder), then writes every modified record that is not removed from
 // its working copy (or itself). `skip` leaves records out (the login
 // pseudo-trigger). `write` reports failures through its error; saving goes on.
-template <class Record>
+template<class Record>
 void saveChanges(const RecordList<Record>& records, const QString& extension,
                  const std::function<bool(const Record&)>& skip,
                  const std::function<void(const Record& stored, const QString& path)>& write)
@@ -88,8 +86,8 @@ void saveChanges(const RecordList<Record>& records, const QString& extension,
         const Record& copy = target(*record);
         // A new record has no stored file yet: never remove one that another
         // record of the same name owns.
-        const bool moved = !record->isNew() && record->isModified() && record->modifiedInstance()
-            && fileFor(copy.parentURL(), copy.title(), extension) != oldPath;
+        const bool moved = !record->isNew() && record->isModified() && record->modifiedInstance() &&
+                           fileFor(copy.parentURL(), copy.title(), extension) != oldPath;
         if (!record->parentURL().isEmpty() && (record->isRemoved() || moved))
             removeFile(oldPath);
     }

@@ -21,10 +21,8 @@ bool isTextOrNumber(const QVariant& value)
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return true;
-    default:
-        return false;
+    case QMetaType::ULongLong: return true;
+    default: return false;
     }
 }
 
@@ -54,9 +52,10 @@ std::optional<bool> booleanValue(const QVariant& value)
 void logIgnored(const QString& key, const QVariant& value, const QString& expected)
 {
     // A list (an INI value with commas) has no string form of its own.
-    const QString shown = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", "))
-                                                                    : value.toString();
-    CVLog(QStringLiteral("MUDUserSettings - Ignored %1 = \"%2\": not %3. Using the default.").arg(key, shown, expected));
+    const QString shown =
+        value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", ")) : value.toString();
+    CVLog(
+        QStringLiteral("MUDUserSettings - Ignored %1 = \"%2\": not %3. Using the default.").arg(key, shown, expected));
 }
 }
 

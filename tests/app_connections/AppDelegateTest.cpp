@@ -20,10 +20,6 @@
 #include "ConnectionsTestSupport.h"
 #include "LoopbackServer.h"
 #include "TestSupport.h"
-#include "core/CVOperationQueue.h"
-#include "engine/connection/MUDConnection.h"
-#include "engine/connection/MUDSocket.h"
-#include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDConnectionsWindowController.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
@@ -33,8 +29,12 @@
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDSessionWindow.h"
-#include "app/views/MUDCommandTextView.h"
 #include "app/shell/MUDDocumentController.h"
+#include "app/views/MUDCommandTextView.h"
+#include "core/CVOperationQueue.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDSocket.h"
+#include "engine/storage/MUDPreservation.h"
 #include "tests/support/doubles/NullDesktopIntegration.h"
 
 namespace {
@@ -256,8 +256,8 @@ TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
     }
     EXPECT_EQ(titles, QStringList({"Quarrow", "Session"}));
     ASSERT_TRUE(sessionMenu);
-    EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers...", "-",
-                                                     "Share Session on Local Port…"}));
+    EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers...",
+                                                    "-", "Share Session on Local Port…"}));
     menuItem(sessionMenu, "Triggers...")->trigger();
     auto* scriptManager = session->findChild<MUDScriptingWindowController*>();
     ASSERT_TRUE(scriptManager) << "the Triggers item opens the script manager over the session";
@@ -414,8 +414,8 @@ TEST_F(Shell, QuitEndsWithinASecondWhileALoginScriptWaits)
     EXPECT_TRUE(waitUntil(
         [] {
             using namespace std::chrono_literals;
-            return CVOperationQueue::sharedBlocking().waitUntilAllOperationsAreFinished(0ms)
-                && CVOperationQueue::shared().waitUntilAllOperationsAreFinished(0ms);
+            return CVOperationQueue::sharedBlocking().waitUntilAllOperationsAreFinished(0ms) &&
+                   CVOperationQueue::shared().waitUntilAllOperationsAreFinished(0ms);
         },
         1000))
         << "a script still runs";

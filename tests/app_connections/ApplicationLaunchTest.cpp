@@ -8,7 +8,7 @@
 // The real program starts, shows its windows and quits by itself, without a
 // display and without reaching past the loopback interface (its data folder
 // holds one local connection, so no default is copied and probed).
-class ApplicationLaunch : public DataFolderTest {};
+class ApplicationLaunch : public DataFolderTest { };
 
 TEST_F(ApplicationLaunch, StartsAndQuitsCleanly)
 {

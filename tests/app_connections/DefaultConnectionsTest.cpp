@@ -5,17 +5,17 @@
 
 #include "ConnectionsTestSupport.h"
 #include "TestSupport.h"
+#include "app/connections/MUDConnectionsWindowController.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDDefaultConnections.h"
 #include "engine/storage/MUDPreservation.h"
-#include "app/connections/MUDConnectionsWindowController.h"
 
 namespace {
 const QString Prefix = QStringLiteral("MUDConnectionsWindowController:copyDefaultConnections");
 const QStringList ShippedTitles = {"Aardwolf", "Alter Aeon", "BatMUD", "Discworld", "Local TinyMUX"};
 } // namespace
 
-class DefaultConnections : public DataFolderTest {};
+class DefaultConnections : public DataFolderTest { };
 
 TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
 {
@@ -25,7 +25,8 @@ TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
     EXPECT_EQ(storedTitles(), ShippedTitles);
     EXPECT_TRUE(log.contains(Prefix + " - we have no connections. Going to try and copy over our defaults."));
     const QString target = MUDPreservation::rootDirectoryForConnections() + "/Local TinyMUX.mud";
-    EXPECT_TRUE(log.contains(Prefix + " - [success] copied default connection `Local TinyMUX.mud` to `" + target + "`."));
+    EXPECT_TRUE(
+        log.contains(Prefix + " - [success] copied default connection `Local TinyMUX.mud` to `" + target + "`."));
 
     const auto local = MUDPreservation::loadConnections().last();
     EXPECT_EQ(local->host(), "127.0.0.1");
@@ -41,7 +42,8 @@ TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
 TEST_F(DefaultConnections, NeverReplaceExistingConnections)
 {
     storeConnection("Mine", "127.0.0.1", 4000, "MINE");
-    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()), 0);
+    EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()),
+              0);
     EXPECT_EQ(storedTitles(), QStringList{"Mine"});
 }
 
@@ -59,7 +61,10 @@ TEST_F(DefaultConnections, AFolderInTheWayIsKeptAndTheOthersAreStillCopied)
     LogRecorder log;
     EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(MUDConnectionsWindowController::defaultConnectionsFolder()),
               ShippedTitles.size() - 1);
-    EXPECT_TRUE(log.lines().filter(Prefix + " - Failed to copy default connection `Discworld.mud` to `" + blocked + "` with error: ").size() == 1);
+    EXPECT_TRUE(
+        log.lines()
+            .filter(Prefix + " - Failed to copy default connection `Discworld.mud` to `" + blocked + "` with error: ")
+            .size() == 1);
     EXPECT_FALSE(QFile::exists(blocked + "/connection.json"));
     EXPECT_TRUE(QFile::exists(blocked + "/notes/keep.txt"));
     EXPECT_EQ(storedTitles().size(), ShippedTitles.size() - 1);

@@ -14,12 +14,12 @@
 #include "LoopbackServer.h"
 #include "StalledListener.h"
 #include "TestSupport.h"
-#include "engine/connection/CVFTPortTester.h"
-#include "engine/connection/MUDConnection.h"
-#include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionViewCell.h"
 #include "app/connections/MUDConnectionsGridModel.h"
 #include "app/connections/MUDEditConnectionWindowController.h"
+#include "engine/connection/CVFTPortTester.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDPreservation.h"
 
 namespace {
 // A loopback port with nothing listening: bound once, then released.
@@ -36,7 +36,7 @@ QString itemText(MUDConnectionsWindowController& window, int row, int role)
 }
 } // namespace
 
-class ConnectionsWindow : public DataFolderTest {};
+class ConnectionsWindow : public DataFolderTest { };
 
 TEST_F(ConnectionsWindow, GridShowsReachabilityFromThePortTester)
 {
@@ -53,8 +53,8 @@ TEST_F(ConnectionsWindow, GridShowsReachabilityFromThePortTester)
     EXPECT_EQ(itemText(window, 0, Qt::DisplayRole), "Listening");
 
     ASSERT_TRUE(waitUntil([&] {
-        return itemText(window, 0, MUDConnectionsGridModel::StatusImageNameRole) != "ConnectionWindowStatusUnknown"
-            && itemText(window, 1, MUDConnectionsGridModel::StatusImageNameRole) != "ConnectionWindowStatusUnknown";
+        return itemText(window, 0, MUDConnectionsGridModel::StatusImageNameRole) != "ConnectionWindowStatusUnknown" &&
+               itemText(window, 1, MUDConnectionsGridModel::StatusImageNameRole) != "ConnectionWindowStatusUnknown";
     }));
     EXPECT_EQ(itemText(window, 0, MUDConnectionsGridModel::StatusImageNameRole), "ConnectionWindowStatusOnline");
     EXPECT_EQ(itemText(window, 0, MUDConnectionsGridModel::AddressLineRole), "127.0.0.1");
@@ -171,7 +171,8 @@ TEST_F(ConnectionsWindow, EditingAConnectionStorageNoLongerHasOnlyLogs)
     MUDConnectionsWindowController window;
     LogRecorder log;
     window.editConnectionId("MISSING");
-    EXPECT_TRUE(log.contains("MUDConnectionsWindowController:editConnectionId - Error: Could not find connection to edit."));
+    EXPECT_TRUE(
+        log.contains("MUDConnectionsWindowController:editConnectionId - Error: Could not find connection to edit."));
     EXPECT_FALSE(window.editConnectionWindowController());
 }
 
@@ -187,7 +188,8 @@ TEST_F(ConnectionsWindow, ReloadingAnItemOutsideTheGridIsRefused)
 
 TEST(ConnectionsWindowSupport, MailGoesToTheSupportAddressWithAnEscapedSubject)
 {
-    EXPECT_EQ(MUDConnectionsWindowController::supportMailURL(), "mailto:support@quarrow.example?subject=Quarrow%20support");
+    EXPECT_EQ(MUDConnectionsWindowController::supportMailURL(),
+              "mailto:support@quarrow.example?subject=Quarrow%20support");
 }
 
 TEST_F(ConnectionsWindow, ACellsEditButtonSelectsAndEditsItsConnection)

@@ -12,10 +12,10 @@
 
 #include "ConnectionsTestSupport.h"
 #include "TestSupport.h"
-#include "engine/connection/MUDConnection.h"
-#include "engine/storage/MUDPreservation.h"
 #include "app/connections/MUDConnectionLoginScriptWindow.h"
 #include "app/views/CVHighlightableTextView.h"
+#include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDPreservation.h"
 
 namespace {
 // An editor shown as a sheet of its own parent window, recording how it ended.
@@ -51,7 +51,7 @@ std::shared_ptr<MUDConnection> newConnection(const QString& connectionId = "NEW-
 }
 } // namespace
 
-class ConnectionEditor : public DataFolderTest {};
+class ConnectionEditor : public DataFolderTest { };
 
 TEST_F(ConnectionEditor, ChecksRunInOrderWithTheirTextsAndFocus)
 {
@@ -74,7 +74,8 @@ TEST_F(ConnectionEditor, ChecksRunInOrderWithTheirTextsAndFocus)
         {"PortBeyondTheRange", "T", "127.0.0.1", "70000", "", "", "Invalid server port", rangeText,
          &MUDEditConnectionWindowController::serverPortField},
         {"PasswordWithoutUser", "", "127.0.0.1", "23", "", "secret", "User required",
-         "When a password is specified, a user must be specified as well.", &MUDEditConnectionWindowController::userField},
+         "When a password is specified, a user must be specified as well.",
+         &MUDEditConnectionWindowController::userField},
         {"EmptyTitle", "", "127.0.0.1", "23", "me", "", "Title required",
          "A unique title is required for all connections.", &MUDEditConnectionWindowController::titleField},
         {"TitleOfAnotherInOtherCase", "other game", "127.0.0.1", "23", "", "", "Connection exists",
@@ -271,8 +272,8 @@ TEST(ConnectionEditorPort, IsTheLeadingDigitsWithinThePortRange)
     const struct {
         const char* text;
         quint64 port;
-    } rows[] = {{"4000", 4000}, {" 23 ", 23}, {"4000abc", 4000}, {"abc", 0}, {"", 0},
-                {"-5", 0},      {"65535", 65535}, {"65536", 0}, {"99999999999999999999", 0}};
+    } rows[] = {{"4000", 4000},   {" 23 ", 23}, {"4000abc", 4000},          {"abc", 0}, {"", 0}, {"-5", 0},
+                {"65535", 65535}, {"65536", 0}, {"99999999999999999999", 0}};
     for (const auto& row : rows)
         EXPECT_EQ(MUDEditConnectionWindowController::portFromText(row.text), row.port) << row.text;
 }

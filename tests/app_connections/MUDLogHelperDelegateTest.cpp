@@ -39,13 +39,16 @@ TEST(MUDLogHelperDelegate, LoginsAreLoggedAsEventsWithTheirOutcome)
     QTemporaryDir dir;
     MUDLogHelperDelegate delegate(dir.path());
     InstalledDelegate installed(delegate);
-    CVLogHelper::sharedInstance().logLogin(QStringLiteral("wizard"), true, {{QStringLiteral("world"), QStringLiteral("Limbo")}});
+    CVLogHelper::sharedInstance().logLogin(QStringLiteral("wizard"), true,
+                                           {{QStringLiteral("world"), QStringLiteral("Limbo")}});
     CVLogHelper::sharedInstance().logLogin(QStringLiteral("guest"), false);
     const QString text = logFileText(delegate);
-    const QString app = QStringLiteral(R"("appName":"%1","appVersion":"9.8.7")").arg(QCoreApplication::applicationName());
+    const QString app =
+        QStringLiteral(R"("appName":"%1","appVersion":"9.8.7")").arg(QCoreApplication::applicationName());
     EXPECT_TRUE(text.contains(QStringLiteral(R"( Event Login-wizard {%1,"success":true,"world":"Limbo"})").arg(app)))
         << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral(R"( Event Login-guest {%1,"success":false})").arg(app))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral(R"( Event Login-guest {%1,"success":false})").arg(app)))
+        << text.toStdString();
 }
 
 TEST(MUDLogHelperDelegate, CrashDetailsAreStoredRemovedByANullValueAndNeedAKey)
@@ -108,7 +111,8 @@ TEST(MUDLogHelperDelegate, LogContentJoinsTheFilesOldestFirstAndKeepsTheEnd)
     EXPECT_EQ(delegate.getLogFilesContentWithMaxSize(12), QStringLiteral(" last line\n"));
 
     const QString everything = delegate.getLogFilesContentWithMaxSize(1000000);
-    EXPECT_TRUE(everything.startsWith(now + QStringLiteral(" the very first line\n") + now + QStringLiteral(" the second part\n")))
+    EXPECT_TRUE(everything.startsWith(now + QStringLiteral(" the very first line\n") + now +
+                                      QStringLiteral(" the second part\n")))
         << everything.toStdString();
     EXPECT_TRUE(everything.endsWith(QStringLiteral(" caf\u00e9 \U0001F600 last line\n")));
     EXPECT_EQ(delegate.getLogFilesContentWithMaxSize(everything.size() - 1), everything.mid(1));

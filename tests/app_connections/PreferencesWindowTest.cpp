@@ -214,7 +214,8 @@ TEST_F(PreferencesWindow, TypedSizeIsStoredAndRedrawsTheOpenSessionAtOnce)
     QTest::keyClicks(size, "30");
     EXPECT_EQ(size->value(), 30);
 
-    EXPECT_TRUE(readFile(preferencesFile()).contains("[output]\nfontSize=30\n")) << readFile(preferencesFile()).toStdString();
+    EXPECT_TRUE(readFile(preferencesFile()).contains("[output]\nfontSize=30\n"))
+        << readFile(preferencesFile()).toStdString();
     EXPECT_FALSE(readFile(preferencesFile()).contains("fontFamily")) << "only the size was changed";
     EXPECT_EQ(session->outputView()->textView()->font().pointSizeF(), 30.0);
     EXPECT_EQ(session->commandTextView()->font().pointSizeF(), 30.0);
@@ -305,8 +306,8 @@ TEST_F(PreferencesWindow, ClickingTheCheckBoxStoresTheTriggerMode)
 
 TEST_F(PreferencesWindow, ShowsStoredValuesWhenOpened)
 {
-    writeFile(preferencesFile(), "[output]\nfontFamily=" + kOtherFamily.toUtf8() +
-                                     "\nfontSize=11\n[triggers]\nmatchEveryLine=true\n");
+    writeFile(preferencesFile(),
+              "[output]\nfontFamily=" + kOtherFamily.toUtf8() + "\nfontSize=11\n[triggers]\nmatchEveryLine=true\n");
     MUDSessionWindow* session = openSession();
     ASSERT_TRUE(session);
     EXPECT_EQ(session->outputView()->textView()->font().family(), kOtherFamily);
@@ -324,7 +325,7 @@ struct BadPreferencesRow {
     const char* loggedWord;
 };
 
-class BadStoredPreferences : public PreferencesWindow, public ::testing::WithParamInterface<BadPreferencesRow> {};
+class BadStoredPreferences : public PreferencesWindow, public ::testing::WithParamInterface<BadPreferencesRow> { };
 
 TEST_P(BadStoredPreferences, FallBackToTodaysFontWithALogLine)
 {

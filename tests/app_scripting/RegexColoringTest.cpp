@@ -42,9 +42,8 @@ struct Row {
 std::string rowName(const char* pattern)
 {
     static const std::map<char, const char*> names = {
-        {' ', "Space"}, {'(', "Open"}, {')', "Close"}, {'[', "Bracket"}, {']', "EndBracket"},
-        {'\\', "Backslash"}, {'.', "Dot"}, {'^', "Caret"}, {'$', "Dollar"}, {'?', "Question"},
-        {'+', "Plus"}, {'*', "Star"},
+        {' ', "Space"}, {'(', "Open"},  {')', "Close"},  {'[', "Bracket"},  {']', "EndBracket"}, {'\\', "Backslash"},
+        {'.', "Dot"},   {'^', "Caret"}, {'$', "Dollar"}, {'?', "Question"}, {'+', "Plus"},       {'*', "Star"},
     };
     std::string name;
     bool inWord = false;
@@ -59,7 +58,7 @@ std::string rowName(const char* pattern)
     return name;
 }
 
-class RegexColoringTest : public ::testing::TestWithParam<Row> {};
+class RegexColoringTest : public ::testing::TestWithParam<Row> { };
 
 TEST_P(RegexColoringTest, ColoursEachCharacter)
 {
@@ -67,24 +66,16 @@ TEST_P(RegexColoringTest, ColoursEachCharacter)
     EXPECT_EQ(colorCodes(QString::fromUtf8(row.pattern)).toStdString(), row.codes) << row.pattern;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Patterns, RegexColoringTest,
-    ::testing::Values(
-        Row{"plain words", "..........."},
-        Row{"(a)", "P.P"},
-        Row{"((a)b)", "PP.P.P"},
-        Row{"(a", "G."},
-        Row{"a)", ".G"},
-        Row{"\\(a\\)", "....."},
-        Row{"[abc]d", "CCCCC."},
-        Row{"x[ab", ".CCC"},
-        Row{"[a.]", "CCCC"},
-        Row{"\\[a]", "...."},
-        Row{"^a.b?c+$", "O.O.O.OO"},
-        Row{"a\\sb\\nc\\rd\\t", ".EE.EE.EE..."},
-        Row{"[\\s]", "CCCC"},
-        Row{"^(\\w+) says (.*)$", "OP..OP......PO.PO"}),
-    [](const ::testing::TestParamInfo<Row>& paramInfo) { return rowName(paramInfo.param.pattern); });
+INSTANTIATE_TEST_SUITE_P(Patterns, RegexColoringTest,
+                         ::testing::Values(Row{"plain words", "..........."}, Row{"(a)", "P.P"},
+                                           Row{"((a)b)", "PP.P.P"}, Row{"(a", "G."}, Row{"a)", ".G"},
+                                           Row{"\\(a\\)", "....."}, Row{"[abc]d", "CCCCC."}, Row{"x[ab", ".CCC"},
+                                           Row{"[a.]", "CCCC"}, Row{"\\[a]", "...."}, Row{"^a.b?c+$", "O.O.O.OO"},
+                                           Row{"a\\sb\\nc\\rd\\t", ".EE.EE.EE..."}, Row{"[\\s]", "CCCC"},
+                                           Row{"^(\\w+) says (.*)$", "OP..OP......PO.PO"}),
+                         [](const ::testing::TestParamInfo<Row>& paramInfo) {
+                             return rowName(paramInfo.param.pattern);
+                         });
 
 TEST(RegexColoringSpans, PairPaintsOverTheGroupColour)
 {

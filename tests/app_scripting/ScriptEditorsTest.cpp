@@ -26,11 +26,12 @@ class MatchTestRecorder {
 public:
     MatchTestRecorder()
     {
-        m_connection = QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
-                                        [this](const QString& name, const QVariant& object) {
-                                            if (name == MUDMatchTest::mudMatchHasTestNotificationName())
-                                                posts.append(object);
-                                        });
+        m_connection =
+            QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
+                             [this](const QString& name, const QVariant& object) {
+                                 if (name == MUDMatchTest::mudMatchHasTestNotificationName())
+                                     posts.append(object);
+                             });
     }
     ~MatchTestRecorder() { QObject::disconnect(m_connection); }
     MUDMatchTest last() const { return posts.isEmpty() ? MUDMatchTest() : posts.last().value<MUDMatchTest>(); }
@@ -75,8 +76,9 @@ TEST(TriggerEditor, ShowingATriggerFillsTheControlsFromItsWorkingCopyAndPostsIts
     EXPECT_EQ(editor.patternPopup()->currentIndex(), 1);
     EXPECT_EQ(editor.matchField()->text(), QStringLiteral("^(\\w+) arrives"));
     EXPECT_EQ(editor.actionView()->toPlainText(), QStringLiteral("app.send('bow')"));
-    for (QWidget* control : {static_cast<QWidget*>(editor.nameField()), static_cast<QWidget*>(editor.matchField()),
-                             static_cast<QWidget*>(editor.patternPopup()), static_cast<QWidget*>(editor.enabledCheckbox())})
+    for (QWidget* control :
+         {static_cast<QWidget*>(editor.nameField()), static_cast<QWidget*>(editor.matchField()),
+          static_cast<QWidget*>(editor.patternPopup()), static_cast<QWidget*>(editor.enabledCheckbox())})
         EXPECT_TRUE(control->isEnabled());
     EXPECT_FALSE(editor.actionView()->isReadOnly());
     // A regular expression is coloured at once.
@@ -115,10 +117,11 @@ TEST(TriggerEditor, TheLoginPseudoTriggerLeavesOnlyTheActionEditable)
     login->setIsLoginTrigger(true);
     login->setAction(QStringLiteral("say hi"));
     editor.setTrigger(login);
-    for (QWidget* control : {static_cast<QWidget*>(editor.nameField()), static_cast<QWidget*>(editor.enabledCheckbox()),
-                             static_cast<QWidget*>(editor.debugCheckbox()), static_cast<QWidget*>(editor.matchFromStartCheckbox()),
-                             static_cast<QWidget*>(editor.caseSpecificCheckbox()), static_cast<QWidget*>(editor.patternPopup()),
-                             static_cast<QWidget*>(editor.matchField())})
+    for (QWidget* control :
+         {static_cast<QWidget*>(editor.nameField()), static_cast<QWidget*>(editor.enabledCheckbox()),
+          static_cast<QWidget*>(editor.debugCheckbox()), static_cast<QWidget*>(editor.matchFromStartCheckbox()),
+          static_cast<QWidget*>(editor.caseSpecificCheckbox()), static_cast<QWidget*>(editor.patternPopup()),
+          static_cast<QWidget*>(editor.matchField())})
         EXPECT_FALSE(control->isEnabled());
     EXPECT_TRUE(editor.actionView()->isEnabled());
     EXPECT_FALSE(editor.actionView()->isReadOnly());

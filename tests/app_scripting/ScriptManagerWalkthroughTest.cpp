@@ -61,14 +61,14 @@ TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireIn
     m_server.send("Bob arrives from the north.\r\n");
     ASSERT_TRUE(waitUntil([&] { return output().contains(QStringLiteral("Bob arrives")); }));
 
-    QPointer<MUDScriptingWindowController> window
-        = MUDScriptingWindowController::showForDocument(*m_document, m_document->connection(), MUDScriptKind::Triggers,
-                                                          m_sessionWindow.data());
+    QPointer<MUDScriptingWindowController> window = MUDScriptingWindowController::showForDocument(
+        *m_document, m_document->connection(), MUDScriptKind::Triggers, m_sessionWindow.data());
     spinEventLoop(50);
     screenshot(window, QStringLiteral("1-manager-opened"));
 
     window->onAddNewFolder();
-    MUDFolderNameWindowController* sheet = window->leftPanel()->treeController(MUDScriptKind::Triggers)->folderNameSheet();
+    MUDFolderNameWindowController* sheet =
+        window->leftPanel()->treeController(MUDScriptKind::Triggers)->folderNameSheet();
     ASSERT_NE(sheet, nullptr);
     QTest::keyClicks(sheet->nameField(), QStringLiteral("Greetings"));
     screenshot(sheet, QStringLiteral("2-folder-name-sheet"));
@@ -95,8 +95,8 @@ TEST_F(ScriptManagerWalkthroughTest, FolderAndRegexTriggerMadeInTheManagerFireIn
     window->okButton()->click();
     EXPECT_TRUE(output().contains(QStringLiteral("Triggers reloaded")));
     EXPECT_FALSE(m_document->mudMatchTest().isValid());
-    EXPECT_TRUE(QFileInfo::exists(MUDPreservation::urlForTriggersInConnection(*m_document->connection())
-                                  + QStringLiteral("/Greetings/New trigger.trigger")));
+    EXPECT_TRUE(QFileInfo::exists(MUDPreservation::urlForTriggersInConnection(*m_document->connection()) +
+                                  QStringLiteral("/Greetings/New trigger.trigger")));
 
     m_server.send("Alice arrives from the south.\r\n");
     EXPECT_TRUE(waitUntil([&] { return m_server.receivedTexts().contains("wave"); }, 5000));

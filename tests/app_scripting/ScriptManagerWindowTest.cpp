@@ -18,8 +18,8 @@
 #include "TestSupport.h"
 #include "app/scripting/CVFolderTreeEntry.h"
 #include "app/scripting/MUDAliasEditorViewController.h"
-#include "app/scripting/MUDNoteEditorViewController.h"
 #include "app/scripting/MUDFolderNameWindowController.h"
+#include "app/scripting/MUDNoteEditorViewController.h"
 #include "app/scripting/MUDRegexField.h"
 #include "app/scripting/MUDRegexTesterWindowController.h"
 #include "app/scripting/MUDScriptKind.h"
@@ -63,7 +63,8 @@ protected:
 
     MUDScriptingWindowController* open(int kind)
     {
-        m_window = MUDScriptingWindowController::showForDocument(*m_documents.front(), m_documents.front()->connection(), kind);
+        m_window = MUDScriptingWindowController::showForDocument(*m_documents.front(),
+                                                                 m_documents.front()->connection(), kind);
         return m_window;
     }
     MUDScriptingOutlineViewController* tree(int kind) { return m_window->leftPanel()->treeController(kind); }
@@ -71,8 +72,8 @@ protected:
     QModelIndex rowOf(int kind, const QString& name)
     {
         MUDScriptTreeModel* model = tree(kind)->model();
-        const QModelIndexList found
-            = model->match(model->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        const QModelIndexList found =
+            model->match(model->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
         EXPECT_EQ(found.size(), 1) << name.toStdString();
         return found.value(0);
     }
@@ -185,8 +186,11 @@ TEST_F(ScriptManagerWindowTest, OpensOnePerSessionOnTheAskedKindWithItsTitle)
     ASSERT_NE(reopened, nullptr);
     EXPECT_TRUE(reopened->isVisible());
     MUDScriptTreeModel* model = tree(MUDScriptKind::Triggers)->model();
-    EXPECT_EQ(model->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("later"), 1,
-                           Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    EXPECT_EQ(model
+                  ->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("later"), 1,
+                          Qt::MatchExactly | Qt::MatchRecursive)
+                  .size(),
+              1);
 }
 
 TEST_F(ScriptManagerWindowTest, ADividerStoredBelow150IsRaisedTo150AndStoredOnCancel)
@@ -450,8 +454,9 @@ TEST_F(ScriptManagerWindowTest, ContextMenusOfFoldersAndTriggers)
     const auto items = [](QMenu* menu) {
         QStringList list;
         for (QAction* action : menu->actions())
-            list.append(action->isSeparator() ? QStringLiteral("-")
-                                              : action->text() + (action->isEnabled() ? QString() : QStringLiteral("(off)")));
+            list.append(action->isSeparator()
+                            ? QStringLiteral("-")
+                            : action->text() + (action->isEnabled() ? QString() : QStringLiteral("(off)")));
         delete menu;
         return list;
     };

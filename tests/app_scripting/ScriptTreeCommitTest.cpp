@@ -180,12 +180,13 @@ TEST_F(ScriptTreeCommitTest, RecordEditsRemovalsAndTheLoginScriptAreWrittenWithO
 
     QStringList posted;
     QString connectionId;
-    auto connection = QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
-                                       [&](const QString& name, const QVariant& object) {
-                                           posted.append(name);
-                                           if (object.canConvert<MUDTriggersModifiedObject>())
-                                               connectionId = object.value<MUDTriggersModifiedObject>().connectionId();
-                                       });
+    auto connection =
+        QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
+                         [&](const QString& name, const QVariant& object) {
+                             posted.append(name);
+                             if (object.canConvert<MUDTriggersModifiedObject>())
+                                 connectionId = object.value<MUDTriggersModifiedObject>().connectionId();
+                         });
     commit();
     QObject::disconnect(connection);
 
@@ -196,7 +197,8 @@ TEST_F(ScriptTreeCommitTest, RecordEditsRemovalsAndTheLoginScriptAreWrittenWithO
     EXPECT_TRUE(exists(QStringLiteral("new.trigger")));
     EXPECT_FALSE(exists(QStringLiteral("doomed.trigger")));
     EXPECT_FALSE(exists(QStringLiteral(".login.trigger")));
-    EXPECT_EQ(MUDPreservation::loadConnectionById(m_connection->connectionId())->loginScript(), QStringLiteral("say bye"));
+    EXPECT_EQ(MUDPreservation::loadConnectionById(m_connection->connectionId())->loginScript(),
+              QStringLiteral("say bye"));
     EXPECT_TRUE(readFile(aliasesFolder() + QStringLiteral("/k.alias")).contains("slay"));
     EXPECT_EQ(readFile(notesFolder() + QStringLiteral("/map.txt")), QByteArray("south"));
 }
@@ -212,8 +214,9 @@ TEST_F(ScriptTreeCommitTest, FolderChangesAloneAreAnnouncedForTheirKind)
     m_notes.addNewFolder(nullptr, QStringLiteral("Maps"));
 
     QStringList posted;
-    auto connection = QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
-                                       [&](const QString& name) { posted.append(name); });
+    auto connection =
+        QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
+                         [&](const QString& name) { posted.append(name); });
     commit();
     QObject::disconnect(connection);
 
@@ -233,17 +236,19 @@ TEST_F(ScriptTreeCommitTest, AFailedMoveLeavesTheFolderAndItsEntriesWhereTheyAre
     loadTriggers();
     auto* old = childNamed(root(), QStringLiteral("Old"));
     editTrigger(childNamed(*old, QStringLiteral("edited")), QStringLiteral("changed"));
-    editTrigger(childNamed(*childNamed(*old, QStringLiteral("Inner")), QStringLiteral("deep")), QStringLiteral("lower"));
+    editTrigger(childNamed(*childNamed(*old, QStringLiteral("Inner")), QStringLiteral("deep")),
+                QStringLiteral("lower"));
     m_triggers.renameFolder(old, QStringLiteral("Taken"));
     m_triggers.addNewFolder(old, QStringLiteral("Fresh"));
 
     LogRecorder log;
-    const QStringList problems = MUDScriptTreeCommit::saveChanges(*m_connection, m_notes.entries(),
-                                                                  m_aliases.entries(), m_triggers.entries());
+    const QStringList problems =
+        MUDScriptTreeCommit::saveChanges(*m_connection, m_notes.entries(), m_aliases.entries(), m_triggers.entries());
     ASSERT_EQ(problems.size(), 1);
     EXPECT_TRUE(problems.first().contains(QStringLiteral("\"Old\""))) << problems.first().toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("MUDScriptingLeftPanelViewController:saveChanges - failed to move folder. "
-                                            "Error: Could not move %1/Old to %1/Taken").arg(triggersFolder())));
+                                            "Error: Could not move %1/Old to %1/Taken")
+                                 .arg(triggersFolder())));
     EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Old/edited.trigger")).contains("changed"));
     EXPECT_TRUE(exists(QStringLiteral("Old/plain.trigger")));
     EXPECT_TRUE(readFile(triggersFolder() + QStringLiteral("/Old/Inner/deep.trigger")).contains("lower"));
@@ -260,8 +265,8 @@ TEST_F(ScriptTreeCommitTest, NothingChangedWritesNothingAndPostsNothing)
     editTrigger(childNamed(root(), QStringLiteral("same")), QStringLiteral("app.log('same')"));
     const QByteArray before = readFile(triggersFolder() + QStringLiteral("/same.trigger"));
     int posts = 0;
-    auto connection = QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted,
-                                       [&] { ++posts; });
+    auto connection = QObject::connect(&MUDNotificationCenter::defaultCenter(),
+                                       &MUDNotificationCenter::notificationPosted, [&] { ++posts; });
     commit();
     QObject::disconnect(connection);
     EXPECT_EQ(posts, 0);

@@ -110,11 +110,15 @@ TEST_F(ScriptTreeModelTest, NewEntryTakesTheFirstFreeStoredTitle)
     };
     const QList<Row> rows = {
         {MUDScriptKind::Triggers, {}, QStringLiteral("New trigger")},
-        {MUDScriptKind::Triggers, {QStringLiteral("New trigger"), QStringLiteral("New trigger 1")}, QStringLiteral("New trigger 2")},
+        {MUDScriptKind::Triggers,
+         {QStringLiteral("New trigger"), QStringLiteral("New trigger 1")},
+         QStringLiteral("New trigger 2")},
         {MUDScriptKind::Triggers, {QStringLiteral("New trigger 1")}, QStringLiteral("New trigger")},
         {MUDScriptKind::Triggers, {QStringLiteral("new trigger")}, QStringLiteral("New trigger")},
         {MUDScriptKind::Aliases, {QStringLiteral("New alias")}, QStringLiteral("New alias 1")},
-        {MUDScriptKind::Notes, {QStringLiteral("New note"), QStringLiteral("New note 1")}, QStringLiteral("New note 2")},
+        {MUDScriptKind::Notes,
+         {QStringLiteral("New note"), QStringLiteral("New note 1")},
+         QStringLiteral("New note 2")},
     };
     for (const Row& row : rows) {
         QDir(triggersFolder()).removeRecursively();
@@ -190,7 +194,9 @@ TEST_F(ScriptTreeModelTest, RemovingTwiceRestoresAndAFolderRemovalStrikesItsSubt
     auto* inner = childNamed(*group, QStringLiteral("Inner"));
     auto* deep = childNamed(*inner, QStringLiteral("deep"));
     auto* top = childNamed(root(), QStringLiteral("top"));
-    const auto removed = [&](CVDatabaseTreeEntry* entry) { return m_model.data(indexOf(entry), MUDScriptTreeModel::RemovedRole).toBool(); };
+    const auto removed = [&](CVDatabaseTreeEntry* entry) {
+        return m_model.data(indexOf(entry), MUDScriptTreeModel::RemovedRole).toBool();
+    };
 
     LogRecorder log;
     m_model.removeEntry(top);
@@ -237,7 +243,8 @@ TEST_F(ScriptTreeModelTest, RenameIsOnlyAFlagAndACaseChangeIsNoRename)
 
 TEST_F(ScriptTreeModelTest, SearchFiltersToMatchingRecordsAndTheirFoldersAndClearingRestores)
 {
-    writeTrigger(triggersFolder() + QStringLiteral("/Combat"), QStringLiteral("flee"), QStringLiteral("An orc attacks"));
+    writeTrigger(triggersFolder() + QStringLiteral("/Combat"), QStringLiteral("flee"),
+                 QStringLiteral("An orc attacks"));
     writeTrigger(triggersFolder() + QStringLiteral("/Empty"), QStringLiteral("idle"), QStringLiteral("You yawn"));
     writeTrigger(triggersFolder(), QStringLiteral("heal"), QStringLiteral("You are hurt"));
     load(MUDScriptKind::Triggers);
@@ -258,7 +265,8 @@ TEST_F(ScriptTreeModelTest, SearchFiltersToMatchingRecordsAndTheirFoldersAndClea
 
     // The filtered leaf shares its record with the full tree.
     auto* fleeCopy = dynamic_cast<CVTriggerTreeEntry*>(m_model.entryForIndex(flee));
-    auto* fleeFull = dynamic_cast<CVTriggerTreeEntry*>(childNamed(*childNamed(root(), QStringLiteral("Combat")), QStringLiteral("flee")));
+    auto* fleeFull = dynamic_cast<CVTriggerTreeEntry*>(
+        childNamed(*childNamed(root(), QStringLiteral("Combat")), QStringLiteral("flee")));
     EXPECT_NE(fleeCopy, fleeFull);
     EXPECT_EQ(fleeCopy->trigger(), fleeFull->trigger());
 

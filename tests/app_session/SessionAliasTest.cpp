@@ -76,7 +76,8 @@ TEST_F(SessionAliasTest, StoredAliasWithOnlyACommandSendsItAndKeepsItsKeys)
 
     type(QStringLiteral("k"));
     EXPECT_EQ(receivedThrough("say kick"), QList<QByteArray>{"say kick"});
-    const std::shared_ptr<MUDAlias> alias = MUDConnectionLists::aliases(*m_connection).value_or(MUDAliasList()).value(0);
+    const std::shared_ptr<MUDAlias> alias =
+        MUDConnectionLists::aliases(*m_connection).value_or(MUDAliasList()).value(0);
     ASSERT_TRUE(alias);
     const QJsonObject written = alias->dictionaryRepresentation();
     EXPECT_EQ(written.value(QStringLiteral("action")).toString(), QString());
@@ -122,7 +123,8 @@ TEST_F(SessionAliasTest, DebugAliasesShowAPurpleLineAndLogsShowTheirText)
     storeAlias(*m_connection, QStringLiteral("d"), QStringLiteral("d"), QStringLiteral("log('hello');"), true);
     type(QStringLiteral("d"));
     ASSERT_TRUE(waitForOutput(QStringLiteral("Log: hello\r\n")));
-    EXPECT_TRUE(outputText().contains(QStringLiteral("Debug: `Alias: d`. (details)\r\n"))) << outputText().toStdString();
+    EXPECT_TRUE(outputText().contains(QStringLiteral("Debug: `Alias: d`. (details)\r\n")))
+        << outputText().toStdString();
     EXPECT_EQ(colourAt(QStringLiteral("Debug: `Alias: d`.")), MUDDocument::debugMessageColor());
     EXPECT_EQ(colourAt(QStringLiteral("Log: hello")), MUDDocument::localCommandColor());
     EXPECT_LT(outputText().indexOf(QStringLiteral("Debug:")), outputText().indexOf(QStringLiteral("Log: hello")));

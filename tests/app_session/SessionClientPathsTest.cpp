@@ -117,9 +117,9 @@ TEST_F(SessionClientPathsTest, ScriptsTeachCompletionWordsUntilTheNextConnect)
     m_document->connectToServer();
     ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
     m_server.send("You see a room.\r\n");
-    EXPECT_TRUE(waitUntil(
-        [&] { return m_document->MUDCommandTextWantsKeywords().contains(QStringLiteral("lantern")); }))
-        << m_document->MUDCommandTextWantsKeywords().join(u' ').toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return m_document->MUDCommandTextWantsKeywords().contains(QStringLiteral("lantern"));
+    })) << m_document->MUDCommandTextWantsKeywords().join(u' ').toStdString();
     const QStringList keywords = m_document->MUDCommandTextWantsKeywords();
     for (const char* word : {"see", "lanterns", "lantern", "dagger", "look"})
         EXPECT_TRUE(keywords.contains(QString::fromUtf8(word))) << word;
@@ -173,8 +173,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(m_listenFd, 1) == 0
-            && ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(m_listenFd, 1) == 0 &&
+            ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
             m_port = ntohs(address.sin_port);
     }
     ~SilentServer()

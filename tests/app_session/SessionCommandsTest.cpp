@@ -49,7 +49,8 @@ TEST_F(SessionCommandsTest, ClientCommandsShowTheirTexts)
     }
     EXPECT_EQ(m_desktop.beeps, 1);
     EXPECT_TRUE(m_document->captureOutput());
-    EXPECT_EQ(m_document->javascriptProcessor()->variables().value(QStringLiteral("a")).toString(), QStringLiteral("b c"));
+    EXPECT_EQ(m_document->javascriptProcessor()->variables().value(QStringLiteral("a")).toString(),
+              QStringLiteral("b c"));
 }
 
 TEST_F(SessionCommandsTest, BeepEndsTheLineAndUnknownHashWordsGoToTheServer)
@@ -92,10 +93,11 @@ TEST_F(SessionCommandsTest, TimersRefuseFloodingPeriodsAndCapLongOnes)
         SCOPED_TRACE(line);
         type(QString::fromLatin1(line));
         const QString name = QString::fromLatin1(line).section(u' ', 1, 1);
-        EXPECT_TRUE(waitForOutput(QStringLiteral("\r\nTimer %1 is not set: a repeating timer needs at least 0.1 seconds "
-                                                 "between firings.\r\n")
-                                      .arg(name),
-                                  1000));
+        EXPECT_TRUE(
+            waitForOutput(QStringLiteral("\r\nTimer %1 is not set: a repeating timer needs at least 0.1 seconds "
+                                         "between firings.\r\n")
+                              .arg(name),
+                          1000));
         EXPECT_FALSE(m_document->timers().contains(name));
     }
     type(QStringLiteral("#setTimer far 1e10 command('later')"));
@@ -177,10 +179,10 @@ TEST_F(SessionCommandsTest, ListingsLayOutTheirColumns)
     const QString autocomplete = commands.autocompleteListing();
     EXPECT_TRUE(autocomplete.startsWith(QStringLiteral("\r\n#autocomplete\r\nEntries:\r\n")));
     // The three starting words fit one row; only a row's fourth entry is left unpadded.
-    EXPECT_TRUE(autocomplete.contains(QStringLiteral("consider            kill                look                \r\n")))
+    EXPECT_TRUE(
+        autocomplete.contains(QStringLiteral("consider            kill                look                \r\n")))
         << autocomplete.toStdString();
-    EXPECT_EQ(m_document->MUDCommandTextWantsKeywords(),
-              (QStringList{"consider", "k", "kill", "longkeyword", "look"}));
+    EXPECT_EQ(m_document->MUDCommandTextWantsKeywords(), (QStringList{"consider", "k", "kill", "longkeyword", "look"}));
 }
 
 }

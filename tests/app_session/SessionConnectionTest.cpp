@@ -95,8 +95,9 @@ TEST_F(SessionConnectionTest, InvalidUtf8InManyChunksOfOneReadIsLoggedOnce)
     m_document->processDataLocally(read);
     ASSERT_TRUE(waitForOutput(QStringLiteral("end\n")));
     const QStringList lines = log.lines().filter(QStringLiteral("Invalid UTF-8"));
-    EXPECT_EQ(lines, QStringList{QStringLiteral(
-                         "MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (1000 bytes in 1000 chunks).")});
+    EXPECT_EQ(lines,
+              QStringList{QStringLiteral(
+                  "MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (1000 bytes in 1000 chunks).")});
 }
 
 TEST_F(SessionConnectionTest, DisconnectShowsTheLineAndTheReconnectButton)
@@ -126,7 +127,8 @@ TEST_F(SessionConnectionTest, CountdownSpellsTheRemainingSeconds)
     };
     for (const Row& row : rows) {
         auto countdown = MUDCountdownAttribute::create(nullptr, nullptr, row.remaining);
-        EXPECT_EQ(m_document->reconnectCountdown().reconnectingString(*countdown, row.attempt), QString::fromUtf8(row.expected));
+        EXPECT_EQ(m_document->reconnectCountdown().reconnectingString(*countdown, row.attempt),
+                  QString::fromUtf8(row.expected));
     }
 }
 
@@ -216,7 +218,8 @@ TEST_F(SessionConnectionTest, TriggerModifiedNotificationReloadsOnlyItsConnectio
     std::shared_ptr<MUDConnection> connection = storedConnection(QStringLiteral("Reload"));
     connectSession(connection);
     MUDNotificationCenter::defaultCenter().postNotification(
-        MUDTrigger::triggerModifiedNotification(), QVariant::fromValue(MUDTriggersModifiedObject(QStringLiteral("other"))));
+        MUDTrigger::triggerModifiedNotification(),
+        QVariant::fromValue(MUDTriggersModifiedObject(QStringLiteral("other"))));
     spinEventLoop(250);
     EXPECT_FALSE(outputText().contains(QStringLiteral("Triggers reloaded")));
     MUDNotificationCenter::defaultCenter().postNotification(
@@ -253,7 +256,6 @@ TEST_F(SessionConnectionTest, LocallyFedTestTextNeverLandsInsideTheServersSequen
         ASSERT_GE(at, 0) << i;
     }
 }
-
 
 TEST_F(SessionConnectionTest, WhatADroppedConnectionLeftOpenNeverEatsTheNextBanner)
 {

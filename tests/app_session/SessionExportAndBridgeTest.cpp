@@ -23,18 +23,13 @@ QString preText(const QString& html)
     int preDepth = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            preDepth += reader.name() == u"pre";
-            break;
-        case QXmlStreamReader::EndElement:
-            preDepth -= reader.name() == u"pre";
-            break;
+        case QXmlStreamReader::StartElement: preDepth += reader.name() == u"pre"; break;
+        case QXmlStreamReader::EndElement: preDepth -= reader.name() == u"pre"; break;
         case QXmlStreamReader::Characters:
             if (preDepth > 0)
                 shown += reader.text();
             break;
-        default:
-            break;
+        default: break;
         }
     }
     EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
@@ -161,7 +156,8 @@ TEST_F(SessionBridgeTest, ErrorLinesCollapseDoubleStopsAndLinkOnlyWithAScript)
     ASSERT_GE(link, 0);
     const QTextCharFormat format = m_document->output().attributesAtIndex(link);
     EXPECT_TRUE(format.isAnchor());
-    EXPECT_EQ(format.property(MUDScriptErrorLinkProperty).value<MUDJavascriptError>().rawScript, QStringLiteral("boom()"));
+    EXPECT_EQ(format.property(MUDScriptErrorLinkProperty).value<MUDJavascriptError>().rawScript,
+              QStringLiteral("boom()"));
 }
 
 TEST_F(SessionBridgeTest, MessagesExitsBadgeStatusAndNotifications)

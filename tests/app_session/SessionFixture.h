@@ -38,8 +38,8 @@ protected:
                       const QString& action);
     // Stores a keyword alias for `connection` that runs `action`, and reloads
     // the connection's aliases.
-    void storeAlias(MUDConnection& connection, const QString& title, const QString& matchString,
-                    const QString& action, bool isDebug = false);
+    void storeAlias(MUDConnection& connection, const QString& title, const QString& matchString, const QString& action,
+                    bool isDebug = false);
     // Types a line into the input line and presses Return.
     void type(const QString& line)
     {

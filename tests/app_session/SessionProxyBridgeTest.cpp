@@ -212,8 +212,9 @@ protected:
 
 TEST_F(SessionProxyBridgeTest, ANewViewerGetsTheBufferThenTheMessagesThenLiveUpdatesInOrder)
 {
-    m_document->appendAttributedString(styled(QStringLiteral("red wall\r\n"), Qt::red,
-                                              {{QStringLiteral("fg"), 31}, {QStringLiteral("bg"), 0}, {QStringLiteral("flags"), 1}}));
+    m_document->appendAttributedString(
+        styled(QStringLiteral("red wall\r\n"), Qt::red,
+               {{QStringLiteral("fg"), 31}, {QStringLiteral("bg"), 0}, {QStringLiteral("flags"), 1}}));
     m_document->addMessage(MUDMessage(QStringLiteral("first message")));
     const quint16 port = share();
     ASSERT_NE(port, 0);
@@ -254,7 +255,8 @@ TEST_F(SessionProxyBridgeTest, ViewerLinesRunAsTypedCommandsInOrderAndTrimmed)
     ASSERT_TRUE(waitForServerLine("south"));
     EXPECT_EQ(m_server.receivedTexts(), (QList<QByteArray>{"north", "south"}));
     // Typed by the player: both enter the history, newest first.
-    EXPECT_EQ(m_document->commandPipeline().historyCommands(), (QStringList{QStringLiteral("south"), QStringLiteral("north")}));
+    EXPECT_EQ(m_document->commandPipeline().historyCommands(),
+              (QStringList{QStringLiteral("south"), QStringLiteral("north")}));
     EXPECT_EQ(m_document->commandPipeline().historyIndex(), 0);
     EXPECT_TRUE(m_document->isHistoryButtonEnabled());
 }
@@ -299,10 +301,12 @@ TEST_F(SessionProxyBridgeTest, ViewerCommandsLeaveThePlayersTypingAndHistoryPlac
     // The player sends the line and goes back one entry; the viewer's next
     // commands leave the line, its selection and the place in the history.
     QTest::keyClick(input, Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] {
-        viewer->receiveDocuments(0);
-        return document.commandPipeline().historyCommands().size() > kBurst;
-    }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            viewer->receiveDocuments(0);
+            return document.commandPipeline().historyCommands().size() > kBurst;
+        },
+        30000));
     EXPECT_TRUE(input->textCursor().hasSelection()) << "a sent line is selected, so typing replaces it";
     QTest::keyClick(input, Qt::Key_Up);
     const QString shown = document.commandPipeline().historyCommands().first();
@@ -329,9 +333,8 @@ TEST_F(SessionProxyBridgeTest, JoiningALongSessionNeverHoldsTheMainThreadAndMiss
     // Lines keep arriving while the viewer joins.
     int live = 0;
     QTimer server;
-    server.callOnTimeout([&] {
-        m_document->appendAttributedString(styled(QStringLiteral("live %1\r\n").arg(live++), Qt::yellow, {}));
-    });
+    server.callOnTimeout(
+        [&] { m_document->appendAttributedString(styled(QStringLiteral("live %1\r\n").arg(live++), Qt::yellow, {})); });
     server.start(2);
     StallProbe probe;
     ViewerThread viewer(port);
@@ -454,8 +457,9 @@ TEST_F(SessionProxyBridgeTest, NoFreePortTellsThePlayerAndStopsSharing)
     // The loopback game server holds its port.
     m_document->proxyBridge().setPortRange(m_server.port(), m_server.port());
     m_document->startSharing();
-    ASSERT_TRUE(waitForOutput(QStringLiteral("Could not share this session: No free local port from %1 to %1 for the proxy server.\r\n")
-                                  .arg(m_server.port())));
+    ASSERT_TRUE(waitForOutput(
+        QStringLiteral("Could not share this session: No free local port from %1 to %1 for the proxy server.\r\n")
+            .arg(m_server.port())));
     EXPECT_FALSE(m_document->isSharing());
     EXPECT_EQ(m_sharingChanges, (QList<bool>{true, false}));
 }
@@ -493,8 +497,11 @@ TEST_F(SessionProxyBridgeTest, InternedRunsSplitLikeTheirFormats)
         const CVAttributedString* text;
         CVFormatId id;
     };
-    const Piece pieces[] = {{&greenBold, {generation, 1}}, {&greenDark, {generation, 2}}, {&plain, {generation, 3}},
-                            {&greenDark, {}}, {&plain, {generation, 3}}};
+    const Piece pieces[] = {{&greenBold, {generation, 1}},
+                            {&greenDark, {generation, 2}},
+                            {&plain, {generation, 3}},
+                            {&greenDark, {}},
+                            {&plain, {generation, 3}}};
     CVAttributedString text;
     QStringList expectedTexts;
     for (int round = 0; round < 50; ++round) {
@@ -521,7 +528,8 @@ TEST_F(SessionProxyBridgeTest, TheViewerProgramPrintsColouredOutputAndSendsTyped
     ASSERT_NE(port, 0);
 
     ChildProgram viewer;
-    ASSERT_TRUE(viewer.start(QStringLiteral(QUARROW_VIEWER_PATH), {QString::number(port)})) << viewer.errorText().toStdString();
+    ASSERT_TRUE(viewer.start(QStringLiteral(QUARROW_VIEWER_PATH), {QString::number(port)}))
+        << viewer.errorText().toStdString();
     QByteArray printed;
     auto printedContains = [&](const QByteArray& text) {
         return waitUntil(

@@ -3,8 +3,8 @@
 #include <QStyle>
 
 #include "SessionFixture.h"
-#include "engine/connection/MUDConnection.h"
 #include "app/views/MUDAppearance.h"
+#include "engine/connection/MUDConnection.h"
 
 namespace {
 

@@ -34,12 +34,11 @@ TEST_F(SessionTinyMuxTest, LogsInThroughTheLoginScriptThenPlaysColoursTriggersAn
     // The user and password lines reach the login screen as unknown
     // commands; the login script, which runs only because both are set,
     // sends the real login.
-    std::shared_ptr<MUDConnection> connection =
-        storedConnection(QStringLiteral("Mux"), QString::fromLatin1(TinyMuxServer::WizardName),
-                         QString::fromLatin1(TinyMuxServer::WizardPassword),
-                         QStringLiteral("command('connect %1 %2');")
-                             .arg(QString::fromLatin1(TinyMuxServer::WizardName),
-                                  QString::fromLatin1(TinyMuxServer::WizardPassword)));
+    std::shared_ptr<MUDConnection> connection = storedConnection(
+        QStringLiteral("Mux"), QString::fromLatin1(TinyMuxServer::WizardName),
+        QString::fromLatin1(TinyMuxServer::WizardPassword),
+        QStringLiteral("command('connect %1 %2');")
+            .arg(QString::fromLatin1(TinyMuxServer::WizardName), QString::fromLatin1(TinyMuxServer::WizardPassword)));
     connection->setPort(s_mux->port());
     storeTrigger(*connection, QStringLiteral("said"), QStringLiteral("You say, \"hello\""),
                  QStringLiteral("addComm('heard: ' + 'hello');"));

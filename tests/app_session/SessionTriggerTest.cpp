@@ -23,7 +23,8 @@ int messageCount(const MUDDocument& document, const QString& text)
 TEST_F(SessionTriggerTest, TriggersFireOnServerTextButNotOnTheSessionsOwnEchoes)
 {
     std::shared_ptr<MUDConnection> connection = storedConnection(QStringLiteral("Triggers"));
-    storeTrigger(*connection, QStringLiteral("dragon"), QStringLiteral("dragon"), QStringLiteral("addComm('dragon!');"));
+    storeTrigger(*connection, QStringLiteral("dragon"), QStringLiteral("dragon"),
+                 QStringLiteral("addComm('dragon!');"));
     connectSession(connection);
 
     // Typed and echoed, and a local log line: neither is server text.
@@ -75,7 +76,8 @@ TEST_F(SessionTriggerTest, ATriggerSavedWhileConnectedFiresOnlyOnTextAfterTheRel
     ASSERT_TRUE(waitForOutput(QStringLiteral("A goblin lurks.")));
     spinEventLoop(PassSettleMs);
 
-    storeTrigger(*connection, QStringLiteral("goblin"), QStringLiteral("goblin"), QStringLiteral("addComm('goblin!');"));
+    storeTrigger(*connection, QStringLiteral("goblin"), QStringLiteral("goblin"),
+                 QStringLiteral("addComm('goblin!');"));
     MUDNotificationCenter::defaultCenter().postNotification(
         MUDTrigger::triggerModifiedNotification(),
         QVariant::fromValue(MUDTriggersModifiedObject(connection->connectionId())));

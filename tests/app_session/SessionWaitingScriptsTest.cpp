@@ -63,8 +63,8 @@ TEST_F(SessionWaitingScriptsTest, ClosingTheSessionStopsItsWaitingScripts)
     LogRecorder log;
     m_document->close();
     // The event loop turns meanwhile: a stopping script tells the session so.
-    EXPECT_TRUE(waitUntil([] { return CVOperationQueue::sharedBlocking().waitUntilAllOperationsAreFinished(0ms); },
-                          1000));
+    EXPECT_TRUE(
+        waitUntil([] { return CVOperationQueue::sharedBlocking().waitUntilAllOperationsAreFinished(0ms); }, 1000));
     EXPECT_TRUE(outputText().contains(QStringLiteral("Log: Alias: sleepy is stopping.\r\n")));
     EXPECT_TRUE(outputText().contains(QStringLiteral("Log: Alias: ask is stopping.\r\n")));
     EXPECT_FALSE(log.contains(QStringLiteral("Timeout. Received no data.")));

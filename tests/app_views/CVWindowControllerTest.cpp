@@ -7,9 +7,9 @@
 #include <memory>
 #include <thread>
 
+#include "TestSupport.h"
 #include "app/views/CVDimmingView.h"
 #include "app/views/CVWindowController.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -45,9 +45,12 @@ struct EndRow {
     const char* logLine;
 };
 
-void PrintTo(const EndRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const EndRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class CVWindowControllerEnd : public ::testing::TestWithParam<EndRow> {};
+class CVWindowControllerEnd : public ::testing::TestWithParam<EndRow> { };
 
 TEST_P(CVWindowControllerEnd, ReachesTheHandlerOnceLogsAndUndims)
 {
@@ -71,11 +74,11 @@ TEST_P(CVWindowControllerEnd, ReachesTheHandlerOnceLogsAndUndims)
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, CVWindowControllerEnd,
-    ::testing::Values(EndRow{"SheetCancel", Presentation::Sheet, 0, "CVWindowController endSheetWithReturnCode: Cancel"},
-                      EndRow{"SheetOK", Presentation::Sheet, 1, "CVWindowController endSheetWithReturnCode: OK"},
-                      EndRow{"CenteredOther", Presentation::Centered, 7, "CVWindowController endSheetWithReturnCode: 7"},
-                      EndRow{"CenteredNegative", Presentation::Centered, -2,
-                             "CVWindowController endSheetWithReturnCode: -2"}),
+    ::testing::Values(
+        EndRow{"SheetCancel", Presentation::Sheet, 0, "CVWindowController endSheetWithReturnCode: Cancel"},
+        EndRow{"SheetOK", Presentation::Sheet, 1, "CVWindowController endSheetWithReturnCode: OK"},
+        EndRow{"CenteredOther", Presentation::Centered, 7, "CVWindowController endSheetWithReturnCode: 7"},
+        EndRow{"CenteredNegative", Presentation::Centered, -2, "CVWindowController endSheetWithReturnCode: -2"}),
     [](const ::testing::TestParamInfo<EndRow>& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(CVWindowController, DimmingFollowsTheParentsSize)
@@ -108,9 +111,12 @@ struct KeyRow {
     QKeyCombination key;
 };
 
-void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const KeyRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class CVWindowControllerKeys : public ::testing::TestWithParam<KeyRow> {};
+class CVWindowControllerKeys : public ::testing::TestWithParam<KeyRow> { };
 
 TEST_P(CVWindowControllerKeys, CancelWithZero)
 {
@@ -128,7 +134,9 @@ TEST_P(CVWindowControllerKeys, CancelWithZero)
 INSTANTIATE_TEST_SUITE_P(Keys, CVWindowControllerKeys,
                          ::testing::Values(KeyRow{"Escape", false, QKeyCombination(Qt::Key_Escape)},
                                            KeyRow{"CtrlW", true, QKeyCombination(Qt::CTRL, Qt::Key_W)}),
-                         [](const ::testing::TestParamInfo<KeyRow>& paramInfo) { return std::string(paramInfo.param.name); });
+                         [](const ::testing::TestParamInfo<KeyRow>& paramInfo) {
+                             return std::string(paramInfo.param.name);
+                         });
 
 TEST(CVWindowController, CloseButtonSitsTopLeftAndCancels)
 {

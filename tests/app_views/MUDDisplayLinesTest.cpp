@@ -73,8 +73,8 @@ TEST(MUDDisplayLinesTest, ALongLineIsCutAfterWhiteSpaceAndNeverInsideACharacter)
         QString unit;
         bool cutAfterSpace;
     };
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x90\x89");   // a surrogate pair
-    const QString accented = QString::fromUtf8("e\xCC\x81");      // e and a combining acute
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x90\x89"); // a surrogate pair
+    const QString accented = QString::fromUtf8("e\xCC\x81"); // e and a combining acute
     for (const Row& row : {Row{"words", QStringLiteral("goblin "), true}, Row{"letters", QStringLiteral("x"), false},
                            Row{"surrogate_pairs", emoji, false}, Row{"combining_marks", accented, false}}) {
         SCOPED_TRACE(row.name);

@@ -257,7 +257,7 @@ void PrintTo(const MatchCase& row, std::ostream* os)
     *os << row.name;
 }
 
-class MatchHighlightTest : public OutputViewFixture, public ::testing::WithParamInterface<MatchCase> {};
+class MatchHighlightTest : public OutputViewFixture, public ::testing::WithParamInterface<MatchCase> { };
 
 TEST_P(MatchHighlightTest, HighlightsTheMatchAndUnderlinesItsGroups)
 {

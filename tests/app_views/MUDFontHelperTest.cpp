@@ -18,9 +18,9 @@ TEST(MUDFontHelper, TakesTheFirstInstalledFamilyElseTheSystemFixedFont)
         QStringList families;
         QString expected;
     };
-    for (const Row& row : {Row{"SecondInstalled", {missing, QStringLiteral("DejaVu Sans Mono")}, QStringLiteral("DejaVu Sans Mono")},
-                           Row{"NoneInstalled", {missing}, systemFixed},
-                           Row{"EmptyList", {}, systemFixed}}) {
+    for (const Row& row :
+         {Row{"SecondInstalled", {missing, QStringLiteral("DejaVu Sans Mono")}, QStringLiteral("DejaVu Sans Mono")},
+          Row{"NoneInstalled", {missing}, systemFixed}, Row{"EmptyList", {}, systemFixed}}) {
         SCOPED_TRACE(row.name);
         const QFont font = MUDFontHelper::monospacedFontOfSize(9.5, row.families);
         EXPECT_EQ(font.family(), row.expected);

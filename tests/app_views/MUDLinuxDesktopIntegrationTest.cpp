@@ -5,9 +5,9 @@
 #include <QStandardPaths>
 #include <QWidget>
 
-#include "app/session/MUDLinuxDesktopIntegration.h"
 #include "ChildProgram.h"
 #include "TestSupport.h"
+#include "app/session/MUDLinuxDesktopIntegration.h"
 
 namespace {
 
@@ -53,9 +53,8 @@ public:
     PrivateBus()
     {
         const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty()
-            || !m_daemon.start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                         QStringLiteral("--print-address=1")}))
+        if (program.isEmpty() || !m_daemon.start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                           QStringLiteral("--print-address=1")}))
             return;
         // The address is the line that names the socket (warnings may come first).
         QByteArray printed;
@@ -90,8 +89,8 @@ TEST(MUDLinuxDesktopIntegration, WithoutASessionBusNothingBlocks)
     QElapsedTimer timer;
     timer.start();
     MUDLinuxDesktopIntegration sessionDesktop;
-    MUDLinuxDesktopIntegration deadDesktop(
-        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/quarrow-dead-bus"), QStringLiteral("dead")));
+    MUDLinuxDesktopIntegration deadDesktop(QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/quarrow-dead-bus"), QStringLiteral("dead")));
     for (MUDLinuxDesktopIntegration* desktop : {&sessionDesktop, &deadDesktop}) {
         desktop->setBadge(QStringLiteral("3"));
         desktop->setStatus(QStringLiteral("HP 40/40"));
@@ -109,8 +108,8 @@ TEST(MUDLinuxDesktopIntegration, WithoutASessionBusNothingBlocks)
 
 TEST(MUDLinuxDesktopIntegration, BadgeIsATitlePrefixOnRegisteredWindows)
 {
-    MUDLinuxDesktopIntegration desktop(
-        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/quarrow-dead-bus"), QStringLiteral("dead")));
+    MUDLinuxDesktopIntegration desktop(QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/quarrow-dead-bus"), QStringLiteral("dead")));
     QWidget session;
     session.setWindowTitle(QStringLiteral("Discworld"));
     QWidget other;

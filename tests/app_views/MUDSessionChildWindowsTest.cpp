@@ -5,13 +5,13 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
+#include "TestSupport.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/views/MUDFontHelper.h"
 #include "core/CVColorHelpers.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -128,9 +128,8 @@ TEST(MUDMessagesWindow, AppearsBesideTheSessionWindowWhenThatFirstShows)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_TRUE(childWindows->isCommunicationsWindowVisible());
     MUDMessagesWindowController* messages = childWindows->messagesWindowController();
-    EXPECT_EQ(messages->frameGeometry().topLeft(),
-              MUDMessagesWindowController::originBesideSessionFrame(window.frameGeometry(),
-                                                                    messages->frameGeometry().size()));
+    EXPECT_EQ(messages->frameGeometry().topLeft(), MUDMessagesWindowController::originBesideSessionFrame(
+                                                       window.frameGeometry(), messages->frameGeometry().size()));
     EXPECT_FALSE(childWindows->isExitsWindowVisible());
 
     // Closed by the player, it stays closed when the session window shows again.
@@ -209,8 +208,8 @@ TEST(MUDExtraWindowLook, DraggingTheBackgroundMovesThePanel)
     const QPoint start = exits->pos();
     const QPoint grab(3, exits->height() / 2);
     QTest::mousePress(exits, Qt::LeftButton, {}, grab);
-    QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(25, 15)), exits->mapToGlobal(QPointF(grab + QPoint(25, 15))),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(25, 15)),
+                     exits->mapToGlobal(QPointF(grab + QPoint(25, 15))), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(exits, &move);
     QTest::mouseRelease(exits, Qt::LeftButton, {}, grab + QPoint(25, 15));
     EXPECT_EQ(exits->pos(), start + QPoint(25, 15));

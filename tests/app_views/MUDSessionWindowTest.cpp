@@ -20,10 +20,10 @@
 #include "LoopbackServer.h"
 #include "TestSupport.h"
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
-#include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDExitsWindowController.h"
 #include "app/session/MUDMessagesWindowController.h"
+#include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDWindowState.h"
 #include "app/views/MUDAppearance.h"
@@ -32,8 +32,8 @@
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
 #include "app/views/MUDFindBar.h"
-#include "engine/automation/MUDMessage.h"
 #include "engine/automation/MUDMatchTest.h"
+#include "engine/automation/MUDMessage.h"
 #include "engine/automation/MUDNotificationCenter.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
@@ -159,12 +159,13 @@ TEST_F(SessionWindowTest, TypedCommandsReachTheServerAndTheHistory)
     const struct {
         Qt::Key key;
         const char* shown;
-    } presses[] = {{Qt::Key_Up, "south"},   {Qt::Key_Up, "north"},   {Qt::Key_Up, "look"}, {Qt::Key_Down, "north"},
-                   {Qt::Key_Down, "south"}, {Qt::Key_Down, ""},      {Qt::Key_Up, "south"}, {Qt::Key_Up, "north"},
+    } presses[] = {{Qt::Key_Up, "south"},   {Qt::Key_Up, "north"}, {Qt::Key_Up, "look"},  {Qt::Key_Down, "north"},
+                   {Qt::Key_Down, "south"}, {Qt::Key_Down, ""},    {Qt::Key_Up, "south"}, {Qt::Key_Up, "north"},
                    {Qt::Key_Down, "south"}, {Qt::Key_Up, "north"}};
     for (const auto& press : presses) {
         QTest::keyClick(input, press.key);
-        EXPECT_EQ(input->text(), QString::fromUtf8(press.shown)) << (press.key == Qt::Key_Up ? "after Up" : "after Down");
+        EXPECT_EQ(input->text(), QString::fromUtf8(press.shown))
+            << (press.key == Qt::Key_Up ? "after Up" : "after Down");
     }
 
     QMenu* menu = window->historyMenu();
@@ -265,8 +266,9 @@ TEST_F(SessionWindowTest, TheMessagesWindowIsRestoredWhereItWasUnlessThatIsOffSc
         QPointer<MUDSessionWindow> guard(window);
         window->close();
         ASSERT_TRUE(waitUntil([&] { return guard.isNull(); }, 2000));
-        EXPECT_EQ(MUDWindowState::read(folder + QStringLiteral("/state.json")).value(QStringLiteral("messagesWindowFrame")),
-                  QRectF(shown));
+        EXPECT_EQ(
+            MUDWindowState::read(folder + QStringLiteral("/state.json")).value(QStringLiteral("messagesWindowFrame")),
+            QRectF(shown));
     }
 }
 
@@ -425,9 +427,9 @@ TEST_F(SessionWindowTest, TabInTheOutputCompletesInTheInputLineInsteadOfMovingFo
 {
     class Keywords : public MUDCommandTextViewDelegate {
     public:
-        void MUDCommandTextViewReturnKey(MUDCommandTextView*) override {}
-        void MUDCommandTextViewUpArrow(MUDCommandTextView*) override {}
-        void MUDCommandTextViewDownArrow(MUDCommandTextView*) override {}
+        void MUDCommandTextViewReturnKey(MUDCommandTextView*) override { }
+        void MUDCommandTextViewUpArrow(MUDCommandTextView*) override { }
+        void MUDCommandTextViewDownArrow(MUDCommandTextView*) override { }
         QStringList MUDCommandTextWantsKeywords(MUDCommandTextView*) override { return {QStringLiteral("northeast")}; }
     } keywords;
     MUDSessionWindow* window = openWindow(storedConnection(QStringLiteral("Completion")));

@@ -4,12 +4,12 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include "TestSupport.h"
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
 #include "app/session/MUDScriptBridge.h"
 #include "app/views/CVDimmingView.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "app/views/MUDFontHelper.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -110,8 +110,8 @@ TEST(MUDViewScriptErrorWindow, ASecondErrorLinkReplacesTheOpenWindow)
     QPointer<MUDViewScriptErrorWindowController> first = session.current;
     MUDJavascriptError second = substitutedError();
     second.scriptName = QStringLiteral("second");
-    ASSERT_TRUE(MUDViewScriptErrorWindowController::openForLink(QVariant::fromValue(second), &session.window,
-                                                                session.current));
+    ASSERT_TRUE(
+        MUDViewScriptErrorWindowController::openForLink(QVariant::fromValue(second), &session.window, session.current));
     EXPECT_NE(session.current.data(), first.data());
     EXPECT_EQ(session.current->errorDetails().scriptName, QStringLiteral("second"));
     EXPECT_TRUE(waitUntil([&] { return first.isNull(); }, 2000));

@@ -24,15 +24,17 @@ CommaDecimalLocale::CommaDecimalLocale()
     // -c: the other categories are missing on purpose.
     ChildProgram localedef;
     const QString output = m_folder.filePath(QString::fromLatin1(kLocaleName));
-    if (!localedef.start(QStandardPaths::findExecutable(QStringLiteral("localedef")), {QStringLiteral("-c"), QStringLiteral("-i"), source.fileName(),
-                                                        QStringLiteral("-f"), QStringLiteral("ANSI_X3.4-1968"), output})
-        || !localedef.waitForFinished(30000)) {
+    if (!localedef.start(QStandardPaths::findExecutable(QStringLiteral("localedef")),
+                         {QStringLiteral("-c"), QStringLiteral("-i"), source.fileName(), QStringLiteral("-f"),
+                          QStringLiteral("ANSI_X3.4-1968"), output}) ||
+        !localedef.waitForFinished(30000)) {
         m_errorText = QStringLiteral("localedef did not run: ") + localedef.errorText();
         return;
     }
     qputenv("LOCPATH", m_folder.path().toLocal8Bit());
     if (!std::setlocale(LC_NUMERIC, kLocaleName)) {
-        m_errorText = QStringLiteral("the compiled locale was refused: ") + QString::fromLocal8Bit(localedef.readOutput());
+        m_errorText =
+            QStringLiteral("the compiled locale was refused: ") + QString::fromLocal8Bit(localedef.readOutput());
         return;
     }
     m_active = std::localeconv()->decimal_point == std::string_view(",");

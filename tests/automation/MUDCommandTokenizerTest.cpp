@@ -65,12 +65,8 @@ TEST(MUDCommandTokenizer, WordAliases)
         const char* line;
         QStringList tokens;
     } rows[] = {
-        {"K rat", {"kill orc rat"}},
-        {"x k", {"x k"}},
-        {"  k", {"  kill orc"}},
-        {"multi;s", {"n", "e", "s"}},
-        {"two rat", {"kill orc rat"}},
-        {"kk", {"kk"}},
+        {"K rat", {"kill orc rat"}},   {"x k", {"x k"}}, {"  k", {"  kill orc"}}, {"multi;s", {"n", "e", "s"}},
+        {"two rat", {"kill orc rat"}}, {"kk", {"kk"}},
     };
     for (const Row& row : rows)
         EXPECT_EQ(texts(MUDCommandTokenizer(row.line, aliases, '\\').allTokens()), row.tokens) << row.line;
@@ -90,7 +86,8 @@ TEST(MUDCommandTokenizer, SelfExpandingAliasStopsAtTheDepthBound)
     const QList<MUDCommandToken> tokens = MUDCommandTokenizer("k rat", {alias("k", "k x")}, '\\').allTokens();
     ASSERT_EQ(tokens.size(), 1);
     EXPECT_EQ(tokens[0].commandForToken(), "k" + QString(" x").repeated(MUDCommandTokenizer::kMaxAliasDepth) + " rat");
-    EXPECT_EQ(log.count("MUDCommandTokenizer - alias expansion of \"k rat\" stopped after 16 levels or 1000 expansions"), 1);
+    EXPECT_EQ(
+        log.count("MUDCommandTokenizer - alias expansion of \"k rat\" stopped after 16 levels or 1000 expansions"), 1);
 }
 
 TEST(MUDCommandTokenizer, FanningOutAliasStopsAtTheExpansionBound)

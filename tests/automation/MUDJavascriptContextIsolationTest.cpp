@@ -32,8 +32,8 @@ protected:
                            const std::function<void()>& whileFirstRuns = {})
     {
         m_processor->setDelegate(&m_first);
-        EXPECT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, first, source(), std::nullopt, 1, 10000,
-                                                    whileFirstRuns));
+        EXPECT_TRUE(
+            MUDJavascriptBackgroundRun::run(m_processor, first, source(), std::nullopt, 1, 10000, whileFirstRuns));
         MUDJavascriptRecordingDelegate second_;
         m_processor->setDelegate(&second_);
         EXPECT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, second, source(), std::nullopt, 2));
@@ -52,35 +52,52 @@ TEST_F(MUDJavascriptContextIsolationTest, NextScriptSeesAFreshWorld)
 {
     const Row rows[] = {
         {"global assigned without var", "leaked = 'first run'", "log(typeof leaked)", {"log: undefined"}},
-        {"global assigned, then an exception half way", "spill = 'before'; throw 'half way'; after = 1",
-         "log(typeof spill + ' ' + typeof after)", {"log: undefined undefined"}},
-        {"script functions replaced by assignment", "command = function () {}; getVar = 5",
-         "command('look'); log(typeof getVar)", {"command: look", "log: function"}},
-        {"built-in global replaced", "Math = { max: function () { return 'fake'; } }; parseInt = null",
-         "log(Math.max(1, 2) + ' ' + parseInt('7'))", {"log: 2 7"}},
-        {"function declared at the top level", "} function helper() { return 'kept'; } {", "log(typeof helper)",
+        {"global assigned, then an exception half way",
+         "spill = 'before'; throw 'half way'; after = 1",
+         "log(typeof spill + ' ' + typeof after)",
+         {"log: undefined undefined"}},
+        {"script functions replaced by assignment",
+         "command = function () {}; getVar = 5",
+         "command('look'); log(typeof getVar)",
+         {"command: look", "log: function"}},
+        {"built-in global replaced",
+         "Math = { max: function () { return 'fake'; } }; parseInt = null",
+         "log(Math.max(1, 2) + ' ' + parseInt('7'))",
+         {"log: 2 7"}},
+        {"function declared at the top level",
+         "} function helper() { return 'kept'; } {",
+         "log(typeof helper)",
          {"log: undefined"}},
-        {"variable declared at the top level", "} var spilt = 1; let held = 2; {",
-         "log(typeof spilt + ' ' + typeof held)", {"log: undefined undefined"}},
+        {"variable declared at the top level",
+         "} var spilt = 1; let held = 2; {",
+         "log(typeof spilt + ' ' + typeof held)",
+         {"log: undefined undefined"}},
         {"Array.prototype changed",
          "Array.prototype.push = function () { return -1; }; Array.prototype.planted = 'x';",
-         "var a = []; a.push(1); log(a.length + ' ' + typeof a.planted)", {"log: 1 undefined"}},
+         "var a = []; a.push(1); log(a.length + ' ' + typeof a.planted)",
+         {"log: 1 undefined"}},
         {"Object.prototype changed",
          "Object.prototype.toString = function () { return 'replaced'; }; Object.prototype.planted = 1;",
-         "var o = {}; log(String(o) + ' ' + ('planted' in o))", {"log: [object Object] false"}},
+         "var o = {}; log(String(o) + ' ' + ('planted' in o))",
+         {"log: [object Object] false"}},
         {"getter planted on the global object",
          "Object.defineProperty(global, 'trap', { get: function () { command('trap fired'); return 1; } })",
-         "log(typeof trap)", {"log: undefined"}},
+         "log(typeof trap)",
+         {"log: undefined"}},
         {"setter planted where the next script assigns",
          "Object.defineProperty(global, 'total', { set: function (v) { command('stolen ' + v); },"
          " get: function () { return 'trapped'; }, configurable: true })",
-         "total = 5; log(total)", {"log: 5"}},
-        {"global object made non-extensible", "Object.preventExtensions(global)", "fresh = 1; log(fresh)",
-         {"log: 1"}},
-        {"console.log redirected", "console.log = function () { command('hijacked'); }", "console.log('plain')",
+         "total = 5; log(total)",
+         {"log: 5"}},
+        {"global object made non-extensible", "Object.preventExtensions(global)", "fresh = 1; log(fresh)", {"log: 1"}},
+        {"console.log redirected",
+         "console.log = function () { command('hijacked'); }",
+         "console.log('plain')",
          {"log: plain"}},
-        {"string prototype changed through a literal", "''.constructor.prototype.trim = function () { return 'x'; }",
-         "log('[' + ' a '.trim() + ']')", {"log: [a]"}},
+        {"string prototype changed through a literal",
+         "''.constructor.prototype.trim = function () { return 'x'; }",
+         "log('[' + ' a '.trim() + ']')",
+         {"log: [a]"}},
         {"match state left behind", "/(secret)/.exec('the secret')", "log('[' + RegExp.$1 + ']')", {"log: []"}},
         {"variables are the way to keep state", "setVar('kept', 'yes')", "log(getVar('kept'))", {"log: yes"}},
     };
@@ -101,11 +118,11 @@ TEST_F(MUDJavascriptContextIsolationTest, RepeatedRunsStartFromScratch)
 
 TEST_F(MUDJavascriptContextIsolationTest, ScriptStoppedHalfWayLeavesNothing)
 {
-    const QStringList seen = secondSees(
-        QStringLiteral("spill = 1; log('started'); while (true) {}"), QStringLiteral("log(typeof spill)"), [&] {
-            ASSERT_TRUE(waitUntil([&] { return !m_first.calls().isEmpty(); }));
-            m_processor->setStopIndex(2);
-        });
+    const QStringList seen = secondSees(QStringLiteral("spill = 1; log('started'); while (true) {}"),
+                                        QStringLiteral("log(typeof spill)"), [&] {
+                                            ASSERT_TRUE(waitUntil([&] { return !m_first.calls().isEmpty(); }));
+                                            m_processor->setStopIndex(2);
+                                        });
     EXPECT_EQ(m_first.calls(), (QStringList{"log: started", "error: Script terminated: scripts were stopped."}));
     EXPECT_EQ(seen, QStringList{QStringLiteral("log: undefined")});
 }
@@ -113,9 +130,8 @@ TEST_F(MUDJavascriptContextIsolationTest, ScriptStoppedHalfWayLeavesNothing)
 TEST_F(MUDJavascriptContextIsolationTest, ScriptEndedByTheTimeLimitLeavesNothing)
 {
     m_processor->setExecutionTimeLimit(0.3);
-    const QStringList seen =
-        secondSees(QStringLiteral("spill = 1; Array.prototype.planted = 1; while (true) {}"),
-                   QStringLiteral("log(typeof spill + ' ' + typeof [].planted)"));
+    const QStringList seen = secondSees(QStringLiteral("spill = 1; Array.prototype.planted = 1; while (true) {}"),
+                                        QStringLiteral("log(typeof spill + ' ' + typeof [].planted)"));
     EXPECT_EQ(m_first.calls(),
               QStringList{QStringLiteral("error: Script terminated: its JavaScript ran for more than 0.3 seconds.")});
     EXPECT_EQ(seen, QStringList{QStringLiteral("log: undefined undefined")});

@@ -36,8 +36,7 @@ std::vector<SubstitutionRow> substitutionRows()
          bs("say")},
         {"value starting with space takes the space", bs("say \\1"), MUDScriptParameters{{bs("\\1"), bs(" hi")}},
          bs("say hi")},
-        {"value may contain its own key", bs("\\1 \\1"), MUDScriptParameters{{bs("\\1"), bs("\\1")}},
-         bs("\\1 \\1")},
+        {"value may contain its own key", bs("\\1 \\1"), MUDScriptParameters{{bs("\\1"), bs("\\1")}}, bs("\\1 \\1")},
         {"longer key wins over its prefix", bs("\\10/\\1"),
          MUDScriptParameters{{bs("\\1"), bs("one")}, {bs("\\10"), bs("ten")}}, bs("ten/one")},
         {"inserted text is not searched for other keys", bs("log('\\1')"),
@@ -54,8 +53,7 @@ std::vector<SubstitutionRow> substitutionRows()
 TEST(MUDJavascriptParameterSubstitution, Table)
 {
     for (const SubstitutionRow& row : substitutionRows()) {
-        EXPECT_EQ(MUDJavascriptParameterSubstitution::replaceParametersInString(row.text, row.parameters),
-                  row.expected)
+        EXPECT_EQ(MUDJavascriptParameterSubstitution::replaceParametersInString(row.text, row.parameters), row.expected)
             << row.name;
     }
 }

@@ -38,15 +38,14 @@ protected:
     }
 
     // Runs each row's script with a delegate of its own, off the main thread.
-    template <size_t Count>
-    void expectDelegateCalls(const Row (&rows)[Count])
+    template<size_t Count> void expectDelegateCalls(const Row (&rows)[Count])
     {
         for (const Row& row : rows) {
             SCOPED_TRACE(row.script);
             auto delegate = std::make_unique<MUDJavascriptRecordingDelegate>();
             m_processor->setDelegate(delegate.get());
-            ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, QString::fromUtf8(row.script), source(),
-                                                        std::nullopt, 1));
+            ASSERT_TRUE(
+                MUDJavascriptBackgroundRun::run(m_processor, QString::fromUtf8(row.script), source(), std::nullopt, 1));
             EXPECT_EQ(delegate->calls(), row.expected);
             EXPECT_EQ(delegate->offMainThreadCalls(), 0);
             m_processor->setDelegate(&m_delegate);
@@ -88,17 +87,15 @@ TEST_F(MUDJavascriptProcessorTest, VariablesFollowTheirRules)
     m_processor->setVariable(QStringLiteral("zero"), 0);
     m_processor->setVariable(QStringLiteral("blank"), QStringLiteral("  \n"));
     m_processor->setVariable(QStringLiteral("name"), QStringLiteral("Bob"));
-    run(QStringLiteral(
-        "log(getVar('unknown'));"
-        "log(isEmpty('unknown'));"
-        "log(isEmpty('zero')); log(isEmpty('blank')); log(isEmpty('name')); log(isEmpty('<nil>'));"
-        "log(isEmpty('never'));"
-        "setVar('n', 42); log(getValue('n') + 1);"
-        "setValue('list', [1, 'a']);"
-        "unset('name'); unset(''); log(getvar('name'));"));
-    EXPECT_EQ(m_delegate.calls(),
-              (QStringList{"log: <nil>", "log: true", "log: false", "log: true", "log: false", "log: true",
-                           "log: true", "log: 43", "log: <nil>"}));
+    run(QStringLiteral("log(getVar('unknown'));"
+                       "log(isEmpty('unknown'));"
+                       "log(isEmpty('zero')); log(isEmpty('blank')); log(isEmpty('name')); log(isEmpty('<nil>'));"
+                       "log(isEmpty('never'));"
+                       "setVar('n', 42); log(getValue('n') + 1);"
+                       "setValue('list', [1, 'a']);"
+                       "unset('name'); unset(''); log(getvar('name'));"));
+    EXPECT_EQ(m_delegate.calls(), (QStringList{"log: <nil>", "log: true", "log: false", "log: true", "log: false",
+                                               "log: true", "log: true", "log: 43", "log: <nil>"}));
     EXPECT_EQ(m_processor->variables().value(QStringLiteral("unknown")), QVariant(QStringLiteral("<nil>")));
     EXPECT_EQ(m_processor->variables().value(QStringLiteral("list")), QVariant(QVariantList{1.0, QStringLiteral("a")}));
     EXPECT_FALSE(m_processor->variables().contains(QStringLiteral("never")));
@@ -127,8 +124,9 @@ TEST_F(MUDJavascriptProcessorTest, ExceptionIsLoggedAndReported)
     const MUDJavascriptError error = m_delegate.errors().first();
     EXPECT_EQ(error.errorMessage, QStringLiteral("ReferenceError: Can't find variable: foo"));
     EXPECT_EQ(error.scriptName, QStringLiteral("Trigger: t"));
-    EXPECT_EQ(error.rawScript,
-              QStringLiteral("function QuarrowTempFunction() {\r\nlog('before'); foo();\r\n}\r\n\r\nQuarrowTempFunction();"));
+    EXPECT_EQ(
+        error.rawScript,
+        QStringLiteral("function QuarrowTempFunction() {\r\nlog('before'); foo();\r\n}\r\n\r\nQuarrowTempFunction();"));
     EXPECT_EQ(error.processedScript, error.rawScript);
     ASSERT_TRUE(error.parameters.has_value());
     EXPECT_TRUE(m_log.contains(
@@ -141,7 +139,8 @@ TEST_F(MUDJavascriptProcessorTest, DebugSourceReportsBeforeRunning)
     auto debugSource = source();
     debugSource->setTargetObject(std::make_shared<DebugTarget>());
     ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, QStringLiteral("log('\\1')"), debugSource,
-                                                MUDScriptParameters{{QStringLiteral("\\1"), QStringLiteral("abc")}}, 1));
+                                                MUDScriptParameters{{QStringLiteral("\\1"), QStringLiteral("abc")}},
+                                                1));
     EXPECT_EQ(m_delegate.calls(), (QStringList{"error: Debug", "log: abc"}));
     EXPECT_TRUE(m_delegate.errors().first().processedScript.contains(QStringLiteral("log('abc')")));
 }

@@ -115,6 +115,6 @@ private:
 struct MUDJavascriptBackgroundRun {
     static bool run(const std::shared_ptr<MUDJavascriptProcessor>& processor, const QString& action,
                     std::shared_ptr<MUDJavascriptActionSource> source,
-                    const std::optional<MUDScriptParameters>& parameters, quint64 commandIndex,
-                    int timeoutMs = 10000, const std::function<void()>& whileRunning = {});
+                    const std::optional<MUDScriptParameters>& parameters, quint64 commandIndex, int timeoutMs = 10000,
+                    const std::function<void()>& whileRunning = {});
 };

@@ -60,7 +60,8 @@ TEST(MUDJavascriptReuseCheckTest, EveryWayToLeaveATraceIsRefused)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.code);
-        const std::optional<QStringList> names = MUDJavascriptReuseCheck::assignedGlobalNames(QString::fromUtf8(row.code));
+        const std::optional<QStringList> names =
+            MUDJavascriptReuseCheck::assignedGlobalNames(QString::fromUtf8(row.code));
         EXPECT_EQ(!names.has_value(), row.refused);
         if (names) {
             EXPECT_EQ(*names, row.names);

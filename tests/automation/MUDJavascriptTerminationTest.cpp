@@ -41,12 +41,12 @@ TEST_F(MUDJavascriptTerminationTest, StoppingScriptEndsAtItsNextCheck)
 {
     m_processor->setExecutionTimeLimit(60);
     QElapsedTimer clock;
-    ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, QStringLiteral("log('started'); while (true) {}"),
-                                                m_source, {}, 3, 5000, [&] {
-                                                    ASSERT_TRUE(waitUntil([&] { return !m_delegate.calls().isEmpty(); }));
-                                                    clock.start();
-                                                    m_processor->setStopIndex(4);
-                                                }));
+    ASSERT_TRUE(MUDJavascriptBackgroundRun::run(
+        m_processor, QStringLiteral("log('started'); while (true) {}"), m_source, {}, 3, 5000, [&] {
+            ASSERT_TRUE(waitUntil([&] { return !m_delegate.calls().isEmpty(); }));
+            clock.start();
+            m_processor->setStopIndex(4);
+        }));
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(m_delegate.calls(), (QStringList{QStringLiteral("log: started"),
                                                QStringLiteral("error: Script terminated: scripts were stopped.")}));
@@ -58,9 +58,9 @@ TEST_F(MUDJavascriptTerminationTest, TimeInWaitAndReadingDoesNotCount)
     m_delegate.onCommand = [this](const QString&, const std::shared_ptr<MUDJavascriptActionSource>&) {
         m_processor->processWaitingString(QStringLiteral("reply"));
     };
-    const QString script = QStringLiteral(
-        "function busy(ms) { var t = Date.now(); while (Date.now() - t < ms) {} }"
-        "busy(150); wait('0.6'); var r = commandAndReadFromServer('ask'); busy(150); log(r);");
+    const QString script =
+        QStringLiteral("function busy(ms) { var t = Date.now(); while (Date.now() - t < ms) {} }"
+                       "busy(150); wait('0.6'); var r = commandAndReadFromServer('ask'); busy(150); log(r);");
     ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor, script, m_source, {}, 1, 8000));
     EXPECT_EQ(m_delegate.calls(), (QStringList{QStringLiteral("command: ask"), QStringLiteral("log: reply")}));
 }

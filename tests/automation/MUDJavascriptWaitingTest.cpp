@@ -43,9 +43,8 @@ TEST_F(MUDJavascriptWaitingTest, CollectsEverythingUntilTheServerFallsSilent)
         }
     };
     qint64 returnedAt = 0;
-    ASSERT_TRUE(MUDJavascriptBackgroundRun::run(m_processor,
-                                                QStringLiteral("var r = commandAndReadFromServer('look'); log(r);"),
-                                                m_source, {}, 1));
+    ASSERT_TRUE(MUDJavascriptBackgroundRun::run(
+        m_processor, QStringLiteral("var r = commandAndReadFromServer('look'); log(r);"), m_source, {}, 1));
     returnedAt = clock.elapsed();
     EXPECT_TRUE(waitingDuringCommand);
     EXPECT_EQ(m_delegate.calls(), (QStringList{"command: look", "log: part0 part1 part2 "}));

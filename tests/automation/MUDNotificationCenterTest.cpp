@@ -26,13 +26,13 @@ TEST(MUDNotificationCenter, NotificationsReachObserversOnTheMainThreadInOrder)
                          else if (object.canConvert<MUDAliasesModifiedObject>())
                              ids << object.value<MUDAliasesModifiedObject>().connectionId();
                      });
-    MUDNotificationCenter::defaultCenter().postNotification(
-        MUDTrigger::triggerModifiedNotification(), QVariant::fromValue(MUDTriggersModifiedObject("A")));
+    MUDNotificationCenter::defaultCenter().postNotification(MUDTrigger::triggerModifiedNotification(),
+                                                            QVariant::fromValue(MUDTriggersModifiedObject("A")));
     EXPECT_EQ(names.size(), 1) << "posted on the main thread: delivered at once";
 
     QThread* worker = QThread::create([] {
-        MUDNotificationCenter::defaultCenter().postNotification(
-            MUDAlias::aliasModifiedNotification(), QVariant::fromValue(MUDAliasesModifiedObject("B")));
+        MUDNotificationCenter::defaultCenter().postNotification(MUDAlias::aliasModifiedNotification(),
+                                                                QVariant::fromValue(MUDAliasesModifiedObject("B")));
         MUDNotificationCenter::defaultCenter().postNotification("com.corvane.matchTest");
     });
     worker->start();

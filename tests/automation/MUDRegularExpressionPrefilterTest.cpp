@@ -139,8 +139,21 @@ TEST(MUDRegularExpressionPrefilter, MatchesExactlyWhatIcuFindsAloneOnRandomText)
 {
     // Text pieces with line feeds, case pairs and characters that fold
     // to ASCII, so occurrences, line starts and folding all meet often.
-    const QStringList pieces = {"a", "B", " ", "k", "\n", ".", "\"", "s", "S", " ab", "bak", "sAb", "ab.",
-                                QString::fromUtf8("\u212A"), QString::fromUtf8("\u00df")};
+    const QStringList pieces = {"a",
+                                "B",
+                                " ",
+                                "k",
+                                "\n",
+                                ".",
+                                "\"",
+                                "s",
+                                "S",
+                                " ab",
+                                "bak",
+                                "sAb",
+                                "ab.",
+                                QString::fromUtf8("\u212A"),
+                                QString::fromUtf8("\u00df")};
     const QStringList patterns = {R"((\w+) ab)", R"(^ab\.)", R"(k?sab)", R"([^"]*ab ")", R"(\bbak$)", R"(ss ab)"};
     quint32 state = 7;
     auto next = [&](quint32 bound) {
@@ -157,9 +170,10 @@ TEST(MUDRegularExpressionPrefilter, MatchesExactlyWhatIcuFindsAloneOnRandomText)
         const qsizetype rangeLength = next(text.size() - start + 1);
         for (const QString& pattern : patterns) {
             found += expectSameMatches(pattern,
-                              MUDRegularExpression::AnchorsMatchLines | MUDRegularExpression::DotMatchesLineSeparators |
-                                  MUDRegularExpression::CaseInsensitive,
-                              text, {start, rangeLength});
+                                       MUDRegularExpression::AnchorsMatchLines |
+                                           MUDRegularExpression::DotMatchesLineSeparators |
+                                           MUDRegularExpression::CaseInsensitive,
+                                       text, {start, rangeLength});
         }
     }
     EXPECT_GT(found, 30) << "the random texts must find something to compare";

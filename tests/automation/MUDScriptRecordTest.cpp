@@ -80,10 +80,8 @@ TEST(MUDTrigger, ChangeDetectionAgainstTheWorkingCopy)
 
     const std::function<void(MUDTrigger&)> edits[] = {
         [](MUDTrigger& t) { t.setAction(""); }, // none against empty
-        [](MUDTrigger& t) { t.setTitle("T"); },
-        [](MUDTrigger& t) { t.setParentURL("/tmp/x"); },
-        [](MUDTrigger& t) { t.setSource(3); },
-        [](MUDTrigger& t) { t.setDisabled(false); },
+        [](MUDTrigger& t) { t.setTitle("T"); }, [](MUDTrigger& t) { t.setParentURL("/tmp/x"); },
+        [](MUDTrigger& t) { t.setSource(3); },  [](MUDTrigger& t) { t.setDisabled(false); },
     };
     for (const auto& edit : edits) {
         trigger->setModifiedInstance(trigger->copy());

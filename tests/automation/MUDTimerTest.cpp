@@ -1,11 +1,11 @@
 #include "engine/automation/MUDTimer.h"
-#include "engine/automation/MUDTimerDelegate.h"
 #include "engine/automation/MUDScriptSeconds.h"
+#include "engine/automation/MUDTimerDelegate.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "TestSupport.h"
 #include "core/CVMainThread.h"

@@ -9,7 +9,6 @@
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/automation/MUDTrigger.h"
 
-
 // A pass records, per trigger, how far its search got: the end of the
 // searched text for plain text, the end of the last match for a regular
 // expression; a trigger that found nothing keeps no position.
@@ -19,7 +18,8 @@ TEST(MUDTriggerProcessor, PassRecordsHowFarEachTriggerGot)
     auto plain = makeTrigger({QStringLiteral("orc")});
     auto regex = regexTrigger(QStringLiteral("troll"));
     auto missing = regexTrigger(QStringLiteral("dragon"));
-    auto processor = std::make_shared<MUDTriggerProcessor>(nullptr, QList<std::shared_ptr<MUDTrigger>>{plain, regex, missing});
+    auto processor =
+        std::make_shared<MUDTriggerProcessor>(nullptr, QList<std::shared_ptr<MUDTrigger>>{plain, regex, missing});
     const CVAttributedString searched = output(QStringLiteral("an orc, a troll, the end")).substring({0, 20});
     processor->doProcessTriggers(processor->triggers(), searched, 100, 0, 1);
     EXPECT_EQ(processor->recordedPosition(plain), 120) << "plain: end of the searched range";
@@ -45,8 +45,7 @@ protected:
     // Runs one pass over the text appended since `from` and waits until the
     // delegate has seen `expectedCalls` calls in all, then a little longer to
     // catch extra ones.
-    QStringList pass(MUDTriggerProcessor& processor, const CVAttributedString& text, qsizetype from,
-                     int expectedCalls)
+    QStringList pass(MUDTriggerProcessor& processor, const CVAttributedString& text, qsizetype from, int expectedCalls)
     {
         processor.processTriggersInString(text, {from, text.length() - from}, 0, 1);
         waitUntil([&] { return m_delegate.calls().size() >= expectedCalls; }, 5000);
@@ -75,7 +74,8 @@ TEST_F(MUDTriggerPassTest, ScriptsRunInPositionOrderWithParameters)
 
 TEST_F(MUDTriggerPassTest, MatchedTextIsNotMatchedAgainUntilTheListIsReset)
 {
-    auto orc = makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false, QStringLiteral("log('orc')")});
+    auto orc =
+        makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false, QStringLiteral("log('orc')")});
     auto trigger = processor({orc});
     CVAttributedString text = output(QStringLiteral("an orc\n"));
     EXPECT_EQ(pass(*trigger, text, 0, 1).size(), 1);
@@ -88,7 +88,8 @@ TEST_F(MUDTriggerPassTest, MatchedTextIsNotMatchedAgainUntilTheListIsReset)
 
 TEST_F(MUDTriggerPassTest, ClearedOutputDoesNotSilenceTriggers)
 {
-    auto orc = makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false, QStringLiteral("log('orc')")});
+    auto orc =
+        makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false, QStringLiteral("log('orc')")});
     auto trigger = processor({orc});
     const CVAttributedString longText = output(QString(200, QLatin1Char('.')) + QStringLiteral(" orc"));
     ASSERT_EQ(pass(*trigger, longText, 0, 1).size(), 1);
@@ -98,7 +99,8 @@ TEST_F(MUDTriggerPassTest, ClearedOutputDoesNotSilenceTriggers)
 
 TEST_F(MUDTriggerPassTest, DisabledAndWaitingTriggersAreSkipped)
 {
-    auto disabled = makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false, QStringLiteral("log('disabled')")});
+    auto disabled = makeTrigger(
+        {QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false, QStringLiteral("log('disabled')")});
     disabled->setDisabled(true);
     auto asking = makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, false, false,
                                QStringLiteral("log(commandAndReadFromServer('look'))"), QStringLiteral("asking")});

@@ -154,7 +154,8 @@ TEST_F(CVFTPortTesterTest, NormalLoggingNamesHostAndAddress)
     EXPECT_TRUE(log.contains("CVPortTester failed to testConnection with host: secret-host.invalid. "
                              "Error: Name or service not known."));
     const QString finished = log.lines().filter("Finished port test").value(0);
-    EXPECT_TRUE(finished.contains(" [secret-host.invalid]) [<no ip>]. Name or service not known.")) << finished.toStdString();
+    EXPECT_TRUE(finished.contains(" [secret-host.invalid]) [<no ip>]. Name or service not known."))
+        << finished.toStdString();
 }
 
 TEST_F(CVFTPortTesterTest, ReleasedTesterLeavesNoWorkBehind)

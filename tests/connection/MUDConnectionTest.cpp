@@ -6,7 +6,8 @@
 #include "TestSupport.h"
 
 namespace {
-const QStringList kIgnoreKeywordOrder{"a", "bruised", "HP", "killed", "missed", "perfect", "slightly", "target", "the", "you"};
+const QStringList kIgnoreKeywordOrder{"a",       "bruised",  "HP",     "killed", "missed",
+                                      "perfect", "slightly", "target", "the",    "you"};
 
 std::shared_ptr<MUDConnection> fromJson(const char* json, const QString& title = QStringLiteral("Game"))
 {
@@ -43,7 +44,8 @@ TEST(MUDConnection, DictionaryHoldsExactlyTheSevenStoredKeys)
     const QJsonObject dictionary = connection.dictionaryRepresentation();
     QStringList keys = dictionary.keys();
     keys.sort();
-    EXPECT_EQ(keys, QStringList({"automaticallyReconnect", "connectionId", "host", "loginScript", "password", "port", "user"}));
+    EXPECT_EQ(keys, QStringList(
+                        {"automaticallyReconnect", "connectionId", "host", "loginScript", "password", "port", "user"}));
     EXPECT_EQ(dictionary.value("port").toInteger(), 4242);
     EXPECT_TRUE(dictionary.value("port").isDouble());
     EXPECT_EQ(dictionary.value("automaticallyReconnect").toBool(), true);

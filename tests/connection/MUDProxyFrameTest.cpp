@@ -104,7 +104,9 @@ TEST(MUDProxyFrameDecoder, BadFramesAreReportedNotFatal)
         {"length above the limit", MUDProxyFrame::header(0, 1025) + good, {}, true},
         {"gzip flag on plain bytes skips one frame", MUDProxyFrame::header(1, 3) + "abc" + good, {"after"}, false},
         {"truncated gzip stream skips one frame",
-         MUDProxyFrame::header(1, 10) + CVCkoGzip::gzip(QByteArray(300, 'z')).left(10) + good, {"after"}, false},
+         MUDProxyFrame::header(1, 10) + CVCkoGzip::gzip(QByteArray(300, 'z')).left(10) + good,
+         {"after"},
+         false},
         {"header only waits", MUDProxyFrame::header(0, 4), {}, false},
     };
     for (const Row& row : rows) {

@@ -143,7 +143,8 @@ protected:
     {
         const quint64 before = server->clientCount();
         auto viewer = std::make_unique<MUDProxyViewerConnection>();
-        EXPECT_TRUE(viewer->connect(QStringLiteral("127.0.0.1"), server->port(), 1000)) << viewer->lastErrorText().toStdString();
+        EXPECT_TRUE(viewer->connect(QStringLiteral("127.0.0.1"), server->port(), 1000))
+            << viewer->lastErrorText().toStdString();
         EXPECT_TRUE(waitUntil([&] { return server->clientCount() == before + 1; }));
         return viewer;
     }
@@ -188,8 +189,9 @@ TEST_F(MUDProxyServerTest, TakesTheNextPortWhenTheFirstIsTaken)
     const QStringList failures = lines.filter(QStringLiteral("Failed to start server. "));
     EXPECT_EQ(failures.size(), expected - MUDProxyServer::FirstPort);
     EXPECT_EQ(lines.mid(0, runningAt).filter(QStringLiteral("Failed to start server. ")), failures);
-    EXPECT_EQ(failures.value(held - MUDProxyServer::FirstPort),
-              QStringLiteral("Failed to start server. Cannot listen on 127.0.0.1 port %1: Address already in use").arg(held));
+    EXPECT_EQ(
+        failures.value(held - MUDProxyServer::FirstPort),
+        QStringLiteral("Failed to start server. Cannot listen on 127.0.0.1 port %1: Address already in use").arg(held));
     EXPECT_TRUE(waitUntil([&] { return delegate->listeningPorts == QList<quint16>{expected}; }));
 }
 
@@ -220,7 +222,8 @@ TEST_F(MUDProxyServerTest, ListensOnLoopbackOnly)
     // 127.0.0.1 and ::1 as the kernel prints them (::1 only where IPv6 exists).
     const QString ipv4 = QStringLiteral("0100007F");
     const QString ipv6 = QStringLiteral("00000000000000000000000001000000");
-    EXPECT_TRUE(addresses == QStringList{ipv4} || addresses == (QStringList{ipv6, ipv4})) << addresses.join(' ').toStdString();
+    EXPECT_TRUE(addresses == QStringList{ipv4} || addresses == (QStringList{ipv6, ipv4}))
+        << addresses.join(' ').toStdString();
 }
 
 TEST_F(MUDProxyServerTest, FramesOnTheWireCompressAboveOneHundredCharacters)
@@ -295,8 +298,7 @@ TEST_F(MUDProxyServerTest, CommandLinesReachTheDelegateInOrderOnTheMainThread)
     ASSERT_TRUE(viewer->sendCommand(QStringLiteral("look\r")));
     ASSERT_TRUE(viewer->sendCommand(QString::fromUtf8("say caf\xC3\xA9")));
     ASSERT_TRUE(waitUntil([&] { return delegate->commands.size() >= 4; }));
-    EXPECT_EQ(delegate->commands,
-              (QStringList{"north", "south", "look\r", QString::fromUtf8("say caf\xC3\xA9")}));
+    EXPECT_EQ(delegate->commands, (QStringList{"north", "south", "look\r", QString::fromUtf8("say caf\xC3\xA9")}));
     EXPECT_EQ(delegate->offMainThread, 0);
 }
 
@@ -351,7 +353,8 @@ TEST_F(MUDProxyServerTest, OverlongViewerLineIsDroppedAndTheViewerGoesOn)
     auto viewer = attachViewer();
     LogRecorder log;
     ASSERT_TRUE(viewer->sendCommand(QString(MUDProxyServer::MaxCommandBytes + 10, QLatin1Char('x'))));
-    ASSERT_TRUE(waitUntil([&] { return !log.lines().filter("MUDProxyServer - dropped a viewer line of 1048586 bytes").isEmpty(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !log.lines().filter("MUDProxyServer - dropped a viewer line of 1048586 bytes").isEmpty(); }));
     ASSERT_TRUE(viewer->sendCommand(QStringLiteral("still here")));
     ASSERT_TRUE(waitUntil([&] { return delegate->commands.contains("still here"); }));
     EXPECT_EQ(delegate->commands, QStringList{"still here"});
@@ -393,12 +396,14 @@ TEST_F(MUDProxyServerTest, ASeventeenthViewerIsToldAndClosedWhileSixteenKeepWatc
         told += refused.receiveDocuments(0);
         return !refused.isConnected();
     }));
-    EXPECT_EQ(told, QStringList{MUDProxyServer::createSendStringForMessages({MUDMessage(MUDProxyServer::refusalMessage())})});
+    EXPECT_EQ(told,
+              QStringList{MUDProxyServer::createSendStringForMessages({MUDMessage(MUDProxyServer::refusalMessage())})});
     EXPECT_EQ(MUDProxyServer::refusalMessage(),
               QStringLiteral("This session already has 16 viewers; try again when one of them leaves."));
     const QStringList refusals = log.lines().filter(QStringLiteral("Proxy server refused a viewer from 127.0.0.1 "));
     ASSERT_EQ(refusals.size(), 1);
-    EXPECT_TRUE(refusals.first().endsWith(QStringLiteral(": it already has 16 viewers."))) << refusals.first().toStdString();
+    EXPECT_TRUE(refusals.first().endsWith(QStringLiteral(": it already has 16 viewers.")))
+        << refusals.first().toStdString();
     EXPECT_EQ(server->viewerCount(), MUDProxyServer::MaxViewers);
     EXPECT_EQ(server->clientCount(), quint64(MUDProxyServer::MaxViewers));
     EXPECT_EQ(delegate->initialBufferCalls, MUDProxyServer::MaxViewers);

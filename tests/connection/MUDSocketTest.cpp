@@ -82,13 +82,14 @@ private:
 // address, found the way a system tool would (every open descriptor), or -1.
 int clientDescriptorConnectedTo(quint16 port)
 {
-    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    const QStringList descriptors =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     for (const QString& name : descriptors) {
         const int fd = name.toInt();
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
-        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 && peer.sin_family == AF_INET
-            && ntohs(peer.sin_port) == port)
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 && peer.sin_family == AF_INET &&
+            ntohs(peer.sin_port) == port)
             return fd;
     }
     return -1;

@@ -78,42 +78,78 @@ TEST(CVAttributedString, RangeEditsSplitAndMergeRuns)
         QString expected;
     };
     const std::vector<Row> rows = {
-        {"set inside one run", [](auto& s) { s.setAttributes(colored("white"), {4, 1}); },
+        {"set inside one run",
+         [](auto& s) {
+             s.setAttributes(colored("white"), {4, 1});
+         },
          "abc{#ff0000}d{#008000}e{#ffffff}f{#008000}ghi{#0000ff}"},
-        {"set back to the same merges", [](auto& s) { s.setAttributes(colored("green"), {0, 9}); }, "abcdefghi{#008000}"},
-        {"set across runs", [](auto& s) { s.setAttributes(colored("green"), {1, 6}); },
+        {"set back to the same merges",
+         [](auto& s) {
+             s.setAttributes(colored("green"), {0, 9});
+         },
+         "abcdefghi{#008000}"},
+        {"set across runs",
+         [](auto& s) {
+             s.setAttributes(colored("green"), {1, 6});
+         },
          "a{#ff0000}bcdefg{#008000}hi{#0000ff}"},
-        {"add a property across runs", [](auto& s) { s.addAttribute(kMarkProperty, 1, {2, 5}); },
+        {"add a property across runs",
+         [](auto& s) {
+             s.addAttribute(kMarkProperty, 1, {2, 5});
+         },
          "ab{#ff0000}c{#ff0000,1}def{#008000,1}g{#0000ff,1}hi{#0000ff}"},
-        {"add then remove restores", [](auto& s) {
+        {"add then remove restores",
+         [](auto& s) {
              s.addAttribute(kMarkProperty, 1, {2, 5});
              s.removeAttribute(kMarkProperty, {0, 9});
-         }, "abc{#ff0000}def{#008000}ghi{#0000ff}"},
-        {"merged attributes keep others", [](auto& s) {
+         },
+         "abc{#ff0000}def{#008000}ghi{#0000ff}"},
+        {"merged attributes keep others",
+         [](auto& s) {
              QTextCharFormat mark;
              mark.setProperty(kMarkProperty, "m");
              s.addAttributes(mark, {3, 3});
-         }, "abc{#ff0000}def{#008000,m}ghi{#0000ff}"},
-        {"range beyond the end is clipped", [](auto& s) { s.setAttributes(colored("red"), {6, 100}); },
+         },
+         "abc{#ff0000}def{#008000,m}ghi{#0000ff}"},
+        {"range beyond the end is clipped",
+         [](auto& s) {
+             s.setAttributes(colored("red"), {6, 100});
+         },
          "abc{#ff0000}def{#008000}ghi{#ff0000}"},
-        {"empty range changes nothing", [](auto& s) { s.setAttributes(colored("red"), {4, 0}); },
+        {"empty range changes nothing",
+         [](auto& s) {
+             s.setAttributes(colored("red"), {4, 0});
+         },
          "abc{#ff0000}def{#008000}ghi{#0000ff}"},
         {"plain replacement takes the first replaced character's attributes",
-         [](auto& s) { s.replaceCharacters({2, 2}, QString("XYZ")); }, "abXYZ{#ff0000}ef{#008000}ghi{#0000ff}"},
-        {"plain insertion takes the character before", [](auto& s) { s.replaceCharacters({3, 0}, QString("X")); },
+         [](auto& s) {
+             s.replaceCharacters({2, 2}, QString("XYZ"));
+         },
+         "abXYZ{#ff0000}ef{#008000}ghi{#0000ff}"},
+        {"plain insertion takes the character before",
+         [](auto& s) {
+             s.replaceCharacters({3, 0}, QString("X"));
+         },
          "abcX{#ff0000}def{#008000}ghi{#0000ff}"},
-        {"plain insertion at the start takes the first character", [](auto& s) { s.replaceCharacters({0, 0}, QString("X")); },
+        {"plain insertion at the start takes the first character",
+         [](auto& s) {
+             s.replaceCharacters({0, 0}, QString("X"));
+         },
          "Xabc{#ff0000}def{#008000}ghi{#0000ff}"},
-        {"deleting a run joins equal neighbours", [](auto& s) {
+        {"deleting a run joins equal neighbours",
+         [](auto& s) {
              s.setAttributes(colored("red"), {6, 3});
              s.replaceCharacters({3, 3}, QString());
-         }, "abcghi{#ff0000}"},
-        {"attributed replacement merges at both ends", [](auto& s) {
+         },
+         "abcghi{#ff0000}"},
+        {"attributed replacement merges at both ends",
+         [](auto& s) {
              CVAttributedString middle;
              middle.append(u"12", colored("red"));
              middle.append(u"34", colored("blue"));
              s.replaceCharacters({3, 3}, middle);
-         }, "abc12{#ff0000}34ghi{#0000ff}"},
+         },
+         "abc12{#ff0000}34ghi{#0000ff}"},
     };
     for (const Row& row : rows) {
         CVAttributedString string = redGreenBlue();
@@ -139,7 +175,10 @@ TEST(CVAttributedString, EnumerateAttributeJoinsRunsWithOneValue)
     string.addAttribute(kMarkProperty, 5, {0, 6});
     QStringList seen;
     string.enumerateAttribute(kMarkProperty, {1, 8}, [&](const QVariant& value, CVRange range, bool&) {
-        seen << QString("%1:%2+%3").arg(value.isValid() ? value.toString() : "none").arg(range.location).arg(range.length);
+        seen << QString("%1:%2+%3")
+                    .arg(value.isValid() ? value.toString() : "none")
+                    .arg(range.location)
+                    .arg(range.length);
     });
     EXPECT_EQ(seen, (QStringList{"5:1+5", "none:6+3"}));
 }
@@ -221,7 +260,8 @@ TEST(CVAttributedString, FormatIdsStandInForFormats)
     string.append(u"ef", colored("red"));
     const QTextCharFormat red = colored("red");
     const QTextCharFormat blue = colored("blue");
-    const CVAttributedString::Piece pieces[] = {{1, &red, redId}, {0, &blue, blueId}, {2, &blue, blueId}, {1, &red, redId}};
+    const CVAttributedString::Piece pieces[] = {
+        {1, &red, redId}, {0, &blue, blueId}, {2, &blue, blueId}, {1, &red, redId}};
     string.append(u"ghij", pieces);
     EXPECT_EQ(describe(string), "abcdefg{#ff0000}hi{#0000ff}j{#ff0000}");
 

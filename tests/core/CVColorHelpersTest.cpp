@@ -1,5 +1,5 @@
-#include "core/CVByteHelpers.h"
 #include "core/CVColorHelpers.h"
+#include "core/CVByteHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,17 @@ TEST(CVColorHelpers, HexToColorAcceptsSixDigitsWithOrWithoutHash)
         QRgb rgb;
     };
     const Row rows[] = {
-        {"911c0e", true, 0xff911c0e}, {"#3FA12D", true, 0xff3fa12d}, {"#000000", true, 0xff000000},
-        {"", false, 0}, {"#", false, 0}, {"12345", false, 0}, {"1234567", false, 0}, {"zz0000", false, 0},
-        {"#-12345", false, 0}, {"+12345", false, 0}, {"12 345", false, 0},
+        {"911c0e", true, 0xff911c0e},
+        {"#3FA12D", true, 0xff3fa12d},
+        {"#000000", true, 0xff000000},
+        {"", false, 0},
+        {"#", false, 0},
+        {"12345", false, 0},
+        {"1234567", false, 0},
+        {"zz0000", false, 0},
+        {"#-12345", false, 0},
+        {"+12345", false, 0},
+        {"12 345", false, 0},
     };
     for (const Row& row : rows) {
         const QColor color = hexToColor(QString::fromLatin1(row.input));

@@ -31,8 +31,8 @@ TEST(CVJSONHelpers, JsonStringRoundTripsThroughAFile)
 TEST(CVJSONHelpers, MalformedFilesGiveNothingAndAnErrorAndStayUntouched)
 {
     QTemporaryDir dir;
-    const QByteArray inputs[] = {"", "{", "[1,2]", "\"text\"", "{\"a\":}", QByteArray("\xff\xfe{}", 4),
-                                 QByteArray(100000, '[')};
+    const QByteArray inputs[] = {
+        "", "{", "[1,2]", "\"text\"", "{\"a\":}", QByteArray("\xff\xfe{}", 4), QByteArray(100000, '[')};
     int i = 0;
     for (const QByteArray& content : inputs) {
         const QString path = writeFile(dir, QStringLiteral("bad%1.json").arg(i++), content);

@@ -88,7 +88,8 @@ TEST(CVLogFileSink, AFileAtItsSizeLimitMovesAsideAsTheOneOlderFile)
     FakeClock fake;
     CVLogFileSink sink(dir.path(), QStringLiteral("test.log"), fake.clock(), 1000);
     for (int i = 0; i < 100; ++i)
-        ASSERT_TRUE(sink.appendLine(QStringLiteral("line %1 of a server that never stops").arg(i, 3, 10, QLatin1Char('0'))));
+        ASSERT_TRUE(
+            sink.appendLine(QStringLiteral("line %1 of a server that never stops").arg(i, 3, 10, QLatin1Char('0'))));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"test.log", "test.log.1"}));
     EXPECT_LE(QFileInfo(sink.filePath()).size(), 1000);
     EXPECT_LE(QFileInfo(sink.olderFilePath()).size(), 1000);

@@ -14,8 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Spins (bounded) until `condition` holds; true when it did.
-template <typename Condition>
-bool spinUntil(Condition condition)
+template<typename Condition> bool spinUntil(Condition condition)
 {
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (!condition()) {
@@ -65,8 +64,7 @@ TEST(CVOperationQueue, RunsUpToItsThreadCountAtOnceAndNoMore)
             queue.addOperation([&] {
                 const int now = ++running;
                 int seen = peak.load();
-                while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-                }
+                while (now > seen && !peak.compare_exchange_weak(seen, now)) { }
                 // The first round holds its workers until all of them run.
                 if (++started <= row.maxThreadCount)
                     spinUntil([&] { return peak.load() >= row.maxThreadCount; });

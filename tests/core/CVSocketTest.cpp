@@ -121,10 +121,12 @@ TEST(CVSocket, DataThatIsReadyComesEvenWhileAWakeUpIsPending)
     socket->setMaxReadIdleMs(1000);
     server.send("prompt> ");
     QByteArray received;
-    ASSERT_TRUE(waitUntil([&] {
-        msToReceive(*socket, &received);
-        return !received.isEmpty();
-    }, 3000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            msToReceive(*socket, &received);
+            return !received.isEmpty();
+        },
+        3000));
     EXPECT_EQ(received, "prompt> ");
     server.send("more");
     spinEventLoop(50);

@@ -52,10 +52,8 @@ TEST(CVStringHelpers, FileNameEscaping)
     struct Row {
         QString title, fileName;
     } rows[] = {
-        {QStringLiteral("a/b?c"), QStringLiteral("abc")},
-        {QStringLiteral("/\\?%*|\"<>"), QString()},
-        {QStringLiteral("kill orc"), QStringLiteral("kill orc")},
-        {QStringLiteral("50% <hp>"), QStringLiteral("50 hp")},
+        {QStringLiteral("a/b?c"), QStringLiteral("abc")},         {QStringLiteral("/\\?%*|\"<>"), QString()},
+        {QStringLiteral("kill orc"), QStringLiteral("kill orc")}, {QStringLiteral("50% <hp>"), QStringLiteral("50 hp")},
         {QStringLiteral("üñí:cödé"), QStringLiteral("üñí:cödé")},
     };
     for (const Row& row : rows) {

@@ -40,7 +40,7 @@ const SplitRow kSplitRows[] = {
     {"NonAsciiLettersAreWords", u"déjà vu", true, true, u"déjà|vu"},
 };
 
-class WhitespaceTokenizerSplit : public ::testing::TestWithParam<SplitRow> {};
+class WhitespaceTokenizerSplit : public ::testing::TestWithParam<SplitRow> { };
 
 TEST_P(WhitespaceTokenizerSplit, YieldsExpectedPieces)
 {

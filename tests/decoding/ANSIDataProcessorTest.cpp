@@ -34,8 +34,14 @@ TEST(ANSIDataProcessor, SplitsOneReadIntoChunks)
         {"ab\r\n\r\ncd", R"(T"ab\n\ncd")", {}},
         {"ab\r", R"(T"ab")", {"Length changed"}},
         {"\r", R"(T"")", {"Length changed"}},
-        {"a\x07" "b\tc", R"(T"ab\x09c")", {"Length changed"}},
-        {"a\xf9\xfa\xfb\xfc\xfd\xfe" "b", R"(T"a\xfd\xfeb")", {"Length changed"}},
+        {"a\x07"
+         "b\tc",
+         R"(T"ab\x09c")",
+         {"Length changed"}},
+        {"a\xf9\xfa\xfb\xfc\xfd\xfe"
+         "b",
+         R"(T"a\xfd\xfeb")",
+         {"Length changed"}},
         {"\xc3\xa9t\xe2\x82\xac", R"(T"\xc3\xa9t\xe2\x82\xac")", {}},
         // Escape sequences.
         {"\x1b[1;31mhi", R"(C"\e[1;31m" T"hi")", {}},
@@ -43,7 +49,11 @@ TEST(ANSIDataProcessor, SplitsOneReadIntoChunks)
         {"\x1b[?25hX", R"(C"\e[?25h" T"X")", {}},
         {"\x1b[K\x1b[4D", R"(C"\e[K" C"\e[4D")", {}},
         {"\x1b[1 q", R"(C"\e[1 q")", {}},
-        {"\x1b(Bx\x1b" "7\x1b" "8\x1bM", R"(C"\e(B" T"x" C"\e7" C"\e8" C"\eM")", {}},
+        {"\x1b(Bx\x1b"
+         "7\x1b"
+         "8\x1bM",
+         R"(C"\e(B" T"x" C"\e7" C"\e8" C"\eM")",
+         {}},
         {"\x1b]0;title\x07rest", R"(C"\e]0;title\x07" T"rest")", {}},
         {"\x1b]8;;http://x/\x1b\\link\x1b]8;;\x1b\\", R"(C"\e]8;;http://x/\e\" T"link" C"\e]8;;\e\")", {}},
         {"\x1b]0;a\x1b[1mx", R"(C"\e]0;a" C"\e[1m" T"x")", {"????"}},
@@ -55,18 +65,25 @@ TEST(ANSIDataProcessor, SplitsOneReadIntoChunks)
         {"\xff\xfb\x01", "Nfffb01", {"Telnet command: WILL, Echo (fffb01)"}},
         {"\xff\xfd\x18ok", R"(Nfffd18 T"ok")", {"Telnet command: DO, Terminal type (fffd18)"}},
         {"\xff\xf9hi", R"(Nfff9 T"hi")", {"Telnet command: 249, - (fff9)"}},
-        {"a\xff\xf1" "b", R"(T"a" Nfff1 T"b")", {}},
+        {"a\xff\xf1"
+         "b",
+         R"(T"a" Nfff1 T"b")",
+         {}},
         {"\xff\xfa\x18\x01\xff\xf0x", R"(Nfffa1801fff0 T"x")", {"Telnet command: SB, Terminal type (fffa1801fff0)"}},
         {"\xff\xfa\x18\xff\xff\x01\xff\xf0", "Nfffa18ffff01fff0", {}},
         {"\xff\xfa\x18\x01\xff\xf9x", R"(Nfffa1801 Nfff9 T"x")", {"Telnet subnegotiation ended without IAC SE"}},
-        {"a\xff\xff" "b", R"(T"ab")", {"Length changed"}},
+        {"a\xff\xff"
+         "b",
+         R"(T"ab")",
+         {"Length changed"}},
         {"\xff\xff", R"(T"")", {"Length changed"}},
     };
     for (const Row& row : rows) {
         LogRecorder log;
         RecordingDelegate delegate;
         decodeReads({row.input}, &delegate);
-        EXPECT_EQ(describeChunks(delegate.chunks).toStdString(), row.expected.toStdString()) << row.input.toHex().constData();
+        EXPECT_EQ(describeChunks(delegate.chunks).toStdString(), row.expected.toStdString())
+            << row.input.toHex().constData();
         EXPECT_EQ(delegate.batches, 1) << row.input.toHex().constData();
         for (const QString& line : row.logLines)
             EXPECT_TRUE(log.contains(line)) << line.toStdString() << " for " << row.input.toHex().constData()
@@ -90,25 +107,32 @@ TEST(ANSIDataProcessor, CarriesCutSequencesAndCharactersToTheNextRead)
         {{"\x1b]0;ti", "tle\x1b", "\\x"}, R"(C"\e]0;title\e\" T"x")"},
         {{"\xc3", "\xa9x"}, R"(T"\xc3\xa9x")"},
         {{"a\xe2\x82", "\xac"}, R"(T"a" T"\xe2\x82\xac")"},
-        {{"a\xe2", "\x82", "\xac" "b"}, R"(T"a" T"\xe2\x82\xacb")"},
+        {{"a\xe2", "\x82",
+          "\xac"
+          "b"},
+         R"(T"a" T"\xe2\x82\xacb")"},
         {{"\xc3", "\x1b[0m"}, R"(T"\xc3" C"\e[0m")"},
         {{"\xff", "\xf9hi"}, R"(Nfff9 T"hi")"},
         {{"\xff\xfb", "\x01"}, "Nfffb01"},
         {{"\xff\xfa\x18", "\x01\xff", "\xf0"}, "Nfffa1801fff0"},
-        {{"a\xff", "\xff" "b"}, R"(T"a" T"b")"},
+        {{"a\xff", "\xff"
+                   "b"},
+         R"(T"a" T"b")"},
         {{"\xc3\xff", "\xff\xa9"}, R"(T"\xc3\xa9")"},
     };
     for (const CarryRow& row : rows) {
         QStringList name;
         for (const QByteArray& read : row.reads)
             name << QString::fromLatin1(read.toHex());
-        EXPECT_EQ(describeChunks(decodeReads(row.reads)).toStdString(), row.expected.toStdString()) << name.join('|').toStdString();
+        EXPECT_EQ(describeChunks(decodeReads(row.reads)).toStdString(), row.expected.toStdString())
+            << name.join('|').toStdString();
     }
 }
 
 TEST(ANSIDataProcessor, ReadWithNothingToDeliverLogsNoResults)
 {
-    for (const QByteArray& read : {QByteArray(), QByteArray("\x1b[1;3"), QByteArray("\xff\xfa\x18"), QByteArray("\xe2\x82")}) {
+    for (const QByteArray& read :
+         {QByteArray(), QByteArray("\x1b[1;3"), QByteArray("\xff\xfa\x18"), QByteArray("\xe2\x82")}) {
         LogRecorder log;
         RecordingDelegate delegate;
         decodeReads({read}, &delegate);
@@ -125,8 +149,10 @@ TEST(ANSIDataProcessor, HostileSequencesAreDroppedAtTheirCap)
         QString logLine;
     };
     const std::vector<CapRow> rows = {
-        {"CSI with 5000 parameter bytes", "\x1b[" + QByteArray(5000, '1') + "mok", "Escape sequence longer than 4096 bytes dropped"},
-        {"OSC without end", "\x1b]0;" + QByteArray(5000, 'x') + "\x07ok", "Escape sequence longer than 4096 bytes dropped"},
+        {"CSI with 5000 parameter bytes", "\x1b[" + QByteArray(5000, '1') + "mok",
+         "Escape sequence longer than 4096 bytes dropped"},
+        {"OSC without end", "\x1b]0;" + QByteArray(5000, 'x') + "\x07ok",
+         "Escape sequence longer than 4096 bytes dropped"},
         {"subnegotiation without end", "\xff\xfa\x18" + QByteArray(70000, 'x') + "\xff\xf0ok",
          "Telnet subnegotiation longer than 65536 bytes dropped"},
     };
@@ -167,7 +193,8 @@ TEST(ANSIDataProcessor, ReadBoundariesDoNotChangeTheChunks)
 {
     const QByteArray stream = QByteArray("ab\r\ncd\x1b[1;31mred\x1b[0m \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 ") +
                               "\xff\xfb\x01\xff\xfa\x18\x01\xff\xff\xff\xf0x\xff\xf9y\xff\xff" +
-                              "\x1b]0;title\x07\x1b]8;;u\x1b\\l\x1b(B\x1b" "7\x1b[?25h\x1b[38;5;196m\r\n\n\r" +
+                              "\x1b]0;title\x07\x1b]8;;u\x1b\\l\x1b(B\x1b"
+                              "7\x1b[?25h\x1b[38;5;196m\r\n\n\r" +
                               "\x1b[1;\x1b[2J\x1b\x1b[m\x1b[3\n1mz\x07\r\x1b]0;a\x1b[1m\xff\xfa\x18\x01\xff\xf9!";
     LogRecorder quiet;
     const std::vector<RecordedChunk> whole = normalized(decodeReads({stream}));
@@ -193,7 +220,10 @@ TEST(ANSIDataProcessor, ReadBoundariesDoNotChangeTheChunks)
 TEST(ANSIDataProcessor, FastPathsAgreeWithByteReads)
 {
     std::vector<QByteArray> streams = {
-        "~~~~~~~~ !!!!!!!\x7f" "abcdefgh\x1f" "abcdefgh\x80\xc3\xa9" "abcdefgh\tabcdefgh\x1b[31mabcdefghij",
+        "~~~~~~~~ !!!!!!!\x7f"
+        "abcdefgh\x1f"
+        "abcdefgh\x80\xc3\xa9"
+        "abcdefgh\tabcdefgh\x1b[31mabcdefghij",
         "abcdefg\x1b[1;2mabcdefgh\x1b[1 qabcdefgh\x1b[12",
     };
     for (qsizetype parameters : {4093, 4094, 4095})
@@ -244,9 +274,11 @@ TEST(ANSIDataProcessor, AFloodOfInvalidUtf8LogsAFewLinesPerReadNotOnePerChunk)
         logBytes += line.toUtf8().size();
     EXPECT_LT(logBytes, kReads * kReadBytes / 10);
     EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [](const QString& line) {
-        return line.startsWith(QStringLiteral("Telnet commands: ")) && line.endsWith(QStringLiteral(" more in this read not logged"));
+        return line.startsWith(QStringLiteral("Telnet commands: ")) &&
+               line.endsWith(QStringLiteral(" more in this read not logged"));
     }));
     EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [](const QString& line) {
-        return line.startsWith(QStringLiteral("Length changed (")) && line.endsWith(QStringLiteral(" times in this read)"));
+        return line.startsWith(QStringLiteral("Length changed (")) &&
+               line.endsWith(QStringLiteral(" times in this read)"));
     }));
 }

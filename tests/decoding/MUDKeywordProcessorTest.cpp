@@ -31,7 +31,7 @@ struct WordRow {
     QStringList added;
 };
 
-class KeywordRule : public ::testing::TestWithParam<WordRow> {};
+class KeywordRule : public ::testing::TestWithParam<WordRow> { };
 
 TEST_P(KeywordRule, AddsExactlyTheExpectedWords)
 {
@@ -44,18 +44,17 @@ TEST_P(KeywordRule, AddsExactlyTheExpectedWords)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, KeywordRule,
-    ::testing::Values(
-        WordRow{"UsAndSsPluralsKeepNoSingular", "status grass", {"grass", "status"}},
-        WordRow{"FourLetterPluralUnchanged", "rats", {"rats"}},
-        WordRow{"ShortWordsSkipped", "go to it", {}},
-        WordRow{"IgnoredWordsSkipped", "The HP and your charisma", {}},
-        WordRow{"UpperCaseLowered", "GOBLIN Shaman", {"goblin", "shaman"}},
-        WordRow{"DigitsMakeWordsSkipped", "orc2 troll", {"troll"}},
-        WordRow{"UnderscoreAllowed", "big_orc", {"big_orc"}},
-        WordRow{"ApostropheSplitsWords", "don't goblin's", {"don", "goblin"}},
-        WordRow{"HyphenSplitsWords", "well-made", {"made", "well"}},
-        WordRow{"NonAsciiSkipped", "épée blade", {"blade"}},
-        WordRow{"RepeatedWordStoredOnce", "goblins goblins goblin", {"goblin", "goblins"}}),
+    ::testing::Values(WordRow{"UsAndSsPluralsKeepNoSingular", "status grass", {"grass", "status"}},
+                      WordRow{"FourLetterPluralUnchanged", "rats", {"rats"}},
+                      WordRow{"ShortWordsSkipped", "go to it", {}},
+                      WordRow{"IgnoredWordsSkipped", "The HP and your charisma", {}},
+                      WordRow{"UpperCaseLowered", "GOBLIN Shaman", {"goblin", "shaman"}},
+                      WordRow{"DigitsMakeWordsSkipped", "orc2 troll", {"troll"}},
+                      WordRow{"UnderscoreAllowed", "big_orc", {"big_orc"}},
+                      WordRow{"ApostropheSplitsWords", "don't goblin's", {"don", "goblin"}},
+                      WordRow{"HyphenSplitsWords", "well-made", {"made", "well"}},
+                      WordRow{"NonAsciiSkipped", "épée blade", {"blade"}},
+                      WordRow{"RepeatedWordStoredOnce", "goblins goblins goblin", {"goblin", "goblins"}}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(MUDKeywordProcessor, IgnoreListCollapsesDuplicatesAndSorts)

@@ -72,8 +72,8 @@ RunList runsOf(const MUDOutputModel& model, CVRange range, MUDOutputModel::Direc
 RunList runsOf(const CVAttributedString& string, CVRange range)
 {
     RunList runs;
-    string.enumerateAttributes(range,
-                               [&](const QTextCharFormat& format, CVRange run, bool&) { runs.emplace_back(run, format); });
+    string.enumerateAttributes(
+        range, [&](const QTextCharFormat& format, CVRange run, bool&) { runs.emplace_back(run, format); });
     return runs;
 }
 
@@ -120,11 +120,12 @@ void expectSameContent(const MUDOutputModel& model, const CVAttributedString& re
         ASSERT_EQ(runsOf(model, range, MUDOutputModel::Direction::Forward), runsOf(reference, range));
         // Style runs split at white space give the same text as the attributed runs.
         CVAttributedString split;
-        model.enumerateStyleRuns(range, [&](const QTextCharFormat& text, const QTextCharFormat& whitespace, CVRange run) {
-            MUDStyledText::forEachStretch(model.text(run), [&](qsizetype from, qsizetype length, bool space) {
-                split.append(model.text({run.location + from, length}), space ? whitespace : text);
+        model.enumerateStyleRuns(
+            range, [&](const QTextCharFormat& text, const QTextCharFormat& whitespace, CVRange run) {
+                MUDStyledText::forEachStretch(model.text(run), [&](qsizetype from, qsizetype length, bool space) {
+                    split.append(model.text({run.location + from, length}), space ? whitespace : text);
+                });
             });
-        });
         ASSERT_TRUE(split == reference.substring(range)) << range.toString().toStdString();
     }
 }
@@ -141,7 +142,7 @@ struct LineRow {
     std::vector<QString> pieces;
 };
 
-class OutputModelLines : public ::testing::TestWithParam<LineRow> {};
+class OutputModelLines : public ::testing::TestWithParam<LineRow> { };
 
 TEST_P(OutputModelLines, LinesAndOffsetsFollowTheLineFeeds)
 {
@@ -163,17 +164,16 @@ TEST_P(OutputModelLines, LinesAndOffsetsFollowTheLineFeeds)
     EXPECT_EQ(model.text({0, text.size()}), text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Appends, OutputModelLines,
-    ::testing::Values(LineRow{"Nothing", {}}, LineRow{"OnePieceWithoutLineFeed", {"hello"}},
-                      LineRow{"OnePieceManyLines", {"one\ntwo\nthree\n"}},
-                      LineRow{"PiecesJoinOneLine", {"he", "ll", "o\n"}},
-                      LineRow{"LineFeedStartsAPiece", {"one", "\ntwo", "\n"}},
-                      LineRow{"LineFeedAlone", {"\n", "\n", "x", "\n"}},
-                      LineRow{"CarriageReturnLineFeed", {"a\r", "\nb\r\n", "c"}},
-                      LineRow{"EmptyPiecesChangeNothing", {"", "a", "", "\n", ""}},
-                      LineRow{"LineSplitAcrossManyPieces", {"a", "b\nc", "d", "e\nf\ng", "h"}}),
-    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Appends, OutputModelLines,
+                         ::testing::Values(LineRow{"Nothing", {}}, LineRow{"OnePieceWithoutLineFeed", {"hello"}},
+                                           LineRow{"OnePieceManyLines", {"one\ntwo\nthree\n"}},
+                                           LineRow{"PiecesJoinOneLine", {"he", "ll", "o\n"}},
+                                           LineRow{"LineFeedStartsAPiece", {"one", "\ntwo", "\n"}},
+                                           LineRow{"LineFeedAlone", {"\n", "\n", "x", "\n"}},
+                                           LineRow{"CarriageReturnLineFeed", {"a\r", "\nb\r\n", "c"}},
+                                           LineRow{"EmptyPiecesChangeNothing", {"", "a", "", "\n", ""}},
+                                           LineRow{"LineSplitAcrossManyPieces", {"a", "b\nc", "d", "e\nf\ng", "h"}}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 struct ReplaceRow {
     const char* name;
@@ -181,7 +181,7 @@ struct ReplaceRow {
     std::vector<Piece> replacement;
 };
 
-class OutputModelReplace : public ::testing::TestWithParam<ReplaceRow> {};
+class OutputModelReplace : public ::testing::TestWithParam<ReplaceRow> { };
 
 TEST_P(OutputModelReplace, MatchesTheSameReplaceOnAnAttributedString)
 {
@@ -197,18 +197,17 @@ TEST_P(OutputModelReplace, MatchesTheSameReplaceOnAnAttributedString)
     expectSameContent(model, reference, random);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, OutputModelReplace,
-    ::testing::Values(ReplaceRow{"WithinOneRun", {1, 2}, {{"LP", Qt::yellow}}},
-                      ReplaceRow{"WholeRunSameFormatMerges", {6, 4}, {{"BETA", Qt::green}}},
-                      ReplaceRow{"AcrossTwoLines", {8, 6}, {{"x\ny", Qt::red}}},
-                      ReplaceRow{"RemovesALineFeed", {10, 1}, {}},
-                      ReplaceRow{"AddsLineFeeds", {2, 0}, {{"\n\n", Qt::cyan}}},
-                      ReplaceRow{"AtTheEnd", {24, 0}, {{"tail", Qt::green}}},
-                      ReplaceRow{"TheLastLine", {17, 7}, {{"countdown", Qt::magenta}}},
-                      ReplaceRow{"EverythingWithNothing", {0, 24}, {}},
-                      ReplaceRow{"ClippedPastTheEnd", {22, 100}, {{"!", Qt::red}}}),
-    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ranges, OutputModelReplace,
+                         ::testing::Values(ReplaceRow{"WithinOneRun", {1, 2}, {{"LP", Qt::yellow}}},
+                                           ReplaceRow{"WholeRunSameFormatMerges", {6, 4}, {{"BETA", Qt::green}}},
+                                           ReplaceRow{"AcrossTwoLines", {8, 6}, {{"x\ny", Qt::red}}},
+                                           ReplaceRow{"RemovesALineFeed", {10, 1}, {}},
+                                           ReplaceRow{"AddsLineFeeds", {2, 0}, {{"\n\n", Qt::cyan}}},
+                                           ReplaceRow{"AtTheEnd", {24, 0}, {{"tail", Qt::green}}},
+                                           ReplaceRow{"TheLastLine", {17, 7}, {{"countdown", Qt::magenta}}},
+                                           ReplaceRow{"EverythingWithNothing", {0, 24}, {}},
+                                           ReplaceRow{"ClippedPastTheEnd", {22, 100}, {{"!", Qt::red}}}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(MUDOutputModel, PlainReplacementTakesTheReplacedAttributes)
 {
@@ -216,8 +215,7 @@ TEST(MUDOutputModel, PlainReplacementTakesTheReplacedAttributes)
     model.append(attributed({{"abc", Qt::red}, {"def", Qt::blue}}));
     model.replaceCharacters(CVRange{3, 2}, QStringLiteral("XYZ"));
     model.replaceCharacters(CVRange{7, 0}, QStringLiteral("!"));
-    EXPECT_TRUE(model.attributedSubstring({0, model.length()}) ==
-                attributed({{"abc", Qt::red}, {"XYZf!", Qt::blue}}));
+    EXPECT_TRUE(model.attributedSubstring({0, model.length()}) == attributed({{"abc", Qt::red}, {"XYZf!", Qt::blue}}));
 }
 
 TEST(MUDOutputModel, EffectiveRangeJoinsEqualRunsAcrossLines)
@@ -242,8 +240,9 @@ TEST(MUDOutputModel, SeededEditsMatchAnAttributedString)
 {
     // More formats than the table's recent list holds, so lookups also go
     // through the hash.
-    const std::vector<Qt::GlobalColor> colors{Qt::red,  Qt::green,   Qt::blue,     Qt::yellow,   Qt::cyan,    Qt::magenta,
-                                              Qt::gray, Qt::darkRed, Qt::darkGreen, Qt::darkBlue, Qt::darkCyan, Qt::white};
+    const std::vector<Qt::GlobalColor> colors{Qt::red,       Qt::green,    Qt::blue,     Qt::yellow,
+                                              Qt::cyan,      Qt::magenta,  Qt::gray,     Qt::darkRed,
+                                              Qt::darkGreen, Qt::darkBlue, Qt::darkCyan, Qt::white};
     const QString alphabet = QStringLiteral("ab \n\r\t\u00e9\u3000\U0001F600");
     // Styles as the style state makes them: white space in a faint copy of
     // the text format, both named by ids (some without, as a format from
@@ -256,8 +255,8 @@ TEST(MUDOutputModel, SeededEditsMatchAnAttributedString)
         faint.setForeground(faintColor);
         const bool named = color % 4 != 0;
         return std::make_shared<const MUDTextStyle>(
-            MUDTextStyle{colored(colors[color]), named ? CVFormatId{generation, quint32(2 * color)} : CVFormatId{}, faint,
-                         named ? CVFormatId{generation, quint32(2 * color + 1)} : CVFormatId{}});
+            MUDTextStyle{colored(colors[color]), named ? CVFormatId{generation, quint32(2 * color)} : CVFormatId{},
+                         faint, named ? CVFormatId{generation, quint32(2 * color + 1)} : CVFormatId{}});
     };
     for (unsigned seed = 1; seed <= 6; ++seed) {
         std::mt19937 random(seed);
@@ -430,9 +429,10 @@ TEST(MUDOutputModel, EveryChangeIsSignalledOnceWithItsRange)
 {
     MUDOutputModel model;
     std::vector<Change> changes;
-    QObject::connect(&model, &MUDOutputModel::contentsChanged, [&](qsizetype position, qsizetype removed, qsizetype added) {
-        changes.push_back({position, removed, added});
-    });
+    QObject::connect(&model, &MUDOutputModel::contentsChanged,
+                     [&](qsizetype position, qsizetype removed, qsizetype added) {
+                         changes.push_back({position, removed, added});
+                     });
     model.append(attributed({{"one\n", Qt::red}, {"two\nthr", Qt::blue}}));
     model.append(QStringLiteral("ee"), colored(Qt::blue));
     model.append(CVAttributedString());

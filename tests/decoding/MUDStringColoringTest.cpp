@@ -30,9 +30,13 @@ QString styleAfter(const QStringList& sequences)
     const QTextCharFormat format = text.attributesAtIndex(0);
     const QVariantMap details = format.property(MUDSectionDetailsProperty).toMap();
     QString out = "fg " + format.foreground().color().name();
-    out += " bg " + (format.hasProperty(QTextFormat::BackgroundBrush) ? format.background().color().name() : QString("none"));
+    out += " bg " +
+           (format.hasProperty(QTextFormat::BackgroundBrush) ? format.background().color().name() : QString("none"));
     if (!details.isEmpty())
-        out += QString(" flags %1 codes %2/%3").arg(details["flags"].toUInt()).arg(details["fg"].toULongLong()).arg(details["bg"].toULongLong());
+        out += QString(" flags %1 codes %2/%3")
+                   .arg(details["flags"].toUInt())
+                   .arg(details["fg"].toULongLong())
+                   .arg(details["bg"].toULongLong());
     if (format.underlineStyle() == QTextCharFormat::SingleUnderline)
         out += " underline";
     if (format.fontStrikeOut())
@@ -114,7 +118,8 @@ TEST(MUDStringColoring, GraphicRenditionSetsTheStyle)
     };
     for (const Row& row : rows) {
         LogRecorder log;
-        EXPECT_EQ(styleAfter(row.sequences).toStdString(), row.expected.toStdString()) << row.sequences.join(' ').toStdString();
+        EXPECT_EQ(styleAfter(row.sequences).toStdString(), row.expected.toStdString())
+            << row.sequences.join(' ').toStdString();
         const bool loggedUnknown = log.lines().filter("Unknown:").size() > 0;
         EXPECT_EQ(loggedUnknown, !row.unknownLog.isEmpty()) << row.sequences.join(' ').toStdString();
         if (!row.unknownLog.isEmpty()) {
@@ -257,8 +262,10 @@ TEST(MUDStringColoring, CreateAttributedStringStylesTheWholeBuffer)
 TEST(MUDStringColoring, CreateAttributedStringKeepsOnlyPrintableAsciiAndLineFeeds)
 {
     LogRecorder quiet;
-    const CVAttributedString text = MUDStringColoring::createAttributedStringWithData(
-        "a\tb\xc3" "c\xe2\x82\xac d\n\x1b[32me\xf0\x9f\x98\x80", baseFont());
+    const CVAttributedString text =
+        MUDStringColoring::createAttributedStringWithData("a\tb\xc3"
+                                                          "c\xe2\x82\xac d\n\x1b[32me\xf0\x9f\x98\x80",
+                                                          baseFont());
     EXPECT_EQ(text.string(), "abc d\ne");
     EXPECT_EQ(text.attributesAtIndex(6).foreground().color().name(), "#3fa12d");
     EXPECT_TRUE(MUDStringColoring::createAttributedStringWithData("", baseFont()).string().isEmpty());
@@ -268,7 +275,7 @@ TEST(MUDColors, TableAndCodesMatchThePalette)
 {
     const MUDColors& colors = MUDColors::sharedInstance();
     const std::vector<std::pair<quint64, const char*>> table = {
-        {0, "#000000"}, {7, "#c0c0c0"}, {15, "#ffffff"}, {16, "#000000"}, {17, "#00005f"},
+        {0, "#000000"},   {7, "#c0c0c0"},   {15, "#ffffff"},  {16, "#000000"},  {17, "#00005f"},
         {196, "#ff0000"}, {231, "#ffffff"}, {232, "#080808"}, {255, "#eeeeee"}, {256 + 9, "#ff0000"},
     };
     for (const auto& [index, name] : table)

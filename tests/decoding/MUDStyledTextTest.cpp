@@ -24,7 +24,9 @@ TEST(MUDStyledText, DecodesUtf8AndReplacesInvalidBytes)
     const Row rows[] = {
         {"plain ascii", QStringLiteral("plain ascii"), true},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", QStringLiteral("caf\u00e9 \u20ac \U0001F600"), true},
-        {"a\xff" "b", QStringLiteral("a\uFFFDb"), false},
+        {"a\xff"
+         "b",
+         QStringLiteral("a\uFFFDb"), false},
         {"\xc3", QStringLiteral("\uFFFD"), false},
         {"", QString(), true},
     };

@@ -148,6 +148,7 @@ TEST_F(TinyMuxTransport, QuitIsReportedAsOneDisconnect)
     m_socket->connect();
     ASSERT_TRUE(m_receiver->waitForText("Welcome to TinyMUX"));
     m_socket->sendText("QUIT");
-    ASSERT_TRUE(waitUntil([&] { return m_receiver->m_disconnected; }, 10000)) << m_receiver->m_output.string().right(300).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return m_receiver->m_disconnected; }, 10000))
+        << m_receiver->m_output.string().right(300).toStdString();
     EXPECT_TRUE(MUDSocket::allConnectedSockets().isEmpty());
 }

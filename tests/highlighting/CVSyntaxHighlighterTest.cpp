@@ -3,8 +3,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextLayout>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -79,8 +79,8 @@ bool isLocalType(int type)
 {
     // Strings, comments, numbers, keywords and symbols are decided by the
     // text near them (variables and function names are not).
-    return type == Token::Symbol || type == Token::Keyword || type == Token::Numeric
-           || (type >= Token::SingleQuotedString && type <= Token::MultiLineComment);
+    return type == Token::Symbol || type == Token::Keyword || type == Token::Numeric ||
+           (type >= Token::SingleQuotedString && type <= Token::MultiLineComment);
 }
 
 // Lines of 99 letters, cut to `length` characters. Short lines keep the
@@ -96,15 +96,30 @@ QString shortLines(qsizetype length)
     return text;
 }
 
-const QStringList kSnippets{"var ", "let x", " = ", "x", "y", "1", "42", ";", "\n", "'", "\"", "\\", "/", "*",
-                            "/*", "*/", "//", "(", ")", "{", "}", "if ", "return ", "foo(", " ", "app.send('go');\n",
-                            "\"a\\\"b\"", "// note\n", "/* c */", "const z = 3;\n", ".", "+", "true"};
+const QStringList kSnippets{"var ",       "let x",
+                            " = ",        "x",
+                            "y",          "1",
+                            "42",         ";",
+                            "\n",         "'",
+                            "\"",         "\\",
+                            "/",          "*",
+                            "/*",         "*/",
+                            "//",         "(",
+                            ")",          "{",
+                            "}",          "if ",
+                            "return ",    "foo(",
+                            " ",          "app.send('go');\n",
+                            "\"a\\\"b\"", "// note\n",
+                            "/* c */",    "const z = 3;\n",
+                            ".",          "+",
+                            "true"};
 }
 
 TEST(CVSyntaxHighlighter, SeededRandomEditsKeepTheTilingAndTheLocalColours)
 {
     Editor editor;
-    editor.document.setPlainText("var a = 1;\nfunction f(b) { return 'x' + b; }\n/* block */ app.send(\"hi\"); // end\n");
+    editor.document.setPlainText(
+        "var a = 1;\nfunction f(b) { return 'x' + b; }\n/* block */ app.send(\"hi\"); // end\n");
     std::mt19937 random(20240521);
     int compared = 0;
     int differing = 0;
@@ -113,7 +128,8 @@ TEST(CVSyntaxHighlighter, SeededRandomEditsKeepTheTilingAndTheLocalColours)
         std::uniform_int_distribution<int> kind(0, 9);
         if (length > 1500 || (length > 0 && kind(random) < 4)) {
             const qsizetype at = std::uniform_int_distribution<qsizetype>(0, length - 1)(random);
-            const qsizetype count = std::uniform_int_distribution<qsizetype>(1, std::min<qsizetype>(length - at, 12))(random);
+            const qsizetype count =
+                std::uniform_int_distribution<qsizetype>(1, std::min<qsizetype>(length - at, 12))(random);
             editor.remove(at, count);
         } else {
             const qsizetype at = std::uniform_int_distribution<qsizetype>(0, length)(random);
@@ -284,8 +300,7 @@ TEST(CVSyntaxHighlighter, RepaintingPlainTextLeavesTheLayoutAlone)
     editor.highlighter.setEnabled(false);
     editor.highlighter.highlightRange({0, editor.text().size()}, false);
     int layoutUpdates = 0;
-    QObject::connect(editor.document.documentLayout(), &QAbstractTextDocumentLayout::update,
-                     [&] { ++layoutUpdates; });
+    QObject::connect(editor.document.documentLayout(), &QAbstractTextDocumentLayout::update, [&] { ++layoutUpdates; });
     // Every draw paints the drawn range: an unchanged painting must not ask
     // for another draw, or the editor repaints for ever.
     editor.highlighter.highlightRange({0, editor.text().size()}, false);
@@ -301,15 +316,21 @@ TEST(JSONHighlighter, ExpansionRule)
         bool expands;
     };
     const Row rows[] = {
-        {Token::SingleQuotedString, "'", true},          {Token::SingleQuotedString, "'ab'", false},
-        {Token::SingleQuotedString, "'ab", true},        {Token::SingleQuotedString, "'a\\'", true},
-        {Token::DoubleQuotedString, "\"a\"", false},     {Token::DoubleQuotedString, "\"", true},
-        {Token::MultiLineComment, "/* a */", false},     {Token::MultiLineComment, "/*/", true},
-        {Token::SingleLineComment, "// a", true},        {Token::Keyword, "var", false},
+        {Token::SingleQuotedString, "'", true},
+        {Token::SingleQuotedString, "'ab'", false},
+        {Token::SingleQuotedString, "'ab", true},
+        {Token::SingleQuotedString, "'a\\'", true},
+        {Token::DoubleQuotedString, "\"a\"", false},
+        {Token::DoubleQuotedString, "\"", true},
+        {Token::MultiLineComment, "/* a */", false},
+        {Token::MultiLineComment, "/*/", true},
+        {Token::SingleLineComment, "// a", true},
+        {Token::Keyword, "var", false},
         {Token::Unknown, "'", false},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(highlighter.needsToExpandParserStringType(Token(CVRange{0, 1}, row.type), QString(row.text)), row.expands)
+        EXPECT_EQ(highlighter.needsToExpandParserStringType(Token(CVRange{0, 1}, row.type), QString(row.text)),
+                  row.expands)
             << row.text;
     EXPECT_EQ(highlighter.highlighterTitle(), "JSON");
     EXPECT_EQ(JSONHighlighter::colorForType(Token::Keyword), QColor("#b2dfb2"));
@@ -336,7 +357,8 @@ TEST(CVSyntaxHighlighter, AttributedCopiesCarryTheTokenColours)
 TEST(CVSyntaxHighlighter, PaintingBetweenReadsOfTheEntriesUsesTheirTruePlaces)
 {
     Editor editor;
-    editor.document.setPlainText("var a = 1;\nfunction f(b) { return 'x' + b; }\n/* block */ app.send(\"hi\"); // end\n");
+    editor.document.setPlainText(
+        "var a = 1;\nfunction f(b) { return 'x' + b; }\n/* block */ app.send(\"hi\"); // end\n");
     std::mt19937 random(77);
     for (int round = 0; round < 30; ++round) {
         // Enough edits between reads to pile up many pending shifts.
@@ -344,7 +366,8 @@ TEST(CVSyntaxHighlighter, PaintingBetweenReadsOfTheEntriesUsesTheirTruePlaces)
             const qsizetype length = editor.text().size();
             if (length > 1500 || (length > 0 && std::uniform_int_distribution<int>(0, 9)(random) < 4)) {
                 const qsizetype at = std::uniform_int_distribution<qsizetype>(0, length - 1)(random);
-                editor.remove(at, std::uniform_int_distribution<qsizetype>(1, std::min<qsizetype>(length - at, 12))(random));
+                editor.remove(
+                    at, std::uniform_int_distribution<qsizetype>(1, std::min<qsizetype>(length - at, 12))(random));
             } else {
                 const qsizetype at = std::uniform_int_distribution<qsizetype>(0, length)(random);
                 editor.insert(at, kSnippets[std::uniform_int_distribution<qsizetype>(0, kSnippets.size() - 1)(random)]);

@@ -11,7 +11,11 @@
 // character, so tests can compare what two highlighters painted.
 class HighlightRecorder : public CVHighlightable {
 public:
-    explicit HighlightRecorder(const QString& text) : m_text(text), m_colors(text.size()) {}
+    explicit HighlightRecorder(const QString& text)
+        : m_text(text)
+        , m_colors(text.size())
+    {
+    }
 
     void beginEditing() override { ++m_editDepth; }
     void endEditing() override { --m_editDepth; }
@@ -24,7 +28,7 @@ public:
             m_colors[i] = value.value<QBrush>().color();
         m_paintedWhileNotEditing = m_paintedWhileNotEditing || m_editDepth == 0;
     }
-    void removeAttribute(int, CVRange) override {}
+    void removeAttribute(int, CVRange) override { }
     QString substringWithRange(CVRange range) const override { return m_text.mid(range.location, range.length); }
 
     const QList<QColor>& colors() const { return m_colors; }

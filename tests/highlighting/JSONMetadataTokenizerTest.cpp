@@ -13,7 +13,8 @@ QString rendered(const QString& text)
     JSONMetadataTokenizer tokenizer(text);
     QStringList pieces;
     for (const CVTokenizerTokenPtr& token : tokenizer.allTokens())
-        pieces << QStringLiteral("%1:%2").arg(token->type()).arg(text.mid(token->range().location, token->range().length));
+        pieces
+            << QStringLiteral("%1:%2").arg(token->type()).arg(text.mid(token->range().location, token->range().length));
     return pieces.join(u'|');
 }
 
@@ -55,7 +56,7 @@ const TokenRow kRows[] = {
     {"BooleansAreKeywords", "true false", "2:true|0: |2:false"},
 };
 
-class TokenizerRule : public ::testing::TestWithParam<TokenRow> {};
+class TokenizerRule : public ::testing::TestWithParam<TokenRow> { };
 
 TEST_P(TokenizerRule, TokensAsExpected)
 {

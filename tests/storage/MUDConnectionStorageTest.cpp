@@ -49,8 +49,8 @@ TEST_F(MUDConnectionStorage, SavedConnectionLoadsBackWithOwnerOnlyPermissions)
     EXPECT_EQ(loaded->host(), "127.0.0.1");
     EXPECT_EQ(loaded->password(), "secret");
     const QString folder = connections() + "/Discworld.mud";
-    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     const QFileDevice::Permissions folderMode = QFileInfo(folder).permissions();
     EXPECT_EQ(folderMode & others, 0);
     EXPECT_TRUE(folderMode.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
@@ -149,14 +149,19 @@ TEST_F(MUDConnectionStorage, ListingKeepsOnlyMudFoldersSortedAndGivesMissingIden
     const MUDConnectionList all = MUDPreservation::loadConnections();
     EXPECT_EQ(titles(all), (QStringList{"Alpha", "beta", "gamma"}));
     const QString id = all[2]->connectionId();
-    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$").match(id).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$").match(id).hasMatch())
         << id.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(readFile(connections() + "/gamma.MUD/connection.json")).object().value("connectionId").toString(),
+    EXPECT_EQ(QJsonDocument::fromJson(readFile(connections() + "/gamma.MUD/connection.json"))
+                  .object()
+                  .value("connectionId")
+                  .toString(),
               id)
         << "written back at once";
     EXPECT_EQ(MUDPreservation::loadConnections()[2]->connectionId(), id) << "stable on the next load";
     writeFile(connections() + "/gamma.MUD/triggers/hp.trigger", "{}");
-    EXPECT_EQ(MUDConnectionLists::triggers(*all[2]).value_or(MUDTriggerList()).size(), 1) << "its own folder, whatever the case of .MUD";
+    EXPECT_EQ(MUDConnectionLists::triggers(*all[2]).value_or(MUDTriggerList()).size(), 1)
+        << "its own folder, whatever the case of .MUD";
     EXPECT_EQ(readFile(connections() + "/broken.mud/connection.json"), broken) << "unparsable file left alone";
 }
 
@@ -188,7 +193,8 @@ TEST_F(MUDConnectionStorage, LoginPseudoTriggerSavesTheConnectionsLoginScript)
     normal->setParentURL(MUDPreservation::urlForTriggersInConnection(*loaded));
     ASSERT_TRUE(MUDPreservation::saveTriggers({login, normal}, *loaded));
     EXPECT_EQ(MUDPreservation::loadConnectionById("G")->loginScript(), "command('connect me')");
-    EXPECT_EQ(QDir(MUDPreservation::urlForTriggersInConnection(*loaded)).entryList(QDir::Files), QStringList{"hp.trigger"});
+    EXPECT_EQ(QDir(MUDPreservation::urlForTriggersInConnection(*loaded)).entryList(QDir::Files),
+              QStringList{"hp.trigger"});
 }
 
 TEST_F(MUDConnectionStorage, ConnectionListsLoadLazilyAndOnForce)

@@ -32,7 +32,7 @@ QStringList titles(const MUDTriggerList& triggers)
 }
 }
 
-class MUDRecordStorage : public StorageTest {};
+class MUDRecordStorage : public StorageTest { };
 
 TEST_F(MUDRecordStorage, RootComesFromTheEnvironment)
 {

@@ -23,7 +23,7 @@ protected:
     QString preferencesFile() const { return path(QStringLiteral("preferences.ini")); }
 };
 
-class StoredValues : public UserSettingsTest, public ::testing::WithParamInterface<StoredValueRow> {};
+class StoredValues : public UserSettingsTest, public ::testing::WithParamInterface<StoredValueRow> { };
 
 } // namespace
 
@@ -56,7 +56,8 @@ TEST_P(StoredValues, ReadAsStoredOrAsTheDefaultWithALogLine)
 INSTANTIATE_TEST_SUITE_P(
     Rows, StoredValues,
     ::testing::Values(
-        StoredValueRow{"AllThreeGood", "[output]\nfontFamily=Liberation Mono\nfontSize=14\n[triggers]\nmatchEveryLine=true\n",
+        StoredValueRow{"AllThreeGood",
+                       "[output]\nfontFamily=Liberation Mono\nfontSize=14\n[triggers]\nmatchEveryLine=true\n",
                        "Liberation Mono", 14, true, ""},
         StoredValueRow{"SpacesAroundValues", "[output]\nfontSize= 9 \n[triggers]\nmatchEveryLine= False \n", "", 9,
                        false, ""},

@@ -40,8 +40,8 @@ ChildProgram::~ChildProgram()
     closePipes();
 }
 
-bool ChildProgram::start(const QString& program, const QStringList& arguments,
-                         const QProcessEnvironment& environment, const QString& workingDirectory)
+bool ChildProgram::start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+                         const QString& workingDirectory)
 {
     int input[2];
     int output[2];

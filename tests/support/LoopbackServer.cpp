@@ -37,8 +37,8 @@ LoopbackServer::LoopbackServer()
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         close(fd);
         return;
     }
@@ -165,8 +165,7 @@ void LoopbackServer::run()
             return;
         if (fds[0].revents & POLLIN) {
             char drain[64];
-            while (read(m_wakePipe[0], drain, sizeof drain) > 0) {
-            }
+            while (read(m_wakePipe[0], drain, sizeof drain) > 0) { }
         }
         if (fds[1].revents & POLLIN)
             acceptClient();

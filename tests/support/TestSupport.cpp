@@ -22,9 +22,15 @@ void spinEventLoop(int ms)
     waitUntil([] { return false; }, ms);
 }
 
-LogRecorder::LogRecorder() { CVLogHelper::sharedInstance().setDelegate(this); }
+LogRecorder::LogRecorder()
+{
+    CVLogHelper::sharedInstance().setDelegate(this);
+}
 
-LogRecorder::~LogRecorder() { CVLogHelper::sharedInstance().setDelegate(nullptr); }
+LogRecorder::~LogRecorder()
+{
+    CVLogHelper::sharedInstance().setDelegate(nullptr);
+}
 
 QStringList LogRecorder::lines() const
 {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QMutex>
 #include <QString>
 #include <QStringList>
-#include <QMutex>
 #include <functional>
 
 #include "core/CVLogHelper.h"

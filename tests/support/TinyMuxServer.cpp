@@ -27,8 +27,8 @@ quint16 freeLoopbackPort()
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
     quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
@@ -50,7 +50,10 @@ bool canConnect(quint16 port)
 
 }
 
-TinyMuxServer::~TinyMuxServer() { stop(); }
+TinyMuxServer::~TinyMuxServer()
+{
+    stop();
+}
 
 bool TinyMuxServer::isInstalled()
 {
@@ -104,8 +107,9 @@ bool TinyMuxServer::install(QString* error)
         return false;
     }
     ChildProgram installer;
-    const bool installed = installer.start(kInstaller, {}, QProcessEnvironment::systemEnvironment(), m_folder->path())
-                           && installer.waitForFinished(30000);
+    const bool installed =
+        installer.start(kInstaller, {}, QProcessEnvironment::systemEnvironment(), m_folder->path()) &&
+        installer.waitForFinished(30000);
     if (!installed || !QFileInfo::exists(gameFolder() + "/netmux.conf")) {
         *error = "tinymux-install failed: " + installer.errorText() + QString::fromLocal8Bit(installer.readOutput());
         return false;

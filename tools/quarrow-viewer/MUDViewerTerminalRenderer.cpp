@@ -16,8 +16,8 @@ struct FlagCode {
     int code;
 };
 constexpr FlagCode kFlagCodes[] = {
-    {MUDColorDetails::Bold, 1},    {MUDColorDetails::Italic, 3},  {MUDColorDetails::Underline, 4},
-    {MUDColorDetails::Blink, 5},   {MUDColorDetails::Reverse, 7}, {MUDColorDetails::Hidden, 8},
+    {MUDColorDetails::Bold, 1},          {MUDColorDetails::Italic, 3},  {MUDColorDetails::Underline, 4},
+    {MUDColorDetails::Blink, 5},         {MUDColorDetails::Reverse, 7}, {MUDColorDetails::Hidden, 8},
     {MUDColorDetails::StrikeThrough, 9},
 };
 
@@ -26,7 +26,8 @@ QByteArray renderEntries(const QJsonArray& entries)
     QByteArray out;
     for (const QJsonValue& value : entries) {
         const QJsonObject entry = value.toObject();
-        const QByteArray text = MUDViewerTerminalRenderer::printable(entry.value(QStringLiteral("text")).toString()).toUtf8();
+        const QByteArray text =
+            MUDViewerTerminalRenderer::printable(entry.value(QStringLiteral("text")).toString()).toUtf8();
         if (text.isEmpty())
             continue;
         out += MUDViewerTerminalRenderer::styleSequence(entry) + text + kReset;

@@ -66,7 +66,10 @@ int main(int argc, char** argv)
     }
     MUDProxyViewerConnection connection;
     if (!connection.connect(QStringLiteral("127.0.0.1"), quint16(port), kConnectWaitMs)) {
-        write(stderr, QStringLiteral("Cannot connect to 127.0.0.1:%1: %2\n").arg(port).arg(connection.lastErrorText()).toLocal8Bit());
+        write(stderr, QStringLiteral("Cannot connect to 127.0.0.1:%1: %2\n")
+                          .arg(port)
+                          .arg(connection.lastErrorText())
+                          .toLocal8Bit());
         return 1;
     }
     TypedLines typed;

@@ -53,8 +53,7 @@ void MUDJavascriptContext::defineGlobalSelfReference(const QString& name)
     setGlobalProperty(m_context, name, JSContextGetGlobalObject(m_context));
 }
 
-bool MUDJavascriptContext::aliasFunction(const QString& object, const QString& property,
-                                         const QString& functionName)
+bool MUDJavascriptContext::aliasFunction(const QString& object, const QString& property, const QString& functionName)
 {
     JSValueRef target = globalProperty(m_context, object);
     if (!JSValueIsObject(m_context, target))
@@ -158,8 +157,8 @@ bool MUDJavascriptContext::saveGlobals(const QStringList& names)
         return false;
     JSValueRef thrown = nullptr;
     JSValueRef arguments[] = {nameArray};
-    JSValueRef saved = JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(keeper), nullptr, 1, arguments,
-                                              &thrown);
+    JSValueRef saved =
+        JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(keeper), nullptr, 1, arguments, &thrown);
     if (!saved || thrown)
         return false;
     JSValueProtect(m_context, nameArray);
@@ -175,8 +174,8 @@ bool MUDJavascriptContext::restoreGlobals()
         return true;
     JSValueRef thrown = nullptr;
     JSValueRef arguments[] = {m_savedNames, m_savedGlobals};
-    JSValueRef intact = JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(m_globalsKeeper), nullptr, 2,
-                                               arguments, &thrown);
+    JSValueRef intact =
+        JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(m_globalsKeeper), nullptr, 2, arguments, &thrown);
     forgetSavedGlobals();
     return intact && !thrown && JSValueToBoolean(m_context, intact);
 }

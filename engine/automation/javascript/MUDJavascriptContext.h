@@ -79,8 +79,7 @@ public:
 
 private:
     friend class MUDJavascriptContextGroup;
-    template <int Index>
-    friend struct MUDJavascriptCallback;
+    template<int Index> friend struct MUDJavascriptCallback;
     QVariant call(int index, const MUDJavascriptArguments& arguments);
     const OpaqueJSValue* globalsKeeper();
     void forgetSavedGlobals();

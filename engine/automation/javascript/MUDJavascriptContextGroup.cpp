@@ -20,8 +20,7 @@ JS_EXPORT void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, doub
 
 // Static functions carry no data of their own, so each slot gets its own
 // callback that finds the running context through the global object.
-template <int Index>
-struct MUDJavascriptCallback {
+template<int Index> struct MUDJavascriptCallback {
     static JSValueRef call(JSContextRef ctx, JSObjectRef, JSObjectRef, size_t argumentCount,
                            const JSValueRef arguments[], JSValueRef*)
     {
@@ -43,7 +42,7 @@ struct MUDJavascriptCallback {
 
 namespace {
 
-template <int... Index>
+template<int... Index>
 constexpr std::array<JSObjectCallAsFunctionCallback, sizeof...(Index)> makeCallbacks(
     std::integer_sequence<int, Index...>)
 {

@@ -29,16 +29,11 @@ QVariant MUDJavascriptValue::toVariant(JSContextRef ctx, JSValueRef value)
 {
     switch (JSValueGetType(ctx, value)) {
     case kJSTypeUndefined:
-    case kJSTypeNull:
-        return {};
-    case kJSTypeBoolean:
-        return JSValueToBoolean(ctx, value);
-    case kJSTypeNumber:
-        return JSValueToNumber(ctx, value, nullptr);
-    case kJSTypeString:
-        return toText(ctx, value);
-    default:
-        break;
+    case kJSTypeNull: return {};
+    case kJSTypeBoolean: return JSValueToBoolean(ctx, value);
+    case kJSTypeNumber: return JSValueToNumber(ctx, value, nullptr);
+    case kJSTypeString: return toText(ctx, value);
+    default: break;
     }
     // Arrays and plain objects travel as JSON; anything JSON cannot carry
     // (functions, cycles) falls back to its text form.
@@ -57,15 +52,13 @@ JSValueRef MUDJavascriptValue::fromVariant(JSContextRef ctx, const QVariant& val
     if (!value.isValid() || value.isNull())
         return JSValueMakeUndefined(ctx);
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return JSValueMakeBoolean(ctx, value.toBool());
+    case QMetaType::Bool: return JSValueMakeBoolean(ctx, value.toBool());
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Double:
-    case QMetaType::Float:
-        return JSValueMakeNumber(ctx, value.toDouble());
+    case QMetaType::Float: return JSValueMakeNumber(ctx, value.toDouble());
     case QMetaType::QVariantList:
     case QMetaType::QStringList:
     case QMetaType::QVariantMap: {
@@ -75,8 +68,7 @@ JSValueRef MUDJavascriptValue::fromVariant(JSContextRef ctx, const QVariant& val
         JSStringRelease(json);
         return result ? result : JSValueMakeUndefined(ctx);
     }
-    default:
-        break;
+    default: break;
     }
     JSStringRef string = createString(value.toString());
     JSValueRef result = JSValueMakeString(ctx, string);

@@ -6,8 +6,8 @@
 // that are driven, not watched. Main thread.
 class NullDesktopIntegration : public MUDDesktopIntegration {
 public:
-    void setBadge(const QString&) override {}
-    void setStatus(const QString&) override {}
-    void postNotification(const QString&, const QString&) override {}
-    void beep() override {}
+    void setBadge(const QString&) override { }
+    void setStatus(const QString&) override { }
+    void postNotification(const QString&, const QString&) override { }
+    void beep() override { }
 };

@@ -7,7 +7,7 @@
 // use LogRecorder instead. Any thread (it keeps nothing).
 class NullLogDelegate : public CVLogHelperDelegate {
 public:
-    void logMessageType(int, const QString&) override {}
-    void logEvent(const QString&, const QVariantMap&) override {}
-    void logError(const QString&, const QVariantMap&) override {}
+    void logMessageType(int, const QString&) override { }
+    void logEvent(const QString&, const QVariantMap&) override { }
+    void logError(const QString&, const QVariantMap&) override { }
 };
