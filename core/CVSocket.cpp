@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/CVTLSSession.h"
+
 namespace {
 // One read hands over at most this much, so a flooding server cannot make a
 // single call grow without bound.
@@ -25,6 +27,8 @@ constexpr qsizetype kReadChunkBytes = 64 * 1024;
 constexpr int kNextAttemptDelayMs = 250;
 // A name that resolves to more addresses is tried on its first ones only.
 constexpr qsizetype kMaximumAddresses = 16;
+// How long a read waits for the rest of a TLS record whose first bytes came.
+constexpr int kRecordCompletionWaitMs = 100;
 
 QString errnoText(int error)
 {
@@ -268,16 +272,38 @@ bool CVSocket::setKeepAlive(int idleSeconds, int intervalSeconds, int count)
     return set;
 }
 
+bool CVSocket::startTLS(const QString& hostName, int maxWaitMs, const std::function<bool()>& cancelled)
+{
+    if (m_fd < 0 || !m_connected || m_tls) {
+        setError(QStringLiteral("TLS needs a plain connection to start on"));
+        return false;
+    }
+    auto session = std::make_unique<CVTLSSession>(m_fd);
+    if (!session->handshake(hostName, maxWaitMs, cancelled)) {
+        setError(session->failureText());
+        close();
+        return false;
+    }
+    m_tls = std::move(session);
+    return true;
+}
+
 QByteArray CVSocket::receiveBytes()
 {
     if (m_fd < 0)
         return {};
-    pollfd waiting[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    const int ready = poll(waiting, m_wakeFd >= 0 ? 2 : 1, m_maxReadIdleMs);
-    if (ready <= 0)
-        return {};
-    if (!(waiting[0].revents & (POLLIN | POLLHUP | POLLERR)))
-        return {};
+    // What TLS already decrypted is delivered without waiting: the socket
+    // may never become readable again for it.
+    if (!m_tls || !m_tls->hasPendingData()) {
+        pollfd waiting[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        const int ready = poll(waiting, m_wakeFd >= 0 ? 2 : 1, m_maxReadIdleMs);
+        if (ready <= 0)
+            return {};
+        if (!(waiting[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            return {};
+    }
+    if (m_tls)
+        return receiveTLS();
 
     QByteArray received;
     while (received.size() < kMaxReadBytes) {
@@ -298,10 +324,76 @@ QByteArray CVSocket::receiveBytes()
     return received;
 }
 
+QByteArray CVSocket::receiveTLS()
+{
+    QByteArray received;
+    // Bytes of a record that has begun to arrive are data that came: the
+    // read waits for the rest, as a plain read would have returned them.
+    QDeadlineTimer recordWait(qMin(m_maxReadIdleMs, kRecordCompletionWaitMs));
+    while (received.size() < kMaxReadBytes) {
+        const qsizetype offset = received.size();
+        received.resize(offset + kReadChunkBytes);
+        qsizetype count = 0;
+        const CVTLSSession::IOStatus status = m_tls->read(received.data() + offset, kReadChunkBytes, &count);
+        received.resize(offset + count);
+        if (status == CVTLSSession::IOStatus::Done)
+            continue;
+        if (status == CVTLSSession::IOStatus::WouldBlock) {
+            pollfd waiting{m_fd, POLLIN, 0};
+            if (received.isEmpty() && m_tls->wantsRead() && m_tls->hasPartialRecord() && !recordWait.hasExpired() &&
+                poll(&waiting, 1, int(recordWait.remainingTime())) > 0)
+                continue;
+            break;
+        }
+        setError(m_tls->errorText());
+        close();
+        break;
+    }
+    return received;
+}
+
+bool CVSocket::sendTLS(const QByteArray& bytes)
+{
+    if (!m_tlsUnsent.isEmpty() && !writeTLS(QByteArray(m_tlsUnsent)))
+        return false;
+    return writeTLS(bytes);
+}
+
+bool CVSocket::writeTLS(const QByteArray& bytes)
+{
+    m_tlsUnsent.clear();
+    qsizetype sent = 0;
+    // The idle limit counts from the last progress, as for a plain send.
+    QDeadlineTimer idle(m_maxSendIdleMs);
+    while (sent < bytes.size()) {
+        qsizetype count = 0;
+        const CVTLSSession::IOStatus status = m_tls->write(bytes.constData() + sent, bytes.size() - sent, &count);
+        if (status == CVTLSSession::IOStatus::Done) {
+            sent += count;
+            idle.setRemainingTime(m_maxSendIdleMs);
+            continue;
+        }
+        if (status == CVTLSSession::IOStatus::WouldBlock) {
+            pollfd waiting{m_fd, short(m_tls->wantsRead() ? POLLIN : POLLOUT), 0};
+            if (!idle.hasExpired() && poll(&waiting, 1, int(idle.remainingTime())) > 0)
+                continue;
+            m_tlsUnsent = bytes.mid(sent);
+            setError(QStringLiteral("Send idle limit of %1 ms reached").arg(m_maxSendIdleMs));
+            return false;
+        }
+        setError(m_tls->errorText());
+        close();
+        return false;
+    }
+    return true;
+}
+
 bool CVSocket::sendBytes(const QByteArray& bytes)
 {
     if (m_fd < 0 || !m_connected)
         return false;
+    if (m_tls)
+        return bytes.isEmpty() || sendTLS(bytes);
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t count = send(m_fd, bytes.constData() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -328,6 +420,11 @@ bool CVSocket::sendBytes(const QByteArray& bytes)
 void CVSocket::close()
 {
     m_connected = false;
+    if (m_tls) {
+        m_tls->shutdown();
+        m_tls.reset();
+    }
+    m_tlsUnsent.clear();
     if (m_fd < 0)
         return;
     // No lingering is set, so close() returns at once and the kernel sends

@@ -6,10 +6,14 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <memory>
+
+class CVTLSSession;
 
 // A client TCP connection over POSIX sockets: connect with a time-out, reads
 // and sends that give up after an idle limit, a close that never blocks, and
-// a wake-up that makes a waiting read return early.
+// a wake-up that makes a waiting read return early. After startTLS the same
+// reads and sends carry their bytes through TLS instead.
 //
 // Threads: one owner thread connects, reads, sends and closes. isConnected(),
 // wake() and the error accessors may be called from any thread.
@@ -54,6 +58,15 @@ public:
     // not connected or the system refuses. Owner thread.
     bool setKeepAlive(int idleSeconds, int intervalSeconds, int count);
 
+    // Speaks TLS over the connection from now on: shakes hands as the
+    // client of `hostName` within `maxWaitMs`, or until `cancelled` says so
+    // (see CVTLSSession). False, with the connection closed and
+    // lastErrorText() saying why, when the handshake fails. Owner thread.
+    bool startTLS(const QString& hostName, int maxWaitMs, const std::function<bool()>& cancelled = {});
+    // The TLS session once startTLS succeeded, until close(); null for a
+    // plain connection. Owner thread.
+    const CVTLSSession* tlsSession() const { return m_tls.get(); }
+
     void setMaxReadIdleMs(int ms) { m_maxReadIdleMs = ms; }
     void setMaxSendIdleMs(int ms) { m_maxSendIdleMs = ms; }
 
@@ -95,6 +108,10 @@ private:
     // (its descriptor then in m_fd), or -1 with the reasons why not.
     qsizetype connectFirstOf(const QList<QByteArray>& addresses, int maxWaitMs, QStringList* reasons);
     void setError(const QString& text);
+    // The reads and sends of a TLS connection.
+    QByteArray receiveTLS();
+    bool sendTLS(const QByteArray& bytes);
+    bool writeTLS(const QByteArray& bytes);
 
     Resolver m_resolver = systemResolve;
     int m_fd = -1;
@@ -104,6 +121,10 @@ private:
     std::atomic<bool> m_connected{false};
     QString m_peerAddress;
     quint16 m_peerPort = 0;
+    std::unique_ptr<CVTLSSession> m_tls;
+    // The rest of a TLS send that stalled: TLS must be given the same bytes
+    // again before anything new.
+    QByteArray m_tlsUnsent;
 
     mutable QMutex m_errorMutex;
     QString m_lastErrorText;

@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libjavascriptcoregtk-4.1-dev libicu-dev zlib1g-dev
+  libssl-dev ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   tinymux

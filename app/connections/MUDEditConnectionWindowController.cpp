@@ -77,6 +77,7 @@ void MUDEditConnectionWindowController::buildInterface()
     m_passwordField->setEchoMode(QLineEdit::Password);
     m_passwordField->setPlaceholderText(tr("optional"));
     m_reconnectCheckbox = new QCheckBox(tr("Reconnect automatically"));
+    m_secureCheckbox = new QCheckBox(tr("Secure connection (TLS)"));
 
     auto* form = new QFormLayout;
     form->addRow(tr("Title:"), m_titleField);
@@ -85,6 +86,7 @@ void MUDEditConnectionWindowController::buildInterface()
     form->addRow(tr("User:"), m_userField);
     form->addRow(tr("Password:"), m_passwordField);
     form->addRow(QString(), m_reconnectCheckbox);
+    form->addRow(QString(), m_secureCheckbox);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_iconButton, 0, Qt::AlignTop);
@@ -126,6 +128,7 @@ void MUDEditConnectionWindowController::fillFields()
     // Port 0 means none: the field starts empty rather than with a "0" to delete.
     m_serverPortField->setText(connection.port() == 0 ? QString() : QString::number(connection.port()));
     m_reconnectCheckbox->setChecked(connection.automaticallyReconnect());
+    m_secureCheckbox->setChecked(connection.isSecure());
 
     if (!connection.title().isEmpty()) {
         setWindowTitle(tr("Edit connection"));
@@ -153,6 +156,7 @@ void MUDEditConnectionWindowController::onSave()
     working->setPort(portFromText(m_serverPortField->text()));
     working->setPassword(m_passwordField->text());
     working->setAutomaticallyReconnect(m_reconnectCheckbox->isChecked());
+    working->setSecure(m_secureCheckbox->isChecked());
 
     if (failsChecks())
         return;

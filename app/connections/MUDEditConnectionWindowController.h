@@ -45,6 +45,7 @@ public:
     QLineEdit* userField() const { return m_userField; }
     QLineEdit* passwordField() const { return m_passwordField; }
     QCheckBox* reconnectCheckbox() const { return m_reconnectCheckbox; }
+    QCheckBox* secureCheckbox() const { return m_secureCheckbox; }
     MUDConnectionLoginScriptWindow* loginScriptWindowController() const;
     // The error alert while it is shown.
     QMessageBox* errorAlert() const;
@@ -69,4 +70,5 @@ private:
     QLineEdit* m_userField = nullptr;
     QLineEdit* m_passwordField = nullptr;
     QCheckBox* m_reconnectCheckbox = nullptr;
+    QCheckBox* m_secureCheckbox = nullptr;
 };

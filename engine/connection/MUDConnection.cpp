@@ -17,6 +17,7 @@ const QString kUser = QStringLiteral("user");
 const QString kPassword = QStringLiteral("password");
 const QString kAutomaticallyReconnect = QStringLiteral("automaticallyReconnect");
 const QString kLoginScript = QStringLiteral("loginScript");
+const QString kSecure = QStringLiteral("secure");
 
 QStringList defaultIgnoreKeywords()
 {
@@ -105,6 +106,7 @@ std::shared_ptr<MUDConnection> MUDConnection::connectionFromDictionaryRepresenta
     fields.password = stringValue(dictionary, kPassword, title);
     fields.automaticallyReconnect = boolValue(dictionary, kAutomaticallyReconnect, title);
     fields.loginScript = stringValue(dictionary, kLoginScript, title);
+    fields.secure = boolValue(dictionary, kSecure, title);
     return connection;
 }
 
@@ -114,7 +116,7 @@ QJsonObject MUDConnection::dictionaryRepresentation() const
     const QJsonValue portValue = port <= quint64(std::numeric_limits<qint64>::max())
                                      ? QJsonValue(static_cast<qint64>(port))
                                      : QJsonValue(static_cast<double>(port));
-    return QJsonObject{
+    QJsonObject dictionary{
         {kConnectionId, QJsonValue(m_fields.connectionId)},
         {kHost, QJsonValue(m_fields.host)},
         {kPort, portValue},
@@ -123,6 +125,9 @@ QJsonObject MUDConnection::dictionaryRepresentation() const
         {kAutomaticallyReconnect, QJsonValue(m_fields.automaticallyReconnect)},
         {kLoginScript, QJsonValue(m_fields.loginScript)},
     };
+    if (m_fields.secure)
+        dictionary.insert(kSecure, 1);
+    return dictionary;
 }
 
 void MUDConnection::setIgnoreKeywords(const QStringList& value)

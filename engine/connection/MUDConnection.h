@@ -25,8 +25,9 @@ public:
     // Never fails: a missing or unusable value leaves its field at the default.
     static std::shared_ptr<MUDConnection> connectionFromDictionaryRepresentation(const QJsonObject& dictionary,
                                                                                  const QString& title);
-    // The stored form: exactly the seven keys of connection.json; the title is
-    // the folder name and is not part of it.
+    // The stored form: the seven keys of connection.json, plus "secure": 1 for
+    // a TLS connection only, so a plain connection's file stays as it was;
+    // the title is the folder name and is not part of it.
     QJsonObject dictionaryRepresentation() const;
 
     QStringList propertiesToSkipForCopy() const override { return {QStringLiteral("modifiedInstance")}; }
@@ -35,6 +36,9 @@ public:
 
     bool automaticallyReconnect() const { return m_fields.automaticallyReconnect; }
     void setAutomaticallyReconnect(bool value) { m_fields.automaticallyReconnect = value; }
+    // The connection speaks TLS to the server.
+    bool isSecure() const { return m_fields.secure; }
+    void setSecure(bool value) { m_fields.secure = value; }
     std::shared_ptr<MUDConnection> modifiedInstance() const { return m_modifiedInstance; }
     void setModifiedInstance(std::shared_ptr<MUDConnection> value) { m_modifiedInstance = std::move(value); }
     // String fields are null ("none") until set; a loaded record has "" instead.
@@ -76,6 +80,7 @@ private:
         QString password;
         QString loginScript;
         QStringList ignoreKeywords;
+        bool secure = false;
     };
 
     Fields m_fields;

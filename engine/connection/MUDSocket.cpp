@@ -8,6 +8,8 @@
 #include "core/CVLogHelper.h"
 #include "core/CVMainThread.h"
 #include "core/CVSocket.h"
+#include "core/CVTLSSession.h"
+#include "engine/connection/MUDCertificatePin.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocketDelegate.h"
 
@@ -71,7 +73,9 @@ void MUDSocket::connect()
     // Read on this thread: the worker must not race with edits of the record.
     const QString host = m_connection ? m_connection->host() : QString();
     const quint64 port = m_connection ? m_connection->port() : 0;
-    std::thread([self, host, port] { self->connectOnWorker(host, port); }).detach();
+    const bool secure = m_connection && m_connection->isSecure();
+    const QByteArray pin = secure ? MUDCertificatePin::pinnedFingerprint(*m_connection) : QByteArray();
+    std::thread([self, host, port, secure, pin] { self->connectOnWorker(host, port, secure, pin); }).detach();
 }
 
 bool MUDSocket::isConnected() const
@@ -126,7 +130,13 @@ QString MUDSocket::connectionFailedMessage(const QStringList& reasons)
     return message;
 }
 
-void MUDSocket::connectOnWorker(const QString& host, quint64 port)
+MUDSocketSecurity MUDSocket::security() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_security;
+}
+
+void MUDSocket::connectOnWorker(const QString& host, quint64 port, bool secure, const QByteArray& pinnedSHA256)
 {
     auto socket = std::make_shared<CVSocket>();
     {
@@ -134,13 +144,11 @@ void MUDSocket::connectOnWorker(const QString& host, quint64 port)
         m_socket = socket;
     }
     if (!socket->connect(host, port, kConnectWaitMs)) {
-        CVLog(QStringLiteral("Failed to connect"));
-        const QString message = connectionFailedMessage(socket->connectFailReasons());
-        postToDelegate([message](MUDSocketDelegate& delegate, MUDSocket* self) {
-            delegate.MUDSocketConnectionFailed(self, message);
-        });
+        reportConnectionFailed(socket->connectFailReasons());
         return;
     }
+    if (secure && !secureConnection(*socket, host, port, pinnedSHA256))
+        return;
     socket->setMaxReadIdleMs(m_readWaitMs);
     socket->setMaxSendIdleMs(kSendIdleMs);
     if (!socket->setKeepAlive(kKeepAliveIdleSeconds, kKeepAliveIntervalSeconds, kKeepAliveProbes))
@@ -150,6 +158,41 @@ void MUDSocket::connectOnWorker(const QString& host, quint64 port)
     registerConnected(shared_from_this(), true);
     // This worker goes on as the connection loop.
     connectionLoop(socket);
+}
+
+bool MUDSocket::secureConnection(CVSocket& socket, const QString& host, quint64 port, const QByteArray& pinnedSHA256)
+{
+    const QString server = QStringLiteral("%1:%2").arg(host).arg(port);
+    if (!socket.startTLS(host, m_handshakeWaitMs, [this] { return wantsToDisconnect(); })) {
+        CVLog(QStringLiteral("MUDSocket - secure connection to %1 failed: %2").arg(server, socket.lastErrorText()));
+        reportConnectionFailed({socket.lastErrorText()});
+        return false;
+    }
+    const CVTLSSession& tls = *socket.tlsSession();
+    const MUDSocketSecurity security =
+        MUDSocketSecurity::judge(tls.protocolVersion(), tls.verification() == CVTLSSession::Verification::Verified,
+                                 tls.verificationText(), tls.peerCertificate(), pinnedSHA256);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_security = security;
+    }
+    if (security.isSecure()) {
+        CVLog(QStringLiteral("MUDSocket - %1 to %2").arg(security.statusText(), server));
+        return true;
+    }
+    socket.close();
+    CVLog(QStringLiteral("MUDSocket - secure connection to %1 refused: %2 (SHA-256 %3)")
+              .arg(server, security.refusalText(), security.certificate.fingerprintText()));
+    reportConnectionFailed({security.refusalText()});
+    return false;
+}
+
+void MUDSocket::reportConnectionFailed(const QStringList& reasons)
+{
+    CVLog(QStringLiteral("Failed to connect"));
+    const QString message = connectionFailedMessage(reasons);
+    postToDelegate(
+        [message](MUDSocketDelegate& delegate, MUDSocket* self) { delegate.MUDSocketConnectionFailed(self, message); });
 }
 
 void MUDSocket::connectionLoop(const std::shared_ptr<CVSocket>& socket)

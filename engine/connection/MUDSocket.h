@@ -8,26 +8,33 @@
 #include <functional>
 #include <memory>
 
+#include "engine/connection/MUDSocketSecurity.h"
+
 class CVSocket;
 class MUDConnection;
 class MUDSocketDelegate;
 
 // Carries one session's bytes to and from the game server of a MUDConnection:
-// a worker connects, then runs the connection loop that reads, sends queued
-// lines and keeps the line alive, reporting to a weakly held delegate.
+// a worker connects (and, for a secure connection, shakes hands in TLS and
+// judges the server's certificate), then runs the connection loop that
+// reads, sends queued lines and keeps the line alive, reporting to a weakly
+// held delegate. Above the socket TLS changes nothing: the loop and the
+// delegate see the same bytes either way.
 // Serves exactly one connect attempt; sessions make a new one per connect.
 //
 // Threads: connect(), sendText(), disconnect() and isConnected() from the main
 // thread (or any thread); one worker thread per socket connects and then runs
 // the loop, holding the socket alive until the loop ends. The send queue,
 // the disconnect request, the library socket pointer and the delegate are
-// guarded by m_mutex; the registry by its own lock. Must be owned by a
+// guarded by m_mutex, and so is the security found in the handshake; the
+// registry by its own lock. Must be owned by a
 // std::shared_ptr (the worker keeps a reference).
 class MUDSocket : public std::enable_shared_from_this<MUDSocket> {
 public:
     static constexpr double DefaultKeepAliveInterval = 20.0;
     static constexpr int DefaultReadWaitMs = 100;
     static constexpr int DefaultPauseAfterSendMs = 10;
+    static constexpr int DefaultHandshakeWaitMs = 10000;
 
     explicit MUDSocket(std::shared_ptr<MUDConnection> connection);
     ~MUDSocket();
@@ -61,13 +68,24 @@ public:
     // show that no line waits for them. Set before connect().
     void setReadWaitMs(int ms) { m_readWaitMs = ms; }
     void setPauseAfterSendMs(int ms) { m_pauseAfterSendMs = ms; }
+    // How long a TLS handshake may take, on top of the TCP connect's own
+    // limit. Set before connect().
+    void setHandshakeWaitMs(int ms) { m_handshakeWaitMs = ms; }
+
+    // How the connection is secured: set before MUDSocketHasConnected or,
+    // when the certificate was refused, before MUDSocketConnectionFailed.
+    MUDSocketSecurity security() const;
 
     // The failure text for the delegate: the reasons joined by " ", trimmed,
     // ending in "." (so no reason at all gives ".").
     static QString connectionFailedMessage(const QStringList& reasons);
 
 private:
-    void connectOnWorker(const QString& host, quint64 port);
+    void connectOnWorker(const QString& host, quint64 port, bool secure, const QByteArray& pinnedSHA256);
+    // The TLS handshake and the certificate's judgement; false (failure
+    // reported) when the connection cannot go on.
+    bool secureConnection(CVSocket& socket, const QString& host, quint64 port, const QByteArray& pinnedSHA256);
+    void reportConnectionFailed(const QStringList& reasons);
     void connectionLoop(const std::shared_ptr<CVSocket>& socket);
     void dataPass(CVSocket& socket);
     bool receiveAndDeliver(CVSocket& socket);
@@ -80,6 +98,7 @@ private:
     std::atomic<double> m_keepAliveInterval{DefaultKeepAliveInterval};
     std::atomic<int> m_readWaitMs{DefaultReadWaitMs};
     std::atomic<int> m_pauseAfterSendMs{DefaultPauseAfterSendMs};
+    std::atomic<int> m_handshakeWaitMs{DefaultHandshakeWaitMs};
     std::atomic<bool> m_isConnecting{false};
 
     mutable QMutex m_mutex;
@@ -87,4 +106,5 @@ private:
     bool m_wantsToDisconnect = false;
     std::shared_ptr<CVSocket> m_socket;
     std::weak_ptr<MUDSocketDelegate> m_delegate;
+    MUDSocketSecurity m_security;
 };

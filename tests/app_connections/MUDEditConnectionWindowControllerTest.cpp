@@ -1,8 +1,11 @@
 #include "app/connections/MUDEditConnectionWindowController.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -276,4 +279,68 @@ TEST(ConnectionEditorPort, IsTheLeadingDigitsWithinThePortRange)
                 {"65535", 65535}, {"65536", 0}, {"99999999999999999999", 0}};
     for (const auto& row : rows)
         EXPECT_EQ(MUDEditConnectionWindowController::portFromText(row.text), row.port) << row.text;
+}
+
+namespace {
+QJsonObject storedFile(const QString& title)
+{
+    QFile file(QDir(MUDPreservation::rootDirectoryForConnections()).filePath(title + ".mud/connection.json"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+void clickSave(MUDEditConnectionWindowController* editor)
+{
+    for (QPushButton* button : editor->findChildren<QPushButton*>()) {
+        if (button->text() == "Save")
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+}
+} // namespace
+
+// The box is clicked and the sheet saved as a person does; the file on disk
+// gains "secure": 1, and loses it again when the box is cleared, so a plain
+// connection's file keeps exactly its seven keys.
+TEST_F(ConnectionEditor, TheSecureBoxAddsTheSecureKeyOnlyWhileItIsOn)
+{
+    {
+        OpenEditor sheet(newConnection());
+        sheet.fill("Plain", "127.0.0.1", "4000");
+        EXPECT_EQ(sheet.editor->secureCheckbox()->text(), "Secure connection (TLS)");
+        EXPECT_FALSE(sheet.editor->secureCheckbox()->isChecked());
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    QStringList plainKeys = storedFile("Plain").keys();
+    plainKeys.sort();
+    EXPECT_EQ(plainKeys, QStringList({"automaticallyReconnect", "connectionId", "host", "loginScript", "password",
+                                      "port", "user"}));
+
+    auto stored = MUDPreservation::loadConnectionById("NEW-ID");
+    ASSERT_TRUE(stored);
+    {
+        OpenEditor sheet(stored);
+        QCheckBox* box = sheet.editor->secureCheckbox();
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
+        EXPECT_TRUE(box->isChecked());
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    const QJsonObject secureFile = storedFile("Plain");
+    EXPECT_EQ(secureFile.size(), 8);
+    EXPECT_TRUE(secureFile.value("secure").isDouble());
+    EXPECT_EQ(secureFile.value("secure").toInteger(), 1);
+
+    stored = MUDPreservation::loadConnectionById("NEW-ID");
+    ASSERT_TRUE(stored && stored->isSecure());
+    {
+        OpenEditor sheet(stored);
+        QCheckBox* box = sheet.editor->secureCheckbox();
+        EXPECT_TRUE(box->isChecked()) << "the editor shows the stored choice";
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    EXPECT_FALSE(storedFile("Plain").contains("secure"));
+    EXPECT_EQ(storedFile("Plain").size(), 7);
 }

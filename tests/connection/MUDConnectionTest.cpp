@@ -143,3 +143,41 @@ TEST(MUDConnection, CopyLeavesOutTheWorkingCopy)
     EXPECT_EQ(assigned.host(), "h");
     EXPECT_EQ(assigned.modifiedInstance(), ownWorkingCopy);
 }
+
+// A TLS connection adds one key; a plain one's file keeps its seven keys, so
+// files written before TLS existed and files of plain connections read the same.
+TEST(MUDConnection, SecureIsStoredAsOneOnlyWhenOn)
+{
+    MUDConnection connection;
+    connection.setHost("h");
+    connection.setPort(4000);
+    EXPECT_FALSE(connection.isSecure());
+    EXPECT_FALSE(connection.dictionaryRepresentation().contains("secure"));
+    EXPECT_EQ(connection.dictionaryRepresentation().size(), 7);
+
+    connection.setSecure(true);
+    const QJsonObject dictionary = connection.dictionaryRepresentation();
+    EXPECT_EQ(dictionary.size(), 8);
+    EXPECT_TRUE(dictionary.value("secure").isDouble());
+    EXPECT_EQ(dictionary.value("secure").toInteger(), 1);
+    EXPECT_TRUE(savedAndLoaded(connection, "T")->isSecure());
+    EXPECT_TRUE(connection.copy()->isSecure());
+}
+
+TEST(MUDConnection, SecureReadsNumbersAndBooleansAndIgnoresOtherTypes)
+{
+    struct Row {
+        const char* json;
+        bool secure;
+        int logLines;
+    };
+    const Row rows[] = {
+        {R"({"host": "h"})", false, 0},   {R"({"secure": 1})", true, 0},      {R"({"secure": 0})", false, 0},
+        {R"({"secure": true})", true, 0}, {R"({"secure": "yes"})", false, 1}, {R"({"secure": null})", false, 1},
+    };
+    for (const Row& row : rows) {
+        LogRecorder log;
+        EXPECT_EQ(fromJson(row.json)->isSecure(), row.secure) << row.json;
+        EXPECT_EQ(log.lines().size(), row.logLines) << row.json;
+    }
+}

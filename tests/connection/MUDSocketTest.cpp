@@ -10,74 +10,14 @@
 #include <sys/socket.h>
 
 #include "LoopbackServer.h"
+#include "RecordingSocketDelegate.h"
 #include "TestSupport.h"
+#include "TrustedTLSFront.h"
 #include "core/CVMainThread.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocketDelegate.h"
 
 namespace {
-// Records every callback; counts live outside so a test can drop the
-// delegate and still see that nothing reached it.
-struct Calls {
-    std::atomic<int> connected{0};
-    std::atomic<int> failed{0};
-    std::atomic<int> disconnected{0};
-    std::atomic<int> offMainThread{0};
-    std::atomic<int> dataOnMainThread{0};
-    mutable QMutex mutex;
-    QString failureMessage;
-    QByteArray data;
-
-    QByteArray receivedData() const
-    {
-        QMutexLocker lock(&mutex);
-        // Deep copies keep buffers from being shared between the loop and main thread.
-        return QByteArray(data.constData(), data.size());
-    }
-};
-
-class RecordingDelegate : public MUDSocketDelegate {
-public:
-    explicit RecordingDelegate(Calls& calls, std::chrono::milliseconds delayPerRead = {})
-        : m_calls(calls)
-        , m_delayPerRead(delayPerRead)
-    {
-    }
-
-    void MUDSocketHasConnected(MUDSocket*) override { record(m_calls.connected); }
-    void MUDSocketConnectionFailed(MUDSocket*, const QString& errorMessage) override
-    {
-        {
-            QMutexLocker lock(&m_calls.mutex);
-            m_calls.failureMessage = errorMessage;
-        }
-        record(m_calls.failed);
-    }
-    void MUDSocketReceivedData(MUDSocket*, QByteArray& data) override
-    {
-        if (fc_isMainThread())
-            ++m_calls.dataOnMainThread;
-        {
-            QMutexLocker lock(&m_calls.mutex);
-            m_calls.data.append(data.constData(), data.size());
-        }
-        // Stands in for a session that takes time to decode each read.
-        std::this_thread::sleep_for(m_delayPerRead);
-    }
-    void MUDSocketHasDisconnected(MUDSocket*) override { record(m_calls.disconnected); }
-
-private:
-    void record(std::atomic<int>& counter)
-    {
-        if (!fc_isMainThread())
-            ++m_calls.offMainThread;
-        ++counter;
-    }
-
-    Calls& m_calls;
-    std::chrono::milliseconds m_delayPerRead;
-};
-
 // This process's descriptor of a TCP connection to `port` on the loopback
 // address, found the way a system tool would (every open descriptor), or -1.
 int clientDescriptorConnectedTo(quint16 port)
@@ -114,21 +54,27 @@ protected:
         auto connection = std::make_shared<MUDConnection>();
         connection->setHost("127.0.0.1");
         connection->setPort(port);
+        connection->setSecure(m_tls && port == m_tls->server.port());
         auto socket = std::make_shared<MUDSocket>(connection);
-        m_delegate = std::make_shared<RecordingDelegate>(m_calls, delayPerRead);
+        m_delegate = std::make_shared<RecordingSocketDelegate>(m_calls, delayPerRead);
         socket->setDelegate(m_delegate);
         return socket;
     }
 
     std::shared_ptr<MUDSocket> connectedSocket(std::chrono::milliseconds delayPerRead = {})
     {
-        return connected(makeSocket(m_server.port(), delayPerRead));
+        return connected(makeSocket(gamePort(), delayPerRead));
     }
+
+    // The game server's port: the TLS front's when there is one.
+    quint16 gamePort() const { return m_tls ? m_tls->server.port() : m_server.port(); }
 
     std::shared_ptr<MUDSocket> connected(std::shared_ptr<MUDSocket> socket)
     {
         socket->connect();
         EXPECT_TRUE(waitUntil([&] { return m_calls.connected == 1 && m_server.hasClient(); }));
+        EXPECT_EQ(socket->security().trust,
+                  m_tls ? MUDSocketSecurity::Trust::Verified : MUDSocketSecurity::Trust::Plain);
         return socket;
     }
 
@@ -144,11 +90,32 @@ protected:
     }
 
     LoopbackServer m_server;
-    Calls m_calls;
-    std::shared_ptr<RecordingDelegate> m_delegate;
+    std::unique_ptr<TrustedTLSFront> m_tls;
+    SocketCalls m_calls;
+    std::shared_ptr<RecordingSocketDelegate> m_delegate;
     LogRecorder m_log;
 };
 }
+
+enum class Transport { Plain, TLS };
+
+// The same behaviours over a plain connection and over TLS: above the
+// socket nothing may tell them apart.
+class MUDSocketTransportTest : public MUDSocketTest, public ::testing::WithParamInterface<Transport> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Transport::TLS) {
+            m_tls = std::make_unique<TrustedTLSFront>(m_server.port());
+            ASSERT_TRUE(m_tls->server.isListening());
+        }
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Over, MUDSocketTransportTest, ::testing::Values(Transport::Plain, Transport::TLS),
+                         [](const ::testing::TestParamInfo<Transport>& row) {
+                             return row.param == Transport::TLS ? "TLS" : "Plain";
+                         });
 
 TEST(MUDSocketFailureMessage, JoinsTrimsAndEndsInAPeriod)
 {
@@ -188,7 +155,7 @@ TEST_F(MUDSocketTest, RefusedPortReportsOneFailureEndingInAPeriod)
     EXPECT_FALSE(isRegistered(socket));
 }
 
-TEST_F(MUDSocketTest, DisconnectIsReportedExactlyOnceAndEmptiesTheRegistry)
+TEST_P(MUDSocketTransportTest, DisconnectIsReportedExactlyOnceAndEmptiesTheRegistry)
 {
     auto socket = connectedSocket();
     EXPECT_TRUE(socket->isConnected());
@@ -205,7 +172,7 @@ TEST_F(MUDSocketTest, DisconnectIsReportedExactlyOnceAndEmptiesTheRegistry)
     EXPECT_EQ(m_log.count("Closing a MUDSocket."), 1);
 }
 
-TEST_F(MUDSocketTest, ServerDropIsReportedOnceWithoutAClose)
+TEST_P(MUDSocketTransportTest, ServerDropIsReportedOnceWithoutAClose)
 {
     auto socket = connectedSocket();
     m_server.dropClient();
@@ -227,7 +194,7 @@ TEST_F(MUDSocketTest, SecondConnectIsRefusedWithALogLine)
     EXPECT_EQ(m_server.acceptedCount(), 1);
 }
 
-TEST_F(MUDSocketTest, ReceivedBytesReachTheDelegateUnchangedOnTheLoopThread)
+TEST_P(MUDSocketTransportTest, ReceivedBytesReachTheDelegateUnchangedOnTheLoopThread)
 {
     auto socket = connectedSocket();
     // The literal's own size keeps the embedded NUL and nothing past the end.
@@ -237,7 +204,7 @@ TEST_F(MUDSocketTest, ReceivedBytesReachTheDelegateUnchangedOnTheLoopThread)
     EXPECT_EQ(m_calls.receivedData(), bytes);
 }
 
-TEST_F(MUDSocketTest, SendTextEndsEveryLineWithOneLineFeed)
+TEST_P(MUDSocketTransportTest, SendTextEndsEveryLineWithOneLineFeed)
 {
     auto socket = connectedSocket();
     EXPECT_TRUE(socket->sendText("look"));
@@ -249,9 +216,9 @@ TEST_F(MUDSocketTest, SendTextEndsEveryLineWithOneLineFeed)
     EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>({"look", "say hi", "", "say \xc3\xa9t\xc3\xa9"}));
 }
 
-TEST_F(MUDSocketTest, KeepAliveIsOneEmptySendAfterTheIntervalThenTheCountRestarts)
+TEST_P(MUDSocketTransportTest, KeepAliveIsOneEmptySendAfterTheIntervalThenTheCountRestarts)
 {
-    auto socket = makeSocket(m_server.port());
+    auto socket = makeSocket(gamePort());
     socket->setKeepAliveInterval(0.3);
     socket->connect();
     ASSERT_TRUE(waitUntil([&] { return m_calls.connected == 1 && socket->lastSendTimeInterval() > 0; }));
@@ -292,7 +259,7 @@ TEST_F(MUDSocketTest, TheKernelKeepsAnIdleConnectionAliveAfterTwentySeconds)
 
 // A delegate that takes 2 ms per read keeps the socket's receive buffer full
 // while the server floods, so every read in that time returns data.
-TEST_F(MUDSocketTest, QueuedLinesWaitWhileTheServerFloods)
+TEST_P(MUDSocketTransportTest, QueuedLinesWaitWhileTheServerFloods)
 {
     auto socket = connectedSocket(std::chrono::milliseconds(2));
     m_server.startFlood();
@@ -311,11 +278,11 @@ TEST_F(MUDSocketTest, QueuedLinesWaitWhileTheServerFloods)
 // would never arrive within the test.
 constexpr int kLongerThanAnyTest = 10 * 60 * 1000;
 
-TEST_F(MUDSocketTest, ThreeQueuedLinesGoOutInOrderInOnePass)
+TEST_P(MUDSocketTransportTest, ThreeQueuedLinesGoOutInOrderInOnePass)
 {
     // After a send the loop pauses for as long as a test can wait, unless a
     // new line wakes it: a line left for a later pass would never arrive.
-    auto socket = makeSocket(m_server.port(), std::chrono::milliseconds(2));
+    auto socket = makeSocket(gamePort(), std::chrono::milliseconds(2));
     socket->setPauseAfterSendMs(kLongerThanAnyTest);
     connected(socket);
     // The flood holds the loop in passes that end with data, so all three
@@ -331,11 +298,11 @@ TEST_F(MUDSocketTest, ThreeQueuedLinesGoOutInOrderInOnePass)
     EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>({"north", "east", "south"}));
 }
 
-TEST_F(MUDSocketTest, AQueuedLineWakesAnIdleLoop)
+TEST_P(MUDSocketTransportTest, AQueuedLineWakesAnIdleLoop)
 {
     // A read waits for data for as long as a test can wait: a line that did
     // not wake it would never arrive.
-    auto socket = makeSocket(m_server.port());
+    auto socket = makeSocket(gamePort());
     socket->setReadWaitMs(kLongerThanAnyTest);
     connected(socket);
     // Lines into a loop idle in its read, and lines right after the previous

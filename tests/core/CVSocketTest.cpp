@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,6 +13,8 @@
 #include "LoopbackServer.h"
 #include "StalledListener.h"
 #include "TestSupport.h"
+#include "TrustedTLSFront.h"
+#include "core/CVTLSSession.h"
 
 namespace {
 std::unique_ptr<CVSocket> connectedTo(LoopbackServer& server)
@@ -206,4 +209,32 @@ TEST(CVSocket, AResolverThatFindsNothingFailsWithItsReason)
     });
     EXPECT_FALSE(socket.connect(QStringLiteral("nowhere.example"), 4000, 400));
     EXPECT_EQ(socket.connectFailReasons(), QStringList{QStringLiteral("Name or service not known")});
+}
+
+// OpenSSL's own socket writes raise SIGPIPE on a connection the peer has
+// reset, which would end the whole program: a TLS send to a vanished server
+// must fail like a plain one.
+TEST(CVSocket, ATLSSendToAVanishedServerFailsWithoutEndingTheProgram)
+{
+    LoopbackServer game;
+    TrustedTLSFront front(game.port());
+    CVSocket socket;
+    ASSERT_TRUE(socket.connect("127.0.0.1", front.server.port(), 1000));
+    ASSERT_TRUE(socket.startTLS("127.0.0.1", 5000)) << socket.lastErrorText().toStdString();
+    ASSERT_TRUE(socket.tlsSession());
+    ASSERT_TRUE(socket.sendBytes("look\n"));
+    ASSERT_TRUE(waitUntil([&] { return game.receivedTexts() == QList<QByteArray>{"look"}; }));
+
+    game.dropClient();
+    ASSERT_FALSE(game.hasClient());
+    // The front notices and closes its side without a goodbye.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    bool failed = false;
+    for (int attempt = 0; attempt < 20 && !failed; ++attempt) {
+        failed = !socket.sendBytes(QByteArray(1024, 'x'));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(socket.isConnected());
+    EXPECT_FALSE(socket.tlsSession()) << "a broken connection keeps no TLS session";
 }
