@@ -14,6 +14,7 @@
 #include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionReceiver.h"
+#include "app/session/MUDSessionSecurity.h"
 #include "app/session/MUDSessionTriggers.h"
 #include "app/views/MUDAppearance.h"
 #include "app/views/MUDFontHelper.h"
@@ -54,6 +55,7 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     , m_reconnectCountdown(std::make_unique<MUDReconnectCountdown>(*this))
     , m_triggers(std::make_unique<MUDSessionTriggers>(*this))
     , m_timers(std::make_unique<MUDCommandTimers>(m_scriptBridge.get()))
+    , m_security(std::make_unique<MUDSessionSecurity>(*this))
     , m_clock(secondsSince1970)
 {
     m_notificationConnection =
@@ -180,6 +182,7 @@ void MUDDocument::MUDSocketHasConnected(MUDSocket* socket)
 {
     appendText(coloredString(QStringLiteral("Connected to `%1`.\r\n").arg(m_connection->title()), triggerDebugColor()),
                true);
+    m_security->connected(*socket);
     m_triggers->startAtEndOfOutput();
     m_reconnectCountdown->resetReconnectCount();
     hideConnectButton(true);
@@ -189,6 +192,7 @@ void MUDDocument::MUDSocketHasConnected(MUDSocket* socket)
 
 void MUDDocument::MUDSocketHasDisconnected(MUDSocket*)
 {
+    m_security->disconnected();
     hideConnectButton(false);
     setHistoryButtonEnabled(false);
     appendText(coloredString(QStringLiteral("You have been disconnected from the host server."), disconnectColor()),
@@ -196,13 +200,15 @@ void MUDDocument::MUDSocketHasDisconnected(MUDSocket*)
     m_reconnectCountdown->attemptReconnectIfNeeded();
 }
 
-void MUDDocument::MUDSocketConnectionFailed(MUDSocket*, const QString& errorMessage)
+void MUDDocument::MUDSocketConnectionFailed(MUDSocket* socket, const QString& errorMessage)
 {
     const QString text = errorMessage.isEmpty()
                              ? QStringLiteral("Failed to connect to host server.")
                              : QStringLiteral("Failed to connect to host server: %1").arg(errorMessage);
     appendText(coloredString(text, disconnectColor()), true);
-    m_reconnectCountdown->attemptReconnectIfNeeded();
+    // A refused certificate waits for the player: reconnecting would only refuse it again.
+    if (!socket || !m_security->connectionFailed(*socket))
+        m_reconnectCountdown->attemptReconnectIfNeeded();
 }
 
 void MUDDocument::processDataLocally(QByteArrayView data)

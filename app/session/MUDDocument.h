@@ -33,6 +33,7 @@ class MUDReconnectCountdown;
 class MUDScriptBridge;
 class MUDSessionProxyBridge;
 class MUDSessionReceiver;
+class MUDSessionSecurity;
 class MUDSocket;
 class MUDSessionTriggers;
 
@@ -164,6 +165,8 @@ public:
     MUDStringColoring& stringColorer() { return m_stringColorer; }
     MUDDesktopIntegration* desktop() const { return m_desktop; }
     MUDScriptBridge& scriptBridge() const { return *m_scriptBridge; }
+    // The TLS status and the refused certificates the player is asked about.
+    MUDSessionSecurity& security() const { return *m_security; }
 
     bool captureOutput() const { return m_captureOutput; }
     void setCaptureOutput(bool capture) { m_captureOutput = capture; }
@@ -215,6 +218,7 @@ private:
     std::unique_ptr<MUDReconnectCountdown> m_reconnectCountdown;
     std::unique_ptr<MUDSessionTriggers> m_triggers;
     std::unique_ptr<MUDCommandTimers> m_timers;
+    std::unique_ptr<MUDSessionSecurity> m_security;
     MUDCommandInput* m_commandInput = nullptr;
     MUDOutputModel m_output;
 

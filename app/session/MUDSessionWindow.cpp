@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QScreen>
@@ -12,12 +13,15 @@
 #include <QVBoxLayout>
 
 #include "app/scripting/MUDViewScriptErrorWindowController.h"
+#include "app/session/MUDCertificateSheet.h"
 #include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/session/MUDSessionSecurity.h"
 #include "app/views/MUDCommandTextView.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
+#include "app/views/MUDImageLibrary.h"
 #include "app/views/MUDMenuItemTitle.h"
 #include "core/LVDebounce.h"
 #include "engine/automation/MUDMatchTest.h"
@@ -80,10 +84,17 @@ void MUDSessionWindow::buildContent()
     m_reconnectButton->setToolTip(tr("Reconnect"));
     m_reconnectButton->setFixedSize(ButtonSize, ButtonSize);
     m_reconnectButton->setHidden(m_document->isReconnectButtonHidden());
+    m_secureMark = new QLabel(content);
+    m_secureMark->setObjectName(QStringLiteral("secureMark"));
+    m_secureMark->setPixmap(MUDImageLibrary::imageNamed(QStringLiteral("SecureConnection"), ButtonSize - 8));
+    m_secureMark->setFixedSize(ButtonSize, ButtonSize);
+    m_secureMark->setAlignment(Qt::AlignCenter);
+    m_secureMark->hide();
     m_commandTextView = new MUDCommandTextView(content);
     m_commandTextView->setReadOnly(!m_document->isInputEditable());
     bottomRow->addWidget(m_historyButton, 0, Qt::AlignVCenter);
     bottomRow->addWidget(m_reconnectButton, 0, Qt::AlignVCenter);
+    bottomRow->addWidget(m_secureMark, 0, Qt::AlignVCenter);
     bottomRow->addWidget(m_commandTextView, 1);
     layout->addLayout(bottomRow);
     setCentralWidget(content);
@@ -114,6 +125,10 @@ void MUDSessionWindow::connectDocument()
     connect(document, &MUDDocument::windowStateRestored, this, &MUDSessionWindow::applyRestoredWindowState);
     connect(document, &MUDDocument::mudMatchTestChanged, this, &MUDSessionWindow::applyMatchTest);
     connect(document, &MUDDocument::closeRequested, this, &QWidget::close);
+    connect(&document->security(), &MUDSessionSecurity::statusTextChanged, this,
+            &MUDSessionWindow::showSecurityStatus);
+    connect(&document->security(), &MUDSessionSecurity::certificateNeedsTrust, this,
+            &MUDSessionWindow::askToTrustCertificate);
     connect(m_historyButton, &QToolButton::clicked, this, &MUDSessionWindow::onHistory);
     connect(m_reconnectButton, &QToolButton::clicked, document, &MUDDocument::onReconnect);
     connect(m_commandTextView, &MUDCommandTextView::heightChanged, this, &MUDSessionWindow::frameDidChange);
@@ -131,6 +146,35 @@ void MUDSessionWindow::connectDocument()
 MUDViewScriptErrorWindowController* MUDSessionWindow::scriptErrorWindow() const
 {
     return m_scriptErrorWindow;
+}
+
+MUDCertificateSheet* MUDSessionWindow::certificateSheet() const
+{
+    return m_certificateSheet;
+}
+
+void MUDSessionWindow::showSecurityStatus(const QString& statusText)
+{
+    m_secureMark->setToolTip(statusText);
+    m_secureMark->setAccessibleName(statusText);
+    m_secureMark->setVisible(!statusText.isEmpty());
+}
+
+void MUDSessionWindow::askToTrustCertificate(const MUDSocketSecurity& security)
+{
+    // One question at a time: a newer refusal replaces an unanswered sheet.
+    if (m_certificateSheet)
+        m_certificateSheet->endSheetWithReturnCode(CVWindowController::ReturnCodeCancel);
+    auto* sheet = new MUDCertificateSheet(security, this);
+    m_certificateSheet = sheet;
+    const QPointer<MUDSessionWindow> self(this);
+    sheet->beginSheetModalForWindow(this, [self, sheet](int returnCode) {
+        sheet->deleteLater();
+        if (self && self->m_certificateSheet == sheet)
+            self->m_certificateSheet = nullptr;
+        if (self && returnCode == CVWindowController::ReturnCodeOK && !self->m_document->isClosed())
+            self->m_document->security().trustCertificate(sheet->security());
+    });
 }
 
 void MUDSessionWindow::openConnection(std::shared_ptr<MUDConnection> connection)

@@ -8,17 +8,21 @@
 #include "app/session/MUDWindowState.h"
 #include "app/views/MUDCommandTextViewDelegate.h"
 
+class MUDCertificateSheet;
 class MUDCommandTextView;
 class MUDConnection;
 class MUDDesktopIntegration;
 class MUDDisplayScrollView;
 class MUDDocument;
 class MUDViewScriptErrorWindowController;
+class MUDSocketSecurity;
+class QLabel;
 class QMenu;
 class QToolButton;
 
 // The window of one session: the output view above a separator, and below
-// it the history button, the reconnect button and the input line. It owns
+// it the history button, the reconnect button, a lock while the connection
+// is secure, and the input line. It owns
 // its MUDDocument, paints the document's output, wires the buttons and the
 // input line to it, makes blinking text blink, restores the saved window
 // frame and, when it closes, saves the frames and closes the document.
@@ -44,6 +48,10 @@ public:
     MUDCommandTextView* commandTextView() const { return m_commandTextView; }
     QToolButton* historyButton() const { return m_historyButton; }
     QToolButton* reconnectButton() const { return m_reconnectButton; }
+    // The lock beside the input line, shown while the connection is secure.
+    QLabel* secureMark() const { return m_secureMark; }
+    // The sheet asking the player about a refused certificate, while it is up.
+    MUDCertificateSheet* certificateSheet() const;
     // The history menu as it would pop up now: newest entry first.
     QMenu* historyMenu();
     // The script error window a "(details)" link opened, while it is open.
@@ -77,12 +85,16 @@ private:
     void onHistory();
     void applyMatchTest();
     void saveWindowState();
+    void showSecurityStatus(const QString& statusText);
+    void askToTrustCertificate(const MUDSocketSecurity& security);
 
     std::unique_ptr<MUDDocument> m_document;
     MUDDisplayScrollView* m_outputView = nullptr;
     MUDCommandTextView* m_commandTextView = nullptr;
     QToolButton* m_historyButton = nullptr;
     QToolButton* m_reconnectButton = nullptr;
+    QLabel* m_secureMark = nullptr;
+    QPointer<MUDCertificateSheet> m_certificateSheet;
     QMenu* m_historyMenu = nullptr;
     QPointer<MUDViewScriptErrorWindowController> m_scriptErrorWindow;
     std::function<MUDWindowState::Frames()> m_childWindowFramesProvider;

@@ -27,6 +27,8 @@ QPixmap MUDImageLibrary::imageNamed(const QString& name, int size)
         return appIcon(size);
     if (name == QLatin1String("MudConnection"))
         return connectionPicture(size);
+    if (name == QLatin1String("SecureConnection"))
+        return lock(size);
     return {};
 }
 
@@ -47,6 +49,25 @@ QPixmap MUDImageLibrary::statusDot(const QColor& color, int size)
     painter.setBrush(color);
     const qreal inset = size / 8.0;
     painter.drawEllipse(QRectF(inset, inset, size - 2 * inset, size - 2 * inset));
+    return pixmap;
+}
+
+// A closed padlock in green, on a 16-unit grid.
+QPixmap MUDImageLibrary::lock(int size)
+{
+    QPixmap pixmap = emptyPixmap(size);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 16.0, size / 16.0);
+    const QColor green(0x3c, 0xa0, 0x5a);
+    painter.setPen(QPen(green, 1.8));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(4.5, 1.5, 7, 8), 0, 180 * 16);
+    painter.drawLine(QPointF(4.5, 5.5), QPointF(4.5, 7.5));
+    painter.drawLine(QPointF(11.5, 5.5), QPointF(11.5, 7.5));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(green);
+    painter.drawRoundedRect(QRectF(2.5, 7, 11, 8), 1.5, 1.5);
     return pixmap;
 }
 

@@ -6,7 +6,8 @@
 class QIcon;
 
 // The application's named pictures ("AppIcon", "MudConnection", the four
-// "ConnectionWindowStatus..." dots, "MUDConnectionsWindowControllerImage"),
+// "ConnectionWindowStatus..." dots, "MUDConnectionsWindowControllerImage",
+// the "SecureConnection" lock),
 // drawn in code so no image plugin is needed. Unknown names give a null
 // pixmap. Main thread.
 class MUDImageLibrary {
@@ -19,4 +20,5 @@ private:
     static QPixmap statusDot(const QColor& color, int size);
     static QPixmap appIcon(int size);
     static QPixmap connectionPicture(int size);
+    static QPixmap lock(int size);
 };
