@@ -119,10 +119,26 @@ void MUDDocument::setConnection(std::shared_ptr<MUDConnection> connection)
     m_connection = std::move(connection);
     if (!m_connection)
         return;
-    m_displayName = m_connection->title().isEmpty()
-                        ? QStringLiteral("%1 - %2").arg(m_connection->host()).arg(m_connection->port())
-                        : m_connection->title();
+    m_displayName = displayNameFor(*m_connection);
     restoreWindowState();
+}
+
+QString MUDDocument::displayNameFor(const MUDConnection& connection)
+{
+    if (!connection.title().isEmpty())
+        return connection.title();
+    // An unsaved connection shows its address, an IPv6 one in brackets.
+    const QString host = connection.host();
+    return host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2").arg(host).arg(connection.port())
+                                           : QStringLiteral("%1:%2").arg(host).arg(connection.port());
+}
+
+void MUDDocument::adoptStoredConnection(std::shared_ptr<MUDConnection> stored)
+{
+    if (!stored)
+        return;
+    m_connection = std::move(stored);
+    m_displayName = displayNameFor(*m_connection);
 }
 
 bool MUDDocument::isConnected() const
@@ -151,7 +167,7 @@ void MUDDocument::connectToServer()
         m_inputEditable = true;
         emit inputEditableChanged(true);
     }
-    appendText(coloredString(QStringLiteral("Attempting connection to `%1`.\r\n").arg(m_connection->title()),
+    appendText(coloredString(QStringLiteral("Attempting connection to `%1`.\r\n").arg(m_displayName),
                              triggerDebugColor()),
                true);
     m_triggers->createProcessor();
@@ -180,7 +196,7 @@ void MUDDocument::setHistoryButtonEnabled(bool enabled)
 
 void MUDDocument::MUDSocketHasConnected(MUDSocket* socket)
 {
-    appendText(coloredString(QStringLiteral("Connected to `%1`.\r\n").arg(m_connection->title()), triggerDebugColor()),
+    appendText(coloredString(QStringLiteral("Connected to `%1`.\r\n").arg(m_displayName), triggerDebugColor()),
                true);
     m_security->connected(*socket);
     m_triggers->startAtEndOfOutput();
@@ -455,7 +471,7 @@ void MUDDocument::close()
     if (m_mudSocket)
         m_mudSocket->disconnect();
     if (m_captureOutput && m_connection)
-        MUDHTMLExporter::writeCapture(m_output, m_connection->title(), QDateTime::currentSecsSinceEpoch());
+        MUDHTMLExporter::writeCapture(m_output, m_displayName, QDateTime::currentSecsSinceEpoch());
     m_closed = true;
     m_timers->cancelAll();
     // As #stop does, and for good: no script of a closed session waits on.

@@ -65,8 +65,13 @@ public:
 
     std::shared_ptr<MUDConnection> connection() const { return m_connection; }
     void setConnection(std::shared_ptr<MUDConnection> connection);
-    // The window title: the connection's title, or "host - port" without one.
+    // The window title: the connection's title, or "host:port" for an
+    // unsaved connection (one without a title).
     QString displayName() const { return m_displayName; }
+    static QString displayNameFor(const MUDConnection& connection);
+    // An unsaved session's connection has just been stored: the session goes
+    // on under the stored record, without touching its window or socket.
+    void adoptStoredConnection(std::shared_ptr<MUDConnection> stored);
 
     // A new socket, trigger processor and keyword collector for the
     // connection, then the connect attempt.

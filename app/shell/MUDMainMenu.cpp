@@ -13,6 +13,7 @@
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDSessionWindow.h"
+#include "app/shell/MUDUnsavedSession.h"
 
 MUDMainMenu::MUDMainMenu(QObject* parent)
     : QObject(parent)
@@ -70,14 +71,30 @@ QMenu* MUDMainMenu::makeSessionMenu(QWidget* window)
     QPointer<QWidget> target(window);
     // Script kinds 0 notes, 1 aliases, 2 triggers, in the script manager's tabs.
     const QStringList scriptTitles = {tr("Notes..."), tr("Aliases..."), tr("Triggers...")};
+    QList<QAction*> scriptActions;
     for (int scriptType = 0; scriptType < scriptTitles.size(); ++scriptType) {
         QAction* action = menu->addAction(scriptTitles[scriptType]);
+        scriptActions.append(action);
         connect(action, &QAction::triggered, window, [target, scriptType] {
             if (auto* session = qobject_cast<MUDSessionWindow*>(target.data()))
                 MUDScriptingWindowController::showForDocument(session->document(), session->document().connection(),
                                                               scriptType, session);
         });
     }
+    // An unsaved session (opened from a telnet:// address) has nowhere to
+    // keep scripts until its connection is saved.
+    QAction* saveConnection = menu->addAction(tr("Save Connection…"));
+    connect(saveConnection, &QAction::triggered, window, [target] {
+        if (auto* session = qobject_cast<MUDSessionWindow*>(target.data()))
+            MUDUnsavedSession::saveConnection(*session);
+    });
+    connect(menu, &QMenu::aboutToShow, window, [target, saveConnection, scriptActions] {
+        auto* session = qobject_cast<MUDSessionWindow*>(target.data());
+        const bool unsaved = session && MUDUnsavedSession::isUnsaved(*session);
+        saveConnection->setEnabled(unsaved);
+        for (QAction* action : scriptActions)
+            action->setEnabled(!unsaved);
+    });
     menu->addSeparator();
     // Checked while viewers may attach on a local port; the same item stops it.
     QAction* share = menu->addAction(tr("Share Session on Local Port…"));

@@ -13,6 +13,16 @@ MUDStorageRoot& MUDStorageRoot::sharedInstance()
     return instance;
 }
 
+QString MUDStorageRoot::locate()
+{
+    const QByteArray environmentValue = qgetenv("QUARROW_DATA_DIR");
+    QString root = environmentValue.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                              : QString::fromLocal8Bit(environmentValue);
+    if (root.isEmpty())
+        root = QDir::home().filePath(QStringLiteral(".local/share/Quarrow"));
+    return QDir::cleanPath(QDir(root).absolutePath());
+}
+
 QString MUDStorageRoot::path()
 {
     QMutexLocker lock(&m_mutex);
@@ -25,11 +35,7 @@ QString MUDStorageRoot::path()
                                                {{QStringLiteral("isCloud"), QStringLiteral("NO")}});
         m_eventLogged = true;
     }
-    QString root = environmentValue.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-                                              : QString::fromLocal8Bit(environmentValue);
-    if (root.isEmpty())
-        root = QDir::home().filePath(QStringLiteral(".local/share/Quarrow"));
-    root = QDir::cleanPath(QDir(root).absolutePath());
+    const QString root = locate();
     if (!QFileInfo::exists(root)) {
         CVLog(QStringLiteral("Create directory"));
         QDir().mkpath(root);

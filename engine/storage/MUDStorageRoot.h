@@ -13,6 +13,9 @@ public:
 
     // The root folder, created with its parents when missing.
     QString path();
+    // Where the root is for the current environment, as an absolute clean
+    // path; creates nothing and logs nothing.
+    static QString locate();
 
 private:
     MUDStorageRoot() = default;

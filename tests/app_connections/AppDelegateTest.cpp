@@ -257,7 +257,7 @@ TEST_F(Shell, SessionWindowsGetTheMenusAndTheMessagesToggle)
     EXPECT_EQ(titles, QStringList({"Quarrow", "Session"}));
     ASSERT_TRUE(sessionMenu);
     EXPECT_EQ(menuTitles(sessionMenu), QStringList({"Messages", "Exits", "-", "Notes...", "Aliases...", "Triggers...",
-                                                    "-", "Share Session on Local Port…"}));
+                                                    "Save Connection…", "-", "Share Session on Local Port…"}));
     menuItem(sessionMenu, "Triggers...")->trigger();
     auto* scriptManager = session->findChild<MUDScriptingWindowController*>();
     ASSERT_TRUE(scriptManager) << "the Triggers item opens the script manager over the session";

@@ -2,7 +2,8 @@
 // port. Prints the session's output with its colours and every script
 // message; each line typed on standard input is sent as a command, as if
 // typed in the session. Ends when the session stops sharing or closes.
-//   quarrow-viewer <port>
+//   quarrow-viewer PORT
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QMutex>
 #include <QStringList>
@@ -53,17 +54,55 @@ void write(FILE* stream, const QByteArray& bytes)
     std::fflush(stream);
 }
 
+// The port from the command line, or 0 after printing what was wrong.
+uint portFromCommandLine(const QStringList& arguments, bool* textOnly)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Watches and drives a Quarrow session shared on a local port (Session > Share Session on Local Port…).\n"
+        "Prints the session's output with its colours; each line typed is sent as a command."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addPositionalArgument(QStringLiteral("PORT"), QStringLiteral("The port the session shows, on 127.0.0.1."));
+    const bool parsed = parser.parse(arguments);
+    *textOnly = parser.isSet(help) || parser.isSet(version);
+    if (parser.isSet(help)) {
+        write(stdout, parser.helpText().toLocal8Bit());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        write(stdout, QStringLiteral("quarrow-viewer %1\n").arg(QCoreApplication::applicationVersion()).toLocal8Bit());
+        return 0;
+    }
+    bool valid = false;
+    const QStringList positional = parser.positionalArguments();
+    const uint port = parsed && positional.size() == 1 ? positional.constFirst().toUInt(&valid) : 0;
+    if (!valid || port == 0 || port > 65535) {
+        const QString reason = !parsed ? parser.errorText() : QStringLiteral("Give one port from 1 to 65535.");
+        write(stderr, QStringLiteral("quarrow-viewer: %1\nUsage: quarrow-viewer PORT (see quarrow-viewer --help)\n")
+                          .arg(reason)
+                          .toLocal8Bit());
+        return 0;
+    }
+    return port;
+}
+
 }
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    bool valid = false;
-    const uint port = argc == 2 ? QString::fromLocal8Bit(argv[1]).toUInt(&valid) : 0;
-    if (!valid || port == 0 || port > 65535) {
-        write(stderr, "usage: quarrow-viewer <port>\n");
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARROW_VERSION));
+    bool textOnly = false;
+    const uint port = portFromCommandLine(QCoreApplication::arguments(), &textOnly);
+    if (textOnly)
+        return 0;
+    if (port == 0)
         return 2;
-    }
     MUDProxyViewerConnection connection;
     if (!connection.connect(QStringLiteral("127.0.0.1"), quint16(port), kConnectWaitMs)) {
         write(stderr, QStringLiteral("Cannot connect to 127.0.0.1:%1: %2\n")
