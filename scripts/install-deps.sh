@@ -15,6 +15,7 @@ packages=(
   locales
   fonts-dejavu-core
   dbus
+  librsvg2-bin desktop-file-utils appstream man-db lintian
 )
 
 missing=()

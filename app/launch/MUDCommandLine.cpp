@@ -12,13 +12,14 @@ const QString DataDirOption = QStringLiteral("data-dir");
 struct Options {
     Options()
     {
+        // Qt prints the description as it is: the lines are broken here.
         parser.setApplicationDescription(QCoreApplication::translate(
             "MUDCommandLine", "Quarrow, a client for text games (MUDs) played over telnet.\n"
-                              "Opens each TARGET in a session window: the title of a stored "
-                              "connection, or an address telnet://host[:port] (port 23 when left out) "
-                              "that is not stored until you choose Session > Save Connection…. "
-                              "When Quarrow is already running with the same data folder, the "
-                              "running one opens them."));
+                              "Opens each TARGET in a session window: the title of a stored connection,\n"
+                              "or an address telnet://host[:port] (port 23 when left out), which is\n"
+                              "stored only when you choose Session > Save Connection\u2026 in its window.\n"
+                              "When Quarrow already runs with the same data folder, the running one\n"
+                              "opens them."));
         parser.addOption(help);
         parser.addOption(version);
         parser.addOption(dataDir);
