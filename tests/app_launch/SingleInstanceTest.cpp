@@ -96,6 +96,22 @@ TEST_F(SingleInstance, AnotherDataFolderIsAnotherInstanceAndAFreedNameIsTakenAga
     EXPECT_EQ(again.start({}, nullptr), MUDSingleInstance::Role::Primary);
 }
 
+// A process that holds the name without answering (another program, or a
+// Quarrow too old to take targets) gets no second instance beside it.
+TEST_F(SingleInstance, AnOwnerThatDoesNotAnswerIsAFailureNotASecondInstance)
+{
+    QDBusConnection squatter = connectionTo(bus, "first");
+    const QString name = MUDSingleInstance::serviceNameForDataFolder(dataFolder());
+    ASSERT_TRUE(squatter.registerService(name));
+    MUDSingleInstance second(connectionTo(bus, "second"), dataFolder());
+    QStringList errors;
+    EXPECT_EQ(second.start({"Game"}, &errors), MUDSingleInstance::Role::Failed);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().startsWith("The running Quarrow did not take the request: "))
+        << errors.first().toStdString();
+    EXPECT_TRUE(nameOwned(name)) << "the owner keeps its name";
+}
+
 TEST(SingleInstanceWithoutBus, EachLaunchRunsOnItsOwn)
 {
     QTemporaryDir folder;
