@@ -235,7 +235,14 @@ void MUDClientCommands::setAlias(const QString& command)
     }
     const QString keyword = argument.left(equals).trimmed();
     const QString aliasCommand = argument.mid(equals + 1).trimmed();
-    m_document.scriptBridge().saveAlias(keyword, aliasCommand);
+    // An unsaved connection has nowhere to keep the alias: say so rather than report it set.
+    if (!m_document.scriptBridge().saveAlias(keyword, aliasCommand)) {
+        append(QStringLiteral("\r\nAlias: %1 was not set: this connection is not saved (Session > Save "
+                              "Connection\u2026)\r\n")
+                   .arg(keyword),
+               true);
+        return;
+    }
     append(QStringLiteral("\r\nAlias: %1 has been set to %2\r\n").arg(keyword, aliasCommand), true);
 }
 

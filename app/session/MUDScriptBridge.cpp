@@ -132,11 +132,11 @@ void MUDScriptBridge::javascriptProcessorSetAlias(MUDJavascriptProcessor*, const
     saveAlias(alias, command.toString());
 }
 
-void MUDScriptBridge::saveAlias(const QString& keyword, const QString& command)
+bool MUDScriptBridge::saveAlias(const QString& keyword, const QString& command)
 {
     const std::shared_ptr<MUDConnection> connection = m_document.connection();
     if (!connection)
-        return;
+        return false;
     // Stored records are named by their title, so the keyword names the file.
     auto record = std::make_shared<MUDAlias>();
     record->setTitle(keyword);
@@ -144,9 +144,13 @@ void MUDScriptBridge::saveAlias(const QString& keyword, const QString& command)
     record->setCommand(command);
     record->setIsNew(true);
     record->setParentURL(MUDPreservation::urlForAliasesInConnection(*connection));
-    MUDPreservation::saveAliases({record}, *connection);
+    if (CVError error; !MUDPreservation::saveAliases({record}, *connection, &error)) {
+        CVLog(QStringLiteral("MUDScriptBridge - alias not stored: %1").arg(error.description));
+        return false;
+    }
     if (CVError error; !MUDConnectionLists::forceLoadAliases(*connection, &error))
         CVLog(QStringLiteral("MUDScriptBridge - no aliases loaded: %1").arg(error.description));
+    return true;
 }
 
 void MUDScriptBridge::MUDTimerRequestsCommand(MUDTimer* timer, const QString& command)

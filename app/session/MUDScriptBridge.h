@@ -33,8 +33,9 @@ public:
                          const std::optional<MUDScriptParameters>& parameters);
     void runLoginScript(const QString& script);
     // Stores a keyword alias for the session's connection and reloads its
-    // aliases; storage failures are only logged.
-    void saveAlias(const QString& keyword, const QString& command);
+    // aliases; storage failures are only logged. False when the connection
+    // has no folder to keep it in (an unsaved connection).
+    bool saveAlias(const QString& keyword, const QString& command);
 
     void javascriptProcessorHasError(MUDJavascriptProcessor* processor, const MUDJavascriptError& error) override;
     void javascriptProcessorRequestsCommand(MUDJavascriptProcessor* processor, const QString& command,

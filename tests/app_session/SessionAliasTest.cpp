@@ -140,4 +140,27 @@ TEST_F(SessionAliasTest, ContinueEndsTheLineWithoutAWord)
     EXPECT_FALSE(shown.contains(QStringLiteral("north")));
 }
 
+// A session opened from a telnet:// address runs on an unsaved connection:
+// there is no folder to keep an alias in, and #setAlias says so instead of
+// reporting an alias that does not exist.
+class UnsavedSessionAliasTest : public SessionFixture { };
+
+TEST_F(UnsavedSessionAliasTest, SetAliasSaysTheAliasWasNotSet)
+{
+    auto unsaved = std::make_shared<MUDConnection>();
+    unsaved->setConnectionId(QStringLiteral("UNSAVED"));
+    unsaved->setHost(QStringLiteral("127.0.0.1"));
+    unsaved->setPort(m_server.port());
+    connectSession(unsaved);
+    type(QStringLiteral("#setAlias k=say kick"));
+    ASSERT_TRUE(waitForOutput(
+        QStringLiteral("\r\nAlias: k was not set: this connection is not saved (Session > Save Connection\u2026)\r\n")))
+        << outputText().toStdString();
+    EXPECT_FALSE(outputText().contains(QStringLiteral("has been set")));
+    type(QStringLiteral("k"));
+    EXPECT_TRUE(waitForServerLine("k"));
+    EXPECT_FALSE(m_server.receivedTexts().contains("say kick"));
+    EXPECT_TRUE(QDir(m_storage.path() + QStringLiteral("/connections")).isEmpty());
+}
+
 }

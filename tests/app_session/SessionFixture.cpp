@@ -75,7 +75,7 @@ void SessionFixture::connectSession(const std::shared_ptr<MUDConnection>& connec
     const int accepted = m_server.acceptedCount();
     m_document->connectToServer();
     ASSERT_TRUE(waitUntil([&] { return m_server.acceptedCount() > accepted && m_document->isConnected(); }));
-    ASSERT_TRUE(waitForOutput(QStringLiteral("Connected to `%1`.").arg(connection->title())));
+    ASSERT_TRUE(waitForOutput(QStringLiteral("Connected to `%1`.").arg(MUDDocument::displayNameFor(*connection))));
 }
 
 bool SessionFixture::waitForOutput(const QString& text, int timeoutMs)
