@@ -58,6 +58,10 @@ void MUDCommandPipeline::processCommand(const QString& line, const ActionSource&
 // which the new entry in front moves back by one.
 void MUDCommandPipeline::processViewerCommand(const QString& line)
 {
+    if (m_document.isPasswordMode()) {
+        sendPassword(line);
+        return;
+    }
     const qsizetype historySize = m_historyCommands.size();
     processCommand(line, nullptr);
     if (m_historyIndex > 0 && m_historyCommands.size() > historySize)
@@ -179,11 +183,30 @@ void MUDCommandPipeline::sendRawCommand(const QString& command, const ActionSour
         m_document.appendLocalText(MUDDocument::coloredString(text, MUDDocument::localCommandColor()), true);
 }
 
+// A password goes to the server exactly as typed (spaces and semicolons are
+// part of it; only line breaks are not) and nowhere else: no alias or
+// client command sees it, so no script, echo, history or variable holds it.
+void MUDCommandPipeline::sendPassword(QString password)
+{
+    password.remove(u'\r');
+    password.remove(u'\n');
+    if (MUDSocket* socket = m_document.mudSocket())
+        socket->sendText(password + u'\n');
+}
+
 void MUDCommandPipeline::returnKey()
 {
     MUDCommandInput* input = m_document.commandInput();
     if (!m_document.isConnected()) {
         m_document.connectToServer();
+        return;
+    }
+    if (m_document.isPasswordMode()) {
+        // Nothing of a password stays behind, on screen or in the input.
+        if (input) {
+            sendPassword(input->text());
+            input->setText(QString());
+        }
         return;
     }
     QString text = input ? trimmed(input->text()) : QString();

@@ -19,7 +19,8 @@ class MUDJavascriptActionSource;
 // to the client commands, and sends the rest. It keeps the history (newest
 // first) with its browse position, and counts the lines processed so that
 // #stop can drop what earlier lines left waiting. Also the input line's
-// completion words. Main thread.
+// completion words. While the session is in password mode, a typed (or a
+// viewer's) line is a password and takes none of these paths. Main thread.
 class MUDCommandPipeline {
 public:
     using ActionSource = std::shared_ptr<MUDJavascriptActionSource>;
@@ -52,6 +53,7 @@ public:
     quint64 commandIndex() const { return m_commandIndex; }
 
 private:
+    void sendPassword(QString password);
     void sendAliasText(const MUDAlias& alias, const QString& rest, const ActionSource& aliasSource);
     void showHistoryEntry(qsizetype index);
     // #stop: what the lines so far left waiting (commands after an alias,

@@ -173,6 +173,7 @@ void MUDDocument::connectToServer()
     m_triggers->createProcessor();
     m_mudKeywordProcessor = std::make_unique<MUDKeywordProcessor>();
 
+    setPasswordMode(false);
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
     m_receiver->attach(m_mudSocket);
     m_mudSocket->connect();
@@ -194,6 +195,14 @@ void MUDDocument::setHistoryButtonEnabled(bool enabled)
     emit historyButtonEnabledChanged(enabled);
 }
 
+void MUDDocument::setPasswordMode(bool passwordMode)
+{
+    if (m_passwordMode == passwordMode)
+        return;
+    m_passwordMode = passwordMode;
+    emit passwordModeChanged(passwordMode);
+}
+
 void MUDDocument::MUDSocketHasConnected(MUDSocket* socket)
 {
     appendText(coloredString(QStringLiteral("Connected to `%1`.\r\n").arg(m_displayName), triggerDebugColor()),
@@ -209,6 +218,7 @@ void MUDDocument::MUDSocketHasConnected(MUDSocket* socket)
 void MUDDocument::MUDSocketHasDisconnected(MUDSocket*)
 {
     m_security->disconnected();
+    setPasswordMode(false);
     hideConnectButton(false);
     setHistoryButtonEnabled(false);
     appendText(coloredString(QStringLiteral("You have been disconnected from the host server."), disconnectColor()),

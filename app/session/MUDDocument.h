@@ -179,11 +179,18 @@ public:
     bool isHistoryButtonEnabled() const { return m_historyButtonEnabled; }
     bool isInputEditable() const { return m_inputEditable; }
     void setHistoryButtonEnabled(bool enabled);
+    // While the server echoes (it said IAC WILL ECHO, as it does around a
+    // password prompt) a typed line is a password: masked in the input line,
+    // sent as typed and kept nowhere (MUDCommandPipeline). It ends with IAC
+    // WONT ECHO, a disconnect or the next connect.
+    bool isPasswordMode() const { return m_passwordMode; }
+    void setPasswordMode(bool passwordMode);
 
 signals:
     void reconnectButtonHiddenChanged(bool hidden);
     void historyButtonEnabledChanged(bool enabled);
     void inputEditableChanged(bool editable);
+    void passwordModeChanged(bool passwordMode);
     void messagesChanged();
     void exitsChanged();
     // The window should scroll to the end (forced: even when scrolled up).
@@ -239,6 +246,7 @@ private:
     bool m_reconnectButtonHidden = true;
     bool m_historyButtonEnabled = false;
     bool m_inputEditable = false;
+    bool m_passwordMode = false;
     bool m_windowVisible = true;
     bool m_closed = false;
     std::function<double()> m_clock;

@@ -67,14 +67,20 @@ void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANS
 void MUDSessionReceiver::deliverBatch(const MUDSessionReceiverConnection* decoder,
                                       const ANSIDataProcessorResults& results)
 {
-    if (!m_document)
-        return;
-    {
-        std::lock_guard lock(m_currentMutex);
-        if (m_current.get() != decoder)
-            return;
-    }
-    m_document->ANSIDataProcessorReceived(results);
+    if (m_document && isCurrent(decoder))
+        m_document->ANSIDataProcessorReceived(results);
+}
+
+void MUDSessionReceiver::deliverServerEchoes(const MUDSessionReceiverConnection* decoder, bool serverEchoes)
+{
+    if (m_document && isCurrent(decoder))
+        m_document->setPasswordMode(serverEchoes);
+}
+
+bool MUDSessionReceiver::isCurrent(const MUDSessionReceiverConnection* decoder)
+{
+    std::lock_guard lock(m_currentMutex);
+    return m_current.get() == decoder;
 }
 
 std::shared_ptr<MUDSessionReceiverConnection> MUDSessionReceiver::currentDecoderFor(const MUDSocket* socket)

@@ -56,9 +56,14 @@ public:
     // A connection decoder's batch, on the main thread: shown only while
     // that decoder still serves the session's current socket.
     void deliverBatch(const MUDSessionReceiverConnection* decoder, const ANSIDataProcessorResults& results);
+    // A connection decoder's echo report, on the main thread, under the same
+    // condition. Bytes fed locally never report one: only the server
+    // decides what it echoes.
+    void deliverServerEchoes(const MUDSessionReceiverConnection* decoder, bool serverEchoes);
 
 private:
     std::shared_ptr<MUDSessionReceiverConnection> currentDecoderFor(const MUDSocket* socket);
+    bool isCurrent(const MUDSessionReceiverConnection* decoder);
 
     QPointer<MUDDocument> m_document;
     ANSIDataProcessor m_localDataProcessor;

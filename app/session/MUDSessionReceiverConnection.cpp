@@ -41,6 +41,15 @@ void MUDSessionReceiverConnection::ANSIDataProcessorReceived(ANSIDataProcessor*,
     });
 }
 
+void MUDSessionReceiverConnection::ANSIDataProcessorServerEchoes(ANSIDataProcessor*, bool serverEchoes)
+{
+    // Posted like a batch, so it keeps its place among them.
+    fc_executeOnMainThread([self = shared_from_this(), serverEchoes] {
+        if (std::shared_ptr<MUDSessionReceiver> receiver = self->m_receiver.lock())
+            receiver->deliverServerEchoes(self.get(), serverEchoes);
+    });
+}
+
 void MUDSessionReceiverConnection::waitForMainThread()
 {
     std::unique_lock lock(m_pendingMutex);

@@ -41,6 +41,7 @@ public:
     void receive(const QByteArray& data);
 
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
+    void ANSIDataProcessorServerEchoes(ANSIDataProcessor* processor, bool serverEchoes) override;
 
 private:
     void waitForMainThread();

@@ -122,6 +122,7 @@ void MUDSessionWindow::connectDocument()
     connect(document, &MUDDocument::historyButtonEnabledChanged, m_historyButton, &QToolButton::setEnabled);
     connect(document, &MUDDocument::inputEditableChanged, m_commandTextView,
             [this](bool editable) { m_commandTextView->setReadOnly(!editable); });
+    connect(document, &MUDDocument::passwordModeChanged, m_commandTextView, &MUDCommandTextView::setPasswordMode);
     connect(document, &MUDDocument::windowStateRestored, this, &MUDSessionWindow::applyRestoredWindowState);
     connect(document, &MUDDocument::mudMatchTestChanged, this, &MUDSessionWindow::applyMatchTest);
     connect(document, &MUDDocument::closeRequested, this, &QWidget::close);

@@ -1,6 +1,7 @@
 #include "app/views/MUDCommandTextView.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTimer>
@@ -23,6 +24,57 @@ MUDCommandTextView::MUDCommandTextView(QWidget* parent)
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &MUDCommandTextView::updateHeight);
     updateHeight();
+
+    m_passwordField = new QLineEdit(this);
+    m_passwordField->setEchoMode(QLineEdit::Password);
+    m_passwordField->setAccessibleName(tr("Password"));
+    m_passwordField->hide();
+    connect(m_passwordField, &QLineEdit::returnPressed, this, [this] {
+        if (m_delegate)
+            m_delegate->MUDCommandTextViewReturnKey(this);
+    });
+}
+
+QString MUDCommandTextView::text() const
+{
+    return m_passwordMode ? m_passwordField->text() : toPlainText();
+}
+
+void MUDCommandTextView::selectAll()
+{
+    if (m_passwordMode)
+        m_passwordField->selectAll();
+    else
+        QPlainTextEdit::selectAll();
+}
+
+void MUDCommandTextView::setPasswordMode(bool passwordMode)
+{
+    if (m_passwordMode == passwordMode)
+        return;
+    m_passwordMode = passwordMode;
+    clearCompletion();
+    m_passwordField->clear();
+    // The window's focus child, so an inactive window gets it right on return.
+    const QWidget* focused = window()->focusWidget();
+    const bool hadFocus = focused == this || focused == m_passwordField;
+    if (passwordMode) {
+        m_passwordField->setGeometry(rect());
+        m_passwordField->show();
+        m_passwordField->raise();
+        setFocusProxy(m_passwordField);
+    } else {
+        setFocusProxy(nullptr);
+        m_passwordField->hide();
+    }
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
+}
+
+void MUDCommandTextView::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    m_passwordField->setGeometry(rect());
 }
 
 void MUDCommandTextView::setMainTextView(MUDDisplayScrollView* mainTextView)
@@ -32,6 +84,10 @@ void MUDCommandTextView::setMainTextView(MUDDisplayScrollView* mainTextView)
 
 void MUDCommandTextView::setText(const QString& text)
 {
+    if (m_passwordMode) {
+        m_passwordField->setText(text);
+        return;
+    }
     setPlainText(text);
     moveCursor(QTextCursor::End);
 }
@@ -46,6 +102,12 @@ int MUDCommandTextView::lineIndexForCursor(int* lineCount) const
 
 void MUDCommandTextView::keyPressEvent(QKeyEvent* event)
 {
+    // Keys the password field passes on (arrows, Tab) browse no history and
+    // complete nothing, and nothing is typed underneath.
+    if (m_passwordMode) {
+        event->ignore();
+        return;
+    }
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (event->matches(QKeySequence::Find)) {
@@ -96,6 +158,10 @@ void MUDCommandTextView::keyPressEvent(QKeyEvent* event)
 
 void MUDCommandTextView::inputMethodEvent(QInputMethodEvent* event)
 {
+    if (m_passwordMode) {
+        event->ignore();
+        return;
+    }
     if (!event->commitString().isEmpty())
         clearCompletion();
     QPlainTextEdit::inputMethodEvent(event);

@@ -9,11 +9,15 @@
 
 class MUDCommandTextViewDelegate;
 class MUDDisplayScrollView;
+class QLineEdit;
 
 // The input line of a session window: plain text that grows with its
 // content up to a limit. Return, Up and Down (on the first and last line)
 // go to the delegate, Tab cycles through completions of the word before the
 // cursor, paste takes plain text only, and find goes to the output view.
+// In password mode a masked one-line field covers it and takes the typing
+// (a line edit's password mode also keeps the text from copies, input
+// methods and screen readers); what was typed before waits underneath.
 // Main thread.
 class MUDCommandTextView : public QPlainTextEdit, public MUDCommandInput {
     Q_OBJECT
@@ -27,10 +31,14 @@ public:
     void setDelegate(MUDCommandTextViewDelegate* delegate) { m_delegate = delegate; }
     void setMainTextView(MUDDisplayScrollView* mainTextView);
 
-    // MUDCommandInput
-    QString text() const override { return toPlainText(); }
+    // MUDCommandInput: the password field's text in password mode.
+    QString text() const override;
     void setText(const QString& text) override;
-    void selectAll() override { QPlainTextEdit::selectAll(); }
+    void selectAll() override;
+
+    void setPasswordMode(bool passwordMode);
+    bool isPasswordMode() const { return m_passwordMode; }
+    QLineEdit* passwordField() const { return m_passwordField; }
 
     // The zero-based line of the cursor; `lineCount` gets the number of lines.
     int lineIndexForCursor(int* lineCount) const;
@@ -59,6 +67,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void replaceCompletionWord(qsizetype end, const QString& word);
@@ -70,4 +79,6 @@ private:
     qsizetype m_completionStartLocation = 0;
     qsizetype m_keywordsIndex = 0;
     int m_height = 0;
+    QLineEdit* m_passwordField = nullptr;
+    bool m_passwordMode = false;
 };

@@ -15,6 +15,9 @@ constexpr uchar kBell = 0x07;
 constexpr uchar kIac = 255;
 constexpr uchar kSb = 250;
 constexpr uchar kSe = 240;
+constexpr uchar kWill = 251;
+constexpr uchar kWont = 252;
+constexpr uchar kEchoOption = 1;
 
 // How a byte behaves in text.
 enum class TextClass : quint8 { Keep, Drop, LineFeed, CarriageReturn, Escape, Iac };
@@ -467,7 +470,17 @@ void ANSIDataProcessor::emitSequence(Pass& pass, ANSIResultType type, qsizetype 
         const QString name = total > 1 ? textForTelnetCommand(uchar(command[1])) : QStringLiteral("-");
         const QString option = total > 2 ? textForTelnetOption(uchar(command[2])) : QStringLiteral("-");
         pass.warnings.telnetCommand(QStringLiteral("Telnet command: %1, %2 (%3)").arg(name, option, hexval(command)));
+        reportServerEcho(command);
     }
+}
+
+void ANSIDataProcessor::reportServerEcho(QByteArrayView command)
+{
+    if (!m_delegate || command.size() != 3 || uchar(command[2]) != kEchoOption)
+        return;
+    const uchar verb = uchar(command[1]);
+    if (verb == kWill || verb == kWont)
+        m_delegate->ANSIDataProcessorServerEchoes(this, verb == kWill);
 }
 
 void ANSIDataProcessor::restartAtPreviousByte(Pass& pass, ANSIResultType type, State state)

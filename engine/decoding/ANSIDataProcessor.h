@@ -67,6 +67,8 @@ private:
     void closeText(Pass& pass, bool endOfRead);
     void beginSequence(Pass& pass, State state);
     void emitSequence(Pass& pass, ANSIResultType type, qsizetype dropTail = 0);
+    // IAC WILL ECHO and IAC WONT ECHO go to the delegate as well.
+    void reportServerEcho(QByteArrayView command);
     void restartAtPreviousByte(Pass& pass, ANSIResultType type, State state);
     void abortSequence(Pass& pass, const QString& reason);
     qsizetype sequenceLength(const Pass& pass) const;

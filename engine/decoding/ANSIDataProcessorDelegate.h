@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 class ANSIDataProcessor;
 class ANSIDataProcessorResults;
 
@@ -10,4 +12,14 @@ class ANSIDataProcessorDelegate {
 public:
     virtual ~ANSIDataProcessorDelegate() = default;
     virtual void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) = 0;
+    // The server announced that it will (IAC WILL ECHO) or will not (IAC
+    // WONT ECHO) echo what the client sends, as it does around a password
+    // prompt. Called when the command is complete, which may be a read after
+    // it began, and before the batch of the read that completed it. Only an
+    // observation: nothing is answered.
+    virtual void ANSIDataProcessorServerEchoes(ANSIDataProcessor* processor, bool serverEchoes)
+    {
+        Q_UNUSED(processor);
+        Q_UNUSED(serverEchoes);
+    }
 };

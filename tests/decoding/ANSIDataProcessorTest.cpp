@@ -129,6 +129,40 @@ TEST(ANSIDataProcessor, CarriesCutSequencesAndCharactersToTheNextRead)
     }
 }
 
+// Only IAC WILL ECHO and IAC WONT ECHO are reported, each once, wherever
+// reads cut them, and before the batch of the read that completes them.
+// Each row is named by its reads, separated by "|".
+TEST(ANSIDataProcessor, ReportsTheServersEchoAnnouncements)
+{
+    struct EchoRow {
+        std::vector<QByteArray> reads;
+        QStringList events;
+    };
+    const std::vector<EchoRow> rows = {
+        {{"\xff\xfb\x01"}, {"echoes", "batch"}},
+        {{"\xff\xfc\x01"}, {"does not echo", "batch"}},
+        {{"\xff\xfb", "\x01"}, {"echoes", "batch"}},
+        {{"\xff", "\xfb", "\x01"}, {"echoes", "batch"}},
+        {{"Password: \xff\xfb", "\x01"}, {"batch", "echoes", "batch"}},
+        {{"pw\xff\xfb\x01ok\xff\xfc\x01\n"}, {"echoes", "does not echo", "batch"}},
+        // Other options and verbs, and the option byte inside other commands.
+        {{"\xff\xfd\x01"}, {"batch"}},
+        {{"\xff\xfe\x01"}, {"batch"}},
+        {{"\xff\xfb\x03"}, {"batch"}},
+        {{"\xff\xfa\x01\xfb\x01\xff\xf0"}, {"batch"}},
+        {{"\xff\xff\xfb\x01"}, {"batch"}},
+        {{"\xff\xfb\x01", "\xff\xfb\x01"}, {"echoes", "batch", "echoes", "batch"}},
+    };
+    for (const EchoRow& row : rows) {
+        QStringList name;
+        for (const QByteArray& read : row.reads)
+            name << QString::fromLatin1(read.toHex());
+        RecordingDelegate delegate;
+        decodeReads(row.reads, &delegate);
+        EXPECT_EQ(delegate.events.join(u','), row.events.join(u',')) << name.join('|').toStdString();
+    }
+}
+
 TEST(ANSIDataProcessor, ReadWithNothingToDeliverLogsNoResults)
 {
     for (const QByteArray& read :

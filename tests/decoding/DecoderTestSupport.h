@@ -15,7 +15,8 @@ struct RecordedChunk {
     bool operator==(const RecordedChunk&) const = default;
 };
 
-// Records every batch the decoder delivers.
+// Records every batch the decoder delivers and every echo report, and the
+// order of the two ("batch", "echoes", "does not echo").
 class RecordingDelegate : public ANSIDataProcessorDelegate {
 public:
     void ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results) override
@@ -23,10 +24,16 @@ public:
         ++batches;
         for (const ANSIDataProcessorResult result : results)
             chunks.push_back({result.type(), result.data().toByteArray()});
+        events << QStringLiteral("batch");
+    }
+    void ANSIDataProcessorServerEchoes(ANSIDataProcessor*, bool serverEchoes) override
+    {
+        events << (serverEchoes ? QStringLiteral("echoes") : QStringLiteral("does not echo"));
     }
 
     int batches = 0;
     std::vector<RecordedChunk> chunks;
+    QStringList events;
 };
 
 // Renders chunks as plain text: T"..." text, C"..." escape sequence,
