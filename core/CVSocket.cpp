@@ -173,6 +173,16 @@ void CVSocket::adoptConnected(int fd, const QString& peerAddress, quint16 peerPo
     m_connected = fd >= 0;
 }
 
+QString CVSocket::localAddress(quint16* port) const
+{
+    *port = 0;
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return {};
+    return numericAddress(&local, length, port);
+}
+
 QString CVSocket::numericAddress(const void* address, unsigned addressLength, quint16* port)
 {
     char host[NI_MAXHOST] = {};

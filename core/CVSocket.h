@@ -50,6 +50,9 @@ public:
     // resolved to (empty when it did not resolve) and port 0. Owner thread.
     QString peerAddress() const { return m_peerAddress; }
     quint16 peerPort() const { return m_peerPort; }
+    // The numeric address of this end and, in `port`, its port; empty and 0
+    // when not connected. Owner thread.
+    QString localAddress(quint16* port) const;
 
     // Has the kernel probe an idle connection (TCP keep-alive): the first
     // probe after `idleSeconds` without traffic, then every

@@ -16,6 +16,7 @@ packages=(
   fonts-dejavu-core
   dbus
   librsvg2-bin desktop-file-utils appstream man-db lintian
+  util-linux
 )
 
 missing=()

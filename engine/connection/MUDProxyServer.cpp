@@ -10,6 +10,7 @@
 #include "core/CVMainThread.h"
 #include "core/CVServerSocket.h"
 #include "core/CVSocket.h"
+#include "engine/connection/MUDKernelTcpTable.h"
 #include "engine/connection/MUDProxyClient.h"
 #include "engine/connection/MUDProxyCommandBuffer.h"
 #include "engine/connection/MUDProxyFrame.h"
@@ -155,6 +156,10 @@ bool MUDProxyServer::searchPort()
 void MUDProxyServer::attachViewer(std::unique_ptr<CVSocket> socket)
 {
     CVLog(QStringLiteral("Accepted a connection from: %1 %2").arg(socket->peerAddress()).arg(socket->peerPort()));
+    if (!isFromThisUser(*socket)) {
+        socket->close();
+        return;
+    }
     socket->setMaxReadIdleMs(ViewerIdleMs);
     socket->setMaxSendIdleMs(ViewerIdleMs);
     if (!reserveViewerPlace()) {
@@ -178,6 +183,28 @@ void MUDProxyServer::attachViewer(std::unique_ptr<CVSocket> socket)
                                                 self->admitViewer(client, std::move(initialBuffer), messages);
                                             });
     });
+}
+
+bool MUDProxyServer::isFromThisUser(const CVSocket& socket) const
+{
+    // The viewer's socket is the row whose own end is the viewer's and whose
+    // other end is ours; its owner column names the user who made it.
+    quint16 localPort = 0;
+    const QString localAddress = socket.localAddress(&localPort);
+    const std::optional<uint> owner =
+        MUDKernelTcpTable::ownerOnThisMachine({socket.peerAddress(), socket.peerPort()}, {localAddress, localPort});
+    const QString refused =
+        QStringLiteral("Proxy server refused a viewer from %1 %2: %3").arg(socket.peerAddress()).arg(socket.peerPort());
+    if (!owner) {
+        CVLog(refused.arg(QStringLiteral("its owner is not in the kernel's TCP tables.")));
+        return false;
+    }
+    if (const uint user = MUDKernelTcpTable::thisProcessOwner(); *owner != user) {
+        CVLog(
+            refused.arg(QStringLiteral("it belongs to user %1, not to this session's user %2.").arg(*owner).arg(user)));
+        return false;
+    }
+    return true;
 }
 
 bool MUDProxyServer::reserveViewerPlace()

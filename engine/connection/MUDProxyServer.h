@@ -18,7 +18,10 @@ class MUDProxyServerDelegate;
 // Lets other programs on this machine watch and drive a session: listens on
 // the first free loopback port from 5484, sends every attached viewer the
 // session's output as framed JSON documents (see MUDProxyFrame) and hands
-// each line a viewer sends back to the session as a command. At most
+// each line a viewer sends back to the session as a command. Only programs
+// of the user running the session may watch: a viewer whose socket belongs
+// to another user of the machine, or whose owner cannot be found, is logged
+// and closed, since a viewer drives the session as its player. At most
 // MaxViewers watch at once: each costs a thread, a copy of the output and
 // main-thread time for its commands, so more are told so and closed.
 //
@@ -78,6 +81,7 @@ private:
     void acceptLoop();
     bool searchPort();
     void attachViewer(std::unique_ptr<CVSocket> socket);
+    bool isFromThisUser(const CVSocket& socket) const;
     bool reserveViewerPlace();
     void refuseViewer(CVSocket& socket);
     void admitViewer(const std::shared_ptr<MUDProxyClient>& client,

@@ -12,10 +12,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "ChildProgram.h"
 #include "TestSupport.h"
 #include "core/CVCkoGzip.h"
 #include "core/CVMainThread.h"
 #include "core/CVSocket.h"
+#include "engine/connection/MUDKernelTcpTable.h"
 #include "engine/connection/MUDProxyFrame.h"
 #include "engine/connection/MUDProxyOutgoingFrame.h"
 #include "engine/connection/MUDProxyServerDelegate.h"
@@ -420,4 +422,46 @@ TEST_F(MUDProxyServerTest, ASeventeenthViewerIsToldAndClosedWhileSixteenKeepWatc
     ASSERT_TRUE(waitUntil([&] { return server->viewerCount() == MUDProxyServer::MaxViewers - 1; }));
     auto next = attachViewer();
     EXPECT_EQ(receive(*next, 1), QStringList{delegate->initialBuffer});
+}
+
+// A probe in another process connects, reads the first frame's six header
+// bytes (or less, when the server closes first) and prints how many it got.
+TEST_F(MUDProxyServerTest, OnlyViewersOfThisUserMayWatch)
+{
+    ASSERT_TRUE(startAndWaitForPort());
+    LogRecorder log;
+    const QString probe =
+        QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1 || exit 3; timeout 5 head -c 6 <&3 | wc -c").arg(server->port());
+    const auto run = [&](const QStringList& asUser) {
+        ChildProgram program;
+        const QStringList command = asUser + QStringList{QStringLiteral("/bin/bash"), QStringLiteral("-c"), probe};
+        EXPECT_TRUE(program.start(command.first(), command.mid(1), QProcessEnvironment::systemEnvironment(),
+                                  QStringLiteral("/")))
+            << program.errorText().toStdString();
+        EXPECT_TRUE(program.waitForFinished(10000));
+        return QString::fromLatin1(program.readOutput()).trimmed();
+    };
+
+    // A program of this user, as the viewer program is, watches.
+    EXPECT_EQ(run({}), QStringLiteral("6"));
+    EXPECT_TRUE(waitUntil([&] { return server->clientCount() == 1; }));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Proxy server refused")), QStringList());
+    if (MUDKernelTcpTable::thisProcessOwner() != 0)
+        GTEST_SKIP() << "running a probe as another user needs root; only this user's viewer was tried";
+
+    // The same probe as the nobody user is closed before it gets a byte.
+    EXPECT_EQ(run({QStringLiteral("/usr/bin/setpriv"), QStringLiteral("--reuid=nobody"),
+                   QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")}),
+              QStringLiteral("0"));
+    ASSERT_TRUE(waitUntil([&] { return !log.lines().filter(QStringLiteral("Proxy server refused")).isEmpty(); }));
+    const QStringList refusals = log.lines().filter(QStringLiteral("Proxy server refused a viewer from 127.0.0.1 "));
+    ASSERT_EQ(refusals.size(), 1);
+    EXPECT_TRUE(refusals.first().endsWith(QStringLiteral(": it belongs to user 65534, not to this session's user 0.")))
+        << refusals.first().toStdString();
+    EXPECT_EQ(server->clientCount(), 1u);
+    EXPECT_EQ(delegate->initialBufferCalls, 1);
+
+    // This user's viewers still join afterwards.
+    auto viewer = attachViewer();
+    EXPECT_EQ(receive(*viewer, 1), QStringList{delegate->initialBuffer});
 }
