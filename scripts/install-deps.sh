@@ -17,6 +17,7 @@ packages=(
   dbus
   librsvg2-bin desktop-file-utils appstream man-db lintian
   util-linux
+  libsecret-1-dev gnome-keyring dbus-session-bus-common
 )
 
 missing=()

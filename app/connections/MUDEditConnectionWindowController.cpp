@@ -16,6 +16,8 @@
 #include "app/views/MUDImageLibrary.h"
 #include "core/CVLogHelper.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/storage/MUDConnectionKeyring.h"
+#include "engine/storage/MUDKeyring.h"
 #include "engine/storage/MUDPreservation.h"
 
 namespace {
@@ -76,6 +78,7 @@ void MUDEditConnectionWindowController::buildInterface()
     m_passwordField = new QLineEdit;
     m_passwordField->setEchoMode(QLineEdit::Password);
     m_passwordField->setPlaceholderText(tr("optional"));
+    m_keyringCheckbox = new QCheckBox(tr("Keep password in the system keyring"));
     m_reconnectCheckbox = new QCheckBox(tr("Reconnect automatically"));
     m_secureCheckbox = new QCheckBox(tr("Secure connection (TLS)"));
 
@@ -85,6 +88,7 @@ void MUDEditConnectionWindowController::buildInterface()
     form->addRow(tr("Server port:"), m_serverPortField);
     form->addRow(tr("User:"), m_userField);
     form->addRow(tr("Password:"), m_passwordField);
+    form->addRow(QString(), m_keyringCheckbox);
     form->addRow(QString(), m_reconnectCheckbox);
     form->addRow(QString(), m_secureCheckbox);
 
@@ -129,6 +133,7 @@ void MUDEditConnectionWindowController::fillFields()
     m_serverPortField->setText(connection.port() == 0 ? QString() : QString::number(connection.port()));
     m_reconnectCheckbox->setChecked(connection.automaticallyReconnect());
     m_secureCheckbox->setChecked(connection.isSecure());
+    fillKeyringPassword();
 
     if (!connection.title().isEmpty()) {
         setWindowTitle(tr("Edit connection"));
@@ -137,6 +142,38 @@ void MUDEditConnectionWindowController::fillFields()
         m_titleField->setFocus();
         m_titleField->setCursorPosition(int(m_titleField->text().size()));
     }
+}
+
+void MUDEditConnectionWindowController::fillKeyringPassword()
+{
+    MUDConnection& working = *m_connection->modifiedInstance();
+    m_keyringCheckbox->setChecked(working.passwordInKeyring());
+    QString reason;
+    if (!MUDKeyring::isAvailable(&reason)) {
+        m_keyringCheckbox->setEnabled(false);
+        m_keyringCheckbox->setToolTip(tr("No system keyring answers: %1").arg(reason));
+        return;
+    }
+    if (!MUDConnectionKeyring::fetchPassword(working, &reason)) {
+        m_keyringCheckbox->setEnabled(false);
+        m_keyringCheckbox->setToolTip(tr("The system keyring did not give the password: %1").arg(reason));
+        return;
+    }
+    m_passwordField->setText(working.password());
+}
+
+bool MUDEditConnectionWindowController::storeKeyringPassword(QString* error)
+{
+    const MUDConnection& working = *m_connection->modifiedInstance();
+    if (m_keyringCheckbox->isEnabled())
+        return MUDConnectionKeyring::storeBeforeSaving(working, error);
+    // Without a keyring what it holds stays there; a new password has
+    // nowhere to go (the file is not where the player wants it).
+    if (working.passwordInKeyring() && !working.password().isEmpty()) {
+        *error = m_keyringCheckbox->toolTip();
+        return false;
+    }
+    return true;
 }
 
 quint64 MUDEditConnectionWindowController::portFromText(const QString& text)
@@ -157,9 +194,15 @@ void MUDEditConnectionWindowController::onSave()
     working->setPassword(m_passwordField->text());
     working->setAutomaticallyReconnect(m_reconnectCheckbox->isChecked());
     working->setSecure(m_secureCheckbox->isChecked());
+    working->setPasswordInKeyring(m_keyringCheckbox->isChecked());
 
     if (failsChecks())
         return;
+    const bool keptInKeyring = m_connection->passwordInKeyring();
+    if (QString keyringError; !storeKeyringPassword(&keyringError)) {
+        showErrorMessage(keyringError, tr("Failed to save connection"));
+        return;
+    }
 
     CVError error;
     const bool saved = MUDPreservation::saveConnection(*m_connection, &error);
@@ -172,6 +215,8 @@ void MUDEditConnectionWindowController::onSave()
                          tr("Failed to save connection"));
         return;
     }
+    if (m_keyringCheckbox->isEnabled())
+        MUDConnectionKeyring::removeAfterSaving(keptInKeyring, *working);
     savePickedImage();
     endSheetWithReturnCode(1);
 }

@@ -46,6 +46,7 @@ public:
     QLineEdit* passwordField() const { return m_passwordField; }
     QCheckBox* reconnectCheckbox() const { return m_reconnectCheckbox; }
     QCheckBox* secureCheckbox() const { return m_secureCheckbox; }
+    QCheckBox* keyringCheckbox() const { return m_keyringCheckbox; }
     MUDConnectionLoginScriptWindow* loginScriptWindowController() const;
     // The error alert while it is shown.
     QMessageBox* errorAlert() const;
@@ -57,6 +58,10 @@ private:
     bool failsChecks();
     void failCheck(const QString& title, const QString& text, QLineEdit* field);
     void savePickedImage();
+    // The keyring box: enabled only when a keyring answers; the password
+    // field gets the keyring's password when the connection keeps it there.
+    void fillKeyringPassword();
+    bool storeKeyringPassword(QString* error);
 
     std::shared_ptr<MUDConnection> m_connection;
     QString m_targetImageURL;
@@ -71,4 +76,5 @@ private:
     QLineEdit* m_passwordField = nullptr;
     QCheckBox* m_reconnectCheckbox = nullptr;
     QCheckBox* m_secureCheckbox = nullptr;
+    QCheckBox* m_keyringCheckbox = nullptr;
 };

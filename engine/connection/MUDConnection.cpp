@@ -18,6 +18,7 @@ const QString kPassword = QStringLiteral("password");
 const QString kAutomaticallyReconnect = QStringLiteral("automaticallyReconnect");
 const QString kLoginScript = QStringLiteral("loginScript");
 const QString kSecure = QStringLiteral("secure");
+const QString kPasswordInKeyring = QStringLiteral("passwordInKeyring");
 
 QStringList defaultIgnoreKeywords()
 {
@@ -107,6 +108,7 @@ std::shared_ptr<MUDConnection> MUDConnection::connectionFromDictionaryRepresenta
     fields.automaticallyReconnect = boolValue(dictionary, kAutomaticallyReconnect, title);
     fields.loginScript = stringValue(dictionary, kLoginScript, title);
     fields.secure = boolValue(dictionary, kSecure, title);
+    fields.passwordInKeyring = boolValue(dictionary, kPasswordInKeyring, title);
     return connection;
 }
 
@@ -121,12 +123,14 @@ QJsonObject MUDConnection::dictionaryRepresentation() const
         {kHost, QJsonValue(m_fields.host)},
         {kPort, portValue},
         {kUser, QJsonValue(m_fields.user)},
-        {kPassword, QJsonValue(m_fields.password)},
+        {kPassword, QJsonValue(m_fields.passwordInKeyring ? QStringLiteral("") : m_fields.password)},
         {kAutomaticallyReconnect, QJsonValue(m_fields.automaticallyReconnect)},
         {kLoginScript, QJsonValue(m_fields.loginScript)},
     };
     if (m_fields.secure)
         dictionary.insert(kSecure, 1);
+    if (m_fields.passwordInKeyring)
+        dictionary.insert(kPasswordInKeyring, true);
     return dictionary;
 }
 

@@ -26,8 +26,10 @@ public:
     static std::shared_ptr<MUDConnection> connectionFromDictionaryRepresentation(const QJsonObject& dictionary,
                                                                                  const QString& title);
     // The stored form: the seven keys of connection.json, plus "secure": 1 for
-    // a TLS connection only, so a plain connection's file stays as it was;
-    // the title is the folder name and is not part of it.
+    // a TLS connection only and "passwordInKeyring": true only when the
+    // password lives in the system keyring (its "password" is then ""), so a
+    // plain connection's file stays as it was; the title is the folder name
+    // and is not part of it.
     QJsonObject dictionaryRepresentation() const;
 
     QStringList propertiesToSkipForCopy() const override { return {QStringLiteral("modifiedInstance")}; }
@@ -54,6 +56,10 @@ public:
     void setUser(const QString& value) { m_fields.user = value; }
     QString password() const { return m_fields.password; }
     void setPassword(const QString& value) { m_fields.password = value; }
+    // The password lives in the system keyring (MUDKeyring), not in the
+    // file; `password` holds it only once fetched.
+    bool passwordInKeyring() const { return m_fields.passwordInKeyring; }
+    void setPasswordInKeyring(bool value) { m_fields.passwordInKeyring = value; }
     QString loginScript() const { return m_fields.loginScript; }
     void setLoginScript(const QString& value) { m_fields.loginScript = value; }
     // An ordered set: duplicates are dropped on set, order is kept.
@@ -78,6 +84,7 @@ private:
         quint64 port = 0;
         QString user;
         QString password;
+        bool passwordInKeyring = false;
         QString loginScript;
         QStringList ignoreKeywords;
         bool secure = false;

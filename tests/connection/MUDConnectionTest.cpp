@@ -181,3 +181,23 @@ TEST(MUDConnection, SecureReadsNumbersAndBooleansAndIgnoresOtherTypes)
         EXPECT_EQ(log.lines().size(), row.logLines) << row.json;
     }
 }
+
+TEST(MUDConnection, APasswordKeptInTheKeyringIsNeverWrittenAndTheChoiceIsStoredOnlyWhenOn)
+{
+    MUDConnection connection;
+    connection.setPassword(QStringLiteral("s3cret"));
+    EXPECT_FALSE(connection.passwordInKeyring()) << "off by default";
+    EXPECT_FALSE(connection.dictionaryRepresentation().contains(QStringLiteral("passwordInKeyring")));
+
+    // Fetched from the keyring, the password is in the record but not in its file form.
+    connection.setPasswordInKeyring(true);
+    const QJsonObject stored = connection.dictionaryRepresentation();
+    EXPECT_EQ(stored.size(), 8);
+    EXPECT_EQ(stored.value(QStringLiteral("password")).toString(QStringLiteral("<missing>")), QString());
+    EXPECT_EQ(stored.value(QStringLiteral("passwordInKeyring")), QJsonValue(true));
+
+    const auto loaded = MUDConnection::connectionFromDictionaryRepresentation(stored, QStringLiteral("T"));
+    EXPECT_TRUE(loaded->passwordInKeyring());
+    EXPECT_TRUE(loaded->password().isEmpty());
+    EXPECT_TRUE(loaded->copy()->passwordInKeyring()) << "an editor's working copy keeps the choice";
+}
