@@ -64,6 +64,8 @@ MUDCertificateSheet::MUDCertificateSheet(const MUDSocketSecurity& security, QWid
     layout->addWidget(headline);
     layout->addWidget(explanation);
     layout->addLayout(form);
+    // Room the wrapped texts leave goes above the buttons, not between the lines.
+    layout->addStretch(1);
     layout->addLayout(buttons);
     setMinimumWidth(560);
 }

@@ -126,8 +126,7 @@ void MUDSessionWindow::connectDocument()
     connect(document, &MUDDocument::windowStateRestored, this, &MUDSessionWindow::applyRestoredWindowState);
     connect(document, &MUDDocument::mudMatchTestChanged, this, &MUDSessionWindow::applyMatchTest);
     connect(document, &MUDDocument::closeRequested, this, &QWidget::close);
-    connect(&document->security(), &MUDSessionSecurity::statusTextChanged, this,
-            &MUDSessionWindow::showSecurityStatus);
+    connect(&document->security(), &MUDSessionSecurity::statusTextChanged, this, &MUDSessionWindow::showSecurityStatus);
     connect(&document->security(), &MUDSessionSecurity::certificateNeedsTrust, this,
             &MUDSessionWindow::askToTrustCertificate);
     connect(m_historyButton, &QToolButton::clicked, this, &MUDSessionWindow::onHistory);
