@@ -21,8 +21,6 @@
 // A phase given 0 is left out.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
@@ -51,7 +49,6 @@
 namespace {
 
 using Clock = BenchClock;
-constexpr int kProbeIntervalMs = 5;
 constexpr int kTimeLimitSeconds = 180;
 constexpr int kRandomJumps = 50;
 constexpr int kWheelTurns = 50;
@@ -89,17 +86,6 @@ double cpuSeconds(clockid_t clock)
     return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
 }
 
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
 qsizetype firstVisibleLine(MUDDisplayTextView* view)
 {
     const auto& lines = view->visibleLines();
@@ -115,36 +101,6 @@ void wheelUp(MUDDisplayScrollView* scrollView, int notches)
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &event);
 }
-
-// The lateness of a repeating 5 ms timer on the main thread, from construction to stop().
-class LatencyProbe {
-public:
-    LatencyProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(kProbeIntervalMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const Clock::time_point now = Clock::now();
-            m_lateness.push_back(std::max(0.0, milliseconds(now - m_lastFire) - kProbeIntervalMs));
-            m_lastFire = now;
-        });
-        m_lastFire = Clock::now();
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    void print(const char* what) const
-    {
-        std::printf("event-loop latency %s (5 ms timer lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms "
-                    "over %zu ticks (goal p99 < 50)\n",
-                    what, percentile(m_lateness, 0.50), percentile(m_lateness, 0.99), percentile(m_lateness, 1.0),
-                    m_lateness.size());
-    }
-
-private:
-    QTimer m_timer;
-    std::vector<double> m_lateness;
-    Clock::time_point m_lastFire;
-};
 
 // Times a repaint of the output after each of `count` moves.
 template<typename Move> std::vector<double> timeRepaints(MUDDisplayTextView* view, int count, Move move)
@@ -163,14 +119,6 @@ void printRepaints(const char* what, const std::vector<double>& repaints)
 {
     std::printf("repaint after %s: median %.2f ms, p99 %.2f ms, max %.2f ms over %zu (goal < 16)\n", what,
                 percentile(repaints, 0.5), percentile(repaints, 0.99), percentile(repaints, 1.0), repaints.size());
-}
-
-void printLoad()
-{
-    QProcess uptime;
-    uptime.start(QStringLiteral("uptime"), {});
-    if (uptime.waitForFinished(2000))
-        std::printf("load: %s", uptime.readAllStandardOutput().constData());
 }
 
 // Floods through the window; prints throughput, latency and the scroll hold.

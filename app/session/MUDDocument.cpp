@@ -33,6 +33,7 @@
 #include "engine/decoding/MUDKeywordProcessor.h"
 #include "engine/decoding/MUDTextAttributes.h"
 #include "engine/storage/MUDConnectionLists.h"
+#include "engine/storage/MUDUserSettings.h"
 
 namespace {
 
@@ -61,6 +62,11 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     m_notificationConnection =
         QObject::connect(&MUDNotificationCenter::defaultCenter(), &MUDNotificationCenter::notificationPosted, this,
                          &MUDDocument::onNotification);
+    MUDUserSettings& settings = MUDUserSettings::sharedInstance();
+    m_triggers->setMatchEveryLine(settings.matchEveryLine());
+    QObject::connect(&settings, &MUDUserSettings::matchEveryLineChanged, this,
+                     [this](bool matchEveryLine) { m_triggers->setMatchEveryLine(matchEveryLine); });
+    m_receiver->setTriggerBacklog(m_triggers->backlog());
 }
 
 MUDDocument::~MUDDocument()

@@ -15,7 +15,7 @@ MUDSessionReceiver::~MUDSessionReceiver() = default;
 
 void MUDSessionReceiver::attach(const std::shared_ptr<MUDSocket>& socket)
 {
-    auto decoder = std::make_shared<MUDSessionReceiverConnection>(socket.get(), weak_from_this());
+    auto decoder = std::make_shared<MUDSessionReceiverConnection>(socket.get(), weak_from_this(), m_triggerBacklog);
     {
         std::lock_guard lock(m_currentMutex);
         m_current = std::move(decoder);

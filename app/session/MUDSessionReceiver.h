@@ -11,6 +11,7 @@
 
 class MUDDocument;
 class MUDSessionReceiverConnection;
+class MUDTriggerBacklog;
 
 // The session's end of its socket: decodes what the socket reads on the
 // socket's loop thread and hands each batch to the session on the main
@@ -42,6 +43,9 @@ public:
     // through a fresh decoder, and every earlier socket's data is dropped.
     // Main thread.
     void attach(const std::shared_ptr<MUDSocket>& socket);
+    // Connections attached from now on also wait while the session's
+    // triggers have too much waiting. Main thread.
+    void setTriggerBacklog(std::shared_ptr<MUDTriggerBacklog> backlog) { m_triggerBacklog = std::move(backlog); }
 
     // Feeds bytes through the decoder as if the server had sent them.
     void processData(QByteArrayView data);
@@ -70,4 +74,5 @@ private:
 
     std::mutex m_currentMutex;
     std::shared_ptr<MUDSessionReceiverConnection> m_current;
+    std::shared_ptr<MUDTriggerBacklog> m_triggerBacklog;
 };

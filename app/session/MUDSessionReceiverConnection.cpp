@@ -4,11 +4,14 @@
 
 #include "app/session/MUDSessionReceiver.h"
 #include "core/CVMainThread.h"
+#include "engine/automation/MUDTriggerBacklog.h"
 
 MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* socket,
-                                                           std::weak_ptr<MUDSessionReceiver> receiver)
+                                                           std::weak_ptr<MUDSessionReceiver> receiver,
+                                                           std::shared_ptr<MUDTriggerBacklog> triggerBacklog)
     : m_socket(socket)
     , m_receiver(std::move(receiver))
+    , m_triggerBacklog(std::move(triggerBacklog))
     , m_ansiDataProcessor(this)
 {
 }
@@ -52,9 +55,15 @@ void MUDSessionReceiverConnection::ANSIDataProcessorServerEchoes(ANSIDataProcess
 
 void MUDSessionReceiverConnection::waitForMainThread()
 {
-    std::unique_lock lock(m_pendingMutex);
-    m_mainThreadCaughtUp.wait_for(lock, std::chrono::milliseconds(MaxCatchUpWaitMs),
-                                  [this] { return m_pendingBytes <= MaxPendingBytes; });
+    {
+        std::unique_lock lock(m_pendingMutex);
+        m_mainThreadCaughtUp.wait_for(lock, std::chrono::milliseconds(MaxCatchUpWaitMs),
+                                      [this] { return m_pendingBytes <= MaxPendingBytes; });
+    }
+    // Bounded too: a trigger script waiting for server text holds the
+    // script queue, and only more text can end its wait.
+    if (m_triggerBacklog)
+        m_triggerBacklog->waitWhileFull(MaxCatchUpWaitMs);
 }
 
 void MUDSessionReceiverConnection::batchHandled(qsizetype readBytes)

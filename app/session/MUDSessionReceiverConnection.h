@@ -10,6 +10,7 @@
 
 class MUDSessionReceiver;
 class MUDSocket;
+class MUDTriggerBacklog;
 
 // What one connection of a session needs to receive: its own decoder (so
 // nothing a connection leaves half-sent reaches the next one) and its own
@@ -19,7 +20,8 @@ class MUDSocket;
 // read bytes wait for it, the loop thread stops reading until the main
 // thread catches up (for at most MaxCatchUpWaitMs per slice, so a busy main
 // thread never stalls the connection for long), and the server is slowed
-// down by TCP itself.
+// down by TCP itself. The same holds while the session's triggers have too
+// much text or too many scripts waiting (MUDTriggerBacklog).
 //
 // Threads: receive() runs on the socket's loop thread; batches are handed
 // to the receiver on the main thread. m_pendingMutex guards the pending
@@ -32,7 +34,8 @@ public:
     static constexpr qsizetype SliceBytes = 32 * 1024;
     static constexpr int MaxCatchUpWaitMs = 250;
 
-    MUDSessionReceiverConnection(const MUDSocket* socket, std::weak_ptr<MUDSessionReceiver> receiver);
+    MUDSessionReceiverConnection(const MUDSocket* socket, std::weak_ptr<MUDSessionReceiver> receiver,
+                                 std::shared_ptr<MUDTriggerBacklog> triggerBacklog);
 
     // Identifies the socket this decoder serves; never dereferenced.
     const MUDSocket* socket() const { return m_socket; }
@@ -49,6 +52,7 @@ private:
 
     const MUDSocket* const m_socket;
     const std::weak_ptr<MUDSessionReceiver> m_receiver;
+    const std::shared_ptr<MUDTriggerBacklog> m_triggerBacklog;
     ANSIDataProcessor m_ansiDataProcessor;
     // The size of the slice being decoded, counted against the pending
     // bytes once its batch is posted (socket loop thread only).

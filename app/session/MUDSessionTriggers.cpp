@@ -6,6 +6,7 @@
 #include "app/session/MUDDocument.h"
 #include "core/CVLogHelper.h"
 #include "core/LVDebounce.h"
+#include "engine/automation/MUDTriggerBacklog.h"
 #include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/decoding/MUDOutputModel.h"
@@ -13,6 +14,7 @@
 
 MUDSessionTriggers::MUDSessionTriggers(MUDDocument& document)
     : m_document(document)
+    , m_backlog(std::make_shared<MUDTriggerBacklog>())
 {
 }
 
@@ -25,6 +27,7 @@ void MUDSessionTriggers::createProcessor()
 {
     loadTriggers();
     m_mudTriggerProcessor = std::make_shared<MUDTriggerProcessor>(m_document.javascriptProcessor(), currentTriggers());
+    m_mudTriggerProcessor->setBacklog(m_backlog);
 }
 
 void MUDSessionTriggers::reload()
@@ -38,6 +41,9 @@ void MUDSessionTriggers::resetTriggers()
 {
     if (m_mudTriggerProcessor)
         m_mudTriggerProcessor->setTriggers(currentTriggers());
+    // Cleared output starts over from its new end.
+    m_matchedUpTo = std::min(m_matchedUpTo, m_document.output().length());
+    m_lineStart = std::min(m_lineStart, m_matchedUpTo);
 }
 
 void MUDSessionTriggers::loadTriggers()
@@ -55,6 +61,10 @@ MUDTriggerList MUDSessionTriggers::currentTriggers() const
 
 void MUDSessionTriggers::textReceived(qsizetype length)
 {
+    if (m_matchEveryLine) {
+        if (const qsizetype end = endOfCompleteLines(length); end >= 0)
+            matchEveryLineUpTo(end);
+    }
     m_unprocessedTriggerLength += length;
     LVDebounce::fireAfter(TriggerProcessDelay, this, "handleTriggerProcess", nullptr,
                           [this] { handleTriggerProcess(); });
@@ -63,6 +73,69 @@ void MUDSessionTriggers::textReceived(qsizetype length)
 void MUDSessionTriggers::startAtEndOfOutput()
 {
     m_startOfTriggerProcessingOffset = m_document.output().length();
+    m_matchedUpTo = m_startOfTriggerProcessingOffset;
+    m_lineStart = m_matchedUpTo;
+}
+
+void MUDSessionTriggers::setMatchEveryLine(bool matchEveryLine)
+{
+    if (m_matchEveryLine == matchEveryLine)
+        return;
+    LVDebounce::cancelTarget(this);
+    if (m_unprocessedTriggerLength > 0)
+        handleTriggerProcess();
+    m_matchEveryLine = matchEveryLine;
+    startAtEndOfOutput();
+}
+
+qsizetype MUDSessionTriggers::endOfCompleteLines(qsizetype received) const
+{
+    const MUDOutputModel& output = m_document.output();
+    const qsizetype length = output.length();
+    if (const qsizetype feed = lastLineFeed(std::max(m_matchedUpTo, length - received), length); feed >= 0)
+        return feed + 1;
+    // A line that never ends is still handed over piece by piece.
+    if (length - m_matchedUpTo >= MaxEveryLinePiece)
+        return length;
+    return -1;
+}
+
+void MUDSessionTriggers::matchEveryLineUpTo(qsizetype end)
+{
+    if (!m_mudTriggerProcessor || m_document.isClosed())
+        return;
+    const MUDOutputModel& output = m_document.output();
+    end = std::min(end, output.length());
+    const quint64 commandIndex = m_document.commandPipeline().commandIndex();
+    while (m_matchedUpTo < end) {
+        // A line matched as a prompt before it ended is searched again from
+        // its start, so that a match crossing the old end is found whole;
+        // only matches reaching past it count (a line of a piece's length
+        // is not taken up again).
+        const qsizetype start = m_matchedUpTo - m_lineStart <= MaxEveryLinePiece ? m_lineStart : m_matchedUpTo;
+        qsizetype pieceEnd = std::min(end, m_matchedUpTo + MaxEveryLinePiece);
+        const qsizetype lastFeed = lastLineFeed(m_matchedUpTo, pieceEnd);
+        if (pieceEnd < end && lastFeed >= 0)
+            pieceEnd = lastFeed + 1;
+        // One character before the piece tells whether it begins a line.
+        const qsizetype context = start > 0 ? 1 : 0;
+        m_mudTriggerProcessor->processEveryLine(
+            output.attributedSubstring({start - context, pieceEnd - start + context}), start - context, context,
+            m_matchedUpTo, commandIndex);
+        if (lastFeed >= 0)
+            m_lineStart = lastFeed + 1;
+        m_matchedUpTo = pieceEnd;
+    }
+}
+
+qsizetype MUDSessionTriggers::lastLineFeed(qsizetype from, qsizetype to) const
+{
+    const MUDOutputModel& output = m_document.output();
+    for (qsizetype i = to - 1; i >= from; --i) {
+        if (output.characterAt(i) == u'\n')
+            return i;
+    }
+    return -1;
 }
 
 CVRange MUDSessionTriggers::triggerProcessingRange() const
@@ -88,7 +161,9 @@ CVRange MUDSessionTriggers::triggerProcessingRange() const
 
 void MUDSessionTriggers::handleTriggerProcess()
 {
-    if (m_mudTriggerProcessor && !m_document.isClosed()) {
+    if (m_matchEveryLine) {
+        matchEveryLineUpTo(m_document.output().length());
+    } else if (m_mudTriggerProcessor && !m_document.isClosed()) {
         const MUDOutputModel& output = m_document.output();
         const CVRange range = triggerProcessingRange();
         // The processor never reads further back than its match window from

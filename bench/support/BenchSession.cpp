@@ -1,8 +1,10 @@
 #include "BenchSession.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 
@@ -21,6 +23,60 @@ double percentile(std::vector<double> values, double fraction)
         return 0;
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+namespace {
+
+double statusMegabytes(const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+}
+
+double residentMegabytes()
+{
+    return statusMegabytes("VmRSS:");
+}
+
+double peakResidentMegabytes()
+{
+    return statusMegabytes("VmHWM:");
+}
+
+void printLoad()
+{
+    QProcess uptime;
+    uptime.start(QStringLiteral("uptime"), {});
+    if (uptime.waitForFinished(2000))
+        std::printf("load: %s", uptime.readAllStandardOutput().constData());
+}
+
+LatencyProbe::LatencyProbe()
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(IntervalMs);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        const BenchClock::time_point now = BenchClock::now();
+        m_lateness.push_back(std::max(0.0, milliseconds(now - m_lastFire) - IntervalMs));
+        m_lastFire = now;
+    });
+    m_lastFire = BenchClock::now();
+    m_timer.start();
+}
+
+void LatencyProbe::print(const char* what) const
+{
+    std::printf("event-loop latency %s (5 ms timer lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms "
+                "over %zu ticks (goal p99 < 50)\n",
+                what, percentile(m_lateness, 0.50), percentile(m_lateness, 0.99), percentile(m_lateness, 1.0),
+                m_lateness.size());
 }
 
 BenchDataFolder::BenchDataFolder()

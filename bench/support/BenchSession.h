@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -19,6 +20,29 @@ using BenchClock = std::chrono::steady_clock;
 double milliseconds(BenchClock::duration duration);
 // The value below which `fraction` of `values` lie.
 double percentile(std::vector<double> values, double fraction);
+// The process's resident memory now (VmRSS) and at its peak (VmHWM), in MB;
+// -1 when /proc cannot tell.
+double residentMegabytes();
+double peakResidentMegabytes();
+// Prints the machine's load (uptime), since the machine may be shared.
+void printLoad();
+
+// The lateness of a repeating 5 ms timer on the main thread, from
+// construction to stop(): how long the event loop was held.
+class LatencyProbe {
+public:
+    static constexpr int IntervalMs = 5;
+    LatencyProbe();
+    void stop() { m_timer.stop(); }
+    void print(const char* what) const;
+    double percentileMs(double fraction) const { return percentile(m_lateness, fraction); }
+
+private:
+    QTimer m_timer;
+    std::vector<double> m_lateness;
+    BenchClock::time_point m_lastFire;
+};
+
 // A fresh data folder for the run (QUARROW_DATA_DIR), removed at its end.
 class BenchDataFolder {
 public:

@@ -71,6 +71,14 @@ QString MUDJavascriptParameterSubstitution::replace(const QString& text,
 {
     if (!parameters)
         return text;
+    // Keys are \0, \1, ... and \x: a text without a backslash (most trigger
+    // scripts) holds none of them, and only a backslash or a quote can begin
+    // one. Checked first, since a trigger may run thousands of times a second.
+    const bool keysBeginWithBackslash =
+        std::all_of(parameters->keyBegin(), parameters->keyEnd(),
+                    [](const QString& key) { return key.isEmpty() || key.startsWith(QLatin1Char('\\')); });
+    if (keysBeginWithBackslash && !text.contains(QLatin1Char('\\')))
+        return text;
     MUDScriptParameters values = *parameters;
     if (!values.contains(kRestKey))
         values.insert(kRestKey, QString());
@@ -98,6 +106,11 @@ QString MUDJavascriptParameterSubstitution::replace(const QString& text,
     qsizetype i = 0;
     while (i < source.size()) {
         const QStringView rest = source.mid(i);
+        if (keysBeginWithBackslash && rest.front() != QLatin1Char('\\') && rest.front() != QLatin1Char('\'')) {
+            result += rest.front();
+            ++i;
+            continue;
+        }
         const Replacement* found = nullptr;
         bool quotedForm = false;
         if (rest.front() == QLatin1Char('\'')) {

@@ -33,14 +33,31 @@ MUDJavascriptProcessor::~MUDJavascriptProcessor()
     LVDebounce::cancelTarget(this);
 }
 
+QVariantMap MUDJavascriptProcessor::variables() const
+{
+    QMutexLocker lock(&m_variablesLock);
+    return m_currentValues;
+}
+
 void MUDJavascriptProcessor::setVariable(const QString& name, const QVariant& value)
 {
+    QMutexLocker lock(&m_variablesLock);
     m_currentValues.insert(name, value);
 }
 
 void MUDJavascriptProcessor::removeVariable(const QString& name)
 {
+    QMutexLocker lock(&m_variablesLock);
     m_currentValues.remove(name);
+}
+
+QVariant MUDJavascriptProcessor::variableOrInsert(const QString& name, const QVariant& missing)
+{
+    QMutexLocker lock(&m_variablesLock);
+    auto it = m_currentValues.find(name);
+    if (it == m_currentValues.end())
+        it = m_currentValues.insert(name, missing);
+    return *it;
 }
 
 void MUDJavascriptProcessor::setStopIndex(quint64 commandIndex)

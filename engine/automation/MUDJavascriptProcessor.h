@@ -25,8 +25,9 @@ class MUDJavascriptProcessorDelegate;
 // (see MUDJavascriptContextPool), keeps the session's script
 // variables, the scripts waiting for server data and the stop mark.
 // Create with std::make_shared. Scripts run on their caller's thread; the
-// delegate and the variables are used on the main thread only; the waiting
-// list is guarded by its own lock; the stop mark is atomic; waiting scripts
+// delegate is used on the main thread only; the variables (which every
+// trigger script may read and write, so they must not cost a trip to the
+// main thread) and the waiting list are guarded by locks of their own; the stop mark is atomic; waiting scripts
 // sleep on a condition variable under their own mutex.
 class MUDJavascriptProcessor : public std::enable_shared_from_this<MUDJavascriptProcessor> {
 public:
@@ -47,10 +48,13 @@ public:
     MUDJavascriptProcessorDelegate* delegate() const { return m_delegate; }
     void setDelegate(MUDJavascriptProcessorDelegate* delegate) { m_delegate = delegate; }
 
-    // Main thread.
-    QVariantMap variables() const { return m_currentValues; }
+    // Any thread.
+    QVariantMap variables() const;
     void setVariable(const QString& name, const QVariant& value);
     void removeVariable(const QString& name);
+    // The variable's value; one that does not exist yet is created holding
+    // `missing`, in the same step.
+    QVariant variableOrInsert(const QString& name, const QVariant& missing);
 
     quint64 stopIndex() const { return m_stopIndex.load(); }
     // Both raise the stop mark and wake waiting scripts so they see it.
@@ -107,6 +111,7 @@ private:
     void wakeWaitingScripts();
 
     MUDJavascriptProcessorDelegate* m_delegate = nullptr;
+    mutable QMutex m_variablesLock;
     QVariantMap m_currentValues;
     std::atomic<quint64> m_stopIndex{0};
     std::atomic<bool> m_allStopped{false};

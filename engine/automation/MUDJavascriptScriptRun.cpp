@@ -315,14 +315,7 @@ QVariant MUDJavascriptScriptRun::getVar(const MUDJavascriptArguments& arguments)
 {
     if (isStopping())
         return {};
-    const QString name = arguments.text();
-    QVariant value;
-    fc_executeOnMainThreadSync([&] {
-        if (!m_processor.variables().contains(name))
-            m_processor.setVariable(name, kNil);
-        value = m_processor.variables().value(name);
-    });
-    return value;
+    return m_processor.variableOrInsert(arguments.text(), kNil);
 }
 
 QVariant MUDJavascriptScriptRun::setVar(const MUDJavascriptArguments& arguments)
@@ -330,8 +323,7 @@ QVariant MUDJavascriptScriptRun::setVar(const MUDJavascriptArguments& arguments)
     if (isStopping())
         return {};
     const QString name = arguments.text();
-    const QVariant value = arguments.value(1);
-    fc_executeOnMainThreadSync([&] { m_processor.setVariable(name, value); });
+    m_processor.setVariable(name, arguments.value(1));
     return {};
 }
 
@@ -396,22 +388,16 @@ QVariant MUDJavascriptScriptRun::isEmpty(const MUDJavascriptArguments& arguments
     if (isStopping())
         return false;
     const QString name = arguments.text();
-    bool empty = true;
-    fc_executeOnMainThreadSync([&] {
-        if (name == kNil)
-            return;
-        const QVariantMap variables = m_processor.variables();
-        auto it = variables.constFind(name);
-        if (it == variables.cend())
-            return;
-        if (it->typeId() == QMetaType::QString) {
-            const QString text = it->toString();
-            empty = text == kNil || text.trimmed().isEmpty();
-        } else {
-            empty = false;
-        }
-    });
-    return empty;
+    if (name == kNil)
+        return true;
+    const QVariantMap variables = m_processor.variables();
+    auto it = variables.constFind(name);
+    if (it == variables.cend())
+        return true;
+    if (it->typeId() != QMetaType::QString)
+        return false;
+    const QString text = it->toString();
+    return text == kNil || text.trimmed().isEmpty();
 }
 
 QVariant MUDJavascriptScriptRun::unset(const MUDJavascriptArguments& arguments)
@@ -421,7 +407,7 @@ QVariant MUDJavascriptScriptRun::unset(const MUDJavascriptArguments& arguments)
     const QVariant name = arguments.value(0);
     if (name.typeId() != QMetaType::QString || name.toString().isEmpty())
         return {};
-    fc_executeOnMainThreadSync([&] { m_processor.removeVariable(name.toString()); });
+    m_processor.removeVariable(name.toString());
     return {};
 }
 

@@ -148,3 +148,52 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const MUD
         CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(m_pattern));
     return matches;
 }
+
+QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInLines(const MUDSearchText& search, CVRange range) const
+{
+    QList<MUDRegularExpressionMatch> matches;
+    const QString& text = search.text();
+    if (range.location < 0 || range.length < 0 || range.end() > text.size())
+        return matches;
+    const bool ignoringCase = m_prefilter.caseInsensitive();
+    const QStringList& literals = m_prefilter.requiredLiterals();
+    const icu::UnicodeString input = aliasOf(text);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(m_compiled->pattern->matcher(input, status));
+    if (U_FAILURE(status))
+        return matches;
+    matcher->setTimeLimit(kMatchTimeLimit, status);
+    const QStringView view(text);
+    qsizetype from = range.location;
+    while (U_SUCCESS(status) && from <= range.end()) {
+        qsizetype lineStart = from;
+        if (!literals.isEmpty()) {
+            const qsizetype occurrence = search.find(literals.first(), ignoringCase, from, range.end());
+            if (occurrence < 0)
+                break;
+            lineStart = std::max(from, search.lineStart(occurrence));
+        }
+        const qsizetype feed = view.first(range.end()).indexOf(u'\n', lineStart);
+        const qsizetype lineEnd = feed < 0 ? range.end() : feed;
+        const qsizetype contentEnd = lineEnd > lineStart && text.at(lineEnd - 1) == u'\r' ? lineEnd - 1 : lineEnd;
+        // The region starts at the line's real start where the text holds it,
+        // so ^ holds there and only there.
+        const qsizetype regionStart = lineStart == range.location ? search.lineStart(lineStart) : lineStart;
+        matcher->region(regionStart, contentEnd, status);
+        matcher->useAnchoringBounds(true);
+        while (U_SUCCESS(status) && matcher->find(status)) {
+            MUDRegularExpressionMatch match;
+            for (int32_t group = 0; group <= m_groupCount; ++group) {
+                const int32_t start = matcher->start(group, status);
+                const int32_t end = matcher->end(group, status);
+                match.groups.append(start < 0 ? CVRange{CVRange::NotFound, 0} : CVRange{start, end - start});
+            }
+            if (match.range().location >= range.location)
+                matches.append(match);
+        }
+        from = lineEnd + 1;
+    }
+    if (status == U_REGEX_TIME_OUT)
+        CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(m_pattern));
+    return matches;
+}

@@ -41,6 +41,15 @@ public:
     // can start.
     QList<MUDRegularExpressionMatch> matchesInString(const MUDSearchText& text, CVRange range) const;
 
+    // Matches confined to single lines, as matching every line of output
+    // wants: no match reaches past a line's end, whatever the pattern (so
+    // the result never depends on how much text one search was given), and
+    // ^ and $ match at each line's ends. Lines end at a line feed, a carriage
+    // return before it excluded. Only lines holding the pattern's required
+    // literals are handed to ICU. Matches begin inside `range`; the text
+    // before it only tells where its first line begins.
+    QList<MUDRegularExpressionMatch> matchesInLines(const MUDSearchText& text, CVRange range) const;
+
     int numberOfCaptureGroups() const { return m_groupCount; }
     QString pattern() const { return m_pattern; }
 

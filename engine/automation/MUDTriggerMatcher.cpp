@@ -37,6 +37,25 @@ CVRange userCommandRange(const CVAttributedString& text, CVRange range)
     return found;
 }
 
+// The end of the line holding `location`: the line feed's position, or
+// `limit` when the line runs on past it. A preceding carriage return is left
+// out, so "\r\n" and "\n" lines end alike.
+qsizetype lineContentEnd(const QString& text, qsizetype location, qsizetype limit)
+{
+    const qsizetype feed = QStringView(text).first(limit).indexOf(u'\n', location);
+    if (feed < 0)
+        return limit;
+    return feed > location && text.at(feed - 1) == u'\r' ? feed - 1 : feed;
+}
+
+// Where the search resumes after a plain occurrence at `location`: the next
+// line's start, or past `limit`.
+qsizetype nextLineStart(const QString& text, qsizetype location, qsizetype limit)
+{
+    const qsizetype feed = QStringView(text).first(limit).indexOf(u'\n', location);
+    return feed < 0 ? limit + 1 : feed + 1;
+}
+
 bool isValidRange(const CVAttributedString& text, CVRange range)
 {
     return !range.isNotFound() && range.location >= 0 && range.length >= 0 && text.length() >= range.length &&
@@ -54,13 +73,14 @@ std::optional<QList<MUDTriggerProcessObject>> MUDTriggerMatcher::matchTrigger(
 
 MUDTriggerMatcher::Matches MUDTriggerMatcher::matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
                                                            const CVAttributedString& text, const MUDSearchText& search,
-                                                           CVRange targetRange, qsizetype offset)
+                                                           CVRange targetRange, qsizetype offset, Scope scope)
 {
     if (trigger->matchString().isEmpty())
         return {};
     switch (trigger->matchType()) {
-    case MUDTrigger::kMatchPlainText: return processPlainTrigger(trigger, text, search, targetRange, offset);
-    case MUDTrigger::kMatchRegularExpression: return processRegexTrigger(trigger, text, search, targetRange, offset);
+    case MUDTrigger::kMatchPlainText: return processPlainTrigger(trigger, text, search, targetRange, offset, scope);
+    case MUDTrigger::kMatchRegularExpression:
+        return processRegexTrigger(trigger, text, search, targetRange, offset, scope);
     default: return {};
     }
 }
@@ -68,7 +88,7 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::matchTrigger(const std::shared_ptr
 MUDTriggerMatcher::Matches MUDTriggerMatcher::processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger,
                                                                   const CVAttributedString& text,
                                                                   const MUDSearchText& search, CVRange targetRange,
-                                                                  qsizetype offset)
+                                                                  qsizetype offset, Scope scope)
 {
     if (!isValidRange(text, targetRange))
         return {};
@@ -100,7 +120,9 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processPlainTrigger(const std::sha
         }
         if (!trigger->matchFromStartOfLine() || beginsLine(string, location))
             matches.objects->append({trigger, std::nullopt, std::nullopt, {location + offset, pattern.size()}});
-        break;
+        if (scope == Scope::Pass)
+            break;
+        from = nextLineStart(string, location, targetRange.end());
     }
     return matches;
 }
@@ -108,7 +130,7 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processPlainTrigger(const std::sha
 MUDTriggerMatcher::Matches MUDTriggerMatcher::processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger,
                                                                   const CVAttributedString& text,
                                                                   const MUDSearchText& search, CVRange targetRange,
-                                                                  qsizetype offset)
+                                                                  qsizetype offset, Scope scope)
 {
     auto expression = std::static_pointer_cast<MUDRegularExpression>(trigger->compiledRegex());
     if (!expression) {
@@ -127,13 +149,17 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processRegexTrigger(const std::sha
         return {};
 
     const QString& string = text.string();
-    const QList<MUDRegularExpressionMatch> found = expression->matchesInString(search, targetRange);
+    const QList<MUDRegularExpressionMatch> found = scope == Scope::Pass
+                                                       ? expression->matchesInString(search, targetRange)
+                                                       : expression->matchesInLines(search, targetRange);
     if (found.isEmpty())
         return {};
     QList<MUDTriggerProcessObject> results;
     for (const MUDRegularExpressionMatch& match : found) {
         const CVRange whole = match.range();
         const CVRange echoed = userCommandRange(text, whole);
+        if (!echoed.isNotFound() && scope == Scope::EveryLine)
+            continue;
         if (!echoed.isNotFound()) {
             const qsizetype resume = echoed.end();
             if (auto more = matchTrigger(trigger, text, search, {resume, text.length() - resume}, offset).objects)
@@ -148,7 +174,9 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processRegexTrigger(const std::sha
             parameters.insert(QStringLiteral("\\%1").arg(group),
                               range.isNotFound() ? QString() : string.mid(range.location, range.length));
         }
-        parameters.insert(kRestKey, string.mid(whole.end()));
+        const qsizetype restEnd =
+            scope == Scope::Pass ? string.size() : std::max(whole.end(), lineContentEnd(string, whole.end(), string.size()));
+        parameters.insert(kRestKey, string.mid(whole.end(), restEnd - whole.end()));
         results.append({trigger, parameters, match.groups, {whole.location + offset, whole.length}});
     }
     Matches matches{results, std::nullopt};

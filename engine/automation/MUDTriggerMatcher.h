@@ -19,6 +19,15 @@ class MUDTrigger;
 // which guards it.
 class MUDTriggerMatcher {
 public:
+    // How far one trigger acts within a search. Pass: a plain-text trigger
+    // acts once per search, and "\x" is the rest of the searched text.
+    // EveryLine: a plain-text trigger acts at most once per line, a regular
+    // expression matches within single lines (so what it finds never
+    // depends on how much text a pass held), a match in echoed input is
+    // passed over without ending the search, and "\x" is the rest of the
+    // match's line.
+    enum class Scope { Pass, EveryLine };
+
     struct Matches {
         // None when the trigger cannot match here: an empty match string, an
         // unknown match type, a pattern that does not compile, a range
@@ -34,7 +43,8 @@ public:
     // output; result ranges are shifted by `offset`. `search` is `text`
     // prepared once for all triggers of a pass.
     static Matches matchTrigger(const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text,
-                                const MUDSearchText& search, CVRange targetRange, qsizetype offset);
+                                const MUDSearchText& search, CVRange targetRange, qsizetype offset,
+                                Scope scope = Scope::Pass);
     // The match test: the whole text, offset 0.
     static std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
                                                                       const CVAttributedString& text);
@@ -44,7 +54,9 @@ public:
 
 private:
     static Matches processPlainTrigger(const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text,
-                                       const MUDSearchText& search, CVRange targetRange, qsizetype offset);
+                                       const MUDSearchText& search, CVRange targetRange, qsizetype offset,
+                                       Scope scope);
     static Matches processRegexTrigger(const std::shared_ptr<MUDTrigger>& trigger, const CVAttributedString& text,
-                                       const MUDSearchText& search, CVRange targetRange, qsizetype offset);
+                                       const MUDSearchText& search, CVRange targetRange, qsizetype offset,
+                                       Scope scope);
 };

@@ -26,6 +26,7 @@ MUDTriggerProcessor::MUDTriggerProcessor(std::shared_ptr<MUDJavascriptProcessor>
                                          QList<std::shared_ptr<MUDTrigger>> triggers)
     : m_javascriptProcessor(std::move(javascriptProcessor))
     , m_processQueue(std::make_unique<CVOperationQueue>(1))
+    , m_everyLineMatchQueue(std::make_unique<CVOperationQueue>(1))
     , m_triggers(std::move(triggers))
 {
 }
@@ -56,18 +57,7 @@ void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& wind
 {
     if (isBlank(window.string()))
         return;
-    QList<std::shared_ptr<MUDJavascriptActionSource>> waiting;
-    if (m_javascriptProcessor)
-        waiting = m_javascriptProcessor->waitingActions();
-    QList<std::shared_ptr<MUDTrigger>> candidates;
-    for (const auto& trigger : triggers()) {
-        if (trigger->disabled())
-            continue;
-        const bool isWaiting = std::any_of(waiting.cbegin(), waiting.cend(),
-                                           [&](const auto& source) { return source->hasTargetObject(trigger.get()); });
-        if (!isWaiting)
-            candidates.append(trigger);
-    }
+    const QList<std::shared_ptr<MUDTrigger>> candidates = candidateTriggers();
 
     auto stopwatch = std::make_shared<MachTimer>();
     stopwatch->startTimer();
@@ -82,6 +72,82 @@ void MUDTriggerProcessor::processTriggersInWindow(const CVAttributedString& wind
             if (elapsed > 1.0)
                 CVLog(QString::asprintf("doProcessTriggers test took %0.2f seconds", elapsed));
         });
+}
+
+QList<std::shared_ptr<MUDTrigger>> MUDTriggerProcessor::candidateTriggers() const
+{
+    QList<std::shared_ptr<MUDJavascriptActionSource>> waiting;
+    if (m_javascriptProcessor)
+        waiting = m_javascriptProcessor->waitingActions();
+    QList<std::shared_ptr<MUDTrigger>> candidates;
+    for (const auto& trigger : triggers()) {
+        if (trigger->disabled())
+            continue;
+        const bool isWaiting = std::any_of(waiting.cbegin(), waiting.cend(),
+                                           [&](const auto& source) { return source->hasTargetObject(trigger.get()); });
+        if (!isWaiting)
+            candidates.append(trigger);
+    }
+    return candidates;
+}
+
+void MUDTriggerProcessor::setBacklog(std::shared_ptr<MUDTriggerBacklog> backlog)
+{
+    QMutexLocker lock(&m_lock);
+    m_backlog = std::move(backlog);
+}
+
+std::shared_ptr<MUDTriggerBacklog::Share> MUDTriggerProcessor::holdBacklog(qsizetype characters, qsizetype scripts)
+{
+    QMutexLocker lock(&m_lock);
+    return m_backlog ? std::make_shared<MUDTriggerBacklog::Share>(m_backlog->hold(characters, scripts)) : nullptr;
+}
+
+void MUDTriggerProcessor::processEveryLine(const CVAttributedString& text, qsizetype offset, qsizetype context,
+                                           qsizetype newFrom, quint64 commandIndex)
+{
+    const qsizetype searchedLength = text.length() - context;
+    if (searchedLength <= 0 || offset + text.length() <= newFrom)
+        return;
+    const QList<std::shared_ptr<MUDTrigger>> candidates = candidateTriggers();
+    std::shared_ptr<MUDTriggerBacklog::Share> share = holdBacklog(searchedLength, 0);
+    auto stopwatch = std::make_shared<MachTimer>();
+    stopwatch->startTimer();
+    m_everyLineMatchQueue->addOperation(
+        [self = shared_from_this(), candidates, text, offset, context, newFrom, commandIndex, stopwatch, share] {
+            self->matchEveryLine(candidates, text, offset, context, newFrom, commandIndex, stopwatch, share);
+        });
+}
+
+void MUDTriggerProcessor::matchEveryLine(const QList<std::shared_ptr<MUDTrigger>>& candidates,
+                                         const CVAttributedString& text, qsizetype offset, qsizetype context,
+                                         qsizetype newFrom, quint64 commandIndex,
+                                         const std::shared_ptr<MachTimer>& stopwatch,
+                                         const std::shared_ptr<MUDTriggerBacklog::Share>& share)
+{
+    const MUDSearchText search(text.string());
+    const CVRange searched{context, text.length() - context};
+    QList<MUDTriggerProcessObject> objects;
+    for (const auto& trigger : candidates) {
+        const MUDTriggerMatcher::Matches matches = MUDTriggerMatcher::matchTrigger(
+            trigger, text, search, searched, offset, MUDTriggerMatcher::Scope::EveryLine);
+        if (!matches.objects)
+            continue;
+        for (const MUDTriggerProcessObject& object : *matches.objects) {
+            if (object.range.end() > newFrom)
+                objects.append(object);
+        }
+    }
+    if (share)
+        share->release();
+    if (stopwatch->elapsedSeconds() > 1.0)
+        CVLog(QString::asprintf("doProcessTriggers test took %0.2f seconds", stopwatch->elapsedSeconds()));
+    if (objects.isEmpty())
+        return;
+    std::stable_sort(objects.begin(), objects.end(),
+                     [](const auto& a, const auto& b) { return a.range.location < b.range.location; });
+    std::shared_ptr<MUDTriggerBacklog::Share> scriptShare = holdBacklog(0, objects.size());
+    runScripts(std::move(objects), commandIndex, stopwatch, scriptShare);
 }
 
 qsizetype MUDTriggerProcessor::lowestLocationForTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers,
@@ -126,9 +192,19 @@ void MUDTriggerProcessor::doProcessTriggers(const QList<std::shared_ptr<MUDTrigg
         return;
     std::stable_sort(objects.begin(), objects.end(),
                      [](const auto& a, const auto& b) { return a.range.location < b.range.location; });
-    m_processQueue->addOperation([self = shared_from_this(), objects, commandIndex, stopwatch] {
-        for (const MUDTriggerProcessObject& object : objects)
+    runScripts(std::move(objects), commandIndex, stopwatch, nullptr);
+}
+
+void MUDTriggerProcessor::runScripts(QList<MUDTriggerProcessObject> objects, quint64 commandIndex,
+                                     std::shared_ptr<MachTimer> stopwatch,
+                                     std::shared_ptr<MUDTriggerBacklog::Share> share)
+{
+    m_processQueue->addOperation([self = shared_from_this(), objects, commandIndex, stopwatch, share] {
+        for (const MUDTriggerProcessObject& object : objects) {
             self->processTriggerObject(object, commandIndex);
+            if (share)
+                share->releaseScripts(1);
+        }
         const double elapsed = stopwatch->elapsedSeconds();
         if (elapsed > 500.0)
             CVLog(QString::asprintf("ProcessTriggers took %0.2f seconds", elapsed));

@@ -7,10 +7,12 @@
 #include <optional>
 
 #include "core/CVRange.h"
+#include "engine/automation/MUDTriggerBacklog.h"
 #include "engine/automation/MUDTriggerProcessObject.h"
 
 class CVAttributedString;
 class CVOperationQueue;
+class MachTimer;
 class MUDJavascriptProcessor;
 class MUDTrigger;
 
@@ -48,6 +50,22 @@ public:
     void processTriggersInWindow(const CVAttributedString& window, qsizetype windowOffset, CVRange range,
                                  quint32 triggerSource, quint64 commandIndex);
 
+    // Matching every line: `text` holds the output from `offset` on; its
+    // first `context` characters (0 or 1) only tell whether the rest begins
+    // a line. Each candidate searches the rest once
+    // (MUDTriggerMatcher::Scope::EveryLine), with no window and no recorded
+    // positions, keeping only matches that end after the output offset
+    // `newFrom`: text before it was matched already (a prompt matched while
+    // its line was incomplete), and is searched again only so that a match
+    // running on into the new text is found whole. Returns at once: passes
+    // run one after another on the processor's match queue, their scripts
+    // in position order on its script queue, and both are counted in the
+    // backlog.
+    void processEveryLine(const CVAttributedString& text, qsizetype offset, qsizetype context, qsizetype newFrom,
+                          quint64 commandIndex);
+    // Where every-line work is counted; none counts nothing.
+    void setBacklog(std::shared_ptr<MUDTriggerBacklog> backlog);
+
     // The matching pass over `searched`, which starts at `offset` in the output.
     void doProcessTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers, const CVAttributedString& searched,
                            qsizetype offset, quint32 triggerSource, quint64 commandIndex);
@@ -65,6 +83,18 @@ public:
     std::optional<qsizetype> recordedPosition(const std::shared_ptr<MUDTrigger>& trigger) const;
 
 private:
+    // The every-line pass itself, on the match queue.
+    void matchEveryLine(const QList<std::shared_ptr<MUDTrigger>>& candidates, const CVAttributedString& text,
+                        qsizetype offset, qsizetype context, qsizetype newFrom, quint64 commandIndex,
+                        const std::shared_ptr<MachTimer>& stopwatch,
+                        const std::shared_ptr<MUDTriggerBacklog::Share>& share);
+    // A share of the backlog, when one counts this processor's work.
+    std::shared_ptr<MUDTriggerBacklog::Share> holdBacklog(qsizetype characters, qsizetype scripts);
+    // The enabled triggers whose script is not waiting for server data.
+    QList<std::shared_ptr<MUDTrigger>> candidateTriggers() const;
+    // Queues the scripts of `objects` (sorted by position) on the script queue.
+    void runScripts(QList<MUDTriggerProcessObject> objects, quint64 commandIndex, std::shared_ptr<MachTimer> stopwatch,
+                    std::shared_ptr<MUDTriggerBacklog::Share> share);
     // A recorded position counts only while it lies within `limit` (the
     // output's length), so a cleared output does not silence a trigger.
     std::optional<qsizetype> validRecordedPosition(const MUDTrigger* trigger, qsizetype limit);
@@ -74,6 +104,8 @@ private:
 
     std::shared_ptr<MUDJavascriptProcessor> m_javascriptProcessor;
     std::unique_ptr<CVOperationQueue> m_processQueue;
+    std::unique_ptr<CVOperationQueue> m_everyLineMatchQueue;
+    std::shared_ptr<MUDTriggerBacklog> m_backlog;
     mutable QMutex m_lock;
     QList<std::shared_ptr<MUDTrigger>> m_triggers;
     QHash<const void*, qsizetype> m_lastProcessLookup;

@@ -138,6 +138,61 @@ TEST_F(MUDTriggerMatcherTest, MatchedUpToPositions)
     EXPECT_EQ(skipped.matchedUpTo, typed.length()) << "plain: echoed input found still counts as searched";
 }
 
+// Every-line scope, as the "match every line" preference uses it.
+TEST_F(MUDTriggerMatcherTest, EveryLineScope)
+{
+    const auto everyLine = [](const std::shared_ptr<MUDTrigger>& trigger, const QString& text, qsizetype from = 0) {
+        const CVAttributedString string = output(text);
+        const MUDSearchText search(string.string());
+        return MUDTriggerMatcher::matchTrigger(trigger, string, search, {from, string.length() - from}, 1000,
+                                               MUDTriggerMatcher::Scope::EveryLine)
+            .objects;
+    };
+    EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("orc")}),
+                                  QStringLiteral("an orc, an orc\r\nno\r\norc\r\nan ORC"))),
+              (QList<qsizetype>{1003, 1020, 1028}))
+        << "plain: the first occurrence of each line";
+    EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, true}),
+                                  QStringLiteral("an orc\norc\n orc\norc"))),
+              (QList<qsizetype>{1007, 1016}))
+        << "plain from the start of a line";
+    EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, true}),
+                                  QStringLiteral("xorc\norc"), 1)),
+              (QList<qsizetype>{1005}))
+        << "text before the searched range tells whether it begins a line";
+    EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("kill orc")}),
+                                  QStringLiteral("[[kill orc]]\nyou kill orc\n[[kill orc]] kill orc"))),
+              (QList<qsizetype>{1013, 1031}))
+        << "echoed input passed over on every line";
+    EXPECT_EQ(locations(everyLine(regexTrigger(QStringLiteral("kill orc")),
+                                  QStringLiteral("[[kill orc]]\nyou kill orc\n[[kill orc]] kill orc"))),
+              (QList<qsizetype>{1013, 1031}))
+        << "regex: echoed matches passed over, later ones kept";
+
+    // Greedy across lines in one search; confined to each line here, so the
+    // result does not depend on where a pass's text was cut.
+    const QString tells = QStringLiteral("A tells you 'hi'\r\nB tells you 'yo'\r\nC tells you");
+    EXPECT_EQ(locations(MUDTriggerMatcher::matchTrigger(regexTrigger(QStringLiteral("^(\\w) tells you '(.*)'$")),
+                                                        output(tells))),
+              (QList<qsizetype>{0}));
+    EXPECT_EQ(locations(everyLine(regexTrigger(QStringLiteral("^(\\w) tells you '(.*)'$")), tells)),
+              (QList<qsizetype>{1000, 1018}));
+    EXPECT_EQ(locations(everyLine(regexTrigger(QStringLiteral("^orc")), QStringLiteral("xorc\norc"), 1)),
+              (QList<qsizetype>{1005}))
+        << "^ holds only at a real line start";
+    EXPECT_EQ(locations(everyLine(regexTrigger(QStringLiteral("^orc")), QStringLiteral("\norc\norc"), 1)),
+              (QList<qsizetype>{1001, 1005}));
+
+    const auto regex = everyLine(regexTrigger(QStringLiteral("(\\w+) arrives")),
+                                 QStringLiteral("An orc arrives now.\r\nA troll arrives\r\nend"));
+    ASSERT_TRUE(regex.has_value());
+    ASSERT_EQ(regex->size(), 2);
+    EXPECT_EQ(regex->at(0).parameters->value(QStringLiteral("\\x")), QStringLiteral(" now."))
+        << "the rest of the line, not of the whole text";
+    EXPECT_EQ(regex->at(1).parameters->value(QStringLiteral("\\x")), QString());
+    EXPECT_EQ(regex->at(1).parameters->value(QStringLiteral("\\1")), QStringLiteral("troll"));
+}
+
 TEST_F(MUDTriggerMatcherTest, LoggingRange)
 {
     EXPECT_EQ(MUDTriggerMatcher::attributedStringLoggingRange(output(QStringLiteral("plain"))),
