@@ -13,6 +13,7 @@
 #include "app/session/MUDLinuxDesktopIntegration.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/MUDDocumentController.h"
+#include "app/views/MUDAccessibleFactory.h"
 #include "app/views/MUDImageLibrary.h"
 #include "engine/storage/MUDStorageRoot.h"
 
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
     // Between the last session closing and the connections window coming
     // back no window is open; the shell decides when the application ends.
     QApplication::setQuitOnLastWindowClosed(false);
+    MUDAccessibleFactory::install();
 
     MUDLinuxDesktopIntegration desktop;
     AppDelegate delegate(&desktop);

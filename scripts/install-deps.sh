@@ -18,6 +18,7 @@ packages=(
   librsvg2-bin desktop-file-utils appstream man-db lintian
   util-linux
   libsecret-1-dev gnome-keyring dbus-session-bus-common
+  xvfb xauth at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -22,6 +22,16 @@ QString MUDConnectionViewCell::statusImageName(const std::optional<CVFTPortTeste
     }
 }
 
+QString MUDConnectionViewCell::statusText(const std::optional<CVFTPortTesterResult>& result)
+{
+    switch (result ? result->connectionResultStatus : CVFTPortTesterResult::Unknown) {
+    case CVFTPortTesterResult::Online: return tr("online");
+    case CVFTPortTesterResult::Partial: return tr("partly reachable");
+    case CVFTPortTesterResult::Offline: return tr("offline");
+    default: return tr("checking");
+    }
+}
+
 QString MUDConnectionViewCell::addressLine(const std::optional<CVFTPortTesterResult>& result)
 {
     if (!result || result->connectionResultStatus == CVFTPortTesterResult::Unknown)

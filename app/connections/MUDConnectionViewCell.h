@@ -27,6 +27,8 @@ public:
     // "searching" until a result with a status arrives; then the resolved
     // address, or the probe's error when it has one.
     static QString addressLine(const std::optional<CVFTPortTesterResult>& result);
+    // The status in words, for a screen reader ("online", "offline", ...).
+    static QString statusText(const std::optional<CVFTPortTesterResult>& result);
     // The connection's stored picture when it loads, else "MudConnection".
     static QPixmap pictureForConnection(const MUDConnection& connection, int size = PictureSize);
 

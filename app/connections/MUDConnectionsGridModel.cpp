@@ -66,6 +66,11 @@ QVariant MUDConnectionsGridModel::data(const QModelIndex& index, int role) const
                 m_pictures.insert(connection->connectionId(), MUDConnectionViewCell::pictureForConnection(*connection));
         return picture.value();
     }
+    case Qt::AccessibleTextRole:
+        return QStringLiteral("%1, %2:%3, %4")
+            .arg(connection->title(), connection->host())
+            .arg(connection->port())
+            .arg(MUDConnectionViewCell::statusText(result()));
     case ConnectionIdRole: return connection->connectionId();
     case StatusImageNameRole: return MUDConnectionViewCell::statusImageName(result());
     case AddressLineRole: return MUDConnectionViewCell::addressLine(result());

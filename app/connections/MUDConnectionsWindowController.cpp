@@ -147,6 +147,7 @@ void MUDConnectionsWindowController::buildInterface()
         QSize(MUDConnectionViewCell::CellWidth, MUDConnectionViewCell::CellHeight));
     m_connectionsCollectionView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_connectionsCollectionView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_connectionsCollectionView->setAccessibleName(tr("Connections"));
     auto* cell = new MUDConnectionViewCell(m_connectionsCollectionView);
     m_connectionsCollectionView->setItemDelegate(cell);
     m_connectionsCollectionView->setMouseTracking(true);

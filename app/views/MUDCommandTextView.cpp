@@ -16,6 +16,8 @@ MUDCommandTextView::MUDCommandTextView(QWidget* parent)
     : QPlainTextEdit(parent)
 {
     setTabChangesFocus(false);
+    setAccessibleName(tr("Input"));
+    setAccessibleDescription(tr("Commands to send; Tab completes a word, Up and Down recall earlier commands"));
     setUndoRedoEnabled(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

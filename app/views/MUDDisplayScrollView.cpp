@@ -39,6 +39,7 @@ MUDDisplayScrollView::MUDDisplayScrollView(MUDOutputModel& model, QWidget* paren
     connect(m_textView, &MUDDisplayTextView::dragScrollRequested, this,
             [this](int lines) { verticalScrollBar()->setValue(verticalScrollBar()->value() + lines); });
     connect(m_textView, &MUDDisplayTextView::scrollKeyPressed, this, &MUDDisplayScrollView::scrollKeyPressed);
+    connect(m_textView, &MUDDisplayTextView::revealRequested, this, &MUDDisplayScrollView::scrollToRevealLine);
     connect(m_textView, &MUDDisplayTextView::findRequested, this, &MUDDisplayScrollView::showFindBar);
     connect(m_textView, &MUDDisplayTextView::findNextRequested, this,
             [this](bool forward) { performFind(m_findBar->text(), forward); });

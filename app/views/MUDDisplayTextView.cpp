@@ -9,8 +9,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "app/views/MUDCommandTextView.h"
+#include "app/views/MUDDisplayAccessible.h"
 #include "core/CVColorHelpers.h"
 #include "core/CVLogHelper.h"
 #include "engine/decoding/MUDColors.h"
@@ -54,6 +56,9 @@ MUDDisplayTextView::MUDDisplayTextView(MUDOutputModel& model, QWidget* parent)
     setCursor(Qt::IBeamCursor);
     setMouseTracking(true);
     m_layoutManager.setLinkColor(palette().color(QPalette::Link));
+    setAccessibleName(tr("Output"));
+    setAccessibleDescription(tr("What the game sends"));
+    connect(&m_model, &MUDOutputModel::contentsAboutToChange, this, &MUDDisplayTextView::contentsAboutToChange);
     connect(&m_model, &MUDOutputModel::contentsChanged, this, &MUDDisplayTextView::contentsChanged);
 }
 
@@ -103,7 +108,13 @@ qsizetype MUDDisplayTextView::firstBottomLineFillingView()
     return count - 1;
 }
 
-void MUDDisplayTextView::contentsChanged(qsizetype position, qsizetype, qsizetype)
+void MUDDisplayTextView::contentsAboutToChange(qsizetype position, qsizetype charsRemoved)
+{
+    if (MUDDisplayAccessible::isAnnouncing())
+        m_removedText = m_model.text({position, charsRemoved});
+}
+
+void MUDDisplayTextView::contentsChanged(qsizetype position, qsizetype, qsizetype charsAdded)
 {
     const qsizetype changedLine = m_layoutManager.outputChanged(position);
     // The answer depends on the line after it too (whether that one overflows the view).
@@ -115,6 +126,8 @@ void MUDDisplayTextView::contentsChanged(qsizetype position, qsizetype, qsizetyp
     m_selectionAnchor = std::min(m_selectionAnchor, length);
     m_selectionCursor = std::min(m_selectionCursor, length);
     update();
+    if (MUDDisplayAccessible::isAnnouncing())
+        MUDDisplayAccessible::announceChange(this, position, std::exchange(m_removedText, QString()), charsAdded);
 }
 
 const std::vector<MUDDisplayTextView::VisibleLine>& MUDDisplayTextView::visibleLines()
@@ -215,6 +228,44 @@ void MUDDisplayTextView::setBeep(std::function<void()> beep)
 void MUDDisplayTextView::selectAll()
 {
     setSelectedRange({0, m_model.length()});
+}
+
+void MUDDisplayTextView::setCursorPosition(qsizetype offset)
+{
+    setSelectedRange({offset, 0});
+}
+
+QRect MUDDisplayTextView::characterRect(qsizetype offset)
+{
+    layoutVisibleLines();
+    const qsizetype line = m_layoutManager.displayLineForOffset(offset);
+    const auto visible = std::find_if(m_visibleLines.begin(), m_visibleLines.end(),
+                                      [line](const VisibleLine& candidate) { return candidate.line == line; });
+    if (visible == m_visibleLines.end())
+        return {};
+    const CVRange lineRange = m_layoutManager.displayedRange(line);
+    const qsizetype within = offset - lineRange.location;
+    if (within < 0 || within > lineRange.length)
+        return {};
+    const QPointF origin(MUDDisplayLayoutManager::Margin, visible->top);
+    if (within < lineRange.length) {
+        const QList<QRectF> rects = m_layoutManager.rangeRects(line, {within, 1});
+        if (!rects.isEmpty())
+            return rects.front().translated(origin).toAlignedRect();
+    }
+    // A line end has no glyph: a thin box after the line's last character.
+    QRectF end(origin.x(), origin.y(), 1, visible->height);
+    if (lineRange.length > 0) {
+        const QList<QRectF> rects = m_layoutManager.rangeRects(line, {lineRange.length - 1, 1});
+        if (!rects.isEmpty())
+            end = QRectF(rects.back().right(), rects.back().top(), 1, rects.back().height()).translated(origin);
+    }
+    return end.toAlignedRect();
+}
+
+void MUDDisplayTextView::revealOffset(qsizetype offset)
+{
+    emit revealRequested(m_layoutManager.displayLineForOffset(offset));
 }
 
 void MUDDisplayTextView::updateBlink()

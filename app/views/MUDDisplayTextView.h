@@ -58,6 +58,19 @@ public:
     // How the view beeps: the system beep unless set.
     void setBeep(std::function<void()> beep);
     void selectAll();
+    // The end of the selection that moves; with no selection, the review
+    // caret a screen reader reads from.
+    qsizetype cursorPosition() const { return m_selectionCursor; }
+    void setCursorPosition(qsizetype offset);
+
+    // The box of the character at `offset` in view coordinates (a thin box
+    // after the last character for a line end); null when it is not on screen.
+    QRect characterRect(qsizetype offset);
+    // The output offset under `point`; with `onCharacter` only a character
+    // actually under it, else the nearest boundary.
+    std::optional<qsizetype> offsetAt(QPointF point, bool onCharacter = false);
+    // Asks the scroller to bring the line holding `offset` into view.
+    void revealOffset(qsizetype offset);
 
     // Blinking text hides and shows in turn, once per call.
     void updateBlink();
@@ -84,6 +97,8 @@ signals:
     void findNextRequested(bool forward);
     // The view's size changed (the scroller's range follows).
     void viewResized();
+    // The display line the scroller should bring into view.
+    void revealRequested(qsizetype displayLine);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -100,10 +115,8 @@ protected:
 
 private:
     void contentsChanged(qsizetype position, qsizetype charsRemoved, qsizetype charsAdded);
+    void contentsAboutToChange(qsizetype position, qsizetype charsRemoved);
     void layoutVisibleLines();
-    // The output offset under `point`; with `onCharacter` only a character
-    // actually under it, else the nearest boundary.
-    std::optional<qsizetype> offsetAt(QPointF point, bool onCharacter = false);
     std::optional<QTextCharFormat> linkAt(QPointF point);
     QList<QTextLayout::FormatRange> overlaysForLine(qsizetype displayLine);
     void drawUnderlines(QPainter& painter, const VisibleLine& visible, CVRange lineRange);
@@ -131,4 +144,6 @@ private:
     quint64 m_generation = 0;
 
     QString m_findString;
+    // The text a change is about to remove, kept for the screen reader only while one listens.
+    QString m_removedText;
 };

@@ -74,6 +74,8 @@ void MUDOutputModel::replaceCharacters(CVRange range, const CVAttributedString& 
     const CVRange r = clipped(range);
     if (r.length == 0 && replacement.isEmpty())
         return;
+    if (r.length > 0)
+        emit contentsAboutToChange(r.location, r.length);
     const CVAttributedString tail = attributedSubstring({r.end(), length() - r.end()});
     truncate(r.location);
     appendStored(replacement);
@@ -93,6 +95,7 @@ void MUDOutputModel::clear()
     const qsizetype removed = length();
     if (removed == 0)
         return;
+    emit contentsAboutToChange(0, removed);
     m_text.truncate(0);
     m_lines = {{0, 0}};
     m_runs = {};

@@ -92,6 +92,9 @@ public:
     qsizetype formatCount() const { return m_formats.count(); }
 
 signals:
+    // Sent before a change removes `charsRemoved` code units at `position`
+    // (a replacement or clear), while they can still be read.
+    void contentsAboutToChange(qsizetype position, qsizetype charsRemoved);
     // Like QTextDocument::contentsChange: at `position`, `charsRemoved`
     // code units were replaced by `charsAdded`. An append reports the old
     // length as position and nothing removed.

@@ -2,6 +2,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "app/views/MUDAccessibleFactory.h"
+
 // The application's widgets and sessions need a QApplication; without a
 // display they run offscreen. Settings (the script manager's divider) and the
 // data folder of a test that names none go to folders of this run only, and
@@ -17,6 +19,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuarrowTests"));
     QApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+    // Screen readers see the application's own accessible interfaces.
+    MUDAccessibleFactory::install();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
