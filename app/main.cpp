@@ -15,6 +15,7 @@
 #include "app/shell/MUDDocumentController.h"
 #include "app/views/MUDAccessibleFactory.h"
 #include "app/views/MUDImageLibrary.h"
+#include "app/views/MUDKeyboardNavigation.h"
 #include "engine/storage/MUDStorageRoot.h"
 
 namespace {
@@ -98,6 +99,7 @@ int main(int argc, char** argv)
     // back no window is open; the shell decides when the application ends.
     QApplication::setQuitOnLastWindowClosed(false);
     MUDAccessibleFactory::install();
+    MUDKeyboardNavigation::install();
 
     MUDLinuxDesktopIntegration desktop;
     AppDelegate delegate(&desktop);

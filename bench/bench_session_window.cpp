@@ -38,6 +38,7 @@
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDSessionWindow.h"
+#include "app/views/MUDAccessibleFactory.h"
 #include "app/views/MUDAppearance.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
@@ -301,6 +302,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // As the application does: with a screen reader listening, the output speaks through its own interface.
+    MUDAccessibleFactory::install();
     MUDAppearance::applyDarkAppearance(app);
     std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
     printLoad();

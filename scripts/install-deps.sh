@@ -19,6 +19,7 @@ packages=(
   util-linux
   libsecret-1-dev gnome-keyring dbus-session-bus-common
   xvfb xauth at-spi2-core python3-pyatspi
+  libspeechd-dev speech-dispatcher
 )
 
 missing=()

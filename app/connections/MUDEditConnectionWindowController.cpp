@@ -64,6 +64,7 @@ void MUDEditConnectionWindowController::buildInterface()
     m_iconButton = new QToolButton;
     m_iconButton->setIconSize(QSize(IconSize, IconSize));
     m_iconButton->setToolTip(tr("Pick a picture for this connection"));
+    m_iconButton->setAccessibleName(tr("Picture"));
     m_iconButton->setAutoRaise(true);
     connect(m_iconButton, &QToolButton::clicked, this, &MUDEditConnectionWindowController::onClickedImage);
 

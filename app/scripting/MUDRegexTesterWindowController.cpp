@@ -19,9 +19,14 @@ MUDRegexTesterWindowController::MUDRegexTesterWindowController(QWidget* parent)
     m_testView->setPlaceholderText(QStringLiteral("Text to match"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 28, 12, 12);
-    layout->addWidget(new QLabel(QStringLiteral("Pattern:"), this));
+    // Each label names its text area for screen readers too.
+    auto* patternLabel = new QLabel(QStringLiteral("Pattern:"), this);
+    patternLabel->setBuddy(m_patternView);
+    layout->addWidget(patternLabel);
     layout->addWidget(m_patternView);
-    layout->addWidget(new QLabel(QStringLiteral("Test text:"), this));
+    auto* testLabel = new QLabel(QStringLiteral("Test text:"), this);
+    testLabel->setBuddy(m_testView);
+    layout->addWidget(testLabel);
     layout->addWidget(m_testView, 1);
     addCloseButton();
     connect(m_patternView, &QPlainTextEdit::textChanged, this, &MUDRegexTesterWindowController::textDidChange);

@@ -20,10 +20,13 @@ MUDScriptingLeftPanelViewController::MUDScriptingLeftPanelViewController(std::sh
 {
     m_tabBar->setIconSize(QSize(16, 16));
     m_tabBar->setExpanding(false);
+    m_tabBar->setAccessibleName(QStringLiteral("Script kinds"));
     const QString tips[] = {QStringLiteral("Notes"), QStringLiteral("Aliases"), QStringLiteral("Triggers")};
     for (int kind = MUDScriptKind::Notes; kind <= MUDScriptKind::Triggers; ++kind) {
         m_tabBar->addTab(MUDScriptTreeIcons::tab(kind), QString());
         m_tabBar->setTabToolTip(kind, tips[kind]);
+        // The tabs show pictures only: a screen reader reads the kind.
+        m_tabBar->setAccessibleTabName(kind, tips[kind]);
         m_tabBar->setTabData(kind, kind);
         m_trees[kind] = new MUDScriptingOutlineViewController(m_tabView);
         m_tabView->addWidget(m_trees[kind]);

@@ -25,6 +25,8 @@ MUDScriptingOutlineViewController::MUDScriptingOutlineViewController(QWidget* pa
 {
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
     m_searchField->setClearButtonEnabled(true);
+    m_searchField->setAccessibleName(QStringLiteral("Search"));
+    m_outlineView->setAccessibleName(QStringLiteral("Scripts"));
     m_outlineView->setObjectName(QStringLiteral("triggerOutlineViewColumn"));
     m_outlineView->setHeaderHidden(true);
     m_outlineView->setModel(m_model);

@@ -7,6 +7,7 @@
 
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/session/MUDSpeaker.h"
 #include "app/views/MUDCommandInput.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
@@ -179,8 +180,10 @@ void MUDCommandPipeline::sendRawCommand(const QString& command, const ActionSour
     m_document.javascriptProcessor()->setVariable(QStringLiteral("lastCommand"), text);
     if (MUDSocket* socket = m_document.mudSocket())
         socket->sendText(text);
-    if (!actionSource)
+    if (!actionSource) {
         m_document.appendLocalText(MUDDocument::coloredString(text, MUDDocument::localCommandColor()), true);
+        MUDSpeaker::sharedInstance().ownCommand(text);
+    }
 }
 
 // A password goes to the server exactly as typed (spaces and semicolons are

@@ -16,6 +16,7 @@
 #include "app/session/MUDSessionReceiver.h"
 #include "app/session/MUDSessionSecurity.h"
 #include "app/session/MUDSessionTriggers.h"
+#include "app/session/MUDSpeaker.h"
 #include "app/views/MUDAppearance.h"
 #include "app/views/MUDFontHelper.h"
 #include "core/CVLogHelper.h"
@@ -84,21 +85,29 @@ QString MUDDocument::mudDocumentClosedNotificationName()
     return QStringLiteral("com.corvane.mudDocumentClosedNotification");
 }
 
+namespace {
+// The session's own lines are drawn on the output's background: readable in either appearance.
+QColor readableOnOutput(const QColor& color)
+{
+    return MUDAppearance::readableColor(color, QGuiApplication::palette().color(QPalette::Base));
+}
+}
+
 QColor MUDDocument::localCommandColor()
 {
-    return MUDColors::SystemOrange;
+    return readableOnOutput(MUDColors::SystemOrange);
 }
 QColor MUDDocument::errorMessageColor()
 {
-    return MUDColors::SystemRed;
+    return readableOnOutput(MUDColors::SystemRed);
 }
 QColor MUDDocument::debugMessageColor()
 {
-    return MUDColors::SystemPurple;
+    return readableOnOutput(MUDColors::SystemPurple);
 }
 QColor MUDDocument::disconnectColor()
 {
-    return QColor(Qt::red);
+    return readableOnOutput(QColor(Qt::red));
 }
 
 QColor MUDDocument::triggerDebugColor()
@@ -272,6 +281,7 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
 void MUDDocument::receivedText(const MUDStyledText& text)
 {
     appendServerText(text);
+    MUDSpeaker::sharedInstance().incomingText(text.string());
     m_mudJavascriptProcessor->processWaitingString(text.string());
     m_lastReceivedTime = qint64(m_clock());
     m_triggers->textReceived(text.length());

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSizeGrip>
@@ -25,7 +26,10 @@ MUDExtraWindow::MUDExtraWindow(QWidget* parent)
 
     m_closeButtonTextField->setObjectName(QStringLiteral("closeButtonTextField"));
     m_closeButtonTextField->setCursor(Qt::PointingHandCursor);
+    m_closeButtonTextField->setFocusPolicy(Qt::TabFocus);
+    m_closeButtonTextField->setAccessibleName(tr("Close"));
     m_closeButtonTextField->installEventFilter(this);
+    connect(this, &QWidget::windowTitleChanged, m_textView, &QWidget::setAccessibleName);
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(6, 4, 6, 6);
@@ -64,6 +68,13 @@ void MUDExtraWindow::onCloseClick()
 
 bool MUDExtraWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_closeButtonTextField && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            onCloseClick();
+            return true;
+        }
+    }
     if (watched == m_closeButtonTextField && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && m_closeButtonTextField->rect().contains(mouse->position().toPoint())) {
@@ -72,6 +83,15 @@ bool MUDExtraWindow::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return CVWindowController::eventFilter(watched, event);
+}
+
+void MUDExtraWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        onCloseClick();
+        return;
+    }
+    CVWindowController::keyPressEvent(event);
 }
 
 void MUDExtraWindow::mousePressEvent(QMouseEvent* event)

@@ -10,7 +10,9 @@ class QTextEdit;
 // The floating panel the messages and exits windows are made of: frameless
 // whatever flags are asked for, resizable from its corner, 95 % opaque,
 // without shadow, dragged by its background and able to take the keyboard.
-// A close label sits at the top and a read-only text view fills the rest.
+// A close label sits at the top (a control: Tab reaches it, Space or Return
+// on it and Escape anywhere close the panel) and a read-only text view, named
+// after the window, fills the rest.
 // Main thread.
 class MUDExtraWindow : public CVWindowController {
     Q_OBJECT
@@ -30,6 +32,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

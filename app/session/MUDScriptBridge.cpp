@@ -3,6 +3,7 @@
 #include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSpeaker.h"
 #include "core/CVLogHelper.h"
 #include "core/CVOperationQueue.h"
 #include "engine/automation/MUDAlias.h"
@@ -118,6 +119,16 @@ void MUDScriptBridge::javascriptProcessorSetBadge(MUDJavascriptProcessor*, const
 {
     if (MUDDesktopIntegration* desktop = m_document.desktop())
         desktop->setBadge(text);
+}
+
+void MUDScriptBridge::javascriptProcessorSpeak(MUDJavascriptProcessor*, const QString& text)
+{
+    MUDSpeaker::sharedInstance().speak(text);
+}
+
+void MUDScriptBridge::javascriptProcessorStopSpeaking(MUDJavascriptProcessor*)
+{
+    MUDSpeaker::sharedInstance().stop();
 }
 
 void MUDScriptBridge::javascriptProcessorSetStatus(MUDJavascriptProcessor*, const QString& text)

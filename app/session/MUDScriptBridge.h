@@ -50,6 +50,8 @@ public:
                                                  const QString& message) override;
     void javascriptProcessorSetBadge(MUDJavascriptProcessor* processor, const QString& text) override;
     void javascriptProcessorSetStatus(MUDJavascriptProcessor* processor, const QString& text) override;
+    void javascriptProcessorSpeak(MUDJavascriptProcessor* processor, const QString& text) override;
+    void javascriptProcessorStopSpeaking(MUDJavascriptProcessor* processor) override;
 
     void MUDTimerRequestsCommand(MUDTimer* timer, const QString& command) override;
 

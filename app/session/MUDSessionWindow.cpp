@@ -76,12 +76,14 @@ void MUDSessionWindow::buildContent()
     m_historyButton->setIcon(QIcon::fromTheme(QStringLiteral("document-open-recent"),
                                               style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
     m_historyButton->setToolTip(tr("History"));
+    m_historyButton->setAccessibleName(tr("History"));
     m_historyButton->setFixedSize(ButtonSize, ButtonSize);
     m_historyButton->setEnabled(m_document->isHistoryButtonEnabled());
     m_reconnectButton = new QToolButton(content);
     m_reconnectButton->setIcon(
         QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
     m_reconnectButton->setToolTip(tr("Reconnect"));
+    m_reconnectButton->setAccessibleName(tr("Reconnect"));
     m_reconnectButton->setFixedSize(ButtonSize, ButtonSize);
     m_reconnectButton->setHidden(m_document->isReconnectButtonHidden());
     m_secureMark = new QLabel(content);
@@ -97,8 +99,14 @@ void MUDSessionWindow::buildContent()
     bottomRow->addWidget(m_secureMark, 0, Qt::AlignVCenter);
     bottomRow->addWidget(m_commandTextView, 1);
     layout->addLayout(bottomRow);
+    // Tab belongs to completion in the input line and hands the output's keys to it, so the keyboard
+    // path runs from the input (Ctrl+Tab) through the buttons to the output and back.
+    QWidget::setTabOrder(m_commandTextView, m_historyButton);
+    QWidget::setTabOrder(m_historyButton, m_reconnectButton);
+    QWidget::setTabOrder(m_reconnectButton, m_outputView);
     setCentralWidget(content);
     applyOutputFont();
+    applyAccessibilitySettings();
 
     m_commandTextView->setDelegate(this);
     m_commandTextView->setMainTextView(m_outputView);
@@ -112,6 +120,17 @@ void MUDSessionWindow::applyOutputFont()
     const QFont font = MUDDocument::localFont();
     m_outputView->textView()->setFont(font);
     m_commandTextView->setFont(font);
+}
+
+void MUDSessionWindow::applyAccessibilitySettings()
+{
+    using Option = MUDUserSettings::Accessibility;
+    MUDUserSettings& settings = MUDUserSettings::sharedInstance();
+    MUDDisplayTextView* view = m_outputView->textView();
+    view->setBlinkingEnabled(!settings.accessibilityOption(Option::DontBlinkText));
+    view->layoutManager().setHighContrast(settings.accessibilityOption(Option::HighContrastColors),
+                                          view->palette().color(QPalette::Base));
+    view->update();
 }
 
 void MUDSessionWindow::connectDocument()
@@ -135,6 +154,8 @@ void MUDSessionWindow::connectDocument()
     // The player's font choice shows at once, in text already received too.
     connect(&MUDUserSettings::sharedInstance(), &MUDUserSettings::outputFontChanged, this,
             &MUDSessionWindow::applyOutputFont);
+    connect(&MUDUserSettings::sharedInstance(), &MUDUserSettings::accessibilityChanged, this,
+            &MUDSessionWindow::applyAccessibilitySettings);
     // A script error line's "(details)" link opens the error window.
     connect(m_outputView->textView(), &MUDDisplayTextView::linkAttributesActivated, this,
             [this](const QTextCharFormat& attributes) {

@@ -77,6 +77,7 @@ private:
     void buildContent();
     // The output view and the input line in the session font (MUDDocument::localFont).
     void applyOutputFont();
+    void applyAccessibilitySettings();
     void connectDocument();
     void applyRestoredWindowState(bool hasState);
     void centreWindow();

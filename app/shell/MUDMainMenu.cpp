@@ -13,6 +13,7 @@
 #include "app/session/MUDMessagesWindowController.h"
 #include "app/session/MUDSessionChildWindows.h"
 #include "app/session/MUDSessionWindow.h"
+#include "app/session/MUDSpeaker.h"
 #include "app/shell/MUDUnsavedSession.h"
 
 MUDMainMenu::MUDMainMenu(QObject* parent)
@@ -30,6 +31,10 @@ MUDMainMenu::MUDMainMenu(QObject* parent)
     m_preferencesAction->setShortcut(QKeySequence(tr("Ctrl+,")));
     m_preferencesAction->setMenuRole(QAction::PreferencesRole);
     m_openDataFolderAction = m_applicationMenu->addAction(tr("Open Data Folder"));
+    // Speech runs without a focused window; this key silences it from any of ours.
+    m_stopSpeakingAction = m_applicationMenu->addAction(tr("Stop Speaking"));
+    m_stopSpeakingAction->setShortcut(QKeySequence(tr("Ctrl+Shift+S")));
+    connect(m_stopSpeakingAction, &QAction::triggered, this, [] { MUDSpeaker::sharedInstance().stop(); });
     m_applicationMenu->addSeparator();
     m_quitAction = m_applicationMenu->addAction(tr("Quit"));
     m_quitAction->setShortcut(QKeySequence::Quit);

@@ -26,6 +26,7 @@ public:
     QAction* openAction() const { return m_openAction; }
     QAction* preferencesAction() const { return m_preferencesAction; }
     QAction* openDataFolderAction() const { return m_openDataFolderAction; }
+    QAction* stopSpeakingAction() const { return m_stopSpeakingAction; }
     QAction* quitAction() const { return m_quitAction; }
 
     // Gives `window` a menu bar; `withSessionMenu` adds the Session menu.
@@ -40,5 +41,6 @@ private:
     QAction* m_openAction;
     QAction* m_preferencesAction;
     QAction* m_openDataFolderAction;
+    QAction* m_stopSpeakingAction;
     QAction* m_quitAction;
 };

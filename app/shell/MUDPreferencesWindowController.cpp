@@ -20,6 +20,7 @@ MUDPreferencesWindowController::MUDPreferencesWindowController(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeOutputSection());
     layout->addWidget(makeTriggersSection());
+    layout->addWidget(makeAccessibilitySection());
     layout->addStretch(1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
@@ -55,6 +56,36 @@ QWidget* MUDPreferencesWindowController::makeTriggersSection()
     return section;
 }
 
+QWidget* MUDPreferencesWindowController::makeAccessibilitySection()
+{
+    using Option = MUDUserSettings::Accessibility;
+    auto* section = new QGroupBox(tr("Accessibility"), this);
+    auto* form = new QFormLayout(section);
+    const std::pair<Option, QString> options[] = {
+        {Option::DontBlinkText, tr("Don't blink text")},
+        {Option::HighContrastColors, tr("High-contrast colours")},
+        {Option::SpeakIncomingText, tr("Speak incoming text")},
+        {Option::DontSpeakOwnCommands, tr("Don't speak my own commands")},
+    };
+    for (const auto& [option, title] : options) {
+        auto* box = new QCheckBox(title, section);
+        m_accessibilityBoxes[option] = box;
+        form->addRow(box);
+    }
+    auto speechBox = [section](const QString& name) {
+        auto* box = new QSpinBox(section);
+        box->setRange(MUDUserSettings::MinimumSpeechSetting, MUDUserSettings::MaximumSpeechSetting);
+        box->setSingleStep(10);
+        box->setAccessibleDescription(tr("%1, from -100 to 100; 0 is the voice's own").arg(name));
+        return box;
+    };
+    m_speechRateBox = speechBox(tr("Speech rate"));
+    form->addRow(tr("Speech rate:"), m_speechRateBox);
+    m_speechVolumeBox = speechBox(tr("Speech volume"));
+    form->addRow(tr("Speech volume:"), m_speechVolumeBox);
+    return section;
+}
+
 void MUDPreferencesWindowController::showCurrentValues()
 {
     MUDUserSettings& settings = MUDUserSettings::sharedInstance();
@@ -62,6 +93,10 @@ void MUDPreferencesWindowController::showCurrentValues()
     m_fontFamilyBox->setCurrentFont(current);
     m_fontSizeBox->setValue(int(std::lround(current.pointSizeF())));
     m_matchEveryLineBox->setChecked(settings.matchEveryLine());
+    for (const auto& [option, box] : m_accessibilityBoxes)
+        box->setChecked(settings.accessibilityOption(option));
+    m_speechRateBox->setValue(settings.speechRate());
+    m_speechVolumeBox->setValue(settings.speechVolume());
 
     // Connected only now: opening the window writes nothing.
     connect(m_fontFamilyBox, &QFontComboBox::currentFontChanged, this,
@@ -70,4 +105,11 @@ void MUDPreferencesWindowController::showCurrentValues()
             [](int size) { MUDUserSettings::sharedInstance().setOutputFontSize(size); });
     connect(m_matchEveryLineBox, &QCheckBox::toggled, this,
             [](bool on) { MUDUserSettings::sharedInstance().setMatchEveryLine(on); });
+    for (const auto& [option, box] : m_accessibilityBoxes)
+        connect(box, &QCheckBox::toggled, this,
+                [option = option](bool on) { MUDUserSettings::sharedInstance().setAccessibilityOption(option, on); });
+    connect(m_speechRateBox, &QSpinBox::valueChanged, this,
+            [](int rate) { MUDUserSettings::sharedInstance().setSpeechRate(rate); });
+    connect(m_speechVolumeBox, &QSpinBox::valueChanged, this,
+            [](int volume) { MUDUserSettings::sharedInstance().setSpeechVolume(volume); });
 }

@@ -23,9 +23,10 @@ QAccessibleInterface* MUDAccessibleFactory::create(const QString& className, QOb
     auto* widget = static_cast<QWidget*>(object);
     if (className == QLatin1String("MUDDisplayTextView"))
         return new MUDDisplayAccessible(static_cast<MUDDisplayTextView*>(widget));
-    // Asked for the object's own class only, so Qt's interfaces for its base classes stay untouched.
+    // Only normal windows of a class straight from QWidget, asked for by their own class name: popups
+    // (QMenu is such a class too) and Qt's interfaces for base classes stay untouched.
     const QMetaObject* meta = object->metaObject();
-    if (widget->isWindow() && className == QLatin1String(meta->className()) &&
+    if (widget->windowType() == Qt::Window && className == QLatin1String(meta->className()) &&
         meta->superClass() == &QWidget::staticMetaObject)
         return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;

@@ -8,6 +8,7 @@
 #include <QStyleFactory>
 
 #include "core/CVColorHelpers.h"
+#include "engine/decoding/MUDColors.h"
 
 namespace {
 double linearChannel(double channel)
@@ -62,6 +63,39 @@ double MUDAppearance::contrastRatio(const QColor& first, const QColor& second)
     const double a = relativeLuminance(first);
     const double b = relativeLuminance(second);
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QColor MUDAppearance::readableColor(const QColor& color, const QColor& background)
+{
+    if (contrastRatio(color, background) >= MinimumTextContrast)
+        return color;
+    const bool lighten = relativeLuminance(background) < 0.5;
+    float hue = 0;
+    float saturation = 0;
+    float lightness = 0;
+    color.toHsl().getHslF(&hue, &saturation, &lightness);
+    QColor readable = color;
+    // A hundredth of lightness a step: at most a hundred steps reach white or black, which always read.
+    for (int step = 0; step < 100 && contrastRatio(readable, background) < MinimumTextContrast; ++step) {
+        lightness = std::clamp(lightness + (lighten ? 0.01f : -0.01f), 0.0f, 1.0f);
+        readable = QColor::fromHslF(hue, saturation, lightness).toRgb();
+    }
+    return readable;
+}
+
+QColor MUDAppearance::highContrastColor(const QColor& color, const QColor& background)
+{
+    const MUDColors& colors = MUDColors::sharedInstance();
+    const QRgb dark[] = {colors.colorFromCode(34, false, false).rgb(),
+                         colors.colorFromCode(34, true, false).rgb(),
+                         colors.colorFromCode(30, false, false).rgb(),
+                         colors.colorFromCode(30, true, false).rgb(),
+                         colors.colorFrom8Bit(4).rgb(),
+                         colors.colorFrom8Bit(8).rgb(),
+                         colors.colorFrom8Bit(12).rgb()};
+    if (std::find(std::begin(dark), std::end(dark), color.rgb()) == std::end(dark))
+        return color;
+    return readableColor(color, background);
 }
 
 QColor MUDAppearance::statusLineColor(const QColor& background)

@@ -20,4 +20,15 @@ public:
     // reconnect countdown, sharing) on `background`: the navy #013783 on a
     // light background, a lighter blue of the same hue on a dark one.
     static QColor statusLineColor(const QColor& background);
+
+    // The least contrast text should have against its background (WCAG AA).
+    static constexpr double MinimumTextContrast = 4.5;
+    // `color` with its lightness moved away from `background`, hue and
+    // saturation kept, until it reads at MinimumTextContrast; unchanged when
+    // it does already.
+    static QColor readableColor(const QColor& color, const QColor& background);
+    // How "High-contrast colours" draws `color` on `background`: the ANSI
+    // palette's dark entries (blue, bold blue, the greys) made readable,
+    // every other colour as it is.
+    static QColor highContrastColor(const QColor& color, const QColor& background);
 };

@@ -1,5 +1,7 @@
 #include "app/views/MUDDisplayLayoutManager.h"
 
+#include "app/views/MUDAppearance.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextLine>
@@ -80,6 +82,15 @@ void MUDDisplayLayoutManager::setLinkColor(const QColor& color)
     invalidateAll();
 }
 
+void MUDDisplayLayoutManager::setHighContrast(bool on, const QColor& background)
+{
+    if (on == m_highContrast && background == m_background)
+        return;
+    m_highContrast = on;
+    m_background = background;
+    invalidateAll();
+}
+
 qsizetype MUDDisplayLayoutManager::outputChanged(qsizetype position)
 {
     const qsizetype changed = m_displayLines.update(position);
@@ -114,6 +125,11 @@ std::unique_ptr<QTextLayout> MUDDisplayLayoutManager::buildLayout(qsizetype line
             format.setFontUnderline(true);
             if (!format.hasProperty(QTextFormat::ForegroundBrush))
                 format.setForeground(m_linkColor);
+        }
+        if (m_highContrast && format.hasProperty(QTextFormat::ForegroundBrush)) {
+            const QColor background =
+                format.hasProperty(QTextFormat::BackgroundBrush) ? format.background().color() : m_background;
+            format.setForeground(MUDAppearance::highContrastColor(format.foreground().color(), background));
         }
         formats.append({int(start), int(length), format});
     };

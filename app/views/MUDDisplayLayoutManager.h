@@ -34,6 +34,10 @@ public:
     const QFont& font() const { return m_font; }
     void setWidth(qreal width);
     void setLinkColor(const QColor& color);
+    // "High-contrast colours": the palette's dark entries drawn readable on
+    // `background` (the view's) or their run's own background. The output
+    // keeps its colours; only the drawing changes.
+    void setHighContrast(bool on, const QColor& background);
 
     // Follows a change of the output at `position`: drops the layouts from
     // the first display line it changed, which it returns.
@@ -84,6 +88,8 @@ private:
     qreal m_width = 0;
     qreal m_tabWidth = 0;
     QColor m_linkColor{Qt::blue};
+    bool m_highContrast = false;
+    QColor m_background;
     // By line, so a change drops the layouts from its line on in one cut.
     std::map<qsizetype, Entry> m_layouts;
     quint64 m_layoutsBuilt = 0;

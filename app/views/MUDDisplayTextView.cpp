@@ -50,7 +50,8 @@ MUDDisplayTextView::MUDDisplayTextView(MUDOutputModel& model, QWidget* parent)
     , m_layoutManager(model)
     , m_beep([] { QApplication::beep(); })
 {
-    setFocusPolicy(Qt::ClickFocus);
+    // Reached by Tab too, so a keyboard alone can review the output.
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::IBeamCursor);
@@ -270,8 +271,15 @@ void MUDDisplayTextView::revealOffset(qsizetype offset)
 
 void MUDDisplayTextView::updateBlink()
 {
-    m_blinkState = !m_blinkState;
+    m_blinkState = m_blinkingEnabled && !m_blinkState;
     update();
+}
+
+void MUDDisplayTextView::setBlinkingEnabled(bool enabled)
+{
+    m_blinkingEnabled = enabled;
+    if (!enabled && m_blinkState)
+        updateBlink();
 }
 
 void MUDDisplayTextView::highlightScriptTest(const std::optional<MUDMatchTest>& matchTest)

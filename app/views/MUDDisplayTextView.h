@@ -72,8 +72,10 @@ public:
     // Asks the scroller to bring the line holding `offset` into view.
     void revealOffset(qsizetype offset);
 
-    // Blinking text hides and shows in turn, once per call.
+    // Blinking text hides and shows in turn, once per call; while blinking
+    // is off ("Don't blink text") it stays shown.
     void updateBlink();
+    void setBlinkingEnabled(bool enabled);
     bool blinkState() const { return m_blinkState; }
 
     // The trigger editor's match test to show over the visible lines (none clears it).
@@ -137,6 +139,7 @@ private:
     std::optional<QTextCharFormat> m_pressedLink;
 
     bool m_blinkState = false;
+    bool m_blinkingEnabled = true;
     std::function<void()> m_beep;
 
     MUDMatchTestOverlay m_matchTest;

@@ -31,4 +31,7 @@ public:
                                                          const QString& message) = 0;
     virtual void javascriptProcessorSetBadge(MUDJavascriptProcessor* processor, const QString& text) = 0;
     virtual void javascriptProcessorSetStatus(MUDJavascriptProcessor* processor, const QString& text) = 0;
+    // speak(text) and stopSpeaking(); a delegate without speech ignores them.
+    virtual void javascriptProcessorSpeak(MUDJavascriptProcessor*, const QString&) { }
+    virtual void javascriptProcessorStopSpeaking(MUDJavascriptProcessor*) { }
 };

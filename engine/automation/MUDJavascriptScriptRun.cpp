@@ -94,6 +94,8 @@ struct MUDJavascriptScriptRunTable {
             {"isEmpty", &R::isEmpty},
             {"unset", &R::unset},
             {"commandAndReadFromServer", &R::commandAndReadFromServer},
+            {"speak", &R::speak},
+            {"stopSpeaking", &R::stopSpeaking},
         };
         return table;
     }
@@ -275,6 +277,27 @@ QVariant MUDJavascriptScriptRun::beep(const MUDJavascriptArguments&)
     if (isStopping())
         return {};
     fc_executeOnMainThreadSync([] { MUDBeepSound::play(); });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::speak(const MUDJavascriptArguments& arguments)
+{
+    if (isStopping())
+        return {};
+    const QString text = arguments.text();
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorSpeak(&m_processor, text);
+    });
+    return {};
+}
+
+QVariant MUDJavascriptScriptRun::stopSpeaking(const MUDJavascriptArguments&)
+{
+    if (isStopping())
+        return {};
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        delegate->javascriptProcessorStopSpeaking(&m_processor);
+    });
     return {};
 }
 

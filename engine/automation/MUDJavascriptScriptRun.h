@@ -58,6 +58,8 @@ private:
     QVariant wait(const MUDJavascriptArguments& arguments);
     QVariant beep(const MUDJavascriptArguments& arguments);
     QVariant notify(const MUDJavascriptArguments& arguments);
+    QVariant speak(const MUDJavascriptArguments& arguments);
+    QVariant stopSpeaking(const MUDJavascriptArguments& arguments);
     QVariant badge(const MUDJavascriptArguments& arguments);
     QVariant status(const MUDJavascriptArguments& arguments);
     QVariant getVar(const MUDJavascriptArguments& arguments);

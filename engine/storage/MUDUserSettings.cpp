@@ -141,6 +141,77 @@ void MUDUserSettings::setMatchEveryLine(bool matchEveryLine)
     emit matchEveryLineChanged(matchEveryLine);
 }
 
+QString MUDUserSettings::accessibilityKey(Accessibility option)
+{
+    switch (option) {
+    case Accessibility::DontBlinkText: return QStringLiteral("accessibility/dontBlinkText");
+    case Accessibility::HighContrastColors: return QStringLiteral("accessibility/highContrastColors");
+    case Accessibility::SpeakIncomingText: return QStringLiteral("accessibility/speakIncomingText");
+    case Accessibility::DontSpeakOwnCommands: return QStringLiteral("accessibility/dontSpeakOwnCommands");
+    }
+    return {};
+}
+
+bool MUDUserSettings::accessibilityOption(Accessibility option)
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfNeeded();
+    return m_values.accessibility[size_t(option)];
+}
+
+void MUDUserSettings::setAccessibilityOption(Accessibility option, bool on)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        loadIfNeeded();
+        if (m_values.accessibility[size_t(option)] == on)
+            return;
+        m_values.accessibility[size_t(option)] = on;
+        store(accessibilityKey(option), on);
+    }
+    emit accessibilityChanged();
+}
+
+int MUDUserSettings::speechRate()
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfNeeded();
+    return m_values.speechRate;
+}
+
+int MUDUserSettings::speechVolume()
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfNeeded();
+    return m_values.speechVolume;
+}
+
+bool MUDUserSettings::setSpeechRate(int rate)
+{
+    return setSpeechValue(&Values::speechRate, SpeechRateKey, rate);
+}
+
+bool MUDUserSettings::setSpeechVolume(int volume)
+{
+    return setSpeechValue(&Values::speechVolume, SpeechVolumeKey, volume);
+}
+
+bool MUDUserSettings::setSpeechValue(int Values::*member, const QString& key, int value)
+{
+    if (value < MinimumSpeechSetting || value > MaximumSpeechSetting)
+        return false;
+    {
+        QMutexLocker lock(&m_mutex);
+        loadIfNeeded();
+        if (m_values.*member == value)
+            return true;
+        m_values.*member = value;
+        store(key, value);
+    }
+    emit accessibilityChanged();
+    return true;
+}
+
 void MUDUserSettings::loadIfNeeded()
 {
     const QString folder = MUDStorageRoot::sharedInstance().path();
@@ -177,6 +248,29 @@ void MUDUserSettings::loadIfNeeded()
             m_values.matchEveryLine = *on;
         else
             logIgnored(MatchEveryLineKey, value, QStringLiteral("true or false"));
+    }
+    for (int option = 0; option < AccessibilityCount; ++option) {
+        const QString key = accessibilityKey(Accessibility(option));
+        if (!settings.contains(key))
+            continue;
+        const QVariant value = settings.value(key);
+        if (const std::optional<bool> on = booleanValue(value))
+            m_values.accessibility[size_t(option)] = *on;
+        else
+            logIgnored(key, value, QStringLiteral("true or false"));
+    }
+    for (auto [key, member] :
+         {std::pair{SpeechRateKey, &Values::speechRate}, std::pair{SpeechVolumeKey, &Values::speechVolume}}) {
+        if (!settings.contains(key))
+            continue;
+        const QVariant value = settings.value(key);
+        const std::optional<int> number = integerValue(value);
+        if (number && *number >= MinimumSpeechSetting && *number <= MaximumSpeechSetting)
+            m_values.*member = *number;
+        else
+            logIgnored(
+                key, value,
+                QStringLiteral("a whole number from %1 to %2").arg(MinimumSpeechSetting).arg(MaximumSpeechSetting));
     }
 }
 

@@ -6,8 +6,8 @@ display, a loopback game server and the application with a data folder of
 its own; then, as a pyatspi client: walks the connections window and the
 connection editor by accessible names, connects, finds the "Output" text
 object, hears the text-inserted event for a line the server sends and reads
-that line back, and reads the input line after Tab completion (and hears
-the completion announced).
+that line back, and reads the input line after Tab completion and after a
+history recall (and hears both announced).
 
 Usage: screen_reader_test.py <path to quarrow>
 Exit status 77 (skipped) only when no X server can start.
@@ -119,6 +119,7 @@ class LoopbackServer:
         self.listener.settimeout(STEP_TIMEOUT_S)
         self.port = self.listener.getsockname()[1]
         self.client = None
+        self.inbox = b""
         self.connected = threading.Event()
         threading.Thread(target=self.accept, daemon=True).start()
 
@@ -136,6 +137,19 @@ class LoopbackServer:
 
     def send(self, line):
         self.client.sendall((line + "\r\n").encode())
+
+    def received(self):
+        # What the session sent so far (read without waiting).
+        self.client.setblocking(False)
+        try:
+            while True:
+                chunk = self.client.recv(4096)
+                if not chunk:
+                    break
+                self.inbox += chunk
+        except BlockingIOError:
+            pass
+        return self.inbox.decode(errors="replace")
 
 
 class ScreenReaderSession:
@@ -289,6 +303,17 @@ class ScreenReaderSession:
                       lambda: self.text_of(command) == "look", timeout=5)
         if not any(name == "Input" and "look" in str(data) for name, _, data in self.inserted):
             raise Failure("the Input line did not announce its completion: %r" % self.inserted[-5:])
+
+        # Return sends the command; Up recalls it, and the recall is announced too.
+        pyatspi.Registry.generateKeyboardEvent(0xFF0D, None, pyatspi.KEY_SYM)
+        self.wait_for("the command at the server", lambda: "look" in self.server.received())
+        self.wait_for("the Input line to clear", lambda: self.text_of(command) == "", timeout=5)
+        announced = len(self.inserted)
+        pyatspi.Registry.generateKeyboardEvent(0xFF52, None, pyatspi.KEY_SYM)
+        self.wait_for("the recalled command in the Input line", lambda: self.text_of(command) == "look", timeout=5)
+        self.wait_for("the recall announced",
+                      lambda: any(name == "Input" and "look" in str(data)
+                                  for name, _, data in self.inserted[announced:]), timeout=5)
 
     def focus(self, node):
         # Without a window manager nothing activates a window but a click: grab focus first, as a

@@ -356,3 +356,59 @@ INSTANTIATE_TEST_SUITE_P(
                       BadPreferencesRow{"ModeNotABoolean", "[triggers]\nmatchEveryLine=sometimes\n",
                                         "triggers/matchEveryLine"}),
     [](const ::testing::TestParamInfo<BadPreferencesRow>& paramInfo) { return std::string(paramInfo.param.name); });
+
+TEST_F(PreferencesWindow, AccessibilityChoicesAreStoredAndReachTheOpenSession)
+{
+    using Option = MUDUserSettings::Accessibility;
+    MUDSessionWindow* session = openSession();
+    ASSERT_TRUE(session);
+    MUDDisplayTextView* view = session->outputView()->textView();
+    MUDPreferencesWindowController* window = openPreferencesByShortcut(session);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->accessibilityBox(Option::DontBlinkText)->text(), "Don't blink text");
+    EXPECT_EQ(window->accessibilityBox(Option::HighContrastColors)->text(), "High-contrast colours");
+    EXPECT_EQ(window->accessibilityBox(Option::SpeakIncomingText)->text(), "Speak incoming text");
+    EXPECT_EQ(window->accessibilityBox(Option::DontSpeakOwnCommands)->text(), "Don't speak my own commands");
+    EXPECT_FALSE(readFile(preferencesFile()).contains("accessibility")) << "opening the window writes nothing";
+
+    QCheckBox* noBlink = window->accessibilityBox(Option::DontBlinkText);
+    QTest::mouseClick(noBlink, Qt::LeftButton, {}, checkBoxIndicatorCentre(noBlink));
+    EXPECT_TRUE(readFile(preferencesFile()).contains("[accessibility]\ndontBlinkText=true\n"))
+        << readFile(preferencesFile()).toStdString();
+    // The open session stops blinking at once: tick after tick the text stays shown.
+    for (int tick = 0; tick < 3; ++tick) {
+        view->updateBlink();
+        EXPECT_FALSE(view->blinkState());
+    }
+
+    QCheckBox* contrast = window->accessibilityBox(Option::HighContrastColors);
+    QTest::mouseClick(contrast, Qt::LeftButton, {}, checkBoxIndicatorCentre(contrast));
+    EXPECT_TRUE(MUDUserSettings::sharedInstance().accessibilityOption(Option::HighContrastColors));
+
+    window->speechRateBox()->setFocus();
+    window->speechRateBox()->selectAll();
+    QTest::keyClicks(window->speechRateBox(), "40");
+    QTest::keyClick(window->speechRateBox(), Qt::Key_Enter);
+    EXPECT_EQ(MUDUserSettings::sharedInstance().speechRate(), 40);
+    EXPECT_TRUE(readFile(preferencesFile()).contains("speechRate=40\n"));
+
+    QTest::mouseClick(noBlink, Qt::LeftButton, {}, checkBoxIndicatorCentre(noBlink));
+    view->updateBlink();
+    EXPECT_TRUE(view->blinkState()) << "blinking is back once the box is cleared";
+}
+
+TEST_F(PreferencesWindow, BadAccessibilityValuesReadAsDefaultsWithALogLine)
+{
+    writeFile(preferencesFile(), "[accessibility]\nspeakIncomingText=maybe\nhighContrastColors=1\nspeechRate=500\n"
+                                 "speechVolume=-30\n");
+    LogRecorder log;
+    MUDUserSettings& settings = MUDUserSettings::sharedInstance();
+    EXPECT_FALSE(settings.accessibilityOption(MUDUserSettings::Accessibility::SpeakIncomingText));
+    EXPECT_TRUE(settings.accessibilityOption(MUDUserSettings::Accessibility::HighContrastColors));
+    EXPECT_EQ(settings.speechRate(), 0);
+    EXPECT_EQ(settings.speechVolume(), -30);
+    EXPECT_EQ(log.lines().filter("accessibility/speakIncomingText").size(), 1) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(log.lines().filter("accessibility/speechRate").size(), 1);
+    EXPECT_FALSE(settings.setSpeechVolume(101));
+    EXPECT_EQ(settings.speechVolume(), -30);
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/views/MUDAccessibleFactory.h"
+#include "app/views/MUDKeyboardNavigation.h"
 
 // The application's widgets and sessions need a QApplication; without a
 // display they run offscreen. Settings (the script manager's divider) and the
@@ -19,8 +20,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuarrowTests"));
     QApplication::setApplicationVersion(QStringLiteral("9.8.7"));
-    // Screen readers see the application's own accessible interfaces.
+    // Screen readers and keyboards meet the application as its users do.
     MUDAccessibleFactory::install();
+    MUDKeyboardNavigation::install();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
