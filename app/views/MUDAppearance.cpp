@@ -69,7 +69,8 @@ QColor MUDAppearance::readableColor(const QColor& color, const QColor& backgroun
 {
     if (contrastRatio(color, background) >= MinimumTextContrast)
         return color;
-    const bool lighten = relativeLuminance(background) < 0.5;
+    // Towards whichever end reads better on this background: a mid grey reaches 4.5:1 only with black.
+    const bool lighten = contrastRatio(Qt::white, background) >= contrastRatio(Qt::black, background);
     float hue = 0;
     float saturation = 0;
     float lightness = 0;

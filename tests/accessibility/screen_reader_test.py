@@ -307,7 +307,9 @@ class ScreenReaderSession:
         # Return sends the command; Up recalls it, and the recall is announced too.
         pyatspi.Registry.generateKeyboardEvent(0xFF0D, None, pyatspi.KEY_SYM)
         self.wait_for("the command at the server", lambda: "look" in self.server.received())
-        self.wait_for("the Input line to clear", lambda: self.text_of(command) == "", timeout=5)
+        # The sent command stays selected: typing replaces it.
+        pyatspi.Registry.generateKeyboardEvent(0, "n", pyatspi.KEY_STRING)
+        self.wait_for("a new command in the Input line", lambda: self.text_of(command) == "n", timeout=5)
         announced = len(self.inserted)
         pyatspi.Registry.generateKeyboardEvent(0xFF52, None, pyatspi.KEY_SYM)
         self.wait_for("the recalled command in the Input line", lambda: self.text_of(command) == "look", timeout=5)
