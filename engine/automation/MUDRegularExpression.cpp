@@ -41,6 +41,40 @@ UBool U_CALLCONV stopPastLimit(const void* context, int64_t matchIndex)
     return matchIndex <= static_cast<const FindLimit*>(context)->lastStart;
 }
 
+bool isInside(CVRange range, const QString& text)
+{
+    return range.location >= 0 && range.length >= 0 && range.end() <= text.size();
+}
+
+// A matcher over `input` that gives up after kMatchTimeLimit; null when ICU
+// cannot make one.
+std::unique_ptr<icu::RegexMatcher> timedMatcher(const icu::RegexPattern& pattern, const icu::UnicodeString& input,
+                                                UErrorCode& status)
+{
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(input, status));
+    if (U_FAILURE(status))
+        return nullptr;
+    matcher->setTimeLimit(kMatchTimeLimit, status);
+    return matcher;
+}
+
+void logIfCutShort(UErrorCode status, const QString& pattern)
+{
+    if (status == U_REGEX_TIME_OUT)
+        CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(pattern));
+}
+
+// The groups of the matcher's current match.
+MUDRegularExpressionMatch currentMatch(const icu::RegexMatcher& matcher, int groupCount, UErrorCode& status)
+{
+    MUDRegularExpressionMatch match;
+    for (int32_t group = 0; group <= groupCount; ++group) {
+        const int32_t start = matcher.start(group, status);
+        const int32_t end = matcher.end(group, status);
+        match.groups.append(start < 0 ? CVRange{CVRange::NotFound, 0} : CVRange{start, end - start});
+    }
+    return match;
+}
 }
 
 struct MUDRegularExpression::Compiled {
@@ -86,7 +120,7 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const MUD
 {
     QList<MUDRegularExpressionMatch> matches;
     const QString& text = search.text();
-    if (range.location < 0 || range.length < 0 || range.end() > text.size())
+    if (!isInside(range, text))
         return matches;
     const bool ignoringCase = m_prefilter.caseInsensitive();
     for (const QString& literal : m_prefilter.requiredLiterals()) {
@@ -95,24 +129,14 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const MUD
     }
     const icu::UnicodeString input = aliasOf(text);
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(m_compiled->pattern->matcher(input, status));
-    if (U_FAILURE(status))
+    std::unique_ptr<icu::RegexMatcher> matcher = timedMatcher(*m_compiled->pattern, input, status);
+    if (!matcher)
         return matches;
-    matcher->setTimeLimit(kMatchTimeLimit, status);
     matcher->region(static_cast<int64_t>(range.location), static_cast<int64_t>(range.end()), status);
     matcher->useAnchoringBounds(false);
     auto takeMatch = [&] {
-        MUDRegularExpressionMatch match;
-        for (int32_t group = 0; group <= m_groupCount; ++group) {
-            const int32_t start = matcher->start(group, status);
-            const int32_t end = matcher->end(group, status);
-            if (start < 0)
-                match.groups.append({CVRange::NotFound, 0});
-            else
-                match.groups.append({start, end - start});
-        }
-        matches.append(match);
-        return match.range();
+        matches.append(currentMatch(*matcher, m_groupCount, status));
+        return matches.last().range();
     };
 
     if (m_prefilter.lineAnchoredLiteral() < 0) {
@@ -144,8 +168,7 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInString(const MUD
             }
         }
     }
-    if (status == U_REGEX_TIME_OUT)
-        CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(m_pattern));
+    logIfCutShort(status, m_pattern);
     return matches;
 }
 
@@ -153,16 +176,15 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInLines(const MUDS
 {
     QList<MUDRegularExpressionMatch> matches;
     const QString& text = search.text();
-    if (range.location < 0 || range.length < 0 || range.end() > text.size())
+    if (!isInside(range, text))
         return matches;
     const bool ignoringCase = m_prefilter.caseInsensitive();
     const QStringList& literals = m_prefilter.requiredLiterals();
     const icu::UnicodeString input = aliasOf(text);
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(m_compiled->pattern->matcher(input, status));
-    if (U_FAILURE(status))
+    std::unique_ptr<icu::RegexMatcher> matcher = timedMatcher(*m_compiled->pattern, input, status);
+    if (!matcher)
         return matches;
-    matcher->setTimeLimit(kMatchTimeLimit, status);
     const QStringView view(text);
     qsizetype from = range.location;
     while (U_SUCCESS(status) && from <= range.end()) {
@@ -182,18 +204,12 @@ QList<MUDRegularExpressionMatch> MUDRegularExpression::matchesInLines(const MUDS
         matcher->region(regionStart, contentEnd, status);
         matcher->useAnchoringBounds(true);
         while (U_SUCCESS(status) && matcher->find(status)) {
-            MUDRegularExpressionMatch match;
-            for (int32_t group = 0; group <= m_groupCount; ++group) {
-                const int32_t start = matcher->start(group, status);
-                const int32_t end = matcher->end(group, status);
-                match.groups.append(start < 0 ? CVRange{CVRange::NotFound, 0} : CVRange{start, end - start});
-            }
+            const MUDRegularExpressionMatch match = currentMatch(*matcher, m_groupCount, status);
             if (match.range().location >= range.location)
                 matches.append(match);
         }
         from = lineEnd + 1;
     }
-    if (status == U_REGEX_TIME_OUT)
-        CVLog(QStringLiteral("MUDRegularExpression: matching \"%1\" took too long and was cut short").arg(m_pattern));
+    logIfCutShort(status, m_pattern);
     return matches;
 }
