@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/scripting/MUDRegexField.h"
 #include "app/views/CVHighlightableTextView.h"
@@ -84,7 +85,7 @@ void MUDActionEditorViewController::connectControls()
     checkbox(m_caseSpecificCheckbox, Field::CaseSpecific);
     connect(m_patternPopup, &QComboBox::activated, this, [this](int item) {
         m_patternPopup->adjustSize();
-        edit(Field::PatternItem, item);
+        edit(Field::MatchType, m_patternPopup->itemData(item));
     });
 }
 
@@ -100,7 +101,7 @@ void MUDActionEditorViewController::showValues(const Values* values, bool onlyAc
     m_fromStartCheckbox->setChecked(shown.matchFromStartOfLine);
     m_caseSpecificCheckbox->setChecked(shown.caseSpecific);
     m_matchField->setText(shown.matchString);
-    m_patternPopup->setCurrentIndex(values ? shown.patternItem : 0);
+    m_patternPopup->setCurrentIndex(values ? std::max(0, m_patternPopup->findData(shown.matchType)) : 0);
     m_actionView->setPlainText(shown.action);
     for (QWidget* control : {static_cast<QWidget*>(m_nameField), static_cast<QWidget*>(m_enabledCheckbox),
                              static_cast<QWidget*>(m_debugCheckbox), static_cast<QWidget*>(m_fromStartCheckbox),

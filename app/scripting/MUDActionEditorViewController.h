@@ -19,7 +19,7 @@ class QPushButton;
 class MUDActionEditorViewController : public QWidget {
     Q_OBJECT
 public:
-    enum class Field { Title, MatchString, Action, MatchFromStartOfLine, CaseSpecific, Enabled, Debug, PatternItem };
+    enum class Field { Title, MatchString, Action, MatchFromStartOfLine, CaseSpecific, Enabled, Debug, MatchType };
 
     explicit MUDActionEditorViewController(QWidget* parent = nullptr);
 
@@ -38,18 +38,20 @@ signals:
 
 protected:
     // The fields a trigger and an alias share, read from the working copy
-    // when there is one; `patternItem` is the pop-up item of its match type.
+    // when there is one.
     struct Values {
         QString title;
         bool enabled = false;
         bool debug = false;
         bool matchFromStartOfLine = false;
         bool caseSpecific = false;
-        int patternItem = 0;
+        int matchType = 0;
         QString matchString;
         QString action;
     };
     // Fills the controls; without values everything is emptied and disabled.
+    // The pattern pop-up shows the item whose data is the match type (the
+    // first item for a type it does not offer).
     // With `onlyAction` only the action view stays editable.
     void showValues(const Values* values, bool onlyAction);
     // One user edit of a control.
@@ -60,8 +62,7 @@ protected:
 
     // Writes one edit into a trigger's or alias's working copy; the log line
     // of the enabled checkbox names the copy's title.
-    template<class Record>
-    static void applyField(Record& copy, Field field, const QVariant& value, int matchTypeOfItem0);
+    template<class Record> static void applyField(Record& copy, Field field, const QVariant& value);
     // The record's working copy, made on the first edit; null without a record.
     template<class Record> static std::shared_ptr<Record> workingCopy(const std::shared_ptr<Record>& record)
     {
@@ -89,8 +90,7 @@ private:
 
 #include "core/CVLogHelper.h"
 
-template<class Record>
-void MUDActionEditorViewController::applyField(Record& copy, Field field, const QVariant& value, int matchTypeOfItem0)
+template<class Record> void MUDActionEditorViewController::applyField(Record& copy, Field field, const QVariant& value)
 {
     switch (field) {
     case Field::Title: copy.setTitle(value.toString()); break;
@@ -104,6 +104,6 @@ void MUDActionEditorViewController::applyField(Record& copy, Field field, const 
                   .arg(copy.title(), copy.disabled() ? QStringLiteral("disabled") : QStringLiteral("enabled")));
         break;
     case Field::Debug: copy.setIsDebug(value.toBool()); break;
-    case Field::PatternItem: copy.setMatchType(value.toInt() == 0 ? matchTypeOfItem0 : 1 - matchTypeOfItem0); break;
+    case Field::MatchType: copy.setMatchType(value.toInt()); break;
     }
 }

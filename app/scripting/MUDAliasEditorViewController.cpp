@@ -4,16 +4,12 @@
 
 #include "engine/automation/MUDAlias.h"
 
-namespace {
-// Item 0 of the alias pop-up stands for match type 1, item 1 for type 0.
-constexpr int kMatchTypeOfItem0 = 1;
-}
-
 MUDAliasEditorViewController::MUDAliasEditorViewController(QWidget* parent)
     : MUDActionEditorViewController(parent)
 {
-    patternPopup()->addItem(QStringLiteral("Regular expression"));
-    patternPopup()->addItem(QStringLiteral("Starts with"));
+    // Item 0 stands for match type 1, item 1 for type 0.
+    patternPopup()->addItem(QStringLiteral("Regular expression"), 1);
+    patternPopup()->addItem(QStringLiteral("Starts with"), 0);
     buttonRow()->hide();
     setAlias(nullptr);
 }
@@ -33,7 +29,7 @@ void MUDAliasEditorViewController::setAlias(std::shared_ptr<MUDAlias> alias)
     values.debug = shown.isDebug();
     values.matchFromStartOfLine = shown.matchFromStartOfLine();
     values.caseSpecific = shown.caseSpecific();
-    values.patternItem = shown.matchType() == 0 ? 1 : 0;
+    values.matchType = shown.matchType();
     values.matchString = shown.matchString();
     values.action = shown.action();
     showValues(&values, false);
@@ -49,6 +45,6 @@ void MUDAliasEditorViewController::edit(Field field, const QVariant& value)
     const auto copy = aliasForModification();
     if (!copy)
         return;
-    applyField(*copy, field, value, kMatchTypeOfItem0);
+    applyField(*copy, field, value);
     emit modifiedEntryNeedsDisplay();
 }

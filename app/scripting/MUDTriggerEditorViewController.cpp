@@ -14,8 +14,9 @@ MUDTriggerEditorViewController::MUDTriggerEditorViewController(QWidget* parent)
     : MUDActionEditorViewController(parent)
     , m_regexTesterButton(new QPushButton(QStringLiteral("Test Regular Expression..."), buttonRow()))
 {
-    patternPopup()->addItem(QStringLiteral("Plain text"));
-    patternPopup()->addItem(QStringLiteral("Regular expression"));
+    patternPopup()->addItem(QStringLiteral("Plain text"), MUDTrigger::kMatchPlainText);
+    patternPopup()->addItem(QStringLiteral("Regular expression"), MUDTrigger::kMatchRegularExpression);
+    patternPopup()->addItem(QStringLiteral("GMCP package"), MUDTrigger::kMatchGMCPPackage);
     buttonRow()->layout()->addWidget(m_regexTesterButton);
     static_cast<QHBoxLayout*>(buttonRow()->layout())->addStretch();
     connect(m_regexTesterButton, &QPushButton::clicked, this,
@@ -40,7 +41,7 @@ void MUDTriggerEditorViewController::setTrigger(std::shared_ptr<MUDTrigger> trig
         values.debug = shown.isDebug();
         values.matchFromStartOfLine = shown.matchFromStartOfLine();
         values.caseSpecific = shown.caseSpecific();
-        values.patternItem = shown.matchType() == MUDTrigger::kMatchRegularExpression ? 1 : 0;
+        values.matchType = shown.matchType();
         values.matchString = shown.matchString();
         values.action = shown.action();
         showValues(&values, m_currentTrigger->isLoginTrigger());
@@ -60,8 +61,8 @@ void MUDTriggerEditorViewController::edit(Field field, const QVariant& value)
     const auto copy = triggerForModification();
     if (!copy)
         return;
-    applyField(*copy, field, value, MUDTrigger::kMatchPlainText);
-    if (field == Field::PatternItem)
+    applyField(*copy, field, value);
+    if (field == Field::MatchType)
         highlightRegexInputIfNeeded();
     emit modifiedEntryNeedsDisplay();
     if (field != Field::Enabled && field != Field::Debug)

@@ -5,6 +5,7 @@
 #include "core/CVLogHelper.h"
 #include "core/CVSemaphore.h"
 #include "core/LVDebounce.h"
+#include "engine/automation/MUDGMCPState.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptContextPool.h"
 #include "engine/automation/MUDJavascriptScriptRun.h"
@@ -21,6 +22,7 @@ MUDJavascriptProcessor::MUDJavascriptProcessor(MUDJavascriptProcessorDelegate* d
     : m_delegate(delegate)
     , m_group(std::make_unique<MUDJavascriptContextGroup>(MUDJavascriptScriptRun::functionNames()))
     , m_contextPool(std::make_unique<MUDJavascriptContextPool>(*m_group, &MUDJavascriptScriptRun::prepareContext))
+    , m_gmcpState(std::make_unique<MUDGMCPState>())
 {
     m_group->setTerminationCheck(kTerminationCheckInterval, [](MUDJavascriptContext* context) {
         auto* run = static_cast<MUDJavascriptScriptRun*>(context->userData());

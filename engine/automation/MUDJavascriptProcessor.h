@@ -18,6 +18,7 @@ class MUDJavascriptActionSource;
 class MUDJavascriptContext;
 class MUDJavascriptContextGroup;
 class MUDJavascriptContextPool;
+class MUDGMCPState;
 class MUDJavascriptProcessorDelegate;
 
 // A session's JavaScript runtime: runs each action as a script in a context
@@ -101,6 +102,9 @@ public:
     // The contexts scripts of this runtime share; any thread.
     MUDJavascriptContextPool& contextPool() const { return *m_contextPool; }
 
+    // What the server last sent per GMCP package, for getGMCP; any thread.
+    MUDGMCPState& gmcpState() const { return *m_gmcpState; }
+
     // Injectable for tests; any thread.
     double executionTimeLimit() const { return m_executionTimeLimit.load(); }
     void setExecutionTimeLimit(double seconds) { m_executionTimeLimit.store(seconds); }
@@ -122,6 +126,7 @@ private:
     std::unique_ptr<MUDJavascriptContextGroup> m_group;
     // After the group: its contexts go before the group does.
     std::unique_ptr<MUDJavascriptContextPool> m_contextPool;
+    std::unique_ptr<MUDGMCPState> m_gmcpState;
     std::atomic<double> m_executionTimeLimit{DefaultExecutionTimeLimit};
     std::atomic<int> m_readFromServerTimeoutMs{ReadFromServerTimeoutMs};
 };

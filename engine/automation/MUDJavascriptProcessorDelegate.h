@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -34,4 +35,10 @@ public:
     // speak(text) and stopSpeaking(); a delegate without speech ignores them.
     virtual void javascriptProcessorSpeak(MUDJavascriptProcessor*, const QString&) { }
     virtual void javascriptProcessorStopSpeaking(MUDJavascriptProcessor*) { }
+    // sendGMCP(package, value): true when the message went out or was kept
+    // for the connection; a delegate without GMCP sends nothing.
+    virtual bool javascriptProcessorSendGMCP(MUDJavascriptProcessor*, const QString&, const QJsonValue&)
+    {
+        return false;
+    }
 };

@@ -8,6 +8,7 @@
 #include "core/CVSemaphore.h"
 #include "engine/automation/MUDBeepSound.h"
 #include "engine/automation/MUDExit.h"
+#include "engine/automation/MUDGMCPState.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptContextPool.h"
 #include "engine/automation/MUDJavascriptError.h"
@@ -96,6 +97,8 @@ struct MUDJavascriptScriptRunTable {
             {"commandAndReadFromServer", &R::commandAndReadFromServer},
             {"speak", &R::speak},
             {"stopSpeaking", &R::stopSpeaking},
+            {"getGMCP", &R::getGMCP},
+            {"sendGMCP", &R::sendGMCP},
         };
         return table;
     }
@@ -463,4 +466,27 @@ QVariant MUDJavascriptScriptRun::commandAndReadFromServer(const MUDJavascriptArg
     m_processor.removeWaitingAction(m_source);
     m_excludedNs += waited.nsecsElapsed();
     return result.isNull() ? QVariant() : QVariant(result);
+}
+
+QVariant MUDJavascriptScriptRun::getGMCP(const MUDJavascriptArguments& arguments)
+{
+    if (isStopping())
+        return {};
+    const std::optional<QJsonValue> value = m_processor.gmcpState().value(arguments.text());
+    return value ? QVariant::fromValue(*value) : QVariant();
+}
+
+QVariant MUDJavascriptScriptRun::sendGMCP(const MUDJavascriptArguments& arguments)
+{
+    if (isStopping())
+        return false;
+    const QString package = arguments.text();
+    // Without a value (or with null) the package goes alone.
+    const QVariant argument = arguments.value(1);
+    const QJsonValue value = argument.isValid() ? QJsonValue::fromVariant(argument) : QJsonValue(QJsonValue::Undefined);
+    bool sent = false;
+    onDelegate(m_processor, [&](MUDJavascriptProcessorDelegate* delegate) {
+        sent = delegate->javascriptProcessorSendGMCP(&m_processor, package, value);
+    });
+    return sent;
 }

@@ -71,6 +71,8 @@ private:
     QVariant isEmpty(const MUDJavascriptArguments& arguments);
     QVariant unset(const MUDJavascriptArguments& arguments);
     QVariant commandAndReadFromServer(const MUDJavascriptArguments& arguments);
+    QVariant getGMCP(const MUDJavascriptArguments& arguments);
+    QVariant sendGMCP(const MUDJavascriptArguments& arguments);
 
     MUDJavascriptProcessor& m_processor;
     std::shared_ptr<MUDJavascriptActionSource> m_source;

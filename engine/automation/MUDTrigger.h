@@ -19,6 +19,8 @@ public:
     // matchType values.
     static constexpr int32_t kMatchPlainText = 0;
     static constexpr int32_t kMatchRegularExpression = 1;
+    // Matches GMCP messages, not text: the pattern is a package name.
+    static constexpr int32_t kMatchGMCPPackage = 2;
 
     MUDTrigger() = default;
     MUDTrigger(const MUDTrigger& other);

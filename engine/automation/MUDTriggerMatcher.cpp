@@ -4,6 +4,7 @@
 
 #include "core/CVAttributedString.h"
 #include "core/CVLogHelper.h"
+#include "engine/automation/MUDGMCPMessage.h"
 #include "engine/automation/MUDRegularExpression.h"
 #include "engine/automation/MUDSearchText.h"
 #include "engine/automation/MUDTrigger.h"
@@ -183,6 +184,28 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processRegexTrigger(const std::sha
     if (!results.isEmpty())
         matches.matchedUpTo = results.last().range.end();
     return matches;
+}
+
+std::optional<MUDTriggerProcessObject> MUDTriggerMatcher::matchGMCPMessage(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                           const MUDGMCPMessage& message)
+{
+    if (trigger->matchType() != MUDTrigger::kMatchGMCPPackage ||
+        !packageMatches(trigger->matchString(), message.package))
+        return std::nullopt;
+    const MUDScriptParameters parameters{{QStringLiteral("\\0"), message.package},
+                                         {QStringLiteral("\\1"), message.json}};
+    return MUDTriggerProcessObject{trigger, parameters, std::nullopt, {0, 0}};
+}
+
+bool MUDTriggerMatcher::packageMatches(QStringView pattern, QStringView package)
+{
+    // A trailing dot ("Char.") reads as the package it ends.
+    pattern = pattern.trimmed();
+    if (pattern.endsWith(u'.'))
+        pattern.chop(1);
+    if (pattern.isEmpty() || !package.startsWith(pattern, Qt::CaseInsensitive))
+        return false;
+    return package.size() == pattern.size() || package.at(pattern.size()) == u'.';
 }
 
 CVRange MUDTriggerMatcher::attributedStringLoggingRange(const CVAttributedString& text)

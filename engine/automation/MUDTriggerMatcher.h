@@ -9,6 +9,7 @@
 
 class CVAttributedString;
 class MUDSearchText;
+struct MUDGMCPMessage;
 class MUDTrigger;
 
 // Where one trigger matches in a stretch of output: text in, matches with
@@ -48,6 +49,16 @@ public:
     // The match test: the whole text, offset 0.
     static std::optional<QList<MUDTriggerProcessObject>> matchTrigger(const std::shared_ptr<MUDTrigger>& trigger,
                                                                       const CVAttributedString& text);
+
+    // A GMCP package trigger on one message: \0 is the package name as
+    // sent, \1 the JSON text. None for a trigger of another match type or
+    // another package.
+    static std::optional<MUDTriggerProcessObject> matchGMCPMessage(const std::shared_ptr<MUDTrigger>& trigger,
+                                                                   const MUDGMCPMessage& message);
+    // Whether `pattern` names `package` or a package it belongs to, whole
+    // parts only and without regard to case: "Char" and "char.vitals"
+    // match "Char.Vitals", "Char.Vit" and "Charm" do not.
+    static bool packageMatches(QStringView pattern, QStringView package);
 
     // The first run carrying the user-command attribute, or {NotFound, NotFound}.
     static CVRange attributedStringLoggingRange(const CVAttributedString& text);

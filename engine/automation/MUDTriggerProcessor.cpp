@@ -150,6 +150,21 @@ void MUDTriggerProcessor::matchEveryLine(const QList<std::shared_ptr<MUDTrigger>
     runScripts(std::move(objects), commandIndex, stopwatch, scriptShare);
 }
 
+void MUDTriggerProcessor::processGMCPMessage(const MUDGMCPMessage& message, quint64 commandIndex)
+{
+    QList<MUDTriggerProcessObject> objects;
+    for (const auto& trigger : candidateTriggers()) {
+        if (auto object = MUDTriggerMatcher::matchGMCPMessage(trigger, message))
+            objects.append(*object);
+    }
+    if (objects.isEmpty())
+        return;
+    auto stopwatch = std::make_shared<MachTimer>();
+    stopwatch->startTimer();
+    std::shared_ptr<MUDTriggerBacklog::Share> share = holdBacklog(0, objects.size());
+    runScripts(std::move(objects), commandIndex, stopwatch, share);
+}
+
 qsizetype MUDTriggerProcessor::lowestLocationForTriggers(const QList<std::shared_ptr<MUDTrigger>>& triggers,
                                                          CVRange targetRange, qsizetype outputLength)
 {

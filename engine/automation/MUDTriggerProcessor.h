@@ -15,6 +15,7 @@ class CVOperationQueue;
 class MachTimer;
 class MUDJavascriptProcessor;
 class MUDTrigger;
+struct MUDGMCPMessage;
 
 // Finds a connection's triggers in the session's output and runs their
 // scripts. Each pass asks MUDTriggerMatcher where a trigger matches, from
@@ -63,6 +64,11 @@ public:
     // backlog.
     void processEveryLine(const CVAttributedString& text, qsizetype offset, qsizetype context, qsizetype newFrom,
                           quint64 commandIndex);
+    // One GMCP message: the scripts of the GMCP package triggers that name
+    // its package, queued in list order on the script queue behind those
+    // of earlier passes and counted in the backlog. Text passes never fire
+    // these triggers. Returns at once.
+    void processGMCPMessage(const MUDGMCPMessage& message, quint64 commandIndex);
     // Where every-line work is counted; none counts nothing.
     void setBacklog(std::shared_ptr<MUDTriggerBacklog> backlog);
 

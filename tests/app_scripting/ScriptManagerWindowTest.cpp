@@ -1,7 +1,10 @@
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -494,6 +497,46 @@ TEST_F(ScriptManagerWindowTest, TheRegexTesterMarksMatchesAndGroupsAndKeepsThemF
 
     tester->patternView()->setPlainText(QStringLiteral("(unclosed"));
     EXPECT_EQ(tester->testView()->extraSelections().size(), 4);
+}
+
+// A person turns a text trigger into a GMCP package trigger: clicks the
+// pattern pop-up, clicks "GMCP package", types the package. Only that
+// trigger's file changes, and it keeps the new match type.
+TEST_F(ScriptManagerWindowTest, AGMCPPackageChosenInThePatternPopUpIsSavedAsMatchType2)
+{
+    writeTrigger(triggersFolder(), QStringLiteral("bow"), QStringLiteral("(\\w+) bows"), 1);
+    const QByteArray bowBefore = readFile(triggersFolder() + QStringLiteral("/bow.trigger"));
+    const QByteArray fleeBefore = readFile(triggersFolder() + QStringLiteral("/Combat/flee.trigger"));
+    MUDScriptingWindowController* window = open(MUDScriptKind::Triggers);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    MUDTriggerEditorViewController* editor = window->triggerEditor();
+    clickRow(MUDScriptKind::Triggers, QStringLiteral("greet"));
+
+    QComboBox* popup = editor->patternPopup();
+    QTest::mouseClick(popup, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return popup->view()->isVisible(); }, 2000));
+    const QModelIndex item = popup->model()->index(popup->findText(QStringLiteral("GMCP package")), 0);
+    ASSERT_TRUE(item.isValid());
+    // The pop-up ignores a release that comes as fast as a double click.
+    spinEventLoop(QApplication::doubleClickInterval() + 100);
+    QTest::mouseClick(popup->view()->viewport(), Qt::LeftButton, {}, popup->view()->visualRect(item).center());
+    ASSERT_TRUE(waitUntil([&] { return !popup->view()->isVisible(); }, 2000));
+    EXPECT_EQ(popup->currentText(), QStringLiteral("GMCP package"));
+    retype(editor->matchField(), QStringLiteral("Char.Vitals"));
+    EXPECT_EQ(m_documents.front()->mudMatchTest().value<MUDMatchTest>().matchType, MUDTrigger::kMatchGMCPPackage);
+    QTest::mouseClick(window->okButton(), Qt::LeftButton);
+
+    const QJsonObject saved =
+        QJsonDocument::fromJson(readFile(triggersFolder() + QStringLiteral("/greet.trigger"))).object();
+    EXPECT_EQ(saved.value(QStringLiteral("matchType")).toInt(), MUDTrigger::kMatchGMCPPackage);
+    EXPECT_EQ(saved.value(QStringLiteral("matchString")).toString(), QStringLiteral("Char.Vitals"));
+    EXPECT_EQ(readFile(triggersFolder() + QStringLiteral("/bow.trigger")), bowBefore);
+    EXPECT_EQ(readFile(triggersFolder() + QStringLiteral("/Combat/flee.trigger")), fleeBefore);
+
+    // Shown again, the trigger's pop-up says what it is.
+    open(MUDScriptKind::Triggers);
+    select(MUDScriptKind::Triggers, QStringLiteral("greet"));
+    EXPECT_EQ(m_window->triggerEditor()->patternPopup()->currentText(), QStringLiteral("GMCP package"));
 }
 
 }

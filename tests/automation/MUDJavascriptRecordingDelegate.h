@@ -10,6 +10,7 @@
 
 #include "core/CVMainThread.h"
 #include "engine/automation/MUDExit.h"
+#include "engine/automation/MUDGMCPMessage.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptError.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
@@ -94,6 +95,13 @@ public:
     {
         record(QStringLiteral("status: ") + text);
     }
+    // Recorded as the payload the session would send; answers sendGMCPResult.
+    bool javascriptProcessorSendGMCP(MUDJavascriptProcessor*, const QString& package, const QJsonValue& value) override
+    {
+        record(QStringLiteral("gmcp: ") + QString::fromUtf8(MUDGMCPMessage::payload(package, value)));
+        return sendGMCPResult;
+    }
+    std::atomic<bool> sendGMCPResult{true};
 
 private:
     void record(const QString& line)

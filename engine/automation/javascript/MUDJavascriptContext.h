@@ -25,7 +25,8 @@ struct MUDJavascriptArguments {
 // functions bound to Qt callables. Values cross as QVariant: undefined and
 // null as an invalid QVariant, booleans, numbers (double), strings, and
 // arrays and objects as QVariantList / QVariantMap; arguments also carry
-// their text forms. Used by one thread at a
+// their text forms. A function may also return a QJsonValue, which keeps
+// null apart from undefined. Used by one thread at a
 // time (the thread that runs the script); never shared between threads.
 class MUDJavascriptContext {
 public:

@@ -1,6 +1,8 @@
 #include "engine/automation/javascript/MUDJavascriptValue.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonValue>
 
 QString MUDJavascriptValue::toQString(JSStringRef string)
 {
@@ -47,8 +49,34 @@ QVariant MUDJavascriptValue::toVariant(JSContextRef ctx, JSValueRef value)
     return toText(ctx, value);
 }
 
+namespace {
+
+JSValueRef fromJSONDocument(JSContextRef ctx, const QJsonDocument& document)
+{
+    JSStringRef json = MUDJavascriptValue::createString(QString::fromUtf8(document.toJson(QJsonDocument::Compact)));
+    JSValueRef result = JSValueMakeFromJSONString(ctx, json);
+    JSStringRelease(json);
+    return result ? result : JSValueMakeUndefined(ctx);
+}
+
+// Unlike a plain value, a JSON value keeps null apart from undefined.
+JSValueRef fromJSONValue(JSContextRef ctx, const QJsonValue& value)
+{
+    if (value.isObject())
+        return fromJSONDocument(ctx, QJsonDocument(value.toObject()));
+    if (value.isArray())
+        return fromJSONDocument(ctx, QJsonDocument(value.toArray()));
+    if (value.isNull())
+        return JSValueMakeNull(ctx);
+    return MUDJavascriptValue::fromVariant(ctx, value.toVariant());
+}
+
+}
+
 JSValueRef MUDJavascriptValue::fromVariant(JSContextRef ctx, const QVariant& value)
 {
+    if (value.typeId() == QMetaType::QJsonValue)
+        return fromJSONValue(ctx, value.toJsonValue());
     if (!value.isValid() || value.isNull())
         return JSValueMakeUndefined(ctx);
     switch (value.typeId()) {
@@ -61,13 +89,7 @@ JSValueRef MUDJavascriptValue::fromVariant(JSContextRef ctx, const QVariant& val
     case QMetaType::Float: return JSValueMakeNumber(ctx, value.toDouble());
     case QMetaType::QVariantList:
     case QMetaType::QStringList:
-    case QMetaType::QVariantMap: {
-        const QJsonDocument document = QJsonDocument::fromVariant(value);
-        JSStringRef json = createString(QString::fromUtf8(document.toJson(QJsonDocument::Compact)));
-        JSValueRef result = JSValueMakeFromJSONString(ctx, json);
-        JSStringRelease(json);
-        return result ? result : JSValueMakeUndefined(ctx);
-    }
+    case QMetaType::QVariantMap: return fromJSONDocument(ctx, QJsonDocument::fromVariant(value));
     default: break;
     }
     JSStringRef string = createString(value.toString());
