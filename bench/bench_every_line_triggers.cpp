@@ -225,6 +225,7 @@ int main(int argc, char** argv)
                      });
 
     LatencyProbe latency;
+    const CpuUsage cpu;
     const BenchClock::time_point start = BenchClock::now();
     server.send(flood);
     const bool finished =
@@ -251,6 +252,7 @@ int main(int argc, char** argv)
                 percentile(lineToScript, 0.5), percentile(lineToScript, 0.99), percentile(lineToScript, 1.0),
                 lineToScript.size());
     latency.print("during the flood");
+    cpu.print("during the flood", seconds);
     std::printf("peak resident memory: %.0f MB\n", peakResidentMegabytes());
     printLoad();
     document.close();

@@ -10,6 +10,7 @@
 #include "engine/automation/MUDTriggerProcessor.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/decoding/MUDOutputModel.h"
+#include "engine/decoding/MUDTextAttributes.h"
 #include "engine/storage/MUDConnectionLists.h"
 
 MUDSessionTriggers::MUDSessionTriggers(MUDDocument& document)
@@ -120,7 +121,8 @@ void MUDSessionTriggers::matchEveryLineUpTo(qsizetype end)
         // One character before the piece tells whether it begins a line.
         const qsizetype context = start > 0 ? 1 : 0;
         m_mudTriggerProcessor->processEveryLine(
-            output.attributedSubstring({start - context, pieceEnd - start + context}), start - context, context,
+            output.attributedSubstring({start - context, pieceEnd - start + context}, MUDUserCommandProperty),
+            start - context, context,
             m_matchedUpTo, commandIndex);
         if (lastFeed >= 0)
             m_lineStart = lastFeed + 1;

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
@@ -48,6 +49,31 @@ double residentMegabytes()
 double peakResidentMegabytes()
 {
     return statusMegabytes("VmHWM:");
+}
+
+namespace {
+
+double cpuSeconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+}
+
+CpuUsage::CpuUsage()
+    : m_processStart(cpuSeconds(CLOCK_PROCESS_CPUTIME_ID))
+    , m_threadStart(cpuSeconds(CLOCK_THREAD_CPUTIME_ID))
+{
+}
+
+void CpuUsage::print(const char* what, double wallSeconds) const
+{
+    const double process = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - m_processStart;
+    const double thread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - m_threadStart;
+    std::printf("CPU %s: %.2f s in all threads (%.2f cores busy on average), %.2f s on the main thread, over %.2f s\n",
+                what, process, wallSeconds > 0 ? process / wallSeconds : 0.0, thread, wallSeconds);
 }
 
 void printLoad()

@@ -27,6 +27,19 @@ double peakResidentMegabytes();
 // Prints the machine's load (uptime), since the machine may be shared.
 void printLoad();
 
+// CPU time spent from construction to print(): by the whole process (every
+// thread) and by the constructing thread alone, so a figure shows whether
+// the run was bound by one thread or by the machine's cores.
+class CpuUsage {
+public:
+    CpuUsage();
+    void print(const char* what, double wallSeconds) const;
+
+private:
+    double m_processStart;
+    double m_threadStart;
+};
+
 // The lateness of a repeating 5 ms timer on the main thread, from
 // construction to stop(): how long the event loop was held.
 class LatencyProbe {

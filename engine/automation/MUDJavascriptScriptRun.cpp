@@ -167,7 +167,16 @@ void MUDJavascriptScriptRun::run(const QString& action)
     installFunctions();
 
     std::optional<QString> exception;
-    m_processor.evaluateScript(m_processedScript, *m_context, {}, &exception);
+    // A shared context runs the body as a kept function: the check that let
+    // the script share it also keeps it from reaching that function.
+    const std::optional<QString> processedBody = borrowed ? functionBody(m_processedScript) : std::nullopt;
+    if (processedBody) {
+        QString thrown;
+        if (!m_context->callFunctionBody(*processedBody, &thrown))
+            exception = thrown;
+    } else {
+        m_processor.evaluateScript(m_processedScript, *m_context, {}, &exception);
+    }
     m_context->setUserData(nullptr);
     m_context->setHandler({});
     // A terminated script may have stopped anywhere, even inside the engine's

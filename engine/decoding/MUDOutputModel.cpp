@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 
 namespace {
 // Runs hold their start within the line in 32 bits; a line that reaches
@@ -120,6 +121,53 @@ CVAttributedString MUDOutputModel::attributedSubstring(CVRange range) const
     enumerateAttributes(r, [&](const QTextCharFormat& attributes, CVRange run, bool&) {
         result.append(QStringView(string).sliced(run.location - r.location, run.length), attributes);
     });
+    return result;
+}
+
+CVAttributedString MUDOutputModel::attributedSubstring(CVRange range, int property) const
+{
+    const CVRange r = clipped(range);
+    CVAttributedString result;
+    if (r.length == 0)
+        return result;
+    // Formats with and without the property's values, kept alive for the
+    // pieces that point at them.
+    std::vector<std::unique_ptr<QTextCharFormat>> kept;
+    std::vector<CVAttributedString::Piece> pieces;
+    QVariant current;
+    const auto add = [&](const QVariant& value, qsizetype length) {
+        if (!pieces.empty() && value == current) {
+            pieces.back().length += length;
+            return;
+        }
+        current = value;
+        auto format = std::make_unique<QTextCharFormat>();
+        if (value.isValid())
+            format->setProperty(property, value);
+        pieces.push_back({length, format.get(), {}});
+        kept.push_back(std::move(format));
+    };
+    // Stored runs, not stretches: white space needs a stretch of its own
+    // only where its format differs in this one property.
+    RunPosition position = runPositionAt(r.location);
+    for (;;) {
+        const CVRange run = intersection(runRange(position), r);
+        const Formats formats = m_runs[position.run].formats;
+        const QVariant value = m_formats.format(formats.text).property(property);
+        if (formats.text == formats.whitespace || m_formats.format(formats.whitespace).property(property) == value) {
+            add(value, run.length);
+        } else {
+            for (qsizetype at = run.location; at < run.end();) {
+                const Stretch stretch = stretchFrom(position, at);
+                const CVRange piece = intersection(stretch.range, run);
+                add(m_formats.format(stretch.format).property(property), piece.length);
+                at = piece.end();
+            }
+        }
+        if (run.end() >= r.end() || !nextRun(position))
+            break;
+    }
+    result.append(text(r), pieces);
     return result;
 }
 

@@ -61,6 +61,10 @@ public:
 
     QString text(CVRange range) const;
     CVAttributedString attributedSubstring(CVRange range) const;
+    // The same text carrying only the format property `property`, so runs
+    // change only where its value does: far cheaper to copy when a reader
+    // (trigger matching) needs nothing else of the styles.
+    CVAttributedString attributedSubstring(CVRange range, int property) const;
     // The attributes at `index` and, when asked, the longest range around it
     // with equal attributes. Out of range: empty attributes and an empty range.
     QTextCharFormat attributesAtIndex(qsizetype index, CVRange* effectiveRange = nullptr) const;

@@ -321,6 +321,60 @@ TEST(MUDOutputModel, SeededEditsMatchAnAttributedString)
     }
 }
 
+// Trigger matching copies text with only the echo mark: the copy must
+// carry that mark on exactly the characters that have it, whatever colours
+// and lines lie between, and nothing else of the styles.
+TEST(MUDOutputModel, SubstringWithOnePropertyKeepsOnlyThatPropertysRuns)
+{
+    std::mt19937 random(7);
+    MUDOutputModel model;
+    std::vector<bool> echoed;
+    QString text;
+    for (int i = 0; i < 200; ++i) {
+        QTextCharFormat format = colored(i % 3 == 0 ? Qt::red : Qt::green);
+        const QString piece = QStringLiteral("w%1 x%2").arg(i).arg(random() % 5 == 0 ? QStringLiteral(" \n") : "");
+        text += piece;
+        switch (random() % 4) {
+        case 0: // marked throughout
+            format.setProperty(MUDUserCommandProperty, true);
+            model.append(piece, format);
+            echoed.insert(echoed.end(), size_t(piece.size()), true);
+            break;
+        case 1: { // styled, its white space drawn without the mark
+            const QTextCharFormat whitespace = format;
+            format.setProperty(MUDUserCommandProperty, true);
+            MUDStyledText styled;
+            styled.append(piece, std::make_shared<MUDTextStyle>(MUDTextStyle{format, {}, whitespace, {}}));
+            model.append(styled);
+            for (QChar c : piece)
+                echoed.push_back(!MUDStyledText::isWhitespace(c.unicode()));
+            break;
+        }
+        default:
+            model.append(piece, format);
+            echoed.insert(echoed.end(), size_t(piece.size()), false);
+        }
+    }
+    std::uniform_int_distribution<qsizetype> position(0, text.size());
+    for (int i = 0; i < 200; ++i) {
+        const qsizetype a = position(random), b = position(random);
+        const CVRange range{std::min(a, b), std::abs(a - b)};
+        const CVAttributedString copy = model.attributedSubstring(range, MUDUserCommandProperty);
+        ASSERT_EQ(copy.string(), text.mid(range.location, range.length));
+        qsizetype runs = 0;
+        copy.enumerateAttributes({0, copy.length()}, [&](const QTextCharFormat& format, CVRange run, bool&) {
+            ++runs;
+            EXPECT_EQ(format.properties().size(), format.hasProperty(MUDUserCommandProperty) ? 1 : 0);
+            for (qsizetype c = run.location; c < run.end(); ++c)
+                ASSERT_EQ(format.hasProperty(MUDUserCommandProperty), echoed[size_t(range.location + c)]) << c;
+        });
+        qsizetype changes = range.length > 0 ? 1 : 0;
+        for (qsizetype c = range.location + 1; c < range.end(); ++c)
+            changes += echoed[size_t(c)] != echoed[size_t(c - 1)];
+        ASSERT_EQ(runs, changes) << range.toString().toStdString();
+    }
+}
+
 TEST(MUDOutputModel, EqualFormatsShareOneEntryAndUnusedOnesAreFreed)
 {
     MUDOutputModel model;

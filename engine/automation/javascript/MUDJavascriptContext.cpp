@@ -9,6 +9,10 @@
 
 namespace {
 
+// Bodies with parameters written in bare form differ at every match, so the
+// memory starts again when it is full rather than growing.
+constexpr qsizetype kMaximumFunctions = 128;
+
 void setGlobalProperty(JSGlobalContextRef context, const QString& name, JSValueRef value)
 {
     JSStringRef jsName = MUDJavascriptValue::createString(name);
@@ -37,6 +41,7 @@ MUDJavascriptContext::MUDJavascriptContext(MUDJavascriptContextGroup& group)
 MUDJavascriptContext::~MUDJavascriptContext()
 {
     forgetSavedGlobals();
+    forgetFunctions();
     if (m_globalsKeeper)
         JSValueUnprotect(m_context, m_globalsKeeper);
     JSObjectSetPrivate(JSContextGetGlobalObject(m_context), nullptr);
@@ -80,6 +85,36 @@ bool MUDJavascriptContext::evaluate(const QString& script, QVariant* result, QSt
     if (result)
         *result = MUDJavascriptValue::toVariant(m_context, value);
     return true;
+}
+
+bool MUDJavascriptContext::callFunctionBody(const QString& body, QString* exception)
+{
+    JSValueRef thrown = nullptr;
+    auto found = m_functions.constFind(body);
+    const OpaqueJSValue* function = found != m_functions.cend() ? *found : nullptr;
+    if (!function) {
+        JSStringRef source = MUDJavascriptValue::createString(body);
+        function = JSObjectMakeFunction(m_context, nullptr, 0, nullptr, source, nullptr, 1, &thrown);
+        JSStringRelease(source);
+        if (function && !thrown) {
+            if (m_functions.size() >= kMaximumFunctions)
+                forgetFunctions();
+            JSValueProtect(m_context, function);
+            m_functions.insert(body, function);
+        }
+    }
+    if (function && !thrown)
+        JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(function), nullptr, 0, nullptr, &thrown);
+    if (thrown && exception)
+        *exception = MUDJavascriptValue::toText(m_context, thrown);
+    return !thrown;
+}
+
+void MUDJavascriptContext::forgetFunctions()
+{
+    for (const OpaqueJSValue* function : std::as_const(m_functions))
+        JSValueUnprotect(m_context, function);
+    m_functions.clear();
 }
 
 bool MUDJavascriptContext::checkSyntax(const QString& script, QString* error) const

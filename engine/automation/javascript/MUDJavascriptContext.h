@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -57,6 +58,14 @@ public:
     // exception's text form then goes to `exception`.
     bool evaluate(const QString& script, QVariant* result, QString* exception);
 
+    // Runs `body` as the body of a function called with no arguments, as a
+    // wrapped script would run it, without parsing it again when this
+    // context ran the same body before. False when it threw (or was
+    // terminated), with the exception's text form in `exception`. Only for
+    // bodies that cannot reach the function object they run in: the
+    // function is kept for the next run.
+    bool callFunctionBody(const QString& body, QString* exception);
+
     // Whether `script` parses, without running it; the error text on failure.
     // Parsing needs no globals, so any context of any group will do.
     bool checkSyntax(const QString& script, QString* error) const;
@@ -84,6 +93,7 @@ private:
     QVariant call(int index, const MUDJavascriptArguments& arguments);
     const OpaqueJSValue* globalsKeeper();
     void forgetSavedGlobals();
+    void forgetFunctions();
 
     MUDJavascriptContextGroup& m_group;
     OpaqueJSContext* m_context = nullptr;
@@ -94,4 +104,6 @@ private:
     const OpaqueJSValue* m_globalsKeeper = nullptr;
     const OpaqueJSValue* m_savedNames = nullptr;
     const OpaqueJSValue* m_savedGlobals = nullptr;
+    // Compiled function bodies by text, kept from collection.
+    QHash<QString, const OpaqueJSValue*> m_functions;
 };
