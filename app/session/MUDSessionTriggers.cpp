@@ -122,8 +122,7 @@ void MUDSessionTriggers::matchEveryLineUpTo(qsizetype end)
         const qsizetype context = start > 0 ? 1 : 0;
         m_mudTriggerProcessor->processEveryLine(
             output.attributedSubstring({start - context, pieceEnd - start + context}, MUDUserCommandProperty),
-            start - context, context,
-            m_matchedUpTo, commandIndex);
+            start - context, context, m_matchedUpTo, commandIndex);
         if (lastFeed >= 0)
             m_lineStart = lastFeed + 1;
         m_matchedUpTo = pieceEnd;

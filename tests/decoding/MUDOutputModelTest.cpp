@@ -350,9 +350,10 @@ TEST(MUDOutputModel, SubstringWithOnePropertyKeepsOnlyThatPropertysRuns)
                 echoed.push_back(!MUDStyledText::isWhitespace(c.unicode()));
             break;
         }
-        default:
+        default: { // unmarked
             model.append(piece, format);
             echoed.insert(echoed.end(), size_t(piece.size()), false);
+        }
         }
     }
     std::uniform_int_distribution<qsizetype> position(0, text.size());
