@@ -3,7 +3,8 @@
 // functions with the same arguments, the same result or exception text),
 // whatever the scripts before it did. The pool lives across inputs, so every
 // earlier input is an earlier script; each input's script also runs twice in
-// a row. Input: the parameter value, a line feed, the action text.
+// a row, so the second run finds its function kept. Input: the parameter
+// value, a line feed, the action text.
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -53,7 +54,11 @@ struct Outcome {
     }
 };
 
-Outcome run(MUDJavascriptContext& context, const QString& script)
+// A borrowed context runs the script's body as a kept function, the way
+// script runs use it; a new context evaluates the whole wrapped script.
+enum class Path { KeptFunction, Evaluate };
+
+Outcome run(MUDJavascriptContext& context, const QString& script, Path path)
 {
     Outcome outcome;
     context.setHandler([&outcome](int index, const MUDJavascriptArguments& arguments) {
@@ -64,7 +69,9 @@ Outcome run(MUDJavascriptContext& context, const QString& script)
     clock.start();
     context.setUserData(&clock);
     QVariant result;
-    outcome.threw = !context.evaluate(script, &result, &outcome.text);
+    const std::optional<QString> body = MUDJavascriptScriptRun::functionBody(script);
+    outcome.threw = path == Path::KeptFunction && body ? !context.callFunctionBody(*body, &result, &outcome.text)
+                                                       : !context.evaluate(script, &result, &outcome.text);
     if (!outcome.threw)
         outcome.text = result.toString();
     outcome.timedOut = clock.elapsed() > kTimeLimitMs;
@@ -110,12 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::unique_ptr<MUDJavascriptContext> borrowed = r.pool.borrowContext(*body);
         if (!borrowed)
             return 0;
-        const Outcome shared = run(*borrowed, processed);
+        const Outcome shared = run(*borrowed, processed, Path::KeptFunction);
         if (shared.timedOut)
             return 0;
         r.pool.giveBack(std::move(borrowed));
         std::unique_ptr<MUDJavascriptContext> fresh = r.pool.createContext();
-        const Outcome alone = run(*fresh, processed);
+        const Outcome alone = run(*fresh, processed, Path::Evaluate);
         if (!alone.timedOut && isDeterministic(action) && !(shared == alone))
             abort();
     }

@@ -172,7 +172,7 @@ void MUDJavascriptScriptRun::run(const QString& action)
     const std::optional<QString> processedBody = borrowed ? functionBody(m_processedScript) : std::nullopt;
     if (processedBody) {
         QString thrown;
-        if (!m_context->callFunctionBody(*processedBody, &thrown))
+        if (!m_context->callFunctionBody(*processedBody, nullptr, &thrown))
             exception = thrown;
     } else {
         m_processor.evaluateScript(m_processedScript, *m_context, {}, &exception);

@@ -87,7 +87,7 @@ bool MUDJavascriptContext::evaluate(const QString& script, QVariant* result, QSt
     return true;
 }
 
-bool MUDJavascriptContext::callFunctionBody(const QString& body, QString* exception)
+bool MUDJavascriptContext::callFunctionBody(const QString& body, QVariant* result, QString* exception)
 {
     JSValueRef thrown = nullptr;
     auto found = m_functions.constFind(body);
@@ -103,11 +103,17 @@ bool MUDJavascriptContext::callFunctionBody(const QString& body, QString* except
             m_functions.insert(body, function);
         }
     }
+    JSValueRef value = nullptr;
     if (function && !thrown)
-        JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(function), nullptr, 0, nullptr, &thrown);
-    if (thrown && exception)
-        *exception = MUDJavascriptValue::toText(m_context, thrown);
-    return !thrown;
+        value = JSObjectCallAsFunction(m_context, const_cast<JSObjectRef>(function), nullptr, 0, nullptr, &thrown);
+    if (thrown) {
+        if (exception)
+            *exception = MUDJavascriptValue::toText(m_context, thrown);
+        return false;
+    }
+    if (result)
+        *result = MUDJavascriptValue::toVariant(m_context, value);
+    return true;
 }
 
 void MUDJavascriptContext::forgetFunctions()

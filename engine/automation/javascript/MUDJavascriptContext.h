@@ -60,11 +60,10 @@ public:
 
     // Runs `body` as the body of a function called with no arguments, as a
     // wrapped script would run it, without parsing it again when this
-    // context ran the same body before. False when it threw (or was
-    // terminated), with the exception's text form in `exception`. Only for
-    // bodies that cannot reach the function object they run in: the
+    // context ran the same body before. Results as evaluate() gives them.
+    // Only for bodies that cannot reach the function object they run in: the
     // function is kept for the next run.
-    bool callFunctionBody(const QString& body, QString* exception);
+    bool callFunctionBody(const QString& body, QVariant* result, QString* exception);
 
     // Whether `script` parses, without running it; the error text on failure.
     // Parsing needs no globals, so any context of any group will do.
