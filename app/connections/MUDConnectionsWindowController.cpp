@@ -270,6 +270,9 @@ void MUDConnectionsWindowController::onCreateNewConnection()
     auto connection = std::make_shared<MUDConnection>();
     const QString connectionId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     connection->setConnectionId(connectionId);
+    // Files written before the switch existed stay without it; new ones
+    // answer the server from the start.
+    connection->setNegotiatesTelnetOptions(true);
     openEditor(connection);
 }
 

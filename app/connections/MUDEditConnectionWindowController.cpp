@@ -82,6 +82,9 @@ void MUDEditConnectionWindowController::buildInterface()
     m_keyringCheckbox = new QCheckBox(tr("Keep password in the system keyring"));
     m_reconnectCheckbox = new QCheckBox(tr("Reconnect automatically"));
     m_secureCheckbox = new QCheckBox(tr("Secure connection (TLS)"));
+    m_telnetOptionsCheckbox = new QCheckBox(tr("Negotiate telnet options"));
+    m_telnetOptionsCheckbox->setToolTip(tr("Tell the server the window size and terminal type, agree on UTF-8, "
+                                           "compression and game data"));
 
     auto* form = new QFormLayout;
     form->addRow(tr("Title:"), m_titleField);
@@ -92,6 +95,7 @@ void MUDEditConnectionWindowController::buildInterface()
     form->addRow(QString(), m_keyringCheckbox);
     form->addRow(QString(), m_reconnectCheckbox);
     form->addRow(QString(), m_secureCheckbox);
+    form->addRow(QString(), m_telnetOptionsCheckbox);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_iconButton, 0, Qt::AlignTop);
@@ -134,6 +138,7 @@ void MUDEditConnectionWindowController::fillFields()
     m_serverPortField->setText(connection.port() == 0 ? QString() : QString::number(connection.port()));
     m_reconnectCheckbox->setChecked(connection.automaticallyReconnect());
     m_secureCheckbox->setChecked(connection.isSecure());
+    m_telnetOptionsCheckbox->setChecked(connection.negotiatesTelnetOptions());
     fillKeyringPassword();
 
     if (!connection.title().isEmpty()) {
@@ -195,6 +200,7 @@ void MUDEditConnectionWindowController::onSave()
     working->setPassword(m_passwordField->text());
     working->setAutomaticallyReconnect(m_reconnectCheckbox->isChecked());
     working->setSecure(m_secureCheckbox->isChecked());
+    working->setNegotiatesTelnetOptions(m_telnetOptionsCheckbox->isChecked());
     working->setPasswordInKeyring(m_keyringCheckbox->isChecked());
 
     if (failsChecks())

@@ -46,6 +46,7 @@ public:
     QLineEdit* passwordField() const { return m_passwordField; }
     QCheckBox* reconnectCheckbox() const { return m_reconnectCheckbox; }
     QCheckBox* secureCheckbox() const { return m_secureCheckbox; }
+    QCheckBox* telnetOptionsCheckbox() const { return m_telnetOptionsCheckbox; }
     QCheckBox* keyringCheckbox() const { return m_keyringCheckbox; }
     MUDConnectionLoginScriptWindow* loginScriptWindowController() const;
     // The error alert while it is shown.
@@ -76,5 +77,6 @@ private:
     QLineEdit* m_passwordField = nullptr;
     QCheckBox* m_reconnectCheckbox = nullptr;
     QCheckBox* m_secureCheckbox = nullptr;
+    QCheckBox* m_telnetOptionsCheckbox = nullptr;
     QCheckBox* m_keyringCheckbox = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/session/MUDSessionTelnet.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
@@ -102,6 +103,10 @@ MUDClientCommands::Outcome MUDClientCommands::process(const QString& command, co
         append(autocompleteListing(), false);
         return Outcome::Continue;
     }
+    if (command == u"#telnet") {
+        append(telnetListing(), true);
+        return Outcome::Continue;
+    }
     if (command == u"#alias" || command == u"#aliases") {
         append(aliasesListing(), true);
         return Outcome::Continue;
@@ -168,6 +173,14 @@ QString MUDClientCommands::autocompleteListing() const
             text += (i - row == 3) ? entries[i] : entries[i].leftJustified(20, u' ', true);
         text += QStringLiteral("\r\n");
     }
+    return text;
+}
+
+QString MUDClientCommands::telnetListing() const
+{
+    QString text = QStringLiteral("#telnet\r\nTelnet options:\r\n");
+    for (const QString& line : m_document.telnet().stateLines())
+        text += line + QStringLiteral("\r\n");
     return text;
 }
 

@@ -28,6 +28,7 @@ public:
     QString variablesListing() const;
     QString autocompleteListing() const;
     QString aliasesListing() const;
+    QString telnetListing() const;
 
 private:
     void echo(const QString& command);

@@ -15,6 +15,7 @@
 #include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionReceiver.h"
 #include "app/session/MUDSessionSecurity.h"
+#include "app/session/MUDSessionTelnet.h"
 #include "app/session/MUDSessionTriggers.h"
 #include "app/session/MUDSpeaker.h"
 #include "app/views/MUDAppearance.h"
@@ -58,6 +59,7 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     , m_triggers(std::make_unique<MUDSessionTriggers>(*this))
     , m_timers(std::make_unique<MUDCommandTimers>(m_scriptBridge.get()))
     , m_security(std::make_unique<MUDSessionSecurity>(*this))
+    , m_telnet(std::make_unique<MUDSessionTelnet>(*this))
     , m_clock(secondsSince1970)
 {
     m_notificationConnection =
@@ -190,7 +192,7 @@ void MUDDocument::connectToServer()
 
     setPasswordMode(false);
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
-    m_receiver->attach(m_mudSocket);
+    m_receiver->attach(m_mudSocket, m_telnet->startConnection(m_mudSocket));
     m_mudSocket->connect();
 }
 
@@ -270,12 +272,14 @@ void MUDDocument::ANSIDataProcessorReceived(const ANSIDataProcessorResults& resu
                   "MUDDocument:ANSIDataProcessorReceivedData - Invalid UTF-8 replaced (%1 bytes in %2 chunks).")
                   .arg(invalid.bytes)
                   .arg(invalid.chunks));
-    if (text.isEmpty()) {
+    if (text.isEmpty())
         CVLog(QStringLiteral(
             "MUDDocument:ANSIDataProcessorReceivedData - No receivedData length. Not going to post anything."));
-        return;
-    }
-    receivedText(text);
+    else
+        receivedText(text);
+    // The prompt's text may have come in an earlier batch than its mark.
+    if (m_telnet->endsPrompt(results))
+        m_triggers->promptEnded();
 }
 
 void MUDDocument::receivedText(const MUDStyledText& text)

@@ -34,6 +34,7 @@ class MUDScriptBridge;
 class MUDSessionProxyBridge;
 class MUDSessionReceiver;
 class MUDSessionSecurity;
+class MUDSessionTelnet;
 class MUDSocket;
 class MUDSessionTriggers;
 
@@ -172,6 +173,8 @@ public:
     MUDScriptBridge& scriptBridge() const { return *m_scriptBridge; }
     // The TLS status and the refused certificates the player is asked about.
     MUDSessionSecurity& security() const { return *m_security; }
+    // The telnet options of the current connection.
+    MUDSessionTelnet& telnet() const { return *m_telnet; }
 
     bool captureOutput() const { return m_captureOutput; }
     void setCaptureOutput(bool capture) { m_captureOutput = capture; }
@@ -231,6 +234,7 @@ private:
     std::unique_ptr<MUDSessionTriggers> m_triggers;
     std::unique_ptr<MUDCommandTimers> m_timers;
     std::unique_ptr<MUDSessionSecurity> m_security;
+    std::unique_ptr<MUDSessionTelnet> m_telnet;
     MUDCommandInput* m_commandInput = nullptr;
     MUDOutputModel m_output;
 

@@ -13,9 +13,11 @@ MUDSessionReceiver::MUDSessionReceiver(MUDDocument* document)
 
 MUDSessionReceiver::~MUDSessionReceiver() = default;
 
-void MUDSessionReceiver::attach(const std::shared_ptr<MUDSocket>& socket)
+void MUDSessionReceiver::attach(const std::shared_ptr<MUDSocket>& socket,
+                                std::shared_ptr<MUDTelnetNegotiator> negotiator)
 {
     auto decoder = std::make_shared<MUDSessionReceiverConnection>(socket.get(), weak_from_this(), m_triggerBacklog);
+    decoder->setNegotiator(std::move(negotiator));
     {
         std::lock_guard lock(m_currentMutex);
         m_current = std::move(decoder);
@@ -75,6 +77,12 @@ void MUDSessionReceiver::deliverServerEchoes(const MUDSessionReceiverConnection*
 {
     if (m_document && isCurrent(decoder))
         m_document->setPasswordMode(serverEchoes);
+}
+
+void MUDSessionReceiver::deliverEvent(const MUDSessionReceiverConnection* decoder, const std::function<void()>& event)
+{
+    if (m_document && isCurrent(decoder))
+        event();
 }
 
 bool MUDSessionReceiver::isCurrent(const MUDSessionReceiverConnection* decoder)

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -11,6 +12,7 @@
 
 class MUDDocument;
 class MUDSessionReceiverConnection;
+class MUDTelnetNegotiator;
 class MUDTriggerBacklog;
 
 // The session's end of its socket: decodes what the socket reads on the
@@ -40,9 +42,9 @@ public:
     ~MUDSessionReceiver() override;
 
     // Makes `socket` the session's connection: it reports here from now on,
-    // through a fresh decoder, and every earlier socket's data is dropped.
-    // Main thread.
-    void attach(const std::shared_ptr<MUDSocket>& socket);
+    // through a fresh decoder (and the connection's telnet negotiator, when
+    // it has one), and every earlier socket's data is dropped. Main thread.
+    void attach(const std::shared_ptr<MUDSocket>& socket, std::shared_ptr<MUDTelnetNegotiator> negotiator = nullptr);
     // Connections attached from now on also wait while the session's
     // triggers have too much waiting. Main thread.
     void setTriggerBacklog(std::shared_ptr<MUDTriggerBacklog> backlog) { m_triggerBacklog = std::move(backlog); }
@@ -64,6 +66,9 @@ public:
     // condition. Bytes fed locally never report one: only the server
     // decides what it echoes.
     void deliverServerEchoes(const MUDSessionReceiverConnection* decoder, bool serverEchoes);
+    // An event a connection's telnet options posted for the session, on the
+    // main thread, run under the same condition.
+    void deliverEvent(const MUDSessionReceiverConnection* decoder, const std::function<void()>& event);
 
 private:
     std::shared_ptr<MUDSessionReceiverConnection> currentDecoderFor(const MUDSocket* socket);

@@ -5,6 +5,7 @@
 #include "app/session/MUDSessionReceiver.h"
 #include "core/CVMainThread.h"
 #include "engine/automation/MUDTriggerBacklog.h"
+#include "engine/connection/MUDTelnetNegotiator.h"
 
 MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* socket,
                                                            std::weak_ptr<MUDSessionReceiver> receiver,
@@ -14,6 +15,22 @@ MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* sock
     , m_triggerBacklog(std::move(triggerBacklog))
     , m_ansiDataProcessor(this)
 {
+}
+
+void MUDSessionReceiverConnection::setNegotiator(std::shared_ptr<MUDTelnetNegotiator> negotiator)
+{
+    m_negotiator = std::move(negotiator);
+    if (!m_negotiator)
+        return;
+    // Weak: the negotiator lives inside this object.
+    m_negotiator->setSessionPoster([weakSelf = weak_from_this()](std::function<void()> event) {
+        if (std::shared_ptr<MUDSessionReceiverConnection> self = weakSelf.lock()) {
+            fc_executeOnMainThread([self, event = std::move(event)] {
+                if (std::shared_ptr<MUDSessionReceiver> receiver = self->m_receiver.lock())
+                    receiver->deliverEvent(self.get(), event);
+            });
+        }
+    });
 }
 
 void MUDSessionReceiverConnection::receive(const QByteArray& data)
@@ -51,6 +68,13 @@ void MUDSessionReceiverConnection::ANSIDataProcessorServerEchoes(ANSIDataProcess
         if (std::shared_ptr<MUDSessionReceiver> receiver = self->m_receiver.lock())
             receiver->deliverServerEchoes(self.get(), serverEchoes);
     });
+}
+
+bool MUDSessionReceiverConnection::ANSIDataProcessorTelnetCommand(ANSIDataProcessor*, QByteArrayView command)
+{
+    if (m_negotiator)
+        m_negotiator->receivedCommand(command);
+    return true;
 }
 
 void MUDSessionReceiverConnection::waitForMainThread()

@@ -10,6 +10,7 @@
 
 class MUDSessionReceiver;
 class MUDSocket;
+class MUDTelnetNegotiator;
 class MUDTriggerBacklog;
 
 // What one connection of a session needs to receive: its own decoder (so
@@ -22,6 +23,10 @@ class MUDTriggerBacklog;
 // thread never stalls the connection for long), and the server is slowed
 // down by TCP itself. The same holds while the session's triggers have too
 // much text or too many scripts waiting (MUDTriggerBacklog).
+//
+// A connection that negotiates telnet options has a MUDTelnetNegotiator:
+// it hears every telnet command as the decoder completes it, and the events
+// it posts for the session travel to the main thread like the batches.
 //
 // Threads: receive() runs on the socket's loop thread; batches are handed
 // to the receiver on the main thread. m_pendingMutex guards the pending
@@ -40,11 +45,16 @@ public:
     // Identifies the socket this decoder serves; never dereferenced.
     const MUDSocket* socket() const { return m_socket; }
 
+    // Answers telnet option requests from now on. Main thread, before the
+    // socket connects.
+    void setNegotiator(std::shared_ptr<MUDTelnetNegotiator> negotiator);
+
     // Decodes one read and posts its batches to the main thread.
     void receive(const QByteArray& data);
 
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
     void ANSIDataProcessorServerEchoes(ANSIDataProcessor* processor, bool serverEchoes) override;
+    bool ANSIDataProcessorTelnetCommand(ANSIDataProcessor* processor, QByteArrayView command) override;
 
 private:
     void waitForMainThread();
@@ -54,6 +64,7 @@ private:
     const std::weak_ptr<MUDSessionReceiver> m_receiver;
     const std::shared_ptr<MUDTriggerBacklog> m_triggerBacklog;
     ANSIDataProcessor m_ansiDataProcessor;
+    std::shared_ptr<MUDTelnetNegotiator> m_negotiator;
     // The size of the slice being decoded, counted against the pending
     // bytes once its batch is posted (socket loop thread only).
     qsizetype m_readBytes = 0;

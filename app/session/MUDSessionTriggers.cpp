@@ -71,6 +71,15 @@ void MUDSessionTriggers::textReceived(qsizetype length)
                           [this] { handleTriggerProcess(); });
 }
 
+void MUDSessionTriggers::promptEnded()
+{
+    // Nothing new since the last pass: the prompt was matched already.
+    if (m_unprocessedTriggerLength == 0)
+        return;
+    LVDebounce::cancelTarget(this, "handleTriggerProcess", nullptr);
+    handleTriggerProcess();
+}
+
 void MUDSessionTriggers::startAtEndOfOutput()
 {
     m_startOfTriggerProcessingOffset = m_document.output().length();

@@ -50,6 +50,9 @@ public:
     void textReceived(qsizetype length);
     // Runs the pass now (every-line mode: hands over all text not yet matched).
     void handleTriggerProcess();
+    // The server marked the end of a prompt (telnet GA or EOR): the text
+    // not yet matched goes to matching at once, without waiting for a pause.
+    void promptEnded();
 
     bool matchesEveryLine() const { return m_matchEveryLine; }
     // Switches mode; what was received until now is matched the old way.

@@ -19,6 +19,7 @@ const QString kAutomaticallyReconnect = QStringLiteral("automaticallyReconnect")
 const QString kLoginScript = QStringLiteral("loginScript");
 const QString kSecure = QStringLiteral("secure");
 const QString kPasswordInKeyring = QStringLiteral("passwordInKeyring");
+const QString kTelnetOptions = QStringLiteral("telnetOptions");
 
 QStringList defaultIgnoreKeywords()
 {
@@ -109,6 +110,7 @@ std::shared_ptr<MUDConnection> MUDConnection::connectionFromDictionaryRepresenta
     fields.loginScript = stringValue(dictionary, kLoginScript, title);
     fields.secure = boolValue(dictionary, kSecure, title);
     fields.passwordInKeyring = boolValue(dictionary, kPasswordInKeyring, title);
+    fields.telnetOptions = boolValue(dictionary, kTelnetOptions, title);
     return connection;
 }
 
@@ -129,6 +131,8 @@ QJsonObject MUDConnection::dictionaryRepresentation() const
     };
     if (m_fields.secure)
         dictionary.insert(kSecure, 1);
+    if (m_fields.telnetOptions)
+        dictionary.insert(kTelnetOptions, 1);
     if (m_fields.passwordInKeyring)
         dictionary.insert(kPasswordInKeyring, true);
     return dictionary;

@@ -26,7 +26,8 @@ public:
     static std::shared_ptr<MUDConnection> connectionFromDictionaryRepresentation(const QJsonObject& dictionary,
                                                                                  const QString& title);
     // The stored form: the seven keys of connection.json, plus "secure": 1 for
-    // a TLS connection only and "passwordInKeyring": true only when the
+    // a TLS connection only, "telnetOptions": 1 only when the client
+    // negotiates telnet options, and "passwordInKeyring": true only when the
     // password lives in the system keyring (its "password" is then ""), so a
     // plain connection's file stays as it was; the title is the folder name
     // and is not part of it.
@@ -41,6 +42,10 @@ public:
     // The connection speaks TLS to the server.
     bool isSecure() const { return m_fields.secure; }
     void setSecure(bool value) { m_fields.secure = value; }
+    // The client answers the server's telnet option requests (window size,
+    // terminal type, ...); off, it never sends a telnet command.
+    bool negotiatesTelnetOptions() const { return m_fields.telnetOptions; }
+    void setNegotiatesTelnetOptions(bool value) { m_fields.telnetOptions = value; }
     std::shared_ptr<MUDConnection> modifiedInstance() const { return m_modifiedInstance; }
     void setModifiedInstance(std::shared_ptr<MUDConnection> value) { m_modifiedInstance = std::move(value); }
     // String fields are null ("none") until set; a loaded record has "" instead.
@@ -88,6 +93,7 @@ private:
         QString loginScript;
         QStringList ignoreKeywords;
         bool secure = false;
+        bool telnetOptions = false;
     };
 
     Fields m_fields;

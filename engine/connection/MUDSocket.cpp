@@ -87,13 +87,28 @@ bool MUDSocket::isConnected() const
 bool MUDSocket::sendText(const QString& text)
 {
     const QString line = text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n');
+    enqueue(encodeText(line), line.size());
+    return true;
+}
+
+void MUDSocket::sendBytes(const QByteArray& bytes)
+{
+    enqueue(bytes, bytes.size());
+}
+
+QByteArray MUDSocket::encodeText(const QString& text)
+{
+    return text.toUtf8();
+}
+
+void MUDSocket::enqueue(QByteArray bytes, qsizetype logLength)
+{
     QMutexLocker lock(&m_mutex);
-    m_sendDataQueue.append(line);
-    // A waiting read returns at once, so the line goes out in this pass
+    m_sendDataQueue.append({std::move(bytes), logLength});
+    // A waiting read returns at once, so the bytes go out in this pass
     // unless the server is sending.
     if (m_socket)
         m_socket->wake();
-    return true;
 }
 
 void MUDSocket::disconnect()
@@ -229,16 +244,16 @@ void MUDSocket::dataPass(CVSocket& socket)
     if (receiveAndDeliver(socket))
         return;
 
-    QStringList lines;
+    QList<Queued> queued;
     {
         QMutexLocker lock(&m_mutex);
-        lines.swap(m_sendDataQueue);
+        queued.swap(m_sendDataQueue);
         socket.clearWake();
     }
-    if (!lines.isEmpty()) {
-        for (const QString& line : std::as_const(lines)) {
-            if (!socket.sendString(line))
-                CVLog(QStringLiteral("Failed to send (%1 length)").arg(line.size()));
+    if (!queued.isEmpty()) {
+        for (const Queued& entry : std::as_const(queued)) {
+            if (!socket.sendBytes(entry.bytes))
+                CVLog(QStringLiteral("Failed to send (%1 length)").arg(entry.logLength));
         }
         m_lastSendTimeInterval = now();
         receiveAndDeliver(socket);

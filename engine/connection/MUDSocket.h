@@ -50,6 +50,9 @@ public:
     // Queues one line (a final "\n" is added when missing) and wakes the loop.
     // Always succeeds.
     bool sendText(const QString& text);
+    // Queues raw bytes (telnet negotiation) in order with the lines, as they
+    // are, and wakes the loop.
+    void sendBytes(const QByteArray& bytes);
     // Asks the loop to close the connection; returns at once.
     void disconnect();
 
@@ -92,6 +95,9 @@ private:
     bool wantsToDisconnect() const;
     void postToDelegate(std::function<void(MUDSocketDelegate&, MUDSocket*)> call);
     static void registerConnected(const std::shared_ptr<MUDSocket>& socket, bool connected);
+    // The bytes a typed line goes out as.
+    static QByteArray encodeText(const QString& text);
+    void enqueue(QByteArray bytes, qsizetype logLength);
 
     const std::shared_ptr<MUDConnection> m_connection;
     std::atomic<double> m_lastSendTimeInterval{0};
@@ -102,7 +108,13 @@ private:
     std::atomic<bool> m_isConnecting{false};
 
     mutable QMutex m_mutex;
-    QStringList m_sendDataQueue;
+    // What waits to be sent, already encoded, with the length the failure
+    // log gives for it (a line's length in UTF-16 code units).
+    struct Queued {
+        QByteArray bytes;
+        qsizetype logLength;
+    };
+    QList<Queued> m_sendDataQueue;
     bool m_wantsToDisconnect = false;
     std::shared_ptr<CVSocket> m_socket;
     std::weak_ptr<MUDSocketDelegate> m_delegate;

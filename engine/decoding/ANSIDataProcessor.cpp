@@ -100,6 +100,8 @@ struct ANSIDataProcessor::Pass {
     char* out;
     QList<ANSIDataProcessorResults::Span> spans;
 
+    // The delegate asked to stop after the telnet command just cut.
+    bool stopped = false;
     bool textOpen = false;
     char* textStart = nullptr;
     bool textChanged = false;
@@ -138,12 +140,13 @@ bool ANSIDataProcessor::processData(QByteArrayView data)
     pass.out = pass.bytes.data();
     pass.spans.reserve(64);
 
-    while (pass.p < pass.end) {
+    while (pass.p < pass.end && !pass.stopped) {
         if (m_state == State::Ground)
             ground(pass);
         else
             sequenceByte(pass);
     }
+    m_consumedBytes = pass.p - reinterpret_cast<const uchar*>(data.data());
     closeText(pass, true);
     if (m_state != State::Ground)
         m_waitingServerOutput.append(reinterpret_cast<const char*>(pass.sequenceStart), pass.end - pass.sequenceStart);
@@ -470,17 +473,23 @@ void ANSIDataProcessor::emitSequence(Pass& pass, ANSIResultType type, qsizetype 
         const QString name = total > 1 ? textForTelnetCommand(uchar(command[1])) : QStringLiteral("-");
         const QString option = total > 2 ? textForTelnetOption(uchar(command[2])) : QStringLiteral("-");
         pass.warnings.telnetCommand(QStringLiteral("Telnet command: %1, %2 (%3)").arg(name, option, hexval(command)));
-        reportServerEcho(command);
+        // A command cut short by the next one leaves that one's IAC in
+        // hand, so the read cannot stop there.
+        reportTelnetCommand(pass, command, dropTail == 0);
     }
 }
 
-void ANSIDataProcessor::reportServerEcho(QByteArrayView command)
+void ANSIDataProcessor::reportTelnetCommand(Pass& pass, QByteArrayView command, bool mayStop)
 {
-    if (!m_delegate || command.size() != 3 || uchar(command[2]) != kEchoOption)
+    if (!m_delegate)
         return;
-    const uchar verb = uchar(command[1]);
-    if (verb == kWill || verb == kWont)
-        m_delegate->ANSIDataProcessorServerEchoes(this, verb == kWill);
+    if (command.size() == 3 && uchar(command[2]) == kEchoOption) {
+        const uchar verb = uchar(command[1]);
+        if (verb == kWill || verb == kWont)
+            m_delegate->ANSIDataProcessorServerEchoes(this, verb == kWill);
+    }
+    if (!m_delegate->ANSIDataProcessorTelnetCommand(this, command) && mayStop)
+        pass.stopped = true;
 }
 
 void ANSIDataProcessor::restartAtPreviousByte(Pass& pass, ANSIResultType type, State state)

@@ -27,6 +27,9 @@ public:
 
     // Decodes one read; always true.
     bool processData(QByteArrayView data);
+    // How many bytes of the last processData() input were decoded: all of
+    // them unless the delegate stopped the read after a telnet command.
+    qsizetype consumedBytes() const { return m_consumedBytes; }
 
     static QString textForTelnetCommand(int code);
     static QString textForTelnetOption(int code);
@@ -67,8 +70,9 @@ private:
     void closeText(Pass& pass, bool endOfRead);
     void beginSequence(Pass& pass, State state);
     void emitSequence(Pass& pass, ANSIResultType type, qsizetype dropTail = 0);
-    // IAC WILL ECHO and IAC WONT ECHO go to the delegate as well.
-    void reportServerEcho(QByteArrayView command);
+    // Every telnet command goes to the delegate as it completes, and IAC
+    // WILL ECHO and IAC WONT ECHO as an echo report as well.
+    void reportTelnetCommand(Pass& pass, QByteArrayView command, bool mayStop);
     void restartAtPreviousByte(Pass& pass, ANSIResultType type, State state);
     void abortSequence(Pass& pass, const QString& reason);
     qsizetype sequenceLength(const Pass& pass) const;
@@ -79,4 +83,5 @@ private:
     QByteArray m_waitingServerOutput;
     // The start of a UTF-8 character cut off at the end of the last read.
     QByteArray m_heldText;
+    qsizetype m_consumedBytes = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QtGlobal>
 
 class ANSIDataProcessor;
@@ -21,5 +22,17 @@ public:
     {
         Q_UNUSED(processor);
         Q_UNUSED(serverEchoes);
+    }
+    // One complete telnet command (IAC <command>, IAC WILL/WONT/DO/DONT
+    // <option>, IAC SB <option> ... IAC SE) with its bytes as received, at
+    // the same moment as ANSIDataProcessorServerEchoes; the command stays in
+    // the batch as a telnet chunk as well. Returning false stops decoding
+    // the read right after this command (see ANSIDataProcessor::consumedBytes),
+    // for a caller whose following bytes need another treatment first.
+    virtual bool ANSIDataProcessorTelnetCommand(ANSIDataProcessor* processor, QByteArrayView command)
+    {
+        Q_UNUSED(processor);
+        Q_UNUSED(command);
+        return true;
     }
 };

@@ -32,6 +32,8 @@ TEST_F(DefaultConnections, AreCopiedOnceIntoAnEmptyDataFolder)
     EXPECT_EQ(local->host(), "127.0.0.1");
     EXPECT_EQ(local->port(), 2860u);
     EXPECT_FALSE(local->connectionId().isEmpty()) << "storage gives each copied default an identity";
+    for (const auto& connection : MUDPreservation::loadConnections())
+        EXPECT_TRUE(connection->negotiatesTelnetOptions()) << connection->title().toStdString();
 
     log.clear();
     EXPECT_EQ(MUDDefaultConnections::copyDefaultConnections(source), 0);

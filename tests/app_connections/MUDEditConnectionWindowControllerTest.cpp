@@ -16,6 +16,7 @@
 #include "ConnectionsTestSupport.h"
 #include "TestSupport.h"
 #include "app/connections/MUDConnectionLoginScriptWindow.h"
+#include "app/connections/MUDConnectionsWindowController.h"
 #include "app/views/CVHighlightableTextView.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
@@ -289,12 +290,22 @@ QJsonObject storedFile(const QString& title)
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-void clickSave(MUDEditConnectionWindowController* editor)
+void clickButton(QWidget* window, const QString& text)
 {
-    for (QPushButton* button : editor->findChildren<QPushButton*>()) {
-        if (button->text() == "Save")
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->text() == text)
             QTest::mouseClick(button, Qt::LeftButton);
     }
+}
+
+void clickSave(MUDEditConnectionWindowController* editor)
+{
+    clickButton(editor, "Save");
+}
+
+void clickBox(QCheckBox* box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
 }
 } // namespace
 
@@ -321,7 +332,7 @@ TEST_F(ConnectionEditor, TheSecureBoxAddsTheSecureKeyOnlyWhileItIsOn)
     {
         OpenEditor sheet(stored);
         QCheckBox* box = sheet.editor->secureCheckbox();
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
+        clickBox(box);
         EXPECT_TRUE(box->isChecked());
         clickSave(sheet.editor);
         ASSERT_EQ(sheet.returnCode, 1);
@@ -337,10 +348,56 @@ TEST_F(ConnectionEditor, TheSecureBoxAddsTheSecureKeyOnlyWhileItIsOn)
         OpenEditor sheet(stored);
         QCheckBox* box = sheet.editor->secureCheckbox();
         EXPECT_TRUE(box->isChecked()) << "the editor shows the stored choice";
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
+        clickBox(box);
         clickSave(sheet.editor);
         ASSERT_EQ(sheet.returnCode, 1);
     }
     EXPECT_FALSE(storedFile("Plain").contains("secure"));
     EXPECT_EQ(storedFile("Plain").size(), 7);
+}
+
+// A connection made with "New..." negotiates from the start; clearing the
+// box removes the key, and a file written before the key existed opens and
+// saves with the box clear.
+TEST_F(ConnectionEditor, NewConnectionsNegotiateTelnetOptionsAndOldFilesStayAsTheyWere)
+{
+    QString freshId;
+    {
+        MUDConnectionsWindowController window;
+        window.show();
+        clickButton(&window, "New...");
+        MUDEditConnectionWindowController* editor = window.editConnectionWindowController();
+        ASSERT_TRUE(editor);
+        QCheckBox* box = editor->telnetOptionsCheckbox();
+        EXPECT_EQ(box->text(), "Negotiate telnet options");
+        EXPECT_TRUE(box->isChecked());
+        freshId = editor->connection()->connectionId();
+        editor->titleField()->setText("Fresh");
+        editor->serverAddressField()->setText("127.0.0.1");
+        editor->serverPortField()->setText("4000");
+        clickSave(editor);
+    }
+    EXPECT_EQ(storedFile("Fresh").value("telnetOptions").toInteger(-1), 1);
+
+    auto stored = MUDPreservation::loadConnectionById(freshId);
+    ASSERT_TRUE(stored && stored->negotiatesTelnetOptions());
+    {
+        OpenEditor sheet(stored);
+        EXPECT_TRUE(sheet.editor->telnetOptionsCheckbox()->isChecked());
+        clickBox(sheet.editor->telnetOptionsCheckbox());
+        EXPECT_FALSE(sheet.editor->telnetOptionsCheckbox()->isChecked());
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    EXPECT_FALSE(storedFile("Fresh").contains("telnetOptions"));
+    EXPECT_EQ(storedFile("Fresh").size(), 7);
+
+    storeConnection("Old", "127.0.0.1", 4001, "OLD");
+    {
+        OpenEditor sheet(MUDPreservation::loadConnectionById("OLD"));
+        EXPECT_FALSE(sheet.editor->telnetOptionsCheckbox()->isChecked());
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    EXPECT_FALSE(storedFile("Old").contains("telnetOptions"));
 }

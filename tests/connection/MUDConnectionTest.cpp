@@ -201,3 +201,27 @@ TEST(MUDConnection, APasswordKeptInTheKeyringIsNeverWrittenAndTheChoiceIsStoredO
     EXPECT_TRUE(loaded->password().isEmpty());
     EXPECT_TRUE(loaded->copy()->passwordInKeyring()) << "an editor's working copy keeps the choice";
 }
+
+// Files written before the switch existed have no key and must stay off:
+// only a connection that negotiates writes it, as 1.
+TEST(MUDConnection, TelnetOptionsAreStoredAsOneOnlyWhenOnAndAMissingKeyMeansOff)
+{
+    MUDConnection connection;
+    connection.setHost("h");
+    connection.setPort(4000);
+    EXPECT_FALSE(connection.negotiatesTelnetOptions());
+    EXPECT_FALSE(connection.dictionaryRepresentation().contains("telnetOptions"));
+    EXPECT_FALSE(savedAndLoaded(connection, "T")->negotiatesTelnetOptions());
+
+    connection.setNegotiatesTelnetOptions(true);
+    const QJsonObject dictionary = connection.dictionaryRepresentation();
+    EXPECT_EQ(dictionary.size(), 8);
+    EXPECT_EQ(dictionary.value("telnetOptions").toInteger(-1), 1);
+    EXPECT_TRUE(dictionary.value("telnetOptions").isDouble());
+    EXPECT_TRUE(savedAndLoaded(connection, "T")->negotiatesTelnetOptions());
+    EXPECT_TRUE(connection.copy()->negotiatesTelnetOptions());
+
+    EXPECT_FALSE(fromJson(R"({"host": "h", "port": 23, "secure": 1})")->negotiatesTelnetOptions());
+    EXPECT_FALSE(fromJson(R"({"telnetOptions": 0})")->negotiatesTelnetOptions());
+    EXPECT_TRUE(fromJson(R"({"telnetOptions": true})")->negotiatesTelnetOptions());
+}

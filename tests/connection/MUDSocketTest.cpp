@@ -216,6 +216,20 @@ TEST_P(MUDSocketTransportTest, SendTextEndsEveryLineWithOneLineFeed)
     EXPECT_EQ(m_server.receivedTexts(), QList<QByteArray>({"look", "say hi", "", "say \xc3\xa9t\xc3\xa9"}));
 }
 
+TEST_P(MUDSocketTransportTest, RawBytesGoOutUnchangedInOrderWithTypedLines)
+{
+    auto socket = connectedSocket();
+    socket->sendText("look");
+    socket->sendBytes(QByteArrayLiteral("\xff\xfb\x1f"));
+    socket->sendText("say \u00e9");
+    socket->sendBytes(QByteArrayLiteral("\xff\xfa\x1f\x00\xff\xff\x00\x18\xff\xf0"));
+    const QByteArray expected =
+        QByteArrayLiteral("look\n\xff\xfb\x1fsay \xc3\xa9\n\xff\xfa\x1f\x00\xff\xff\x00\x18\xff\xf0");
+    ASSERT_TRUE(waitUntil([&] { return m_server.receivedBytes().size() >= expected.size(); }));
+    spinEventLoop(100);
+    EXPECT_EQ(m_server.receivedBytes(), expected);
+}
+
 TEST_P(MUDSocketTransportTest, KeepAliveIsOneEmptySendAfterTheIntervalThenTheCountRestarts)
 {
     auto socket = makeSocket(gamePort());

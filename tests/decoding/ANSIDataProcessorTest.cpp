@@ -163,6 +163,47 @@ TEST(ANSIDataProcessor, ReportsTheServersEchoAnnouncements)
     }
 }
 
+// The telnet options negotiator hears every command once, whole, as the
+// read that completes it is decoded, however the reads are cut; data bytes
+// 255 (IAC IAC) in text are no command.
+TEST(ANSIDataProcessor, ReportsEveryTelnetCommandWholeOnceWhateverTheReadBoundaries)
+{
+    const QByteArray stream = QByteArray("hp 10\xff\xf9") + "\xff\xfb\x19\xff\xfd\x1f" + "x\xff\xffy" +
+                              "\xff\xfa\x18\x01\xff\xf0" + "\xff\xfa\x2a\x02\xff\xff\x01\xff\xf0" + "\xff\xef> ";
+    const QList<QByteArray> expected = {
+        "\xff\xf9", "\xff\xfb\x19", "\xff\xfd\x1f", "\xff\xfa\x18\x01\xff\xf0", "\xff\xfa\x2a\x02\xff\xff\x01\xff\xf0",
+        "\xff\xef"};
+    LogRecorder quiet;
+    for (int size = 1; size <= stream.size(); ++size) {
+        std::vector<QByteArray> reads;
+        for (int offset = 0; offset < stream.size(); offset += size)
+            reads.push_back(stream.mid(offset, size));
+        RecordingDelegate delegate;
+        decodeReads(reads, &delegate);
+        EXPECT_EQ(delegate.telnetCommands, expected) << "reads of " << size;
+    }
+}
+
+// Compression starts right after IAC SB 86 IAC SE: the caller stops the
+// read there and handles the rest itself.
+TEST(ANSIDataProcessor, StopsAReadAfterTheTelnetCommandTheDelegateNames)
+{
+    const QByteArray start("\xff\xfa\x56\xff\xf0");
+    const QByteArray read = "Hello\r\n" + start + "\x78\x9c\xff\xff\x1b[";
+    RecordingDelegate delegate;
+    delegate.stopAfter = start;
+    ANSIDataProcessor processor(&delegate);
+    processor.processData(read);
+    EXPECT_EQ(processor.consumedBytes(), read.indexOf(start) + start.size());
+    EXPECT_EQ(describeChunks(delegate.chunks), R"(T"Hello\n" Nfffa56fff0)");
+    EXPECT_EQ(delegate.events, QStringList{"batch"});
+
+    delegate.stopAfter.clear();
+    processor.processData("more");
+    EXPECT_EQ(processor.consumedBytes(), 4);
+    EXPECT_EQ(describeChunks(delegate.chunks), R"(T"Hello\n" Nfffa56fff0 T"more")");
+}
+
 TEST(ANSIDataProcessor, ReadWithNothingToDeliverLogsNoResults)
 {
     for (const QByteArray& read :

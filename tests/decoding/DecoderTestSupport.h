@@ -30,8 +30,16 @@ public:
     {
         events << (serverEchoes ? QStringLiteral("echoes") : QStringLiteral("does not echo"));
     }
+    bool ANSIDataProcessorTelnetCommand(ANSIDataProcessor*, QByteArrayView command) override
+    {
+        telnetCommands << command.toByteArray();
+        return command != stopAfter;
+    }
 
     int batches = 0;
+    QList<QByteArray> telnetCommands;
+    // The command after which the decoder is asked to stop its read.
+    QByteArray stopAfter;
     std::vector<RecordedChunk> chunks;
     QStringList events;
 };

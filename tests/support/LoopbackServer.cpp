@@ -134,6 +134,18 @@ QList<QByteArray> LoopbackServer::receivedTexts() const
     return texts;
 }
 
+QByteArray LoopbackServer::receivedBytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return QByteArray(m_receivedBytes.constData(), m_receivedBytes.size());
+}
+
+void LoopbackServer::setResponder(Responder responder)
+{
+    QMutexLocker lock(&m_mutex);
+    m_responder = std::move(responder);
+}
+
 qint64 LoopbackServer::receivedByteCount() const
 {
     QMutexLocker lock(&m_mutex);
@@ -145,6 +157,7 @@ void LoopbackServer::clearReceived()
     QMutexLocker lock(&m_mutex);
     m_lines.clear();
     m_partialLine.clear();
+    m_receivedBytes.clear();
     m_receivedByteCount = 0;
 }
 
@@ -204,6 +217,9 @@ void LoopbackServer::readClient()
     if (count < 0 || m_receivedByteCount + count > MaxReceivedBytes)
         return;
     m_receivedByteCount += count;
+    m_receivedBytes.append(buffer, count);
+    if (m_responder)
+        m_outgoing.append(m_responder(m_receivedBytes));
     const Clock::time_point arrival = Clock::now();
     m_partialLine.append(buffer, count);
     qsizetype end;

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 // A scriptable TCP server on 127.0.0.1 with an ephemeral port, for tests and
@@ -49,8 +50,14 @@ public:
 
     QList<ReceivedLine> receivedLines() const;
     QList<QByteArray> receivedTexts() const;
+    // Every byte received from the latest clients, as it came.
+    QByteArray receivedBytes() const;
     qint64 receivedByteCount() const;
     void clearReceived();
+    // Called on the server thread after each read with all bytes received
+    // so far; what it returns is sent to the client.
+    using Responder = std::function<QByteArray(const QByteArray& received)>;
+    void setResponder(Responder responder);
 
 private:
     void run();
@@ -77,6 +84,8 @@ private:
     qsizetype m_floodOffset = 0;
     QByteArray m_outgoing;
     QByteArray m_partialLine;
+    QByteArray m_receivedBytes;
+    Responder m_responder;
     QList<ReceivedLine> m_lines;
     qint64 m_receivedByteCount = 0;
 };
