@@ -6,6 +6,7 @@
 #include <QTextCharFormat>
 
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionTelnet.h"
 #include "app/session/MUDProxyEntryStyles.h"
 #include "app/session/MUDProxyInitialBuffer.h"
 #include "core/CVAttributedString.h"
@@ -189,6 +190,9 @@ void MUDSessionProxyBridge::MUDProxyServerInitialBuffer(MUDProxyServer* server, 
     m_initialBuffer->request(
         [document = m_document, ready = std::move(ready)](std::shared_ptr<const MUDProxyOutgoingFrame> initialBuffer) {
             ready(std::move(initialBuffer), document ? document->messages() : QList<MUDMessage>());
+            // The viewer has joined: the server may hear of it.
+            if (document)
+                document->telnet().refreshCapabilities();
         });
 }
 

@@ -18,7 +18,9 @@
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDSessionSecurity.h"
+#include "app/session/MUDSessionTelnet.h"
 #include "app/views/MUDCommandTextView.h"
+#include "app/views/MUDDisplayLayoutManager.h"
 #include "app/views/MUDDisplayScrollView.h"
 #include "app/views/MUDDisplayTextView.h"
 #include "app/views/MUDImageLibrary.h"
@@ -120,6 +122,15 @@ void MUDSessionWindow::applyOutputFont()
     const QFont font = MUDDocument::localFont();
     m_outputView->textView()->setFont(font);
     m_commandTextView->setFont(font);
+    reportWindowSize();
+}
+
+void MUDSessionWindow::reportWindowSize()
+{
+    const MUDDisplayTextView* view = m_outputView->textView();
+    const QSizeF text(view->width() - 2 * MUDDisplayLayoutManager::Margin, view->height());
+    const QSize characters = MUDSessionTelnet::charactersThatFit(text, view->font());
+    m_document->telnet().setWindowSize(characters.width(), characters.height());
 }
 
 void MUDSessionWindow::applyAccessibilitySettings()
@@ -156,6 +167,7 @@ void MUDSessionWindow::connectDocument()
             &MUDSessionWindow::applyOutputFont);
     connect(&MUDUserSettings::sharedInstance(), &MUDUserSettings::accessibilityChanged, this,
             &MUDSessionWindow::applyAccessibilitySettings);
+    connect(m_outputView->textView(), &MUDDisplayTextView::viewResized, this, &MUDSessionWindow::reportWindowSize);
     // A script error line's "(details)" link opens the error window.
     connect(m_outputView->textView(), &MUDDisplayTextView::linkAttributesActivated, this,
             [this](const QTextCharFormat& attributes) {

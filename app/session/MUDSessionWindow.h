@@ -78,6 +78,8 @@ private:
     // The output view and the input line in the session font (MUDDocument::localFont).
     void applyOutputFont();
     void applyAccessibilitySettings();
+    // Tells the session how many characters the output view holds.
+    void reportWindowSize();
     void connectDocument();
     void applyRestoredWindowState(bool hasState);
     void centreWindow();

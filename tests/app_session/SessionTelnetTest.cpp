@@ -58,8 +58,35 @@ TEST_F(SessionTelnetTest, TheBannerIsAnsweredOptionByOptionAndTheRestRefused)
     EXPECT_EQ(m_telnet.count(command(Wont, Option::EndOfRecord)), 1) << "the client marks no records";
     EXPECT_EQ(m_telnet.count(command(Will, Option::SuppressGoAhead)), 1);
     EXPECT_EQ(m_telnet.count(command(Wont, Option::NewEnvironment)), 1);
+    EXPECT_EQ(m_telnet.count(command(Will, Option::TerminalType)), 1);
+    EXPECT_EQ(m_telnet.count(command(Will, Option::WindowSize)), 1);
+    EXPECT_EQ(m_telnet.subnegotiations(Option::WindowSize), QList<QByteArray>{QByteArray("\x00\x50\x00\x18", 4)})
+        << "a session without a window reports 80x24";
+    EXPECT_EQ(m_telnet.count(command(Do, Option::Charset)), 1);
+    EXPECT_EQ(m_telnet.count(command(Will, Option::Charset)), 1);
     EXPECT_TRUE(m_telnet.receivedText().isEmpty());
     EXPECT_FALSE(outputText().contains(QChar(0xfffd)));
+}
+
+// The terminal type cycle ends in MTTS, whose number follows the player's
+// speech setting while connected.
+TEST_F(SessionTelnetTest, TheTerminalTypeCycleEndsInWhatTheSessionCanDo)
+{
+    connectNegotiating(true);
+    const QByteArray send = subnegotiation(Option::TerminalType, "\x01");
+    m_server.send(command(Do, Option::TerminalType) + send + send + send);
+    ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == 3; }));
+    EXPECT_EQ(m_telnet.subnegotiations(Option::TerminalType),
+              QList<QByteArray>(
+                  {QByteArray("\0QUARROW", 8), QByteArray("\0XTERM-TRUECOLOR", 16), QByteArray("\0MTTS 269", 9)}));
+
+    MUDUserSettings::sharedInstance().setAccessibilityOption(MUDUserSettings::Accessibility::SpeakIncomingText, true);
+    m_server.send(send);
+    const bool answered = waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == 4; });
+    MUDUserSettings::sharedInstance().setAccessibilityOption(MUDUserSettings::Accessibility::SpeakIncomingText, false);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(m_telnet.subnegotiations(Option::TerminalType).last(), QByteArray("\0MTTS 333", 9))
+        << "screen reader (64) while speech is on";
 }
 
 // A server that asks again each time it is answered (or refused) would
@@ -98,9 +125,9 @@ TEST_F(SessionTelnetTest, EachConnectStartsTheNegotiationAfresh)
 }
 
 // A prompt whose line never ends: with the server's GA the prompt trigger
-// fires at once, while the same prompt followed by a trickle of text
-// without GA waits until the output is quiet. Every-line matching hands
-// the prompt over once, so finishing its line fires nothing more.
+// fires at once, while a trickle of text keeps the output from being
+// quiet. Every-line matching hands the prompt over once, so finishing its
+// line fires nothing more.
 TEST_F(SessionTelnetTest, APromptMarkedWithGoAheadFiresItsTriggerAtOnceAndOnce)
 {
     MUDUserSettings::sharedInstance().setMatchEveryLine(true);
@@ -127,7 +154,12 @@ TEST_F(SessionTelnetTest, APromptMarkedWithGoAheadFiresItsTriggerAtOnceAndOnce)
         m_server.send("\r\nYou are thirsty.\r\n");
         ASSERT_TRUE(waitUntil([&] { return prompts() >= 1; }));
         spinEventLoop(500);
-        EXPECT_EQ(firedDuringTrickle, negotiate ? 1 : 0);
+        // Without the switch the prompt waits for a quiet moment, which a
+        // loaded machine may give during the trickle too: only the negotiated
+        // case is held to a time.
+        if (negotiate) {
+            EXPECT_EQ(firedDuringTrickle, 1);
+        }
         EXPECT_EQ(prompts(), 1);
         m_document->close();
         m_document = std::make_unique<MUDDocument>(&m_desktop);
