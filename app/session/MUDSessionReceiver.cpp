@@ -1,6 +1,7 @@
 #include "app/session/MUDSessionReceiver.h"
 
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionCompressionLines.h"
 #include "app/session/MUDSessionReceiverConnection.h"
 #include "core/CVMainThread.h"
 #include "engine/connection/MUDSocket.h"
@@ -46,14 +47,21 @@ void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket* socket, QByteArray& da
 {
     // A replaced socket's loop may still be inside a read: its bytes belong
     // to a connection the session has left.
-    if (std::shared_ptr<MUDSessionReceiverConnection> decoder = currentDecoderFor(socket))
-        decoder->receive(data);
+    std::shared_ptr<MUDSessionReceiverConnection> decoder = currentDecoderFor(socket);
+    if (!decoder)
+        return;
+    decoder->receive(data);
+    if (decoder->isUnreadable())
+        socket->disconnect();
 }
 
 void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)
 {
-    if (m_document)
-        m_document->MUDSocketHasDisconnected(socket);
+    if (!m_document)
+        return;
+    if (std::shared_ptr<MUDSessionReceiverConnection> decoder = currentDecoderFor(socket))
+        MUDSessionCompressionLines::showDisconnected(*m_document, decoder->stream().figures());
+    m_document->MUDSocketHasDisconnected(socket);
 }
 
 void MUDSessionReceiver::ANSIDataProcessorReceived(ANSIDataProcessor*, const ANSIDataProcessorResults& results)
@@ -83,6 +91,13 @@ void MUDSessionReceiver::deliverEvent(const MUDSessionReceiverConnection* decode
 {
     if (m_document && isCurrent(decoder))
         event();
+}
+
+void MUDSessionReceiver::deliverStreamEvent(const MUDSessionReceiverConnection* decoder, MUDReceiveStream::Event event,
+                                            const MUDCompressionFigures& figures)
+{
+    if (m_document && isCurrent(decoder))
+        MUDSessionCompressionLines::show(*m_document, event, figures);
 }
 
 bool MUDSessionReceiver::isCurrent(const MUDSessionReceiverConnection* decoder)

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/connection/MUDReceiveStream.h"
 #include "engine/connection/MUDSocketDelegate.h"
 #include "engine/decoding/ANSIDataProcessor.h"
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
@@ -69,6 +70,10 @@ public:
     // An event a connection's telnet options posted for the session, on the
     // main thread, run under the same condition.
     void deliverEvent(const MUDSessionReceiverConnection* decoder, const std::function<void()>& event);
+    // A change in the server's compression, on the main thread, under the
+    // same condition.
+    void deliverStreamEvent(const MUDSessionReceiverConnection* decoder, MUDReceiveStream::Event event,
+                            const MUDCompressionFigures& figures);
 
 private:
     std::shared_ptr<MUDSessionReceiverConnection> currentDecoderFor(const MUDSocket* socket);

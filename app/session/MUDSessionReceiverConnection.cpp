@@ -5,6 +5,8 @@
 #include "app/session/MUDSessionReceiver.h"
 #include "core/CVMainThread.h"
 #include "engine/automation/MUDTriggerBacklog.h"
+#include "engine/connection/MUDTelnet.h"
+#include "engine/connection/MUDTelnetCompress2Handler.h"
 #include "engine/connection/MUDTelnetNegotiator.h"
 
 MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* socket,
@@ -14,6 +16,7 @@ MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* sock
     , m_receiver(std::move(receiver))
     , m_triggerBacklog(std::move(triggerBacklog))
     , m_ansiDataProcessor(this)
+    , m_stream(std::make_shared<MUDReceiveStream>(*this))
 {
 }
 
@@ -22,6 +25,7 @@ void MUDSessionReceiverConnection::setNegotiator(std::shared_ptr<MUDTelnetNegoti
     m_negotiator = std::move(negotiator);
     if (!m_negotiator)
         return;
+    m_negotiator->addHandler(std::make_unique<MUDTelnetCompress2Handler>(m_stream));
     // Weak: the negotiator lives inside this object.
     m_negotiator->setSessionPoster([weakSelf = weak_from_this()](std::function<void()> event) {
         if (std::shared_ptr<MUDSessionReceiverConnection> self = weakSelf.lock()) {
@@ -35,15 +39,33 @@ void MUDSessionReceiverConnection::setNegotiator(std::shared_ptr<MUDTelnetNegoti
 
 void MUDSessionReceiverConnection::receive(const QByteArray& data)
 {
+    m_stream->receive(data);
+}
+
+qsizetype MUDSessionReceiverConnection::decodeSlice(QByteArrayView slice)
+{
     // In slices, so the main thread handles a long read in several short
     // steps and other work (input, painting) gets a turn between them.
-    for (qsizetype offset = 0; offset < data.size(); offset += SliceBytes) {
-        const qsizetype length = std::min(SliceBytes, data.size() - offset);
-        m_readBytes = length;
-        m_ansiDataProcessor.processData(QByteArrayView(data).sliced(offset, length));
-        m_readBytes = 0;
-        waitForMainThread();
-    }
+    m_readBytes = slice.size();
+    m_ansiDataProcessor.processData(slice);
+    m_readBytes = 0;
+    waitForMainThread();
+    return m_ansiDataProcessor.consumedBytes();
+}
+
+void MUDSessionReceiverConnection::receiveStreamEvent(MUDReceiveStream::Event event)
+{
+    if (event == MUDReceiveStream::Event::CompressionCorrupt || event == MUDReceiveStream::Event::CompressionDidNotEnd)
+        m_unreadable = true;
+    // The rest of a bomb is dropped: a server that hears the client refuse
+    // compression ends its stream, and plain text goes on after it.
+    if (event == MUDReceiveStream::Event::CompressionTooLarge && m_negotiator)
+        m_negotiator->request(MUDTelnet::Option::Compress2, MUDTelnetSide::Server, false);
+    // Posted like a batch, so it keeps its place among them.
+    fc_executeOnMainThread([self = shared_from_this(), event, figures = m_stream->figures()] {
+        if (std::shared_ptr<MUDSessionReceiver> receiver = self->m_receiver.lock())
+            receiver->deliverStreamEvent(self.get(), event, figures);
+    });
 }
 
 void MUDSessionReceiverConnection::ANSIDataProcessorReceived(ANSIDataProcessor*,
@@ -74,7 +96,8 @@ bool MUDSessionReceiverConnection::ANSIDataProcessorTelnetCommand(ANSIDataProces
 {
     if (m_negotiator)
         m_negotiator->receivedCommand(command);
-    return true;
+    // The bytes after a compression start are the compressed stream's.
+    return !m_stream->stopsAfter(command);
 }
 
 void MUDSessionReceiverConnection::waitForMainThread()

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/connection/MUDReceiveStream.h"
 #include "engine/decoding/ANSIDataProcessor.h"
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
 
@@ -14,15 +15,17 @@ class MUDTelnetNegotiator;
 class MUDTriggerBacklog;
 
 // What one connection of a session needs to receive: its own decoder (so
-// nothing a connection leaves half-sent reaches the next one) and its own
-// count of bytes waiting for the main thread.
+// nothing a connection leaves half-sent reaches the next one), its own
+// stream state (plain or compressed, MUDReceiveStream) and its own count of
+// bytes waiting for the main thread.
 //
 // A flood must not bury the main thread: once more than MaxPendingBytes of
 // read bytes wait for it, the loop thread stops reading until the main
 // thread catches up (for at most MaxCatchUpWaitMs per slice, so a busy main
 // thread never stalls the connection for long), and the server is slowed
 // down by TCP itself. The same holds while the session's triggers have too
-// much text or too many scripts waiting (MUDTriggerBacklog).
+// much text or too many scripts waiting (MUDTriggerBacklog). Inflated
+// bytes count like read ones.
 //
 // A connection that negotiates telnet options has a MUDTelnetNegotiator:
 // it hears every telnet command as the decoder completes it, and the events
@@ -32,11 +35,12 @@ class MUDTriggerBacklog;
 // to the receiver on the main thread. m_pendingMutex guards the pending
 // byte count.
 class MUDSessionReceiverConnection : public ANSIDataProcessorDelegate,
+                                     public MUDReceiveStream::Sink,
                                      public std::enable_shared_from_this<MUDSessionReceiverConnection> {
 public:
     static constexpr qsizetype MaxPendingBytes = 64 * 1024;
     // Reads are decoded, and handed to the main thread, in slices of this size.
-    static constexpr qsizetype SliceBytes = 32 * 1024;
+    static constexpr qsizetype SliceBytes = MUDReceiveStream::SliceBytes;
     static constexpr int MaxCatchUpWaitMs = 250;
 
     MUDSessionReceiverConnection(const MUDSocket* socket, std::weak_ptr<MUDSessionReceiver> receiver,
@@ -51,10 +55,18 @@ public:
 
     // Decodes one read and posts its batches to the main thread.
     void receive(const QByteArray& data);
+    // True once nothing more can be read from this connection (its
+    // compressed stream broke): the socket should be closed.
+    bool isUnreadable() const { return m_unreadable; }
+
+    const MUDReceiveStream& stream() const { return *m_stream; }
 
     void ANSIDataProcessorReceived(ANSIDataProcessor* processor, const ANSIDataProcessorResults& results) override;
     void ANSIDataProcessorServerEchoes(ANSIDataProcessor* processor, bool serverEchoes) override;
     bool ANSIDataProcessorTelnetCommand(ANSIDataProcessor* processor, QByteArrayView command) override;
+
+    qsizetype decodeSlice(QByteArrayView slice) override;
+    void receiveStreamEvent(MUDReceiveStream::Event event) override;
 
 private:
     void waitForMainThread();
@@ -65,6 +77,9 @@ private:
     const std::shared_ptr<MUDTriggerBacklog> m_triggerBacklog;
     ANSIDataProcessor m_ansiDataProcessor;
     std::shared_ptr<MUDTelnetNegotiator> m_negotiator;
+    // Shared with the COMPRESS2 handler, which may outlive this object.
+    const std::shared_ptr<MUDReceiveStream> m_stream;
+    bool m_unreadable = false;
     // The size of the slice being decoded, counted against the pending
     // bytes once its batch is posted (socket loop thread only).
     qsizetype m_readBytes = 0;
