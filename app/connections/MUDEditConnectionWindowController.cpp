@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include "app/views/MUDImageLibrary.h"
 #include "core/CVLogHelper.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/decoding/MUDTextEncoding.h"
 #include "engine/storage/MUDConnectionKeyring.h"
 #include "engine/storage/MUDKeyring.h"
 #include "engine/storage/MUDPreservation.h"
@@ -85,6 +87,9 @@ void MUDEditConnectionWindowController::buildInterface()
     m_telnetOptionsCheckbox = new QCheckBox(tr("Negotiate telnet options"));
     m_telnetOptionsCheckbox->setToolTip(tr("Tell the server the window size and terminal type, agree on UTF-8, "
                                            "compression and game data"));
+    m_textEncodingPopUp = new QComboBox;
+    for (const QString& name : MUDTextEncoding::choices())
+        m_textEncodingPopUp->addItem(MUDTextEncoding::displayName(name), name);
 
     auto* form = new QFormLayout;
     form->addRow(tr("Title:"), m_titleField);
@@ -96,6 +101,7 @@ void MUDEditConnectionWindowController::buildInterface()
     form->addRow(QString(), m_reconnectCheckbox);
     form->addRow(QString(), m_secureCheckbox);
     form->addRow(QString(), m_telnetOptionsCheckbox);
+    form->addRow(tr("Text encoding:"), m_textEncodingPopUp);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_iconButton, 0, Qt::AlignTop);
@@ -139,6 +145,13 @@ void MUDEditConnectionWindowController::fillFields()
     m_reconnectCheckbox->setChecked(connection.automaticallyReconnect());
     m_secureCheckbox->setChecked(connection.isSecure());
     m_telnetOptionsCheckbox->setChecked(connection.negotiatesTelnetOptions());
+    // A name this version does not offer is kept as it is.
+    int encodingIndex = m_textEncodingPopUp->findData(connection.textEncoding(), Qt::UserRole, Qt::MatchFixedString);
+    if (encodingIndex < 0) {
+        m_textEncodingPopUp->addItem(connection.textEncoding(), connection.textEncoding());
+        encodingIndex = m_textEncodingPopUp->count() - 1;
+    }
+    m_textEncodingPopUp->setCurrentIndex(encodingIndex);
     fillKeyringPassword();
 
     if (!connection.title().isEmpty()) {
@@ -201,6 +214,7 @@ void MUDEditConnectionWindowController::onSave()
     working->setAutomaticallyReconnect(m_reconnectCheckbox->isChecked());
     working->setSecure(m_secureCheckbox->isChecked());
     working->setNegotiatesTelnetOptions(m_telnetOptionsCheckbox->isChecked());
+    working->setTextEncoding(m_textEncodingPopUp->currentData().toString());
     working->setPasswordInKeyring(m_keyringCheckbox->isChecked());
 
     if (failsChecks())

@@ -9,6 +9,7 @@
 class MUDConnection;
 class MUDConnectionLoginScriptWindow;
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QMessageBox;
 class QToolButton;
@@ -48,6 +49,7 @@ public:
     QCheckBox* secureCheckbox() const { return m_secureCheckbox; }
     QCheckBox* telnetOptionsCheckbox() const { return m_telnetOptionsCheckbox; }
     QCheckBox* keyringCheckbox() const { return m_keyringCheckbox; }
+    QComboBox* textEncodingPopUp() const { return m_textEncodingPopUp; }
     MUDConnectionLoginScriptWindow* loginScriptWindowController() const;
     // The error alert while it is shown.
     QMessageBox* errorAlert() const;
@@ -79,4 +81,5 @@ private:
     QCheckBox* m_secureCheckbox = nullptr;
     QCheckBox* m_telnetOptionsCheckbox = nullptr;
     QCheckBox* m_keyringCheckbox = nullptr;
+    QComboBox* m_textEncodingPopUp = nullptr;
 };

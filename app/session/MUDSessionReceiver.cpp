@@ -4,6 +4,7 @@
 #include "app/session/MUDSessionCompressionLines.h"
 #include "app/session/MUDSessionReceiverConnection.h"
 #include "core/CVMainThread.h"
+#include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
 
 MUDSessionReceiver::MUDSessionReceiver(MUDDocument* document)
@@ -19,6 +20,8 @@ void MUDSessionReceiver::attach(const std::shared_ptr<MUDSocket>& socket,
 {
     auto decoder = std::make_shared<MUDSessionReceiverConnection>(socket.get(), weak_from_this(), m_triggerBacklog);
     decoder->setNegotiator(std::move(negotiator));
+    if (socket->connection())
+        decoder->setTextEncoding(socket->connection()->textEncoding());
     {
         std::lock_guard lock(m_currentMutex);
         m_current = std::move(decoder);

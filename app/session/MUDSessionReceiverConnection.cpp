@@ -3,11 +3,13 @@
 #include <chrono>
 
 #include "app/session/MUDSessionReceiver.h"
+#include "core/CVLogHelper.h"
 #include "core/CVMainThread.h"
 #include "engine/automation/MUDTriggerBacklog.h"
 #include "engine/connection/MUDTelnet.h"
 #include "engine/connection/MUDTelnetCompress2Handler.h"
 #include "engine/connection/MUDTelnetNegotiator.h"
+#include "engine/decoding/MUDTextBatchDecoder.h"
 
 MUDSessionReceiverConnection::MUDSessionReceiverConnection(const MUDSocket* socket,
                                                            std::weak_ptr<MUDSessionReceiver> receiver,
@@ -35,6 +37,23 @@ void MUDSessionReceiverConnection::setNegotiator(std::shared_ptr<MUDTelnetNegoti
             });
         }
     });
+}
+
+MUDSessionReceiverConnection::~MUDSessionReceiverConnection() = default;
+
+void MUDSessionReceiverConnection::setTextEncoding(const QString& encoding)
+{
+    m_textDecoder.reset();
+    m_ansiDataProcessor.setTextBytes(ANSIDataProcessor::TextBytes::Utf8);
+    if (encoding.compare(MUDTextEncoding::UTF8, Qt::CaseInsensitive) == 0)
+        return;
+    auto decoder = std::make_unique<MUDTextBatchDecoder>(encoding);
+    if (!decoder->isValid()) {
+        CVLog(QStringLiteral("MUDSessionReceiverConnection - reading \"%1\" text as UTF-8").arg(encoding));
+        return;
+    }
+    m_textDecoder = std::move(decoder);
+    m_ansiDataProcessor.setTextBytes(ANSIDataProcessor::TextBytes::Encoded);
 }
 
 void MUDSessionReceiverConnection::receive(const QByteArray& data)
@@ -69,8 +88,9 @@ void MUDSessionReceiverConnection::receiveStreamEvent(MUDReceiveStream::Event ev
 }
 
 void MUDSessionReceiverConnection::ANSIDataProcessorReceived(ANSIDataProcessor*,
-                                                             const ANSIDataProcessorResults& results)
+                                                             const ANSIDataProcessorResults& decoded)
 {
+    const ANSIDataProcessorResults results = m_textDecoder ? m_textDecoder->toUtf8(decoded) : decoded;
     const qsizetype readBytes = std::exchange(m_readBytes, 0);
     {
         std::lock_guard lock(m_pendingMutex);

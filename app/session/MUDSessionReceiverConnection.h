@@ -10,6 +10,7 @@
 #include "engine/decoding/ANSIDataProcessorDelegate.h"
 
 class MUDSessionReceiver;
+class MUDTextBatchDecoder;
 class MUDSocket;
 class MUDTelnetNegotiator;
 class MUDTriggerBacklog;
@@ -45,6 +46,12 @@ public:
 
     MUDSessionReceiverConnection(const MUDSocket* socket, std::weak_ptr<MUDSessionReceiver> receiver,
                                  std::shared_ptr<MUDTriggerBacklog> triggerBacklog);
+    ~MUDSessionReceiverConnection() override;
+
+    // The encoding of the server's text (an IANA name); UTF-8 until set, and
+    // for a name ICU does not know. Before the first read or on the socket
+    // loop thread.
+    void setTextEncoding(const QString& encoding);
 
     // Identifies the socket this decoder serves; never dereferenced.
     const MUDSocket* socket() const { return m_socket; }
@@ -79,6 +86,8 @@ private:
     std::shared_ptr<MUDTelnetNegotiator> m_negotiator;
     // Shared with the COMPRESS2 handler, which may outlive this object.
     const std::shared_ptr<MUDReceiveStream> m_stream;
+    // Converts text to UTF-8 when the server writes another encoding.
+    std::unique_ptr<MUDTextBatchDecoder> m_textDecoder;
     bool m_unreadable = false;
     // The size of the slice being decoded, counted against the pending
     // bytes once its batch is posted (socket loop thread only).

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "core/CVLogHelper.h"
+#include "engine/decoding/MUDTextEncoding.h"
 
 namespace {
 const QString kConnectionId = QStringLiteral("connectionId");
@@ -20,6 +21,7 @@ const QString kLoginScript = QStringLiteral("loginScript");
 const QString kSecure = QStringLiteral("secure");
 const QString kPasswordInKeyring = QStringLiteral("passwordInKeyring");
 const QString kTelnetOptions = QStringLiteral("telnetOptions");
+const QString kEncoding = QStringLiteral("encoding");
 
 QStringList defaultIgnoreKeywords()
 {
@@ -111,6 +113,8 @@ std::shared_ptr<MUDConnection> MUDConnection::connectionFromDictionaryRepresenta
     fields.secure = boolValue(dictionary, kSecure, title);
     fields.passwordInKeyring = boolValue(dictionary, kPasswordInKeyring, title);
     fields.telnetOptions = boolValue(dictionary, kTelnetOptions, title);
+    if (const QString encoding = stringValue(dictionary, kEncoding, title); !encoding.isEmpty())
+        fields.textEncoding = encoding;
     return connection;
 }
 
@@ -135,6 +139,8 @@ QJsonObject MUDConnection::dictionaryRepresentation() const
         dictionary.insert(kTelnetOptions, 1);
     if (m_fields.passwordInKeyring)
         dictionary.insert(kPasswordInKeyring, true);
+    if (m_fields.textEncoding.compare(MUDTextEncoding::UTF8, Qt::CaseInsensitive) != 0)
+        dictionary.insert(kEncoding, m_fields.textEncoding);
     return dictionary;
 }
 

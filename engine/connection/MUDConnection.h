@@ -29,7 +29,8 @@ public:
     // a TLS connection only, "telnetOptions": 1 only when the client
     // negotiates telnet options, and "passwordInKeyring": true only when the
     // password lives in the system keyring (its "password" is then ""), so a
-    // plain connection's file stays as it was; the title is the folder name
+    // plain connection's file stays as it was, and "encoding" with the IANA
+    // name of a text encoding other than UTF-8; the title is the folder name
     // and is not part of it.
     QJsonObject dictionaryRepresentation() const;
 
@@ -65,6 +66,10 @@ public:
     // file; `password` holds it only once fetched.
     bool passwordInKeyring() const { return m_fields.passwordInKeyring; }
     void setPasswordInKeyring(bool value) { m_fields.passwordInKeyring = value; }
+    // The IANA name of the encoding of the server's text and of what is
+    // sent to it (MUDTextEncoding); "UTF-8" unless chosen.
+    QString textEncoding() const { return m_fields.textEncoding; }
+    void setTextEncoding(const QString& value) { m_fields.textEncoding = value; }
     QString loginScript() const { return m_fields.loginScript; }
     void setLoginScript(const QString& value) { m_fields.loginScript = value; }
     // An ordered set: duplicates are dropped on set, order is kept.
@@ -94,6 +99,7 @@ private:
         QStringList ignoreKeywords;
         bool secure = false;
         bool telnetOptions = false;
+        QString textEncoding = QStringLiteral("UTF-8");
     };
 
     Fields m_fields;

@@ -22,13 +22,14 @@ constexpr uchar kEchoOption = 1;
 // How a byte behaves in text.
 enum class TextClass : quint8 { Keep, Drop, LineFeed, CarriageReturn, Escape, Iac };
 
-// Tab, line feed and printable bytes stay; other C0 controls, DEL and the
-// bytes 249 to 252 (never part of UTF-8) are dropped.
-constexpr std::array<TextClass, 256> makeTextClasses()
+// Tab, line feed and printable bytes stay; other C0 controls, DEL and, in
+// UTF-8, the bytes 249 to 252 (never part of it) are dropped. Other
+// encodings use those bytes for letters.
+constexpr std::array<TextClass, 256> makeTextClasses(bool utf8)
 {
     std::array<TextClass, 256> classes{};
     for (int byte = 0; byte < 256; ++byte) {
-        const bool drop = byte < 32 || byte == 127 || (byte >= 249 && byte <= 252);
+        const bool drop = byte < 32 || byte == 127 || (utf8 && byte >= 249 && byte <= 252);
         classes[byte] = drop ? TextClass::Drop : TextClass::Keep;
     }
     classes['\t'] = TextClass::Keep;
@@ -38,7 +39,8 @@ constexpr std::array<TextClass, 256> makeTextClasses()
     classes[kIac] = TextClass::Iac;
     return classes;
 }
-constexpr std::array<TextClass, 256> kTextClasses = makeTextClasses();
+constexpr std::array<TextClass, 256> kUtf8TextClasses = makeTextClasses(true);
+constexpr std::array<TextClass, 256> kEncodedTextClasses = makeTextClasses(false);
 
 // True when all eight bytes of `word` lie in 0x20 to 0x7e (bit tricks that
 // test every byte at once, exact for these bounds).
@@ -165,8 +167,10 @@ bool ANSIDataProcessor::processData(QByteArrayView data)
 
 void ANSIDataProcessor::ground(Pass& pass)
 {
+    const std::array<TextClass, 256>& textClasses =
+        m_textBytes == TextBytes::Utf8 ? kUtf8TextClasses : kEncodedTextClasses;
     while (pass.p < pass.end) {
-        const TextClass textClass = kTextClasses[*pass.p];
+        const TextClass textClass = textClasses[*pass.p];
         if (textClass == TextClass::Escape) {
             closeText(pass, false);
             if (!takeWholeCsi(pass))
@@ -194,7 +198,7 @@ void ANSIDataProcessor::ground(Pass& pass)
                 p += 8;
                 out += 8;
             }
-            while (p < pass.end && kTextClasses[*p] == TextClass::Keep)
+            while (p < pass.end && textClasses[*p] == TextClass::Keep)
                 *out++ = char(*p++);
             pass.p = p;
             pass.out = out;
@@ -336,14 +340,21 @@ void ANSIDataProcessor::telnetByte(Pass& pass)
     case State::TelnetCommand:
         ++pass.p;
         if (c == kIac) {
-            // IAC IAC is the data byte 255, which the text filter drops.
+            // IAC IAC is the data byte 255: a letter in some encodings,
+            // never part of UTF-8.
             m_waitingServerOutput.clear();
             m_state = State::Ground;
             if (!pass.textOpen)
                 openText(pass);
             if (pass.pendingCarriageReturns)
                 pass.textChanged = true;
-            pass.dropTextByte();
+            if (m_textBytes == TextBytes::Utf8) {
+                pass.dropTextByte();
+            } else {
+                *pass.out++ = char(kIac);
+                pass.pendingCarriageReturns = 0;
+                pass.afterLineFeed = false;
+            }
             return;
         }
         closeText(pass, false);
@@ -431,7 +442,8 @@ void ANSIDataProcessor::closeText(Pass& pass, bool endOfRead)
     if (pass.pendingCarriageReturns)
         pass.textChanged = true;
     if (endOfRead) {
-        const qsizetype tail = incompleteUtf8Tail(pass.textStart, pass.out);
+        // Other encodings keep a cut character in their converter.
+        const qsizetype tail = m_textBytes == TextBytes::Utf8 ? incompleteUtf8Tail(pass.textStart, pass.out) : 0;
         m_heldText = QByteArray(pass.out - tail, tail);
         pass.out -= tail;
     }

@@ -31,6 +31,14 @@ public:
     // them unless the delegate stopped the read after a telnet command.
     qsizetype consumedBytes() const { return m_consumedBytes; }
 
+    // How text bytes are read: as UTF-8 (bytes that are never part of it
+    // are dropped; a character cut at the end of a read waits for the next)
+    // or as bytes of another encoding that a later step converts
+    // (MUDTextBatchDecoder): only control bytes are dropped, and IAC IAC is
+    // the data byte 255.
+    enum class TextBytes : quint8 { Utf8, Encoded };
+    void setTextBytes(TextBytes textBytes) { m_textBytes = textBytes; }
+
     static QString textForTelnetCommand(int code);
     static QString textForTelnetOption(int code);
 
@@ -78,6 +86,7 @@ private:
     qsizetype sequenceLength(const Pass& pass) const;
 
     ANSIDataProcessorDelegate* m_delegate;
+    TextBytes m_textBytes = TextBytes::Utf8;
     State m_state = State::Ground;
     // Bytes of a sequence or telnet command begun in an earlier read.
     QByteArray m_waitingServerOutput;

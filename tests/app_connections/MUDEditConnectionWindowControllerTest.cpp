@@ -1,6 +1,9 @@
 #include "app/connections/MUDEditConnectionWindowController.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -400,4 +403,54 @@ TEST_F(ConnectionEditor, NewConnectionsNegotiateTelnetOptionsAndOldFilesStayAsTh
         ASSERT_EQ(sheet.returnCode, 1);
     }
     EXPECT_FALSE(storedFile("Old").contains("telnetOptions"));
+}
+
+namespace {
+// Opens the pop-up with a click and clicks the entry shown as `shownName`, as a person does.
+void chooseTextEncoding(MUDEditConnectionWindowController* editor, const QString& shownName)
+{
+    QComboBox* popUp = editor->textEncodingPopUp();
+    QAbstractItemView* list = popUp->view();
+    QTest::mouseClick(popUp, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return list->isVisible(); }, 2000));
+    // The pop-up takes no click until a double-click's time has passed.
+    spinEventLoop(QApplication::doubleClickInterval() + 50);
+    const int row = popUp->findText(shownName);
+    ASSERT_GE(row, 0) << shownName.toStdString();
+    const QRect entry = list->visualRect(list->model()->index(row, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry.center());
+    ASSERT_TRUE(waitUntil([&] { return !list->isVisible(); }, 2000));
+    EXPECT_EQ(popUp->currentText(), shownName);
+}
+} // namespace
+
+// The file holds "encoding" only while the choice is not UTF-8, so files
+// written before the choice existed, and UTF-8 ones, stay as they were.
+TEST_F(ConnectionEditor, TheTextEncodingChoiceIsStoredOnlyWhenItIsNotUTF8)
+{
+    {
+        OpenEditor sheet(newConnection());
+        sheet.fill("Chinese", "127.0.0.1", "4000");
+        EXPECT_EQ(sheet.editor->textEncodingPopUp()->currentData().toString(), "UTF-8");
+        chooseTextEncoding(sheet.editor, "Simplified Chinese (GBK)");
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    EXPECT_EQ(storedFile("Chinese").value("encoding").toString(), "GBK");
+
+    auto stored = MUDPreservation::loadConnectionById("NEW-ID");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->textEncoding(), "GBK");
+    {
+        OpenEditor sheet(stored);
+        EXPECT_EQ(sheet.editor->textEncodingPopUp()->currentText(), "Simplified Chinese (GBK)")
+            << "the editor shows the stored choice";
+        chooseTextEncoding(sheet.editor, "Unicode (UTF-8)");
+        clickSave(sheet.editor);
+        ASSERT_EQ(sheet.returnCode, 1);
+    }
+    EXPECT_FALSE(storedFile("Chinese").contains("encoding"));
+    stored = MUDPreservation::loadConnectionById("NEW-ID");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->textEncoding(), "UTF-8");
 }

@@ -1,0 +1,49 @@
+#include "SessionFixture.h"
+
+#include "engine/connection/MUDConnection.h"
+
+namespace {
+
+class SessionTextEncodingTest : public SessionFixture {
+protected:
+    // Connects a session whose connection uses `encoding`.
+    void connectWithEncoding(const QString& encoding)
+    {
+        auto connection = storedConnection(encoding + " game");
+        connection->setTextEncoding(encoding);
+        connectSession(connection);
+    }
+    // The server sends each read on its own; returns what the output shows after them.
+    bool shows(const std::vector<QByteArray>& reads, const QString& text)
+    {
+        const qsizetype start = m_document->output().length();
+        for (const QByteArray& read : reads) {
+            m_server.send(read);
+            // The client takes this read before the next is sent.
+            spinEventLoop(50);
+        }
+        return waitUntil([&] { return outputAfter(start).contains(text); }, 3000);
+    }
+};
+
+// The server writes in the connection's encoding; the output shows the
+// characters, also where a read or an escape sequence cuts one in two.
+TEST_F(SessionTextEncodingTest, ServerTextInGBKIsShownAsWritten)
+{
+    connectWithEncoding("GBK");
+    EXPECT_TRUE(shows({"\xc4\xe3\xba\xc3\xa3\xac\xca\xc0\xbd\xe7\r\n"}, QString::fromUtf8("你好，世界\n")))
+        << outputText().toStdString();
+    EXPECT_TRUE(shows({"\x1b[32m\xb5\xda\xd2", "\xbb\xd5\xc2\x1b[0m\r\n"}, QString::fromUtf8("第一章\n")))
+        << outputText().toStdString();
+}
+
+TEST_F(SessionTextEncodingTest, ServerTextInLatin1IsShownAsWritten)
+{
+    connectWithEncoding("ISO-8859-1");
+    // IAC IAC is the letter ÿ (255).
+    EXPECT_TRUE(shows({QByteArray("Caf\xe9 cr\xe8me, \xfc and \xff\xff.\r\n", 23)},
+                      QString::fromUtf8("Café crème, ü and ÿ.\n")))
+        << outputText().toStdString();
+}
+
+}
