@@ -27,11 +27,11 @@ public:
                                                                                  const QString& title);
     // The stored form: the seven keys of connection.json, plus "secure": 1 for
     // a TLS connection only, "telnetOptions": 1 only when the client
-    // negotiates telnet options, and "passwordInKeyring": true only when the
-    // password lives in the system keyring (its "password" is then ""), so a
-    // plain connection's file stays as it was, and "encoding" with the IANA
-    // name of a text encoding other than UTF-8; the title is the folder name
-    // and is not part of it.
+    // negotiates telnet options, "encoding" with the IANA name of a text
+    // encoding only when it is not UTF-8, and "passwordInKeyring": true only
+    // when the password lives in the system keyring (its "password" is then
+    // ""), so a plain connection's file stays as it was; the title is the
+    // folder name and is not part of it.
     QJsonObject dictionaryRepresentation() const;
 
     QStringList propertiesToSkipForCopy() const override { return {QStringLiteral("modifiedInstance")}; }

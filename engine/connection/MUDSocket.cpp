@@ -12,6 +12,7 @@
 #include "engine/connection/MUDCertificatePin.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocketDelegate.h"
+#include "engine/decoding/MUDTextEncoding.h"
 
 namespace {
 constexpr int kConnectWaitMs = 1000;
@@ -46,6 +47,8 @@ Registry& registry()
 MUDSocket::MUDSocket(std::shared_ptr<MUDConnection> connection)
     : m_connection(std::move(connection))
 {
+    if (m_connection)
+        setTextEncoding(m_connection->textEncoding());
 }
 
 MUDSocket::~MUDSocket() = default;
@@ -96,9 +99,29 @@ void MUDSocket::sendBytes(const QByteArray& bytes)
     enqueue(bytes, bytes.size());
 }
 
+void MUDSocket::setTextEncoding(const QString& encoding)
+{
+    std::unique_ptr<MUDTextEncoding> converter;
+    if (encoding.compare(MUDTextEncoding::UTF8, Qt::CaseInsensitive) != 0) {
+        converter = std::make_unique<MUDTextEncoding>(encoding);
+        if (!converter->isValid()) {
+            CVLog(QStringLiteral("MUDSocket - sending \"%1\" text as UTF-8").arg(encoding));
+            converter.reset();
+        }
+    }
+    QMutexLocker lock(&m_mutex);
+    m_textEncoding = std::move(converter);
+}
+
 QByteArray MUDSocket::encodeText(const QString& text)
 {
-    return text.toUtf8();
+    QMutexLocker lock(&m_mutex);
+    if (!m_textEncoding)
+        return text.toUtf8();
+    // A telnet server takes a lone byte 255 for IAC, so as data it goes out
+    // doubled (RFC 854). The client reads the server as telnet whether it
+    // negotiates options or not, and writes to it the same way.
+    return m_textEncoding->fromUnicode(text).replace(char(0xff), QByteArrayView("\xff\xff", 2));
 }
 
 void MUDSocket::enqueue(QByteArray bytes, qsizetype logLength)

@@ -13,6 +13,7 @@
 class CVSocket;
 class MUDConnection;
 class MUDSocketDelegate;
+class MUDTextEncoding;
 
 // Carries one session's bytes to and from the game server of a MUDConnection:
 // a worker connects (and, for a secure connection, shakes hands in TLS and
@@ -25,8 +26,9 @@ class MUDSocketDelegate;
 // Threads: connect(), sendText(), disconnect() and isConnected() from the main
 // thread (or any thread); one worker thread per socket connects and then runs
 // the loop, holding the socket alive until the loop ends. The send queue,
-// the disconnect request, the library socket pointer and the delegate are
-// guarded by m_mutex, and so is the security found in the handshake; the
+// the disconnect request, the library socket pointer, the delegate and the
+// text encoding are guarded by m_mutex, and so is the security found in the
+// handshake; the
 // registry by its own lock. Must be owned by a
 // std::shared_ptr (the worker keeps a reference).
 class MUDSocket : public std::enable_shared_from_this<MUDSocket> {
@@ -53,6 +55,9 @@ public:
     // Queues raw bytes (telnet negotiation) in order with the lines, as they
     // are, and wakes the loop.
     void sendBytes(const QByteArray& bytes);
+    // The encoding typed lines go out in (an IANA name): the connection's
+    // from the start, UTF-8 once the server agreed to it. Any thread.
+    void setTextEncoding(const QString& encoding);
     // Asks the loop to close the connection; returns at once.
     void disconnect();
 
@@ -95,8 +100,8 @@ private:
     bool wantsToDisconnect() const;
     void postToDelegate(std::function<void(MUDSocketDelegate&, MUDSocket*)> call);
     static void registerConnected(const std::shared_ptr<MUDSocket>& socket, bool connected);
-    // The bytes a typed line goes out as.
-    static QByteArray encodeText(const QString& text);
+    // The bytes a typed line goes out as, in the text encoding.
+    QByteArray encodeText(const QString& text);
     void enqueue(QByteArray bytes, qsizetype logLength);
 
     const std::shared_ptr<MUDConnection> m_connection;
@@ -116,6 +121,8 @@ private:
     };
     QList<Queued> m_sendDataQueue;
     bool m_wantsToDisconnect = false;
+    // None for UTF-8.
+    std::unique_ptr<MUDTextEncoding> m_textEncoding;
     std::shared_ptr<CVSocket> m_socket;
     std::weak_ptr<MUDSocketDelegate> m_delegate;
     MUDSocketSecurity m_security;

@@ -46,4 +46,21 @@ TEST_F(SessionTextEncodingTest, ServerTextInLatin1IsShownAsWritten)
         << outputText().toStdString();
 }
 
+// Typed lines go out in the connection's encoding: the bytes the server
+// receives. The letter 255 goes out doubled, as telnet data.
+TEST_F(SessionTextEncodingTest, TypedTextGoesOutInTheConnectionsEncoding)
+{
+    connectWithEncoding("GBK");
+    type(QString::fromUtf8("说 你好"));
+    EXPECT_TRUE(waitForServerLine("\xcb\xb5 \xc4\xe3\xba\xc3"));
+}
+
+TEST_F(SessionTextEncodingTest, TypedLetter255GoesOutAsTelnetData)
+{
+    connectWithEncoding("ISO-8859-1");
+    type(QString::fromUtf8("caf\u00e9 \u00ff"));
+    EXPECT_TRUE(waitForServerLine(QByteArray("caf\xe9 \xff\xff", 7)))
+        << m_server.receivedTexts().join("|").toHex(' ').toStdString();
+}
+
 }
