@@ -6,6 +6,7 @@
 #include "core/CVMainThread.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocket.h"
+#include "engine/decoding/MUDTextEncoding.h"
 
 MUDSessionReceiver::MUDSessionReceiver(MUDDocument* document)
     : m_document(document)
@@ -56,6 +57,8 @@ void MUDSessionReceiver::MUDSocketReceivedData(MUDSocket* socket, QByteArray& da
     decoder->receive(data);
     if (decoder->isUnreadable())
         socket->disconnect();
+    if (decoder->takeUtf8Agreement())
+        socket->setTextEncoding(MUDTextEncoding::UTF8);
 }
 
 void MUDSessionReceiver::MUDSocketHasDisconnected(MUDSocket* socket)

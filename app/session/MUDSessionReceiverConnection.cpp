@@ -7,6 +7,7 @@
 #include "core/CVMainThread.h"
 #include "engine/automation/MUDTriggerBacklog.h"
 #include "engine/connection/MUDTelnet.h"
+#include "engine/connection/MUDTelnetCharset.h"
 #include "engine/connection/MUDTelnetCompress2Handler.h"
 #include "engine/connection/MUDTelnetNegotiator.h"
 #include "engine/decoding/MUDTextBatchDecoder.h"
@@ -68,6 +69,10 @@ qsizetype MUDSessionReceiverConnection::decodeSlice(QByteArrayView slice)
     m_readBytes = slice.size();
     m_ansiDataProcessor.processData(slice);
     m_readBytes = 0;
+    if (std::exchange(m_utf8Pending, false)) {
+        setTextEncoding(MUDTextEncoding::UTF8);
+        m_agreedToUtf8 = true;
+    }
     waitForMainThread();
     return m_ansiDataProcessor.consumedBytes();
 }
@@ -114,10 +119,27 @@ void MUDSessionReceiverConnection::ANSIDataProcessorServerEchoes(ANSIDataProcess
 
 bool MUDSessionReceiverConnection::ANSIDataProcessorTelnetCommand(ANSIDataProcessor*, QByteArrayView command)
 {
-    if (m_negotiator)
+    if (m_negotiator) {
         m_negotiator->receivedCommand(command);
+        // The server's text is UTF-8 from the agreement on: the read stops
+        // here, so the text before it is converted as it was sent.
+        if (m_textDecoder && !m_utf8Pending && charsetAgreed()) {
+            m_utf8Pending = true;
+            return false;
+        }
+    }
     // The bytes after a compression start are the compressed stream's.
     return !m_stream->stopsAfter(command);
+}
+
+bool MUDSessionReceiverConnection::charsetAgreed() const
+{
+    bool agreed = false;
+    m_negotiator->withLock([&] {
+        const auto* charset = dynamic_cast<const MUDTelnetCharset*>(m_negotiator->handler(MUDTelnet::Option::Charset));
+        agreed = charset && charset->hasAgreed();
+    });
+    return agreed;
 }
 
 void MUDSessionReceiverConnection::waitForMainThread()

@@ -65,6 +65,9 @@ public:
     // True once nothing more can be read from this connection (its
     // compressed stream broke): the socket should be closed.
     bool isUnreadable() const { return m_unreadable; }
+    // True once, after the server agreed to UTF-8 (CHARSET): what is typed
+    // goes out in UTF-8 from then on. Socket loop thread.
+    bool takeUtf8Agreement() { return std::exchange(m_agreedToUtf8, false); }
 
     const MUDReceiveStream& stream() const { return *m_stream; }
 
@@ -76,6 +79,7 @@ public:
     void receiveStreamEvent(MUDReceiveStream::Event event) override;
 
 private:
+    bool charsetAgreed() const;
     void waitForMainThread();
     void batchHandled(qsizetype readBytes);
 
@@ -89,6 +93,10 @@ private:
     // Converts text to UTF-8 when the server writes another encoding.
     std::unique_ptr<MUDTextBatchDecoder> m_textDecoder;
     bool m_unreadable = false;
+    // The server agreed to UTF-8 in the read being decoded; the text
+    // encoding changes once the text before the agreement is handed on.
+    bool m_utf8Pending = false;
+    bool m_agreedToUtf8 = false;
     // The size of the slice being decoded, counted against the pending
     // bytes once its batch is posted (socket loop thread only).
     qsizetype m_readBytes = 0;

@@ -15,6 +15,8 @@ public:
 
     void subnegotiation(QByteArrayView payload) override;
     QString detail() const override;
+    // True once a REQUEST was accepted; under the negotiator's lock.
+    bool hasAgreed() const { return !m_charset.isEmpty(); }
 
     // The offered name to accept from a REQUEST payload (after its code),
     // or empty when UTF-8 is not offered.

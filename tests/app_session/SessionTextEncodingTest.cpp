@@ -1,6 +1,7 @@
 #include "SessionFixture.h"
-
+#include "TelnetTestServer.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDTelnet.h"
 
 namespace {
 
@@ -61,6 +62,29 @@ TEST_F(SessionTextEncodingTest, TypedLetter255GoesOutAsTelnetData)
     type(QString::fromUtf8("caf\u00e9 \u00ff"));
     EXPECT_TRUE(waitForServerLine(QByteArray("caf\xe9 \xff\xff", 7)))
         << m_server.receivedTexts().join("|").toHex(' ').toStdString();
+}
+
+// Once the server agrees to UTF-8 (CHARSET), the connection's text is
+// UTF-8 both ways, from the byte after the agreement on.
+TEST_F(SessionTextEncodingTest, AfterTheServerAgreesToUTF8TheTextIsUTF8)
+{
+    using namespace MUDTelnet;
+    TelnetTestServer telnet(m_server);
+    auto connection = storedConnection("Charset game");
+    connection->setTextEncoding("GBK");
+    connection->setNegotiatesTelnetOptions(true);
+    connectSession(connection);
+    telnet.send("\xc4\xe3\r\n" + command(Will, Option::Charset));
+    ASSERT_TRUE(telnet.waitForCommand(command(Do, Option::Charset)));
+    telnet.send("\xba\xc3\r\n" + subnegotiation(Option::Charset, "\x01;UTF-8") +
+                QString::fromUtf8("世界\r\n").toUtf8());
+    ASSERT_TRUE(telnet.waitForCommand(subnegotiation(Option::Charset, "\x02UTF-8")));
+    EXPECT_TRUE(waitForOutput(QString::fromUtf8("你\n好\n世界\n"))) << outputText().toStdString();
+
+    type(QString::fromUtf8("说"));
+    // The client's telnet answers share the line with it: only the text counts.
+    EXPECT_TRUE(waitUntil([&] { return telnet.receivedText().endsWith(QString::fromUtf8("说\n").toUtf8()); }))
+        << telnet.receivedText().toHex(' ').toStdString();
 }
 
 }
