@@ -75,18 +75,8 @@ double flood(const char* label, const QByteArray& text, const QByteArray& stream
     const qsizetype startLength = document.output().length();
     const BenchClock::time_point start = BenchClock::now();
     server.send(compressed ? stream : text);
-    // Done once the output stops growing for 200 ms.
-    qsizetype lastLength = document.output().length();
-    BenchClock::time_point lastGrowth = BenchClock::now();
-    spinUntil(
-        [&] {
-            if (document.output().length() != lastLength) {
-                lastLength = document.output().length();
-                lastGrowth = BenchClock::now();
-            }
-            return BenchClock::now() - lastGrowth > std::chrono::milliseconds(200);
-        },
-        kTimeLimitSeconds);
+    const BenchClock::time_point lastGrowth =
+        waitUntilOutputSettles(document, std::chrono::milliseconds(200), kTimeLimitSeconds);
     const double seconds = std::chrono::duration<double>(lastGrowth - start).count();
     const double megabytes = double(text.size()) / (1024.0 * 1024.0);
     std::printf("%-10s flood: %.1f MB of text in %.2f s = %.1f MB/s; output %lld characters\n", label, megabytes,

@@ -92,18 +92,8 @@ double floodSession(const char* label, qint64 floodBytes, bool secure, bool with
     server.startFlood();
     const bool flooded = spinUntil([&] { return server.floodBytesSent() >= floodBytes; }, kTimeLimitSeconds);
     server.stopFlood();
-    // Drain what is in flight: done once the output stops growing for 200 ms.
-    qsizetype lastLength = document.output().length();
-    Clock::time_point lastGrowth = Clock::now();
-    spinUntil(
-        [&] {
-            if (document.output().length() != lastLength) {
-                lastLength = document.output().length();
-                lastGrowth = Clock::now();
-            }
-            return Clock::now() - lastGrowth > std::chrono::milliseconds(200);
-        },
-        kTimeLimitSeconds);
+    const Clock::time_point lastGrowth =
+        waitUntilOutputSettles(document, std::chrono::milliseconds(200), kTimeLimitSeconds);
     probing = false;
     probe.join();
     QCoreApplication::processEvents();

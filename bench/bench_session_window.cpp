@@ -146,18 +146,8 @@ bool measureFlood(MUDSessionWindow& window, LoopbackServer& server, qint64 flood
     flooded = flooded && spinUntil([&] { return server.floodBytesSent() >= floodBytes; }, kTimeLimitSeconds);
     server.stopFlood();
 
-    // Drain what is in flight: done once the output stops growing for 300 ms.
-    qsizetype lastLength = document.output().length();
-    Clock::time_point lastGrowth = Clock::now();
-    spinUntil(
-        [&] {
-            if (document.output().length() != lastLength) {
-                lastLength = document.output().length();
-                lastGrowth = Clock::now();
-            }
-            return Clock::now() - lastGrowth > std::chrono::milliseconds(300);
-        },
-        kTimeLimitSeconds);
+    const Clock::time_point lastGrowth =
+        waitUntilOutputSettles(document, std::chrono::milliseconds(300), kTimeLimitSeconds);
     probe.stop();
     const double mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpuStart;
     const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;

@@ -51,25 +51,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
-    const size_t boundaryCount = std::min<size_t>(data[0] % 16, size - 1);
-    const uint8_t* sizes = data + 1;
-    const char* stream = reinterpret_cast<const char*>(data + 1 + boundaryCount);
-    const qsizetype streamSize = qsizetype(size - 1 - boundaryCount);
-
+    const FuzzReads reads(data, size);
     Collector whole;
-    ANSIDataProcessor(&whole).processData(QByteArrayView(stream, streamSize));
+    ANSIDataProcessor(&whole).processData(reads.stream());
 
     Collector pieces;
     ANSIDataProcessor processor(&pieces);
-    qsizetype offset = 0;
-    for (size_t read = 0; offset < streamSize; ++read) {
-        const qsizetype length = boundaryCount ? 1 + sizes[read % boundaryCount] % 64 : streamSize;
-        const qsizetype take = std::min(length, streamSize - offset);
-        processor.processData(QByteArrayView(stream + offset, take));
-        offset += take;
-    }
+    reads.forEachRead([&](QByteArrayView read) { processor.processData(read); });
     if (!(whole.chunks == pieces.chunks))
         abort();
     return 0;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/session/MUDDocument.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
@@ -164,4 +165,21 @@ QString proxyRebuiltOutput(const QStringList& documents)
             text += entry.toObject().value(QStringLiteral("text")).toString();
     }
     return text;
+}
+
+BenchClock::time_point waitUntilOutputSettles(const MUDDocument& document, std::chrono::milliseconds quiet,
+                                              int limitSeconds)
+{
+    qsizetype lastLength = document.output().length();
+    BenchClock::time_point lastGrowth = BenchClock::now();
+    spinUntil(
+        [&] {
+            if (document.output().length() != lastLength) {
+                lastLength = document.output().length();
+                lastGrowth = BenchClock::now();
+            }
+            return BenchClock::now() - lastGrowth > quiet;
+        },
+        limitSeconds);
+    return lastGrowth;
 }

@@ -11,6 +11,7 @@
 #include "tests/support/doubles/NullDesktopIntegration.h"
 
 class MUDConnection;
+class MUDDocument;
 
 // What the benches that drive a whole session share: a desktop that does
 // nothing, a stored loopback connection, time figures and a bounded wait
@@ -75,6 +76,12 @@ void storeTriggers(const MUDConnection& connection, int count);
 // The output text a proxy viewer's documents rebuild: the initial buffer,
 // then every appended run; "messages" documents carry no output.
 QString proxyRebuiltOutput(const QStringList& documents);
+
+// Spins the event loop until the document's output has not grown for
+// `quiet` (what was in flight is drained) or the time limit; returns when
+// it last grew.
+BenchClock::time_point waitUntilOutputSettles(const MUDDocument& document, std::chrono::milliseconds quiet,
+                                              int limitSeconds);
 
 // Spins the event loop until `done` or the time limit; false on time-out.
 template<typename Done> bool spinUntil(Done done, int limitSeconds)
