@@ -150,7 +150,7 @@ bool ANSIDataProcessor::processData(QByteArrayView data)
     }
     m_consumedBytes = pass.p - reinterpret_cast<const uchar*>(data.data());
     closeText(pass, true);
-    if (m_state != State::Ground)
+    if (m_state != State::Ground && !isSkippingSubnegotiation())
         m_waitingServerOutput.append(reinterpret_cast<const char*>(pass.sequenceStart), pass.end - pass.sequenceStart);
 
     pass.warnings.flush();
@@ -262,7 +262,9 @@ void ANSIDataProcessor::sequenceByte(Pass& pass)
     case State::TelnetCommand:
     case State::TelnetOption:
     case State::Subnegotiation:
-    case State::SubnegotiationIac: telnetByte(pass); break;
+    case State::SubnegotiationIac:
+    case State::SubnegotiationSkip:
+    case State::SubnegotiationSkipIac: telnetByte(pass); break;
     }
     dropOverlongSequence(pass);
 }
@@ -386,6 +388,22 @@ void ANSIDataProcessor::telnetByte(Pass& pass)
             restartAtPreviousByte(pass, ANSIResultType::Telnet, State::TelnetCommand);
         }
         break;
+    case State::SubnegotiationSkip:
+        ++pass.p;
+        if (c == kIac)
+            m_state = State::SubnegotiationSkipIac;
+        break;
+    case State::SubnegotiationSkipIac:
+        if (c == kSe || c == kIac) {
+            ++pass.p;
+            m_state = c == kSe ? State::Ground : State::SubnegotiationSkip;
+        } else {
+            // Ended without IAC SE: that IAC begins the next command.
+            m_waitingServerOutput = QByteArray(1, char(kIac));
+            pass.sequenceStart = pass.p;
+            m_state = State::TelnetCommand;
+        }
+        break;
     default: break;
     }
 }
@@ -404,7 +422,7 @@ void ANSIDataProcessor::interruptSequence(Pass& pass)
 
 void ANSIDataProcessor::dropOverlongSequence(Pass& pass)
 {
-    if (m_state == State::Ground)
+    if (m_state == State::Ground || isSkippingSubnegotiation())
         return;
     const bool subnegotiation = m_state == State::Subnegotiation || m_state == State::SubnegotiationIac;
     const qsizetype cap = subnegotiation ? kMaximumSubnegotiationLength : kMaximumEscapeSequenceLength;
@@ -414,7 +432,12 @@ void ANSIDataProcessor::dropOverlongSequence(Pass& pass)
                                       : QStringLiteral("Escape sequence longer than %1 bytes dropped"),
                        QString::number(cap));
     m_waitingServerOutput.clear();
-    m_state = State::Ground;
+    // The rest of a subnegotiation is skipped up to its IAC SE: shown as
+    // text it would be a screenful of the option's data.
+    if (!subnegotiation)
+        m_state = State::Ground;
+    else
+        m_state = m_state == State::SubnegotiationIac ? State::SubnegotiationSkipIac : State::SubnegotiationSkip;
 }
 
 void ANSIDataProcessor::openText(Pass& pass)

@@ -15,13 +15,15 @@ class ANSIDataProcessorDelegate;
 // delegate in one call. A single pass over each read with explicit states;
 // a sequence, telnet command or UTF-8 character that a read cuts in two is
 // carried over, so the output does not depend on where reads end. Hostile
-// input is clamped: a sequence past its cap is dropped with a log line, and
+// input is clamped: a sequence past its cap is dropped with a log line (a
+// subnegotiation up to its IAC SE), and
 // each kind of warning is logged once per read with its count.
 // It never answers the server. Socket loop thread (one thread at a time).
 class ANSIDataProcessor {
 public:
     static constexpr qsizetype kMaximumEscapeSequenceLength = 4096;
-    static constexpr qsizetype kMaximumSubnegotiationLength = 64 * 1024;
+    // Room for a GMCP message of 1 MB, the largest any option carries.
+    static constexpr qsizetype kMaximumSubnegotiationLength = 1024 * 1024 + 64;
 
     explicit ANSIDataProcessor(ANSIDataProcessorDelegate* delegate);
 
@@ -55,6 +57,8 @@ private:
         TelnetOption, // after IAC WILL/WONT/DO/DONT
         Subnegotiation, // IAC SB body
         SubnegotiationIac, // IAC inside a subnegotiation
+        SubnegotiationSkip, // the rest of a subnegotiation past its cap
+        SubnegotiationSkipIac, // IAC inside that rest
     };
 
     // Per-read decoding context: where output goes and where the open
@@ -74,6 +78,10 @@ private:
     void interruptSequence(Pass& pass);
     // Past its cap, the open sequence is dropped.
     void dropOverlongSequence(Pass& pass);
+    bool isSkippingSubnegotiation() const
+    {
+        return m_state == State::SubnegotiationSkip || m_state == State::SubnegotiationSkipIac;
+    }
     void openText(Pass& pass);
     void closeText(Pass& pass, bool endOfRead);
     void beginSequence(Pass& pass, State state);

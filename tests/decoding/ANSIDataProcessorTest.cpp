@@ -204,6 +204,40 @@ TEST(ANSIDataProcessor, StopsAReadAfterTheTelnetCommandTheDelegateNames)
     EXPECT_EQ(describeChunks(delegate.chunks), R"(T"Hello\n" Nfffa56fff0 T"more")");
 }
 
+// A subnegotiation past its cap is dropped up to its IAC SE, however the
+// reads are cut: none of the option's data shows as text, and what follows
+// (text, or a command that ends it without IAC SE) is read as usual.
+TEST(ANSIDataProcessor, AnOverlongSubnegotiationIsSkippedToItsEnd)
+{
+    const QByteArray body(ANSIDataProcessor::kMaximumSubnegotiationLength + 100, 'x');
+    struct Row {
+        const char* name;
+        QByteArray stream;
+        const char* chunks;
+    };
+    const Row rows[] = {
+        {"ended by IAC SE", "\xff\xfa\xc9" + body + "\xff\xff" + body.left(10) + "\xff\xf0ok\r\n", R"(T"ok\n")"},
+        {"ended by another command", "\xff\xfa\xc9" + body + "\xff\xfb\x01ok", R"(Nfffb01 T"ok")"},
+    };
+    LogRecorder quiet;
+    for (const Row& row : rows) {
+        // Reads cut around every IAC after the cap, and in even slices.
+        std::vector<std::vector<QByteArray>> cuts;
+        for (qsizetype at = row.stream.indexOf('\xff', 3); at >= 0; at = row.stream.indexOf('\xff', at + 1)) {
+            for (const qsizetype cut : {at, at + 1, at + 2})
+                cuts.push_back({row.stream.left(cut), row.stream.mid(cut)});
+        }
+        std::vector<QByteArray> slices;
+        for (qsizetype offset = 0; offset < row.stream.size(); offset += 65536)
+            slices.push_back(row.stream.mid(offset, 65536));
+        cuts.push_back(slices);
+        for (const std::vector<QByteArray>& reads : cuts) {
+            EXPECT_EQ(describeChunks(normalized(decodeReads(reads))), row.chunks)
+                << row.name << ", first read of " << reads.front().size();
+        }
+    }
+}
+
 TEST(ANSIDataProcessor, ReadWithNothingToDeliverLogsNoResults)
 {
     for (const QByteArray& read :
@@ -228,8 +262,10 @@ TEST(ANSIDataProcessor, HostileSequencesAreDroppedAtTheirCap)
          "Escape sequence longer than 4096 bytes dropped"},
         {"OSC without end", "\x1b]0;" + QByteArray(5000, 'x') + "\x07ok",
          "Escape sequence longer than 4096 bytes dropped"},
-        {"subnegotiation without end", "\xff\xfa\x18" + QByteArray(70000, 'x') + "\xff\xf0ok",
-         "Telnet subnegotiation longer than 65536 bytes dropped"},
+        {"subnegotiation without end",
+         "\xff\xfa\x18" + QByteArray(ANSIDataProcessor::kMaximumSubnegotiationLength + 4000, 'x') + "\xff\xf0ok",
+         QStringLiteral("Telnet subnegotiation longer than %1 bytes dropped")
+             .arg(ANSIDataProcessor::kMaximumSubnegotiationLength)},
     };
     for (const CapRow& row : rows) {
         for (int readSize : {int(row.stream.size()), 100}) {
