@@ -17,7 +17,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QRegularExpression>
-#include <QWindow>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -199,14 +198,8 @@ int main(int argc, char** argv)
     storeTriggers(*connection);
     NullDesktopIntegration desktop;
     MUDSessionWindow window(&desktop);
-    window.resize(1000, 700);
-    window.show();
-    spinUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 10);
-    window.openConnection(connection);
-    if (!spinUntil([&] { return window.document().isConnected() && server.hasClient(); }, 10)) {
-        std::fprintf(stderr, "could not connect to the loopback server\n");
+    if (!showAndConnect(window, connection, [&] { return server.hasClient(); }))
         return 1;
-    }
     MUDDocument& document = window.document();
     const std::shared_ptr<MUDJavascriptProcessor> runtime = document.javascriptProcessor();
     runtime->setVariable(kCount, 0);

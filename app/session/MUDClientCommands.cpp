@@ -7,6 +7,7 @@
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDScriptBridge.h"
+#include "app/session/MUDSessionGMCP.h"
 #include "app/session/MUDSessionTelnet.h"
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDAlias.h"
@@ -181,6 +182,8 @@ QString MUDClientCommands::telnetListing() const
     QString text = QStringLiteral("#telnet\r\nTelnet options:\r\n");
     for (const QString& line : m_document.telnet().stateLines())
         text += line + QStringLiteral("\r\n");
+    if (m_document.telnet().isNegotiating())
+        text += m_document.gmcp().packagesLine() + QStringLiteral("\r\n");
     return text;
 }
 

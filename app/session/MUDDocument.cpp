@@ -14,6 +14,7 @@
 #include "app/session/MUDScriptBridge.h"
 #include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionReceiver.h"
+#include "app/session/MUDSessionGMCP.h"
 #include "app/session/MUDSessionSecurity.h"
 #include "app/session/MUDSessionTelnet.h"
 #include "app/session/MUDSessionTriggers.h"
@@ -60,6 +61,7 @@ MUDDocument::MUDDocument(MUDDesktopIntegration* desktop, QObject* parent)
     , m_timers(std::make_unique<MUDCommandTimers>(m_scriptBridge.get()))
     , m_security(std::make_unique<MUDSessionSecurity>(*this))
     , m_telnet(std::make_unique<MUDSessionTelnet>(*this))
+    , m_gmcp(std::make_unique<MUDSessionGMCP>(*this))
     , m_clock(secondsSince1970)
 {
     m_notificationConnection =
@@ -192,7 +194,9 @@ void MUDDocument::connectToServer()
 
     setPasswordMode(false);
     replaceSocket(std::make_shared<MUDSocket>(m_connection));
-    m_receiver->attach(m_mudSocket, m_telnet->startConnection(m_mudSocket));
+    std::shared_ptr<MUDTelnetNegotiator> negotiator = m_telnet->startConnection(m_mudSocket);
+    m_gmcp->startConnection(negotiator);
+    m_receiver->attach(m_mudSocket, std::move(negotiator));
     m_mudSocket->connect();
 }
 

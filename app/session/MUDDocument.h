@@ -34,6 +34,7 @@ class MUDScriptBridge;
 class MUDSessionProxyBridge;
 class MUDSessionReceiver;
 class MUDSessionSecurity;
+class MUDSessionGMCP;
 class MUDSessionTelnet;
 class MUDSocket;
 class MUDSessionTriggers;
@@ -175,6 +176,8 @@ public:
     MUDSessionSecurity& security() const { return *m_security; }
     // The telnet options of the current connection.
     MUDSessionTelnet& telnet() const { return *m_telnet; }
+    // GMCP for scripts and triggers.
+    MUDSessionGMCP& gmcp() const { return *m_gmcp; }
 
     bool captureOutput() const { return m_captureOutput; }
     void setCaptureOutput(bool capture) { m_captureOutput = capture; }
@@ -235,6 +238,7 @@ private:
     std::unique_ptr<MUDCommandTimers> m_timers;
     std::unique_ptr<MUDSessionSecurity> m_security;
     std::unique_ptr<MUDSessionTelnet> m_telnet;
+    std::unique_ptr<MUDSessionGMCP> m_gmcp;
     MUDCommandInput* m_commandInput = nullptr;
     MUDOutputModel m_output;
 

@@ -3,6 +3,7 @@
 #include "app/session/MUDCommandPipeline.h"
 #include "app/session/MUDDesktopIntegration.h"
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionGMCP.h"
 #include "app/session/MUDSpeaker.h"
 #include "core/CVLogHelper.h"
 #include "core/CVOperationQueue.h"
@@ -129,6 +130,12 @@ void MUDScriptBridge::javascriptProcessorSpeak(MUDJavascriptProcessor*, const QS
 void MUDScriptBridge::javascriptProcessorStopSpeaking(MUDJavascriptProcessor*)
 {
     MUDSpeaker::sharedInstance().stop();
+}
+
+bool MUDScriptBridge::javascriptProcessorSendGMCP(MUDJavascriptProcessor*, const QString& package,
+                                                  const QJsonValue& value)
+{
+    return m_document.gmcp().send(package, value);
 }
 
 void MUDScriptBridge::javascriptProcessorSetStatus(MUDJavascriptProcessor*, const QString& text)

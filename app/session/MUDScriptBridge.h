@@ -52,6 +52,8 @@ public:
     void javascriptProcessorSetStatus(MUDJavascriptProcessor* processor, const QString& text) override;
     void javascriptProcessorSpeak(MUDJavascriptProcessor* processor, const QString& text) override;
     void javascriptProcessorStopSpeaking(MUDJavascriptProcessor* processor) override;
+    bool javascriptProcessorSendGMCP(MUDJavascriptProcessor* processor, const QString& package,
+                                     const QJsonValue& value) override;
 
     void MUDTimerRequestsCommand(MUDTimer* timer, const QString& command) override;
 

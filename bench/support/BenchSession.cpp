@@ -5,11 +5,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 
 #include "app/session/MUDDocument.h"
+#include "app/session/MUDSessionWindow.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/storage/MUDPreservation.h"
@@ -111,13 +113,14 @@ BenchDataFolder::BenchDataFolder()
     qputenv("QUARROW_DATA_DIR", m_folder.path().toLocal8Bit());
 }
 
-std::shared_ptr<MUDConnection> storedConnection(quint16 port)
+std::shared_ptr<MUDConnection> storedConnection(quint16 port, bool negotiatesTelnetOptions)
 {
     MUDConnection draft;
     auto copy = std::make_shared<MUDConnection>();
     copy->setTitle(QStringLiteral("Flood"));
     copy->setHost(QStringLiteral("127.0.0.1"));
     copy->setPort(port);
+    copy->setNegotiatesTelnetOptions(negotiatesTelnetOptions);
     draft.setModifiedInstance(copy);
     MUDPreservation::saveConnection(draft);
     for (const std::shared_ptr<MUDConnection>& connection : MUDPreservation::loadConnections())
@@ -125,6 +128,19 @@ std::shared_ptr<MUDConnection> storedConnection(quint16 port)
             return connection;
     std::fprintf(stderr, "could not store the connection\n");
     return nullptr;
+}
+
+bool showAndConnect(MUDSessionWindow& window, const std::shared_ptr<MUDConnection>& connection,
+                    const std::function<bool()>& serverHasClient)
+{
+    window.resize(1000, 700);
+    window.show();
+    spinUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 10);
+    window.openConnection(connection);
+    if (spinUntil([&] { return window.document().isConnected() && serverHasClient(); }, 10))
+        return true;
+    std::fprintf(stderr, "could not connect to the loopback server\n");
+    return false;
 }
 
 void storeTriggers(const MUDConnection& connection, int count)

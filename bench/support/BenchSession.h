@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 class MUDConnection;
 class MUDDocument;
+class MUDSessionWindow;
 
 // What the benches that drive a whole session share: a desktop that does
 // nothing, a stored loopback connection, time figures and a bounded wait
@@ -68,10 +70,16 @@ private:
 
 // Stores a connection "Flood" to 127.0.0.1:`port` in the data folder and
 // returns it as loaded back (null, said on standard error, when storing failed).
-std::shared_ptr<MUDConnection> storedConnection(quint16 port);
+std::shared_ptr<MUDConnection> storedConnection(quint16 port, bool negotiatesTelnetOptions = false);
 // Stores `count` triggers as a player might keep them: two match every
 // flood line, the rest (plain text and expressions) never do.
 void storeTriggers(const MUDConnection& connection, int count);
+
+// Shows `window` at 1000 x 700, opens `connection` in it and waits until
+// the session is connected and `serverHasClient` says so (said on standard
+// error when it does not happen within 10 s).
+bool showAndConnect(MUDSessionWindow& window, const std::shared_ptr<MUDConnection>& connection,
+                    const std::function<bool()>& serverHasClient);
 
 // The output text a proxy viewer's documents rebuild: the initial buffer,
 // then every appended run; "messages" documents carry no output.

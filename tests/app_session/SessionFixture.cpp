@@ -43,11 +43,11 @@ std::shared_ptr<MUDConnection> SessionFixture::storedConnection(const QString& t
 }
 
 void SessionFixture::storeTrigger(const MUDConnection& connection, const QString& title, const QString& matchString,
-                                  const QString& action)
+                                  const QString& action, int32_t matchType)
 {
     auto trigger = std::make_shared<MUDTrigger>();
     trigger->setTitle(title);
-    trigger->setMatchType(MUDTrigger::kMatchPlainText);
+    trigger->setMatchType(matchType);
     trigger->setMatchString(matchString);
     trigger->setAction(action);
     trigger->setIsNew(true);

@@ -33,9 +33,9 @@ protected:
     // A connection stored under `title` that points at the loopback server.
     std::shared_ptr<MUDConnection> storedConnection(const QString& title, const QString& user = {},
                                                     const QString& password = {}, const QString& loginScript = {});
-    // Stores a plain-text trigger for `connection` that runs `action`.
+    // Stores a trigger for `connection` that runs `action` (plain text unless `matchType` says otherwise).
     void storeTrigger(const MUDConnection& connection, const QString& title, const QString& matchString,
-                      const QString& action);
+                      const QString& action, int32_t matchType = 0);
     // Stores a keyword alias for `connection` that runs `action`, and reloads
     // the connection's aliases.
     void storeAlias(MUDConnection& connection, const QString& title, const QString& matchString, const QString& action,
