@@ -15,6 +15,7 @@
 #include "engine/connection/MUDTelnetNegotiator.h"
 #include "engine/connection/MUDTelnetWindowSize.h"
 #include "engine/decoding/ANSIDataProcessorResults.h"
+#include "engine/decoding/MUDTextEncoding.h"
 #include "engine/storage/MUDUserSettings.h"
 
 MUDSessionTelnet::MUDSessionTelnet(MUDDocument& document)
@@ -33,6 +34,7 @@ MUDSessionTelnet::~MUDSessionTelnet()
 std::shared_ptr<MUDTelnetNegotiator> MUDSessionTelnet::startConnection(const std::shared_ptr<MUDSocket>& socket)
 {
     m_negotiator.reset();
+    m_utf8Agreed = false;
     const std::shared_ptr<MUDConnection> connection = m_document.connection();
     if (!connection || !connection->negotiatesTelnetOptions())
         return nullptr;
@@ -88,6 +90,9 @@ MUDTelnetTerminalType::Capabilities MUDSessionTelnet::capabilities() const
     capabilities.proxy = proxy && proxy->viewerCount() > 0;
     const std::shared_ptr<MUDConnection> connection = m_document.connection();
     capabilities.secure = connection && connection->isSecure();
+    // A connection reading another encoding must not tell the server to send UTF-8.
+    capabilities.utf8 = m_utf8Agreed || !connection ||
+                        connection->textEncoding().compare(MUDTextEncoding::UTF8, Qt::CaseInsensitive) == 0;
     return capabilities;
 }
 
@@ -113,6 +118,8 @@ bool MUDSessionTelnet::endsPrompt(const ANSIDataProcessorResults& results) const
 void MUDSessionTelnet::charsetAgreed(const QString& charset)
 {
     CVLog(QStringLiteral("MUDSessionTelnet - the server sends %1").arg(charset));
+    m_utf8Agreed = true;
+    refreshCapabilities();
 }
 
 QStringList MUDSessionTelnet::stateLines() const

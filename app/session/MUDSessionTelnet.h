@@ -59,6 +59,8 @@ private:
     std::shared_ptr<MUDTelnetNegotiator> m_negotiator;
     int m_columns = 80;
     int m_rows = 24;
+    // The server agreed to UTF-8 on this connection, whatever its encoding.
+    bool m_utf8Agreed = false;
     // Receiver of the settings' and the session's signals; goes first.
     QObject m_signals;
 };

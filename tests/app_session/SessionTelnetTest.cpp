@@ -89,6 +89,27 @@ TEST_F(SessionTelnetTest, TheTerminalTypeCycleEndsInWhatTheSessionCanDo)
         << "screen reader (64) while speech is on";
 }
 
+// A connection reading Latin-1 must not claim UTF-8 in MTTS until the
+// server agrees to UTF-8 through CHARSET.
+TEST_F(SessionTelnetTest, TheTerminalTypeClaimsUtf8OnlyWhenTheConnectionReadsIt)
+{
+    std::shared_ptr<MUDConnection> connection = storedConnection(QStringLiteral("Latin"));
+    connection->setNegotiatesTelnetOptions(true);
+    connection->setTextEncoding(QStringLiteral("ISO-8859-1"));
+    connectSession(connection);
+    const QByteArray send = subnegotiation(Option::TerminalType, "\x01");
+    m_server.send(command(Do, Option::TerminalType) + send + send + send);
+    ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == 3; }));
+    EXPECT_EQ(m_telnet.subnegotiations(Option::TerminalType).last(), QByteArray("\0MTTS 265", 9))
+        << "269 less UTF-8 (4)";
+
+    m_server.send(command(Will, Option::Charset) + subnegotiation(Option::Charset, "\x01;UTF-8"));
+    ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::Charset).size() == 1; }));
+    m_server.send(send);
+    ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == 4; }));
+    EXPECT_EQ(m_telnet.subnegotiations(Option::TerminalType).last(), QByteArray("\0MTTS 269", 9));
+}
+
 // A server that asks again each time it is answered (or refused) would
 // make a naive client answer forever.
 TEST_F(SessionTelnetTest, AServerRepeatingItsRequestsGetsOneAnswerEach)
