@@ -1,6 +1,7 @@
 #include "SessionFixture.h"
 #include "TelnetTestServer.h"
 #include "app/session/MUDClientCommands.h"
+#include "app/session/MUDSessionTelnet.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDTelnet.h"
@@ -105,6 +106,8 @@ TEST_F(SessionTelnetTest, TheTerminalTypeClaimsUtf8OnlyWhenTheConnectionReadsIt)
 
     m_server.send(command(Will, Option::Charset) + subnegotiation(Option::Charset, "\x01;UTF-8"));
     ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::Charset).size() == 1; }));
+    // The agreement reaches the session on the main thread after the reply.
+    ASSERT_TRUE(waitUntil([&] { return m_document->telnet().capabilities().utf8; }));
     m_server.send(send);
     ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == 4; }));
     EXPECT_EQ(m_telnet.subnegotiations(Option::TerminalType).last(), QByteArray("\0MTTS 269", 9));
