@@ -247,6 +247,10 @@ int main(int argc, char** argv)
     latency.print("during the flood");
     cpu.print("during the flood", seconds);
     std::printf("peak resident memory: %.0f MB\n", peakResidentMegabytes());
+    // The steady clock is CLOCK_MONOTONIC: profile only the flood with
+    // perf record -k CLOCK_MONOTONIC ..., then perf report --time <window>.
+    const double floodStart = std::chrono::duration<double>(start.time_since_epoch()).count();
+    std::printf("flood window (CLOCK_MONOTONIC s): %.6f,%.6f\n", floodStart, floodStart + seconds);
     printLoad();
     document.close();
     return counted == expected ? 0 : 1;

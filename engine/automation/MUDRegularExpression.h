@@ -51,6 +51,7 @@ public:
     QList<MUDRegularExpressionMatch> matchesInLines(const MUDSearchText& text, CVRange range) const;
 
     int numberOfCaptureGroups() const { return m_groupCount; }
+    const MUDRegularExpressionPrefilter& prefilter() const { return m_prefilter; }
     QString pattern() const { return m_pattern; }
 
 private:

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-MUDSearchText::MUDSearchText(const QString& text)
+#include "engine/automation/MUDLiteralSet.h"
+
+MUDSearchText::MUDSearchText(const QString& text, const Literals& literals)
     : m_text(text)
 {
     m_folded.resize(text.size());
@@ -14,6 +16,28 @@ MUDSearchText::MUDSearchText(const QString& text)
             m_nonAscii.push_back(i);
         folded[i] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
     }
+    m_foldedFound = findAll(literals.ignoringCase, m_folded);
+    m_exactFound = findAll(literals.exact, m_text);
+}
+
+MUDSearchText::~MUDSearchText() = default;
+
+MUDSearchText::Found MUDSearchText::findAll(const std::shared_ptr<const MUDLiteralSet>& set, const QString& text)
+{
+    if (!set)
+        return {};
+    return {set, set->occurrences(text)};
+}
+
+std::optional<qsizetype> MUDSearchText::lookUp(const Found& found, QStringView literal, qsizetype from, qsizetype to)
+{
+    const qsizetype index = found.set ? found.set->indexOf(literal) : -1;
+    if (index < 0)
+        return std::nullopt;
+    const std::vector<qsizetype>& starts = found.starts[size_t(index)];
+    const auto it = std::lower_bound(starts.begin(), starts.end(), from);
+    // Later occurrences start later, so they end past `to` too.
+    return it != starts.end() && *it + literal.size() <= to ? *it : qsizetype(-1);
 }
 
 qsizetype MUDSearchText::firstNonAscii(qsizetype from) const
@@ -28,9 +52,13 @@ qsizetype MUDSearchText::find(QStringView literal, bool caseInsensitive, qsizety
     to = std::min(to, m_text.size());
     if (from >= to)
         return -1;
-    const QStringView searched = QStringView(caseInsensitive ? m_folded : m_text).sliced(from, to - from);
-    const qsizetype found = searched.indexOf(literal);
-    qsizetype result = found < 0 ? to : from + found;
+    std::optional<qsizetype> found = lookUp(caseInsensitive ? m_foldedFound : m_exactFound, literal, from, to);
+    if (!found) {
+        const qsizetype inside =
+            QStringView(caseInsensitive ? m_folded : m_text).sliced(from, to - from).indexOf(literal);
+        found = inside < 0 ? -1 : from + inside;
+    }
+    qsizetype result = *found < 0 ? to : *found;
     if (caseInsensitive)
         result = std::min(result, firstNonAscii(from));
     return result < to ? result : -1;

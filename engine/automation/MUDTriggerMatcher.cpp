@@ -57,6 +57,21 @@ qsizetype nextLineStart(const QString& text, qsizetype location, qsizetype limit
     return feed < 0 ? limit + 1 : feed + 1;
 }
 
+// Ignoring case, an ASCII pattern over ASCII text is found exactly in the
+// pass's lower-cased copy, a much quicker search than folding both. Empty
+// when that does not apply.
+QString lowerAsciiPattern(const MUDTrigger& trigger)
+{
+    const QString pattern = trigger.matchString();
+    const bool ascii = std::all_of(pattern.cbegin(), pattern.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    return !trigger.caseSpecific() && ascii ? pattern.toLower() : QString();
+}
+
+std::shared_ptr<MUDRegularExpression> compiledExpression(const MUDTrigger& trigger)
+{
+    return std::static_pointer_cast<MUDRegularExpression>(trigger.compiledRegex());
+}
+
 bool isValidRange(const CVAttributedString& text, CVRange range)
 {
     return !range.isNotFound() && range.location >= 0 && range.length >= 0 && text.length() >= range.length &&
@@ -95,20 +110,18 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processPlainTrigger(const std::sha
         return {};
     const QString& string = text.string();
     const QString pattern = trigger->matchString();
-    const Qt::CaseSensitivity sensitivity = trigger->caseSpecific() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    // Ignoring case, an ASCII pattern over ASCII text is found exactly in
-    // the pass's lower-cased copy, a much quicker search than folding both.
-    const bool asciiPattern = std::all_of(pattern.cbegin(), pattern.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    const QString lowerPattern = sensitivity == Qt::CaseInsensitive && asciiPattern ? pattern.toLower() : QString();
+    const QString lowerPattern = lowerAsciiPattern(*trigger);
     Matches matches{QList<MUDTriggerProcessObject>(), std::nullopt};
     qsizetype from = targetRange.location;
     while (from <= targetRange.end()) {
         qsizetype location;
-        if (!lowerPattern.isEmpty() && search.isAscii(from, targetRange.end())) {
+        if (trigger->caseSpecific()) {
+            location = search.find(pattern, false, from, targetRange.end());
+        } else if (!lowerPattern.isEmpty() && search.isAscii(from, targetRange.end())) {
             location = search.find(lowerPattern, true, from, targetRange.end());
         } else {
             const qsizetype found =
-                QStringView(string).mid(from, targetRange.end() - from).indexOf(pattern, 0, sensitivity);
+                QStringView(string).mid(from, targetRange.end() - from).indexOf(pattern, 0, Qt::CaseInsensitive);
             location = found < 0 ? -1 : from + found;
         }
         if (location < 0)
@@ -133,7 +146,7 @@ MUDTriggerMatcher::Matches MUDTriggerMatcher::processRegexTrigger(const std::sha
                                                                   const MUDSearchText& search, CVRange targetRange,
                                                                   qsizetype offset, Scope scope)
 {
-    auto expression = std::static_pointer_cast<MUDRegularExpression>(trigger->compiledRegex());
+    auto expression = compiledExpression(*trigger);
     if (!expression) {
         int options = MUDRegularExpression::AnchorsMatchLines | MUDRegularExpression::DotMatchesLineSeparators;
         if (!trigger->caseSpecific())
@@ -206,6 +219,28 @@ bool MUDTriggerMatcher::packageMatches(QStringView pattern, QStringView package)
     if (pattern.isEmpty() || !package.startsWith(pattern, Qt::CaseInsensitive))
         return false;
     return package.size() == pattern.size() || package.at(pattern.size()) == u'.';
+}
+
+void MUDTriggerMatcher::collectLiterals(const QList<std::shared_ptr<MUDTrigger>>& triggers, QStringList* ignoringCase,
+                                        QStringList* exact)
+{
+    for (const auto& trigger : triggers) {
+        if (trigger->matchString().isEmpty())
+            continue;
+        if (trigger->matchType() == MUDTrigger::kMatchPlainText) {
+            if (trigger->caseSpecific())
+                exact->append(trigger->matchString());
+            else if (const QString lower = lowerAsciiPattern(*trigger); !lower.isEmpty())
+                ignoringCase->append(lower);
+        } else if (trigger->matchType() == MUDTrigger::kMatchRegularExpression) {
+            // Expressions are compiled by their first search; until then
+            // their literals are simply searched for one by one.
+            if (const auto expression = compiledExpression(*trigger)) {
+                const MUDRegularExpressionPrefilter& prefilter = expression->prefilter();
+                (prefilter.caseInsensitive() ? ignoringCase : exact)->append(prefilter.requiredLiterals());
+            }
+        }
+    }
 }
 
 CVRange MUDTriggerMatcher::attributedStringLoggingRange(const CVAttributedString& text)

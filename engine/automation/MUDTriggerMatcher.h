@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -59,6 +60,13 @@ public:
     // parts only and without regard to case: "Char" and "char.vitals"
     // match "Char.Vitals", "Char.Vit" and "Charm" do not.
     static bool packageMatches(QStringView pattern, QStringView package);
+
+    // The literals a search for `triggers` asks its MUDSearchText for, so
+    // that one pass can find them all beforehand: plain texts (lower-cased
+    // when ignoring case) and what compiled expressions require, each into
+    // the list of its case rule.
+    static void collectLiterals(const QList<std::shared_ptr<MUDTrigger>>& triggers, QStringList* ignoringCase,
+                                QStringList* exact);
 
     // The first run carrying the user-command attribute, or {NotFound, NotFound}.
     static CVRange attributedStringLoggingRange(const CVAttributedString& text);

@@ -9,7 +9,7 @@
 #include "core/MachTimer.h"
 #include "engine/automation/MUDJavascriptActionSource.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
-#include "engine/automation/MUDSearchText.h"
+#include "engine/automation/MUDLiteralSet.h"
 #include "engine/automation/MUDTrigger.h"
 #include "engine/automation/MUDTriggerMatcher.h"
 
@@ -125,7 +125,7 @@ void MUDTriggerProcessor::matchEveryLine(const QList<std::shared_ptr<MUDTrigger>
                                          const std::shared_ptr<MachTimer>& stopwatch,
                                          const std::shared_ptr<MUDTriggerBacklog::Share>& share)
 {
-    const MUDSearchText search(text.string());
+    const MUDSearchText search(text.string(), everyLineLiterals(candidates));
     const CVRange searched{context, text.length() - context};
     QList<MUDTriggerProcessObject> objects;
     for (const auto& trigger : candidates) {
@@ -148,6 +148,20 @@ void MUDTriggerProcessor::matchEveryLine(const QList<std::shared_ptr<MUDTrigger>
                      [](const auto& a, const auto& b) { return a.range.location < b.range.location; });
     std::shared_ptr<MUDTriggerBacklog::Share> scriptShare = holdBacklog(0, objects.size());
     runScripts(std::move(objects), commandIndex, stopwatch, scriptShare);
+}
+
+MUDSearchText::Literals MUDTriggerProcessor::everyLineLiterals(const QList<std::shared_ptr<MUDTrigger>>& candidates)
+{
+    QStringList ignoringCase;
+    QStringList exact;
+    MUDTriggerMatcher::collectLiterals(candidates, &ignoringCase, &exact);
+    if (!m_everyLineLiterals.ignoringCase || ignoringCase != m_everyLineIgnoringCase || exact != m_everyLineExact) {
+        m_everyLineLiterals = {std::make_shared<const MUDLiteralSet>(ignoringCase),
+                               std::make_shared<const MUDLiteralSet>(exact)};
+        m_everyLineIgnoringCase = std::move(ignoringCase);
+        m_everyLineExact = std::move(exact);
+    }
+    return m_everyLineLiterals;
 }
 
 void MUDTriggerProcessor::processGMCPMessage(const MUDGMCPMessage& message, quint64 commandIndex)

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/CVRange.h"
+#include "engine/automation/MUDSearchText.h"
 #include "engine/automation/MUDTriggerBacklog.h"
 #include "engine/automation/MUDTriggerProcessObject.h"
 
@@ -94,6 +95,9 @@ private:
                         qsizetype offset, qsizetype context, qsizetype newFrom, quint64 commandIndex,
                         const std::shared_ptr<MachTimer>& stopwatch,
                         const std::shared_ptr<MUDTriggerBacklog::Share>& share);
+    // The literals of `candidates` as sets searched in one pass, made again
+    // only when the literals change. Match queue only.
+    MUDSearchText::Literals everyLineLiterals(const QList<std::shared_ptr<MUDTrigger>>& candidates);
     // A share of the backlog, when one counts this processor's work.
     std::shared_ptr<MUDTriggerBacklog::Share> holdBacklog(qsizetype characters, qsizetype scripts);
     // The enabled triggers whose script is not waiting for server data.
@@ -112,6 +116,11 @@ private:
     std::unique_ptr<CVOperationQueue> m_processQueue;
     std::unique_ptr<CVOperationQueue> m_everyLineMatchQueue;
     std::shared_ptr<MUDTriggerBacklog> m_backlog;
+    // The last every-line literal sets and the lists they were made from;
+    // match queue only.
+    QStringList m_everyLineIgnoringCase;
+    QStringList m_everyLineExact;
+    MUDSearchText::Literals m_everyLineLiterals;
     mutable QMutex m_lock;
     QList<std::shared_ptr<MUDTrigger>> m_triggers;
     QHash<const void*, qsizetype> m_lastProcessLookup;

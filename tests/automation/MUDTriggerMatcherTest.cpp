@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "TriggerTestSupport.h"
 #include "core/CVAttributedString.h"
+#include "engine/automation/MUDLiteralSet.h"
 #include "engine/automation/MUDSearchText.h"
 #include "engine/automation/MUDTrigger.h"
 
@@ -141,12 +142,25 @@ TEST_F(MUDTriggerMatcherTest, MatchedUpToPositions)
 // Every-line scope, as the "match every line" preference uses it.
 TEST_F(MUDTriggerMatcherTest, EveryLineScope)
 {
+    // Each search runs twice: literal by literal, and (once the first run
+    // compiled the expression) with the trigger's literals found beforehand
+    // in one pass, as every-line passes prepare them. Both must agree.
     const auto everyLine = [](const std::shared_ptr<MUDTrigger>& trigger, const QString& text, qsizetype from = 0) {
         const CVAttributedString string = output(text);
-        const MUDSearchText search(string.string());
-        return MUDTriggerMatcher::matchTrigger(trigger, string, search, {from, string.length() - from}, 1000,
-                                               MUDTriggerMatcher::Scope::EveryLine)
-            .objects;
+        const auto match = [&](const MUDSearchText& search) {
+            return MUDTriggerMatcher::matchTrigger(trigger, string, search, {from, string.length() - from}, 1000,
+                                                   MUDTriggerMatcher::Scope::EveryLine)
+                .objects;
+        };
+        const auto oneByOne = match(MUDSearchText(string.string()));
+        QStringList ignoringCase;
+        QStringList exact;
+        MUDTriggerMatcher::collectLiterals({trigger}, &ignoringCase, &exact);
+        EXPECT_FALSE(ignoringCase.isEmpty() && exact.isEmpty()) << "every trigger here has a literal";
+        const auto prepared = match(MUDSearchText(string.string(), {std::make_shared<const MUDLiteralSet>(ignoringCase),
+                                                                    std::make_shared<const MUDLiteralSet>(exact)}));
+        EXPECT_EQ(locations(prepared), locations(oneByOne)) << qPrintable(text);
+        return oneByOne;
     };
     EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("orc")}),
                                   QStringLiteral("an orc, an orc\r\nno\r\norc\r\nan ORC"))),
@@ -156,6 +170,13 @@ TEST_F(MUDTriggerMatcherTest, EveryLineScope)
                                   QStringLiteral("an orc\norc\n orc\norc"))),
               (QList<qsizetype>{1007, 1016}))
         << "plain from the start of a line";
+    EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("Orc"), MUDTrigger::kMatchPlainText, false, true}),
+                                  QStringLiteral("an orc\nan Orc, Orc\nORC Orc"))),
+              (QList<qsizetype>{1010, 1023}))
+        << "plain with case: exact occurrences only";
+    EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("orc")}), QStringLiteral("an \u00f6rc\nthe ORC\n"))),
+              (QList<qsizetype>{1011}))
+        << "plain ignoring case, over text with characters outside ASCII";
     EXPECT_EQ(locations(everyLine(makeTrigger({QStringLiteral("orc"), MUDTrigger::kMatchPlainText, true}),
                                   QStringLiteral("xorc\norc"), 1)),
               (QList<qsizetype>{1005}))
