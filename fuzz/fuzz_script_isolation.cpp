@@ -62,7 +62,7 @@ Outcome run(MUDJavascriptContext& context, const QString& script, Path path)
 {
     Outcome outcome;
     context.setHandler([&outcome](int index, const MUDJavascriptArguments& arguments) {
-        outcome.calls.append(QString::number(index) + QLatin1Char(':') + arguments.texts.join(QChar(0x1f)));
+        outcome.calls.append(QString::number(index) + QLatin1Char(':') + arguments.texts().join(QChar(0x1f)));
         return QVariant();
     });
     QElapsedTimer clock;

@@ -8,13 +8,14 @@ namespace {
 
 const QString kRestKey = QStringLiteral("\\x");
 
+// A key and its value, both kept by the caller's parameters.
 struct Replacement {
-    QString key;
-    QString quotedKey;
-    QString bare;
-    QString quoted;
-    bool hasQuotedForm;
-    bool dropsPrecedingSpace;
+    const QString* key;
+    const QString* value;
+    // A value of one or two characters is substituted bare even between
+    // quotes.
+    bool hasQuotedForm() const { return value->size() > 2; }
+    bool dropsPrecedingSpace() const { return value->isEmpty() || value->startsWith(QLatin1Char(' ')); }
 };
 
 QString bareValue(QString value)
@@ -24,6 +25,12 @@ QString bareValue(QString value)
     return value;
 }
 
+// Whether `text` holds `key` between single quotes at its start.
+bool startsWithQuotedKey(QStringView text, const QString& key)
+{
+    return text.size() >= key.size() + 2 && text.front() == QLatin1Char('\'') && text.sliced(1).startsWith(key) &&
+           text.at(key.size() + 1) == QLatin1Char('\'');
+}
 }
 
 QString MUDJavascriptParameterSubstitution::quotedLiteralBody(const QString& value)
@@ -79,24 +86,18 @@ QString MUDJavascriptParameterSubstitution::replace(const QString& text,
                     [](const QString& key) { return key.isEmpty() || key.startsWith(QLatin1Char('\\')); });
     if (keysBeginWithBackslash && !text.contains(QLatin1Char('\\')))
         return text;
-    MUDScriptParameters values = *parameters;
-    if (!values.contains(kRestKey))
-        values.insert(kRestKey, QString());
-
-    // Longest key first, so \10 wins over its prefix \1.
+    // Longest key first, so \10 wins over its prefix \1. Values are put in
+    // their written forms only where their key occurs.
+    static const QString noValue;
     std::vector<Replacement> replacements;
-    for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        if (it.key().isEmpty())
-            continue;
-        const QString& value = it.value();
-        replacements.push_back({it.key(), QLatin1Char('\'') + it.key() + QLatin1Char('\''), bareValue(value),
-                                quotedValues == QuotedValues::Blank
-                                    ? QStringLiteral("''")
-                                    : QLatin1Char('\'') + quotedLiteralBody(value) + QLatin1Char('\''),
-                                value.size() > 2, value.isEmpty() || value.startsWith(QLatin1Char(' '))});
+    for (auto it = parameters->cbegin(); it != parameters->cend(); ++it) {
+        if (!it.key().isEmpty())
+            replacements.push_back({&it.key(), &it.value()});
     }
+    if (!parameters->contains(kRestKey))
+        replacements.push_back({&kRestKey, &noValue});
     std::stable_sort(replacements.begin(), replacements.end(),
-                     [](const Replacement& a, const Replacement& b) { return a.key.size() > b.key.size(); });
+                     [](const Replacement& a, const Replacement& b) { return a.key->size() > b.key->size(); });
 
     // One pass over the original text: inserted values are never searched
     // again, so server text inside a value can never turn into a key.
@@ -105,45 +106,38 @@ QString MUDJavascriptParameterSubstitution::replace(const QString& text,
     const QStringView source(text);
     qsizetype i = 0;
     while (i < source.size()) {
-        const QStringView rest = source.mid(i);
+        const QStringView rest = source.sliced(i);
         if (keysBeginWithBackslash && rest.front() != QLatin1Char('\\') && rest.front() != QLatin1Char('\'')) {
+            // Up to the next character that may begin a key, in one piece.
+            qsizetype run = 1;
+            while (run < rest.size() && rest.at(run) != QLatin1Char('\\') && rest.at(run) != QLatin1Char('\''))
+                ++run;
+            result += rest.first(run);
+            i += run;
+            continue;
+        }
+        const auto quoted = std::find_if(replacements.cbegin(), replacements.cend(), [&](const Replacement& r) {
+            return r.hasQuotedForm() && startsWithQuotedKey(rest, *r.key);
+        });
+        if (quoted != replacements.cend()) {
+            if (quotedValues == QuotedValues::Blank)
+                result += QLatin1String("''");
+            else
+                result += QLatin1Char('\'') + quotedLiteralBody(*quoted->value) + QLatin1Char('\'');
+            i += quoted->key->size() + 2;
+            continue;
+        }
+        const auto bare = std::find_if(replacements.cbegin(), replacements.cend(),
+                                       [&](const Replacement& r) { return rest.startsWith(*r.key); });
+        if (bare == replacements.cend()) {
             result += rest.front();
             ++i;
             continue;
         }
-        const Replacement* found = nullptr;
-        bool quotedForm = false;
-        if (rest.front() == QLatin1Char('\'')) {
-            for (const Replacement& r : replacements) {
-                if (r.hasQuotedForm && rest.startsWith(r.quotedKey)) {
-                    found = &r;
-                    quotedForm = true;
-                    break;
-                }
-            }
-        }
-        if (!found) {
-            for (const Replacement& r : replacements) {
-                if (rest.startsWith(r.key)) {
-                    found = &r;
-                    break;
-                }
-            }
-        }
-        if (!found) {
-            result += rest.front();
-            ++i;
-            continue;
-        }
-        if (quotedForm) {
-            result += found->quoted;
-            i += found->quotedKey.size();
-            continue;
-        }
-        if (found->dropsPrecedingSpace && result.endsWith(QLatin1Char(' ')))
+        if (bare->dropsPrecedingSpace() && result.endsWith(QLatin1Char(' ')))
             result.chop(1);
-        result += found->bare;
-        i += found->key.size();
+        result += bareValue(*bare->value);
+        i += bare->key->size();
     }
     return result;
 }

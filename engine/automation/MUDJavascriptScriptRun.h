@@ -10,7 +10,7 @@
 #include "engine/automation/MUDJavascriptParameterSubstitution.h"
 
 class MUDJavascriptActionSource;
-struct MUDJavascriptArguments;
+class MUDJavascriptArguments;
 class MUDJavascriptContext;
 class MUDJavascriptProcessor;
 

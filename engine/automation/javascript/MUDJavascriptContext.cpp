@@ -31,6 +31,24 @@ JSValueRef globalProperty(JSGlobalContextRef context, const QString& name)
 
 }
 
+QVariant MUDJavascriptArguments::value(qsizetype index) const
+{
+    return index >= 0 && index < m_count ? MUDJavascriptValue::toVariant(m_context, m_arguments[index]) : QVariant();
+}
+
+QString MUDJavascriptArguments::text(qsizetype index) const
+{
+    return index >= 0 && index < m_count ? MUDJavascriptValue::toText(m_context, m_arguments[index]) : QString();
+}
+
+QStringList MUDJavascriptArguments::texts() const
+{
+    QStringList all;
+    for (qsizetype i = 0; i < m_count; ++i)
+        all.append(text(i));
+    return all;
+}
+
 MUDJavascriptContext::MUDJavascriptContext(MUDJavascriptContextGroup& group)
     : m_group(group)
 {

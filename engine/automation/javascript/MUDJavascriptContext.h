@@ -12,14 +12,29 @@ class MUDJavascriptContextGroup;
 
 // The arguments of one call from a script into a group function, each as a
 // plain value and as JavaScript's own text form (String(value): an array
-// gives its elements joined by commas, null gives "null").
-struct MUDJavascriptArguments {
-    QVariantList values;
-    QStringList texts;
+// gives its elements joined by commas, null gives "null"). Each form is made
+// when asked for, so a function that reads only some of them converts only
+// those. Valid only while the call lasts.
+class MUDJavascriptArguments {
+public:
+    MUDJavascriptArguments(const OpaqueJSContext* context, const OpaqueJSValue* const* arguments, qsizetype count)
+        : m_context(context)
+        , m_arguments(arguments)
+        , m_count(count)
+    {
+    }
 
-    QVariant value(qsizetype index) const { return values.value(index); }
+    qsizetype size() const { return m_count; }
+    // A missing argument reads as undefined (an invalid QVariant).
+    QVariant value(qsizetype index) const;
     // A missing argument reads as the empty string, as String() does.
-    QString text(qsizetype index = 0) const { return texts.value(index); }
+    QString text(qsizetype index = 0) const;
+    QStringList texts() const;
+
+private:
+    const OpaqueJSContext* m_context;
+    const OpaqueJSValue* const* m_arguments;
+    qsizetype m_count;
 };
 
 // One fresh JavaScript global context in a group, with the group's native

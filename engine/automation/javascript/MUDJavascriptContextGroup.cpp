@@ -27,15 +27,7 @@ template<int Index> struct MUDJavascriptCallback {
         auto* context = static_cast<MUDJavascriptContext*>(JSObjectGetPrivate(JSContextGetGlobalObject(ctx)));
         if (!context)
             return JSValueMakeUndefined(ctx);
-        MUDJavascriptArguments values;
-        values.values.reserve(static_cast<qsizetype>(argumentCount));
-        values.texts.reserve(static_cast<qsizetype>(argumentCount));
-        for (size_t i = 0; i < argumentCount; ++i) {
-            values.values.append(MUDJavascriptValue::toVariant(ctx, arguments[i]));
-            values.texts.append(values.values.constLast().typeId() == QMetaType::QString
-                                    ? values.values.constLast().toString()
-                                    : MUDJavascriptValue::toText(ctx, arguments[i]));
-        }
+        const MUDJavascriptArguments values(ctx, arguments, static_cast<qsizetype>(argumentCount));
         return MUDJavascriptValue::fromVariant(ctx, context->call(Index, values));
     }
 };
