@@ -10,11 +10,16 @@
 struct CVOperationQueue::State {
     std::mutex mutex;
     std::condition_variable finished;
+    std::condition_variable available;
     std::deque<std::function<void()>> pending;
     int maxWorkers = 1;
     int workers = 0;
+    // Workers waiting for an operation; they end after IdleWorkerLifetime
+    // without one, or when the queue is released.
+    int idleWorkers = 0;
+    bool released = false;
 
-    bool isIdle() const { return pending.empty() && workers == 0; }
+    bool isIdle() const { return pending.empty() && workers == idleWorkers; }
 };
 
 namespace {
@@ -64,6 +69,9 @@ CVOperationQueue::CVOperationQueue(int maxConcurrentOperationCount)
 CVOperationQueue::~CVOperationQueue()
 {
     cancelAllOperations();
+    std::lock_guard lock(m_state->mutex);
+    m_state->released = true;
+    m_state->available.notify_all();
 }
 
 void CVOperationQueue::addOperation(std::function<void()> operation)
@@ -72,7 +80,9 @@ void CVOperationQueue::addOperation(std::function<void()> operation)
         return;
     std::lock_guard lock(m_state->mutex);
     m_state->pending.push_back(std::move(operation));
-    if (m_state->workers >= m_state->maxWorkers)
+    if (m_state->idleWorkers > 0)
+        m_state->available.notify_one();
+    if (m_state->pending.size() <= size_t(m_state->idleWorkers) || m_state->workers >= m_state->maxWorkers)
         return;
     ++m_state->workers;
     std::thread([state = m_state] { work(state); }).detach();
@@ -105,11 +115,18 @@ void CVOperationQueue::work(const std::shared_ptr<State>& state)
     for (;;) {
         std::function<void()> operation;
         {
-            std::lock_guard lock(state->mutex);
+            std::unique_lock lock(state->mutex);
             if (state->pending.empty()) {
-                if (--state->workers == 0)
+                ++state->idleWorkers;
+                if (state->isIdle())
                     state->finished.notify_all();
-                return;
+                state->available.wait_for(lock, IdleWorkerLifetime,
+                                          [&] { return !state->pending.empty() || state->released; });
+                --state->idleWorkers;
+                if (state->pending.empty()) {
+                    --state->workers;
+                    return;
+                }
             }
             operation = std::move(state->pending.front());
             state->pending.pop_front();

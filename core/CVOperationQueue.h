@@ -6,10 +6,13 @@
 
 // Runs queued operations, in the order queued, on up to a fixed number of
 // worker threads at once (one makes a serial queue). Workers are started on
-// demand and end when the queue is empty. Releasing the queue or calling
-// cancelAllOperations() drops what has not started; running operations
-// finish on their own and are never waited for, so an operation may safely
-// hold the last reference to the queue's owner.
+// demand and end once the queue has been empty for IdleWorkerLifetime, or
+// when the queue is released: trigger output comes in bursts, and a worker
+// ending with each one made the next burst pay for a new thread and the
+// script engine's set-up for it (about 0.1 ms, bench_script_run).
+// Releasing the queue or calling cancelAllOperations() drops what has not
+// started; running operations finish on their own and are never waited for,
+// so an operation may safely hold the last reference to the queue's owner.
 //
 // Operations are handed to the workers under a standard mutex, which
 // ThreadSanitizer sees (Qt's thread pool is not instrumented, so a task's
@@ -27,6 +30,7 @@ public:
     // a worker the short work needs. BlockingWorkerCount workers.
     static CVOperationQueue& sharedBlocking();
     static constexpr int BlockingWorkerCount = 64;
+    static constexpr std::chrono::seconds IdleWorkerLifetime{2};
     // Like Qt's global pool, both shared queues are drained when the
     // application ends, so no operation outlives the application: work that
     // may block must be told to stop before (sessions stop their scripts

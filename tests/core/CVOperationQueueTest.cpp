@@ -25,6 +25,19 @@ template<typename Condition> bool spinUntil(Condition condition)
     return true;
 }
 
+// Tells when the thread that set `ended` ends. At namespace scope: a
+// block-scope thread_local is only set up by threads that pass its
+// declaration, which a worker running a lambda never does.
+struct ThreadEnd {
+    std::shared_ptr<std::atomic<bool>> ended;
+    ~ThreadEnd()
+    {
+        if (ended)
+            *ended = true;
+    }
+};
+thread_local ThreadEnd threadEnd;
+thread_local int burstsSeen = 0;
 }
 
 TEST(CVOperationQueue, OneWorkerRunsTasksInQueuedOrderOffTheCallingThread)
@@ -125,6 +138,33 @@ TEST(CVOperationQueue, EndingDropsWhatHasNotStartedAndReleasesTheCaptures)
     shared->release = true;
     ASSERT_TRUE(spinUntil([&] { return shared->finished.load(); }));
     EXPECT_EQ(shared->ran.load(), 0);
+}
+
+// Output comes in bursts: the worker of one burst takes the next instead of
+// a new thread, yet a wait for the queue does not wait for idle workers, and
+// a released queue lets them end at once.
+TEST(CVOperationQueue, AnIdleWorkerTakesTheNextBurstAndEndsWithTheQueue)
+{
+    const auto ended = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<int> seenBySecondBurst{0};
+    {
+        CVOperationQueue queue(1);
+        queue.addOperation([&] {
+            threadEnd.ended = ended;
+            ++burstsSeen;
+        });
+        const auto waitStart = std::chrono::steady_clock::now();
+        ASSERT_TRUE(queue.waitUntilAllOperationsAreFinished(1s));
+        EXPECT_LT(std::chrono::steady_clock::now() - waitStart, CVOperationQueue::IdleWorkerLifetime / 2);
+        std::this_thread::sleep_for(50ms);
+        queue.addOperation([&] { seenBySecondBurst = ++burstsSeen; });
+        ASSERT_TRUE(queue.waitUntilAllOperationsAreFinished(1s));
+        EXPECT_EQ(seenBySecondBurst.load(), 2) << "the second burst ran on a new thread";
+        EXPECT_FALSE(ended->load());
+    }
+    const auto released = std::chrono::steady_clock::now();
+    ASSERT_TRUE(spinUntil([&] { return ended->load(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - released, CVOperationQueue::IdleWorkerLifetime / 2);
 }
 
 TEST(CVOperationQueue, TheSharedQueueRunsTasks)
