@@ -5,13 +5,17 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <thread>
+
+#include "core/CVThreadName.h"
 
 struct CVOperationQueue::State {
     std::mutex mutex;
     std::condition_variable finished;
     std::condition_variable available;
     std::deque<std::function<void()>> pending;
+    std::string threadName;
     int maxWorkers = 1;
     int workers = 0;
     // Workers waiting for an operation; they end after IdleWorkerLifetime
@@ -46,7 +50,7 @@ void drainWhenApplicationEnds(CVOperationQueue& queue, QObject*& watchedApplicat
 
 CVOperationQueue& CVOperationQueue::shared()
 {
-    static CVOperationQueue queue(QThread::idealThreadCount());
+    static CVOperationQueue queue(QThread::idealThreadCount(), "cv-shared");
     static QObject* watchedApplication = nullptr;
     drainWhenApplicationEnds(queue, watchedApplication);
     return queue;
@@ -54,16 +58,17 @@ CVOperationQueue& CVOperationQueue::shared()
 
 CVOperationQueue& CVOperationQueue::sharedBlocking()
 {
-    static CVOperationQueue queue(BlockingWorkerCount);
+    static CVOperationQueue queue(BlockingWorkerCount, "cv-blocking");
     static QObject* watchedApplication = nullptr;
     drainWhenApplicationEnds(queue, watchedApplication);
     return queue;
 }
 
-CVOperationQueue::CVOperationQueue(int maxConcurrentOperationCount)
+CVOperationQueue::CVOperationQueue(int maxConcurrentOperationCount, const char* threadName)
     : m_state(std::make_shared<State>())
 {
     m_state->maxWorkers = qMax(1, maxConcurrentOperationCount);
+    m_state->threadName = threadName;
 }
 
 CVOperationQueue::~CVOperationQueue()
@@ -112,6 +117,7 @@ bool CVOperationQueue::waitUntilAllOperationsAreFinished(std::chrono::millisecon
 
 void CVOperationQueue::work(const std::shared_ptr<State>& state)
 {
+    CVSetCurrentThreadName(state->threadName.c_str());
     for (;;) {
         std::function<void()> operation;
         {

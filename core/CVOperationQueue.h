@@ -36,7 +36,8 @@ public:
     // may block must be told to stop before (sessions stop their scripts
     // when they close).
 
-    explicit CVOperationQueue(int maxConcurrentOperationCount);
+    // `threadName` names the workers for tools (top -H, perf).
+    explicit CVOperationQueue(int maxConcurrentOperationCount, const char* threadName = "cv-operations");
     ~CVOperationQueue();
     CVOperationQueue(const CVOperationQueue&) = delete;
     CVOperationQueue& operator=(const CVOperationQueue&) = delete;

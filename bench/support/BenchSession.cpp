@@ -1,5 +1,6 @@
 #include "BenchSession.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <unistd.h>
 
 #include "app/session/MUDDocument.h"
 #include "app/session/MUDSessionWindow.h"
@@ -63,12 +65,43 @@ double cpuSeconds(clockid_t clock)
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+struct ThreadTime {
+    QString name;
+    double seconds;
+};
+
+// Every thread of the process by id, from /proc (clock-tick resolution).
+std::map<int, ThreadTime> threadTimes()
+{
+    std::map<int, ThreadTime> times;
+    const double ticksPerSecond = double(sysconf(_SC_CLK_TCK));
+    for (const QString& id : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(id));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "tid (name) state ..." where the name may hold spaces and parentheses.
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        // After the name: state is field 0, utime field 11, stime field 12.
+        if (fields.size() < 13)
+            continue;
+        times[id.toInt()] = {QString::fromUtf8(line.mid(open + 1, close - open - 1)),
+                             (fields[11].toDouble() + fields[12].toDouble()) / ticksPerSecond};
+    }
+    return times;
+}
 }
 
 CpuUsage::CpuUsage()
     : m_processStart(cpuSeconds(CLOCK_PROCESS_CPUTIME_ID))
     , m_threadStart(cpuSeconds(CLOCK_THREAD_CPUTIME_ID))
 {
+    for (const auto& [id, time] : threadTimes())
+        m_threadsStart[id] = time.seconds;
 }
 
 void CpuUsage::print(const char* what, double wallSeconds) const
@@ -77,6 +110,21 @@ void CpuUsage::print(const char* what, double wallSeconds) const
     const double thread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - m_threadStart;
     std::printf("CPU %s: %.2f s in all threads (%.2f cores busy on average), %.2f s on the main thread, over %.2f s\n",
                 what, process, wallSeconds > 0 ? process / wallSeconds : 0.0, thread, wallSeconds);
+    std::map<QString, double> byName;
+    for (const auto& [id, time] : threadTimes()) {
+        const auto start = m_threadsStart.find(id);
+        byName[time.name] += time.seconds - (start == m_threadsStart.end() ? 0.0 : start->second);
+    }
+    std::vector<std::pair<double, QString>> busiest;
+    for (const auto& [name, seconds] : byName) {
+        if (seconds > 0)
+            busiest.emplace_back(seconds, name);
+    }
+    std::sort(busiest.rbegin(), busiest.rend());
+    std::printf("CPU by thread %s:", what);
+    for (const auto& [seconds, name] : busiest)
+        std::printf(" %s %.2f s;", qPrintable(name), seconds);
+    std::printf("\n");
 }
 
 void printLoad()

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -36,11 +37,14 @@ void printLoad();
 class CpuUsage {
 public:
     CpuUsage();
+    // Also prints the CPU time of each thread name (the program names its
+    // worker threads), busiest first: which stage of a pipeline limits it.
     void print(const char* what, double wallSeconds) const;
 
 private:
     double m_processStart;
     double m_threadStart;
+    std::map<int, double> m_threadsStart;
 };
 
 // The lateness of a repeating 5 ms timer on the main thread, from

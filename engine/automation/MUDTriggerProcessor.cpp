@@ -25,8 +25,8 @@ bool isBlank(QStringView text)
 MUDTriggerProcessor::MUDTriggerProcessor(std::shared_ptr<MUDJavascriptProcessor> javascriptProcessor,
                                          QList<std::shared_ptr<MUDTrigger>> triggers)
     : m_javascriptProcessor(std::move(javascriptProcessor))
-    , m_processQueue(std::make_unique<CVOperationQueue>(1))
-    , m_everyLineMatchQueue(std::make_unique<CVOperationQueue>(1))
+    , m_processQueue(std::make_unique<CVOperationQueue>(1, "trigger-scripts"))
+    , m_everyLineMatchQueue(std::make_unique<CVOperationQueue>(1, "trigger-match"))
     , m_triggers(std::move(triggers))
 {
 }

@@ -9,6 +9,7 @@
 #include "core/CVMainThread.h"
 #include "core/CVSocket.h"
 #include "core/CVTLSSession.h"
+#include "core/CVThreadName.h"
 #include "engine/connection/MUDCertificatePin.h"
 #include "engine/connection/MUDConnection.h"
 #include "engine/connection/MUDSocketDelegate.h"
@@ -176,6 +177,7 @@ MUDSocketSecurity MUDSocket::security() const
 
 void MUDSocket::connectOnWorker(const QString& host, quint64 port, bool secure, const QByteArray& pinnedSHA256)
 {
+    CVSetCurrentThreadName("mud-socket");
     auto socket = std::make_shared<CVSocket>();
     {
         QMutexLocker lock(&m_mutex);

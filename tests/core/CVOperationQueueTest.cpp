@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <set>
 #include <thread>
 #include <vector>
@@ -165,6 +166,25 @@ TEST(CVOperationQueue, AnIdleWorkerTakesTheNextBurstAndEndsWithTheQueue)
     const auto released = std::chrono::steady_clock::now();
     ASSERT_TRUE(spinUntil([&] { return ended->load(); }));
     EXPECT_LT(std::chrono::steady_clock::now() - released, CVOperationQueue::IdleWorkerLifetime / 2);
+}
+
+// Tools (top -H, perf) show which queue's workers are busy; a name longer
+// than the system allows is cut, not refused.
+TEST(CVOperationQueue, WorkersCarryTheQueuesName)
+{
+    const auto nameOfWorker = [](const char* name) {
+        std::string seen;
+        CVOperationQueue queue(1, name);
+        queue.addOperation([&] {
+            char buffer[32] = {};
+            pthread_getname_np(pthread_self(), buffer, sizeof buffer);
+            seen = buffer;
+        });
+        queue.waitUntilAllOperationsAreFinished();
+        return seen;
+    };
+    EXPECT_EQ(nameOfWorker("trigger-match"), "trigger-match");
+    EXPECT_EQ(nameOfWorker("a-name-much-longer-than-fifteen"), "a-name-much-lon");
 }
 
 TEST(CVOperationQueue, TheSharedQueueRunsTasks)
