@@ -1,10 +1,40 @@
 #include "engine/automation/MUDGMCPState.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMutexLocker>
 
 #include "core/CVLogHelper.h"
 #include "engine/automation/MUDGMCPMessage.h"
+
+namespace {
+// A copy that shares no storage with `value`. A shared JSON value counts
+// its owners inside libQt6Core, where ThreadSanitizer cannot see, so a
+// script's copy outliving the kept value (replaced meanwhile on the main
+// thread) would look like a race when the script frees it.
+QJsonValue unsharedCopy(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        QJsonObject copy;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            copy.insert(it.key(), unsharedCopy(it.value()));
+        return copy;
+    }
+    case QJsonValue::Array: {
+        QJsonArray copy;
+        for (const QJsonValue& element : value.toArray())
+            copy.append(unsharedCopy(element));
+        return copy;
+    }
+    // A string read out of an object or array still points into it.
+    case QJsonValue::String: return QJsonValue(value.toString());
+    // Numbers, booleans and null are held in the value itself.
+    default: return value;
+    }
+}
+}
 
 bool MUDGMCPState::mergesObjects(const QString& package)
 {
@@ -41,7 +71,7 @@ std::optional<QJsonValue> MUDGMCPState::value(const QString& package) const
     const auto it = m_entries.constFind(MUDGMCPMessage::packageKey(package));
     if (it == m_entries.cend())
         return std::nullopt;
-    return it->value;
+    return unsharedCopy(it->value);
 }
 
 QStringList MUDGMCPState::packages() const

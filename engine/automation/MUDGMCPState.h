@@ -29,7 +29,9 @@ public:
 
     // False when the message's package is new and MaximumPackages are kept.
     bool apply(const MUDGMCPMessage& message);
-    // None when no message of the package came on this connection.
+    // None when no message of the package came on this connection. The
+    // value shares no storage with what is kept, so a reader on another
+    // thread may keep it while messages change the state.
     std::optional<QJsonValue> value(const QString& package) const;
     // The packages seen, as the server last spelled them, sorted.
     QStringList packages() const;
