@@ -10,7 +10,9 @@ namespace {
 // by assignment, or state a later script could read.
 const QSet<QStringView>& refusedWords()
 {
-    static const QSet<QStringView> words = {
+    // Never destroyed: a script thread may still be checking a word while
+    // the program exits and runs the destructors of statics.
+    static const auto* const words = new QSet<QStringView>{
         u"this",
         u"globalThis",
         u"global",
@@ -43,7 +45,7 @@ const QSet<QStringView>& refusedWords()
         u"captureStackTrace",
         u"QuarrowTempFunction",
     };
-    return words;
+    return *words;
 }
 
 bool isIdentifierChar(QChar c)
