@@ -120,16 +120,16 @@ void LoopbackServer::dropClient()
 QList<LoopbackServer::ReceivedLine> LoopbackServer::receivedLines() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_lines;
+    // A fresh list, not a shared copy: the server thread appending later
+    // would decide whether the caller still shares the lines by a relaxed
+    // read of the share count, which orders nothing, and move them away.
+    return QList<ReceivedLine>(m_lines.cbegin(), m_lines.cend());
 }
 
 QList<QByteArray> LoopbackServer::receivedTexts() const
 {
-    // A const copy: iterating a temporary would detach it, copying the lines
-    // while the server thread may be appending to the list they share.
-    const QList<ReceivedLine> lines = receivedLines();
     QList<QByteArray> texts;
-    for (const ReceivedLine& line : lines)
+    for (const ReceivedLine& line : receivedLines())
         texts.append(line.text);
     return texts;
 }
