@@ -196,6 +196,13 @@ void MUDSessionProxyBridge::MUDProxyServerInitialBuffer(MUDProxyServer* server, 
         });
 }
 
+void MUDSessionProxyBridge::MUDProxyServerViewerLeft(MUDProxyServer* server)
+{
+    // The server may hear that no viewer watches any more.
+    if (m_document && server == m_proxyServer.get())
+        m_document->telnet().refreshCapabilities();
+}
+
 void MUDSessionProxyBridge::MUDProxyServerRequestsCommand(MUDProxyServer*, const QString& command)
 {
     if (!m_document || m_document->isClosed())

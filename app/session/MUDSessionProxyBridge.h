@@ -58,6 +58,7 @@ public:
     static QString proxyDocument(const QString& action, const QJsonArray& entries);
 
     void MUDProxyServerInitialBuffer(MUDProxyServer* server, InitialBufferReady ready) override;
+    void MUDProxyServerViewerLeft(MUDProxyServer* server) override;
     void MUDProxyServerRequestsCommand(MUDProxyServer* server, const QString& command) override;
     void MUDProxyServerIsListening(MUDProxyServer* server, quint16 port) override;
     void MUDProxyServerFailedToListen(MUDProxyServer* server, const QString& message) override;

@@ -288,8 +288,14 @@ void MUDProxyServer::retire(const std::shared_ptr<MUDProxyClient>& client)
     CVLog(QStringLiteral("Proxy viewer %1 %2 has left.")
               .arg(client->socket().peerAddress())
               .arg(client->socket().peerPort()));
-    QMutexLocker lock(&m_clientsMutex);
-    m_clients.removeAll(client);
+    {
+        QMutexLocker lock(&m_clientsMutex);
+        m_clients.removeAll(client);
+    }
+    fc_executeOnMainThread([self = shared_from_this()] {
+        if (std::shared_ptr<MUDProxyServerDelegate> target = self->delegate())
+            target->MUDProxyServerViewerLeft(self.get());
+    });
 }
 
 std::shared_ptr<MUDProxyServerDelegate> MUDProxyServer::delegate() const

@@ -27,6 +27,9 @@ public:
     // for long). Output appended before `ready` runs belongs in the initial
     // buffer; output appended after it reaches the viewer as updates.
     virtual void MUDProxyServerInitialBuffer(MUDProxyServer* server, InitialBufferReady ready) = 0;
+    // A viewer has left (its connection ended or the server closed it); the
+    // list viewerCount() counts no longer holds it. Asynchronous.
+    virtual void MUDProxyServerViewerLeft(MUDProxyServer*) { }
     // One line a viewer sent, without its "\n" (a "\r" before it stays).
     virtual void MUDProxyServerRequestsCommand(MUDProxyServer* server, const QString& command) = 0;
     // The server listens on `port`; reported once, asynchronously.

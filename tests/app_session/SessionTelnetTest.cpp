@@ -1,9 +1,12 @@
 #include "SessionFixture.h"
 #include "TelnetTestServer.h"
 #include "app/session/MUDClientCommands.h"
+#include "app/session/MUDSessionProxyBridge.h"
 #include "app/session/MUDSessionTelnet.h"
 #include "engine/automation/MUDJavascriptProcessor.h"
 #include "engine/connection/MUDConnection.h"
+#include "engine/connection/MUDProxyServer.h"
+#include "engine/connection/MUDProxyViewerConnection.h"
 #include "engine/connection/MUDTelnet.h"
 #include "engine/storage/MUDUserSettings.h"
 
@@ -88,6 +91,37 @@ TEST_F(SessionTelnetTest, TheTerminalTypeCycleEndsInWhatTheSessionCanDo)
     ASSERT_TRUE(answered);
     EXPECT_EQ(m_telnet.subnegotiations(Option::TerminalType).last(), QByteArray("\0MTTS 333", 9))
         << "screen reader (64) while speech is on";
+}
+
+// MTTS claims a proxy (128) only while a viewer watches the shared session:
+// the bit comes with the viewer and goes with it.
+TEST_F(SessionTelnetTest, TheTerminalTypeClaimsAProxyOnlyWhileAViewerWatches)
+{
+    connectNegotiating(true);
+    const QByteArray send = subnegotiation(Option::TerminalType, "\x01");
+    const auto answer = [&] {
+        const qsizetype before = m_telnet.subnegotiations(Option::TerminalType).size();
+        m_server.send(send);
+        return waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == before + 1; })
+                   ? m_telnet.subnegotiations(Option::TerminalType).last()
+                   : QByteArray("no answer");
+    };
+    m_server.send(command(Do, Option::TerminalType) + send + send);
+    ASSERT_TRUE(waitUntil([&] { return m_telnet.subnegotiations(Option::TerminalType).size() == 2; }));
+    EXPECT_EQ(answer(), QByteArray("\0MTTS 269", 9));
+
+    m_document->proxyBridge().setPortRange(6210, 6249);
+    m_document->startSharing();
+    ASSERT_TRUE(waitForOutput(QStringLiteral("Sharing this session on local port ")));
+    MUDProxyViewerConnection viewer;
+    ASSERT_TRUE(viewer.connect(QStringLiteral("127.0.0.1"), m_document->proxyBridge().port(), 2000));
+    ASSERT_TRUE(waitUntil([&] { return !viewer.receiveDocuments(5).isEmpty(); }));
+    EXPECT_EQ(answer(), QByteArray("\0MTTS 397", 9)) << "269 and a proxy (128)";
+
+    viewer.close();
+    ASSERT_TRUE(waitUntil([&] { return m_document->proxyBridge().proxyServer()->viewerCount() == 0; }));
+    spinEventLoop(200);
+    EXPECT_EQ(answer(), QByteArray("\0MTTS 269", 9)) << "the viewer has left";
 }
 
 // A connection reading Latin-1 must not claim UTF-8 in MTTS until the
