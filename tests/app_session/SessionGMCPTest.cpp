@@ -83,6 +83,8 @@ TEST_F(SessionGMCPTest, PackagesTheScriptsAskForJoinTheSupportsList)
     m_document->triggers().reload();
     m_server.send("more please\r\n");
     ASSERT_TRUE(waitForOutput(QStringLiteral("Log: sent true")));
+    // The log line can reach the output before the server has read the message.
+    ASSERT_TRUE(waitUntil([&] { return clientMessages().size() >= 3; }));
     EXPECT_EQ(clientMessages().value(2), QStringLiteral("Core.Supports.Add [\"Char.Skills 1\"]"));
     EXPECT_EQ(clientMessages().size(), 3);
 }
