@@ -22,6 +22,10 @@
 namespace {
 
 constexpr qint64 kTimeLimitMs = 100;
+// A loop of calls records at most this many: on a busy machine the
+// engine's time check can come late, and a loop of fast calls would
+// otherwise fill the memory before it stops.
+constexpr qsizetype kMaximumRecordedCalls = 10000;
 
 struct Runtime {
     MUDJavascriptContextGroup group{MUDJavascriptScriptRun::functionNames()};
@@ -46,6 +50,8 @@ struct Outcome {
     QStringList calls;
     bool threw = false;
     QString text;
+    // Stopped by the time limit, or made more calls than are recorded: its
+    // calls cannot be compared.
     bool timedOut = false;
 
     bool operator==(const Outcome& other) const
@@ -62,7 +68,10 @@ Outcome run(MUDJavascriptContext& context, const QString& script, Path path)
 {
     Outcome outcome;
     context.setHandler([&outcome](int index, const MUDJavascriptArguments& arguments) {
-        outcome.calls.append(QString::number(index) + QLatin1Char(':') + arguments.texts().join(QChar(0x1f)));
+        if (outcome.calls.size() < kMaximumRecordedCalls)
+            outcome.calls.append(QString::number(index) + QLatin1Char(':') + arguments.texts().join(QChar(0x1f)));
+        else
+            outcome.timedOut = true;
         return QVariant();
     });
     QElapsedTimer clock;
@@ -74,7 +83,7 @@ Outcome run(MUDJavascriptContext& context, const QString& script, Path path)
                                                        : !context.evaluate(script, &result, &outcome.text);
     if (!outcome.threw)
         outcome.text = result.toString();
-    outcome.timedOut = clock.elapsed() > kTimeLimitMs;
+    outcome.timedOut = outcome.timedOut || clock.elapsed() > kTimeLimitMs;
     context.setUserData(nullptr);
     context.setHandler({});
     return outcome;
